@@ -1,0 +1,111 @@
+#include "accounts/ui/EditAccounts.h"
+
+#include "accounts/ui/FrameAction.h"
+#include "app/DisplayFonts.h"
+#include "db/DbError.h"
+#include "merge/UserInterface.h"
+#include "ui_EditAccounts.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <algorithm>
+
+namespace kolvix {
+
+TfrmEditAccounts::TfrmEditAccounts(AccountMergeModel& model, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    , ui(std::make_unique<Ui::TfrmEditAccounts>())
+    , Info(model)
+{
+    ui->setupUi(this);
+    setFixedSize(620, 86);
+    connect(ui->OK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    FormCreate();
+
+    ui->lblNameFrom->setText(Info.fromName());
+    ui->lblNameTo->setText(Info.toName());
+    addRows();
+}
+
+TfrmEditAccounts::~TfrmEditAccounts() = default;
+
+QFrame* TfrmEditAccounts::bvlMerge() const { return ui->bvlMerge; }
+QLabel* TfrmEditAccounts::lblNameFrom() const { return ui->lblNameFrom; }
+QLabel* TfrmEditAccounts::lblNameTo() const { return ui->lblNameTo; }
+QPushButton* TfrmEditAccounts::okButton() const { return ui->OK; }
+QPushButton* TfrmEditAccounts::btnCancel() const { return ui->btnCancel; }
+
+void TfrmEditAccounts::FormCreate()
+{
+    // Only the designed controls: the rows come later and follow the dialog's font.
+    ApplyDisplayFonts(this);
+}
+
+void TfrmEditAccounts::addRows()
+{
+    const auto& rows = Info.rows();
+    for (int r = 0; r < int(rows.size()); ++r) {
+        auto* frame = new TfraAccountAction(this);
+        frame->move(18, AccountMergeModel::rowTop(r));
+        frame->LoadAccount(rows[size_t(r)]);
+        if (rows[size_t(r)].locked)
+            frame->Lock();
+        frame->show();
+        m_frames.push_back(frame);
+    }
+    const int count = int(rows.size());
+    if (count > 0) {
+        ui->bvlMerge->resize(ui->bvlMerge->width(), AccountMergeModel::bevelHeight(count));
+        const int outer = std::max(AccountMergeModel::windowHeight(count), 113);
+        setFixedSize(width(), outer - kCaptionAndBorders);
+    }
+}
+
+void TfrmEditAccounts::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TfrmEditAccounts::done(int result)
+{
+    if (!FormCloseQuery(result))
+        return;
+    QDialog::done(result);
+}
+
+bool TfrmEditAccounts::FormCloseQuery(int result)
+{
+    if (result != QDialog::Accepted)
+        return true;
+
+    auto& rows = Info.rows();
+    for (size_t i = 0; i < m_frames.size() && i < rows.size(); ++i)
+        m_frames[i]->storeInto(rows[i]);
+    try {
+        const QString issues = Info.accept();
+        if (!issues.isEmpty()) {
+            userInterface().showInfo(issues);
+            return false;
+        }
+    } catch (const std::exception& e) {
+        // A Merge row without a destination (the To client has no accounts).
+        userInterface().showError(exceptionMessage(e));
+        return false;
+    }
+    return true;
+}
+
+bool ExecuteAccountMergingDialog(AccountMergeModel& model)
+{
+    TfrmEditAccounts dialog(model, QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+} // namespace kolvix

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "accounts/AccountMergeModel.h"
+
+#include <QDialog>
+#include <memory>
+#include <vector>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace Ui {
+class TfrmEditAccounts;
+}
+
+namespace kolvix {
+
+class TfraAccountAction;
+
+// The account merging dialog: one row per From account, each merged into an existing To
+// account or added as a new, named account. OK validates the new names and writes the
+// decisions back into the account model; Cancel, Esc and the close box write nothing.
+class TfrmEditAccounts : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmEditAccounts(AccountMergeModel& model, QWidget* parent = nullptr);
+    ~TfrmEditAccounts() override;
+
+    // The rows, in the order of their creation.
+    const std::vector<TfraAccountAction*>& Frames() const { return m_frames; }
+
+    QFrame* bvlMerge() const;
+    QLabel* lblNameFrom() const;
+    QLabel* lblNameTo() const;
+    QPushButton* okButton() const;
+    QPushButton* btnCancel() const;
+
+    // The window's outer height as designed: the client area plus the caption bar and
+    // borders of the designed window.
+    int outerHeight() const { return height() + kCaptionAndBorders; }
+    static constexpr int kCaptionAndBorders = 113 - 86;
+
+    // Closing with OK runs FormCloseQuery, which may refuse.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void addRows();
+    // Validates and writes back; false keeps the dialog open.
+    bool FormCloseQuery(int result);
+
+    std::unique_ptr<Ui::TfrmEditAccounts> ui;
+    AccountMergeModel& Info;
+    std::vector<TfraAccountAction*> m_frames;
+};
+
+// Shows the dialog modally on the model; true when the user pressed OK and the rows were
+// accepted (validated and written back). The final Yes/No question is the caller's.
+bool ExecuteAccountMergingDialog(AccountMergeModel& model);
+
+} // namespace kolvix

@@ -1,0 +1,93 @@
+#include "accounts/ui/FrameAction.h"
+
+#include "ui_FrameAction.h"
+
+#include <QPalette>
+
+namespace kolvix {
+
+const char* const TfraAccountAction::kMergeItem = "Merge this account with the existing account";
+const char* const TfraAccountAction::kAddItem = "Add this account as a new account named";
+
+TfraAccountAction::TfraAccountAction(QWidget* parent)
+    : QFrame(parent)
+    , ui(std::make_unique<Ui::TfraAccountAction>())
+{
+    ui->setupUi(this);
+    setFixedSize(507, 24);
+    connect(ui->cmbAction, &QComboBox::currentIndexChanged, this, &TfraAccountAction::cmbActionChange);
+}
+
+TfraAccountAction::~TfraAccountAction() = default;
+
+QLineEdit* TfraAccountAction::edtSource() const { return ui->edtSource; }
+QComboBox* TfraAccountAction::cmbAction() const { return ui->cmbAction; }
+QComboBox* TfraAccountAction::cmbDestination() const { return ui->cmbDestination; }
+QLineEdit* TfraAccountAction::edtDestination() const { return ui->edtDestination; }
+
+void TfraAccountAction::LoadAccount(const AccountMergeModel::Row& row)
+{
+    m_ready = false;
+    struct ReadyAgain
+    {
+        bool& ready;
+        ~ReadyAgain() { ready = true; }
+    } readyAgain{m_ready};
+
+    m_tag = row.tag;
+    setProperty("Tag", row.tag);
+    setObjectName(row.name);
+    ui->edtSource->setText(row.source);
+
+    ui->cmbDestination->clear();
+    for (const auto& [text, accountID] : row.destinations)
+        ui->cmbDestination->addItem(text, accountID);
+    ui->cmbDestination->setCurrentIndex(row.destinationIndex);
+
+    ui->cmbAction->clear();
+    ui->cmbAction->addItem(QString::fromLatin1(kMergeItem));
+    ui->cmbAction->addItem(QString::fromLatin1(kAddItem));
+    ui->cmbAction->setCurrentIndex(row.action == AccountMergeModel::Merge ? 0 : 1);
+    ui->edtDestination->setText(row.newName);
+    showDestination(ui->cmbAction->currentIndex());
+}
+
+void TfraAccountAction::storeInto(AccountMergeModel::Row& row) const
+{
+    row.action = ui->cmbAction->currentIndex() == 0 ? AccountMergeModel::Merge : AccountMergeModel::Add;
+    row.destinationIndex = ui->cmbDestination->currentIndex();
+    row.newName = ui->edtDestination->text();
+}
+
+void TfraAccountAction::Lock()
+{
+    for (QWidget* control : {static_cast<QWidget*>(ui->edtSource), static_cast<QWidget*>(ui->cmbAction),
+                             static_cast<QWidget*>(ui->edtDestination), static_cast<QWidget*>(ui->cmbDestination)}) {
+        control->setEnabled(false);
+        QPalette palette = control->palette();
+        const QColor buttonFace = palette.color(QPalette::Active, QPalette::Button);
+        const QColor grayText = palette.color(QPalette::Disabled, QPalette::Text);
+        palette.setColor(QPalette::Base, buttonFace);
+        palette.setColor(QPalette::Window, buttonFace);
+        palette.setColor(QPalette::Text, grayText);
+        palette.setColor(QPalette::ButtonText, grayText);
+        palette.setColor(QPalette::WindowText, grayText);
+        control->setPalette(palette);
+    }
+}
+
+void TfraAccountAction::cmbActionChange(int index)
+{
+    if (!m_ready)
+        return;
+    showDestination(index);
+}
+
+void TfraAccountAction::showDestination(int action)
+{
+    const bool merge = action == 0;
+    ui->cmbDestination->setVisible(merge);
+    ui->edtDestination->setVisible(!merge);
+}
+
+} // namespace kolvix

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "accounts/AccountMergeModel.h"
+
+#include <QFrame>
+#include <memory>
+
+class QComboBox;
+class QLineEdit;
+
+namespace Ui {
+class TfraAccountAction;
+}
+
+namespace kolvix {
+
+// One row of the account merging dialog: the From account, what happens to it (merge into
+// an existing To account, or add it as a new account) and the destination, either a To
+// account from cmbDestination or the new name in edtDestination (exactly one of the two is
+// visible). The row's "Tag" property holds the From AccountID.
+class TfraAccountAction : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit TfraAccountAction(QWidget* parent = nullptr);
+    ~TfraAccountAction() override;
+
+    // Fills the row from the model's row as loaded (the proposal of the account model).
+    void LoadAccount(const AccountMergeModel::Row& row);
+    // Greys out and disables the four controls.
+    void Lock();
+    // Copies the user's choices into the model's row.
+    void storeInto(AccountMergeModel::Row& row) const;
+
+    qint32 tag() const { return m_tag; }
+    bool Ready() const { return m_ready; }
+
+    QLineEdit* edtSource() const;
+    QComboBox* cmbAction() const;
+    QComboBox* cmbDestination() const;
+    QLineEdit* edtDestination() const;
+
+    // The two choices of cmbAction.
+    static const char* const kMergeItem;
+    static const char* const kAddItem;
+
+private:
+    void cmbActionChange(int index);
+    void showDestination(int action);
+
+    std::unique_ptr<Ui::TfraAccountAction> ui;
+    qint32 m_tag = -1;
+    bool m_ready = false;
+};
+
+} // namespace kolvix

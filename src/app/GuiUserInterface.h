@@ -1,0 +1,22 @@
+#pragma once
+
+#include "merge/UserInterface.h"
+
+namespace kolvix {
+
+// The engine's boxes and questions as Qt message boxes, and the account merging dialog.
+class GuiUserInterface : public UserInterface
+{
+public:
+    void showInfo(const QString& text) override;
+    void showWarning(const QString& text) override;
+    void showError(const QString& text) override;
+    // Caption: the application title; no icon.
+    void showPlain(const QString& text) override;
+    // A Yes/No question box.
+    bool confirm(const QString& text) override;
+    bool editAccounts(AccountMergeModel& model) override;
+    void setWaitCursor(bool wait) override;
+};
+
+} // namespace kolvix

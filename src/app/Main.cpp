@@ -1,0 +1,415 @@
+#include "app/Main.h"
+
+#include "app/DisplayFonts.h"
+#include "app/KolvixApplication.h"
+#include "merge/Format.h"
+#include "merge/Log.h"
+#include "merge/MergeProcedure.h"
+#include "merge/Runners.h"
+#include "merge/TextHelpers.h"
+#include "merge/UserInterface.h"
+#include "settings/Settings.h"
+#include "settings/UtilityConnect.h"
+#include "ui_Main.h"
+
+#include <QFontDatabase>
+#include <QIcon>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QStyle>
+#include <iterator>
+#include <limits>
+
+namespace kolvix {
+
+namespace {
+
+const char* const kIrreversibleWarning =
+    "WARNING: The process of merging patient data cannot be reversed.  Proceed with caution.\n\n"
+    "If you do not understand the proper use of this utility please contact Ombrix support.";
+const char* const kConnectFailed = "Unable to connect to the Zelvan database.";
+const char* const kClientStatement = "SELECT ClientID, Name, Surname\r\nFROM Client\r\nWHERE ClientID = :id";
+const char* const kCollectingStatistics = "collecting statistics...";
+
+// (name, table, column) of the count statement, in the order of its columns.
+struct CountColumn
+{
+    const char* name;
+    const char* table;
+    const char* column;
+};
+const CountColumn kCountColumns[] = {
+    {"numTrans", "Trans", "ClientID"},
+    {"numApp", "Appoint", "ClientID"},
+    {"numAtt", "Attachments", "ClientID"},
+    {"numClin", "ClinicalNotes", "ClientID"},
+    {"numAcc", "Account", "ClientID"},
+    {"numGrpAcc", "Account", "GroupID"},
+    {"numFut", "Future", "ClientID"},
+    {"numCat", "PatCat", "ClientID"},
+    {"numRec", "Recalls", "ClientID"},
+    {"numRef", "Referral", "ClientID"},
+    {"numGrpApp", "GroupAppDetail", "ClientID"},
+    {"numAppChange", "AppChange", "ClientID"},
+    {"numDocs", "Documents", "ClientID"},
+    {"numQuotes", "Quotes", "ClientID"},
+    {"numEvents", "ActEvents", "ClientID"},
+    {"numHICAPS", "HICAPSDetail", "ClientID"},
+    {"numContact", "ClientContact", "ClientID"},
+    {"numSales", "SalesEvents", "ClientID"},
+    {"numXRayF", "XRayFolder", "ClientID"},
+    {"numXRayR", "XRayReport", "ClientID"},
+    {"numXRay", "XRay", "ClientID"},
+};
+
+// A magnifying glass, for when neither the icon theme nor the style offers a search picture.
+QIcon drawnSearchIcon(const QColor& colour)
+{
+    QIcon icon;
+    for (int size : {16, 24, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal unit = size / 16.0;
+        QPen pen(colour, 1.6 * unit);
+        painter.setPen(pen);
+        painter.drawEllipse(QRectF(2 * unit, 2 * unit, 8 * unit, 8 * unit));
+        pen.setWidthF(2.6 * unit);
+        pen.setCapStyle(Qt::RoundCap);
+        painter.setPen(pen);
+        painter.drawLine(QPointF(9.5 * unit, 9.5 * unit), QPointF(14 * unit, 14 * unit));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+QIcon searchIcon(const QWidget* widget)
+{
+    QIcon icon = QIcon::fromTheme(QStringLiteral("edit-find"));
+    if (icon.isNull())
+        icon = QIcon::fromTheme(QStringLiteral("system-search"));
+    if (icon.isNull())
+        icon = drawnSearchIcon(widget->palette().color(QPalette::ButtonText));
+    return icon;
+}
+
+// The counter of timDrawButtons: how many delayed repaints have run since the last key.
+int gDrawButtonsCount = 0;
+
+} // namespace
+
+void ApplyStatisticsPaneFont(QWidget* pane, const QStringList& installedFamilies)
+{
+    struct Candidate
+    {
+        const char* family;
+        int pointSize;
+    };
+    const Candidate candidates[] = {{"Courier New", 10}, {"Consolas", 10}, {"Hasklig", 11}};
+    for (const Candidate& candidate : candidates) {
+        const QString family = QString::fromLatin1(candidate.family);
+        if (!installedFamilies.contains(family, Qt::CaseInsensitive))
+            continue;
+        QFont font = pane->font();
+        font.setFamily(family);
+        font.setStyleHint(QFont::TypeWriter);
+        font.setPointSize(candidate.pointSize);
+        pane->setFont(font);
+    }
+}
+
+QString clientCaption(qint32 clientID, const QString& surname, const QString& name, int maxLength)
+{
+    return Format(QStringLiteral("%d: %s"), {qint64(clientID), displayName(surname, name)}).left(maxLength);
+}
+
+QString TfrmMain::countStatement()
+{
+    QStringList lines{QStringLiteral("DECLARE @CID INT"), QStringLiteral("SET @CID = :ClientID"),
+                      QStringLiteral("SELECT")};
+    const int count = int(std::size(kCountColumns));
+    for (int i = 0; i < count; ++i) {
+        const CountColumn& c = kCountColumns[i];
+        lines << QStringLiteral("(SELECT COUNT(*) FROM %1 WHERE %2= @CID ) AS %3%4")
+                     .arg(QLatin1String(c.table), QLatin1String(c.column), QLatin1String(c.name),
+                          i + 1 < count ? QStringLiteral(",") : QString());
+    }
+    return joinLines(lines);
+}
+
+TfrmMain::TfrmMain(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    , session(conZelvan)
+    , dsFrom(conZelvan, 120)
+    , dsTo(conZelvan, 120)
+    , query(conZelvan, 120)
+    , ui(std::make_unique<Ui::TfrmMain>())
+{
+    ui->setupUi(this);
+    setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    setFixedSize(505, 469);
+
+    // The client captions are shown on the button face and never typed into.
+    for (QLineEdit* edit : {ui->edtFrom, ui->edtTo}) {
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Active, QPalette::Button));
+        edit->setPalette(palette);
+        edit->installEventFilter(this);
+    }
+    for (QPushButton* button : {ui->btnSearchFrom, ui->btnSearchTo}) {
+        button->setIcon(searchIcon(button));
+        button->setIconSize(QSize(16, 16));
+    }
+
+    dsFrom.setSql(QString::fromLatin1(kClientStatement));
+    dsTo.setSql(QString::fromLatin1(kClientStatement));
+    query.setSql(countStatement());
+    session.reopenQuery = [this] { openQuery(); };
+
+    m_timUpdate.setInterval(100);
+    m_timDrawButtons.setInterval(100);
+    connect(&m_timUpdate, &QTimer::timeout, this, [this] { runHandler([this] { timUpdateTimer(); }); });
+    connect(&m_timDrawButtons, &QTimer::timeout, this, [this] { runHandler([this] { timDrawButtonsTimer(); }); });
+    connect(ui->btnSearchFrom, &QPushButton::clicked, this, [this] { runHandler([this] { btnSearchFromClick(); }); });
+    connect(ui->btnSearchTo, &QPushButton::clicked, this, [this] { runHandler([this] { btnSearchToClick(); }); });
+    connect(ui->btnMerge, &QPushButton::clicked, this, [this] { runHandler([this] { btnMergeClick(); }); });
+    connect(ui->btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
+
+    // Key preview: the window sees every key before the control that has the focus.
+    qApp->installEventFilter(this);
+
+    // As a window's creation handler: a failure is shown and the window is still created.
+    runHandler([this] { FormCreate(); });
+}
+
+TfrmMain::~TfrmMain()
+{
+    qApp->removeEventFilter(this);
+    session.reopenQuery = nullptr;
+}
+
+QLineEdit* TfrmMain::edtFrom() const { return ui->edtFrom; }
+QLineEdit* TfrmMain::edtTo() const { return ui->edtTo; }
+QPushButton* TfrmMain::btnSearchFrom() const { return ui->btnSearchFrom; }
+QPushButton* TfrmMain::btnSearchTo() const { return ui->btnSearchTo; }
+QPushButton* TfrmMain::btnOk() const { return ui->btnOk; }
+QPushButton* TfrmMain::btnMerge() const { return ui->btnMerge; }
+QPlainTextEdit* TfrmMain::memResults() const { return ui->memResults; }
+
+bool TfrmMain::terminateRequested() const
+{
+    return m_terminateRequested || gTerminateRequested;
+}
+
+void TfrmMain::FormCreate()
+{
+    ApplyDisplayFonts(this);
+    ApplyStatisticsPaneFont(ui->memResults, QFontDatabase::families());
+    for (QLabel* label : {ui->Label1, ui->Label2})
+        label->adjustSize();
+    // The box's title sits on its frame line, so that the pane inside keeps its designed place
+    // below the title in every style (set after the fonts, which the style sheet keeps).
+    ui->GroupBox1->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0 2px; }"));
+
+    // The column cache, the account model and the statistics list live in the session and
+    // in this window from their construction on.
+    showWarning(QString::fromLatin1(kIrreversibleWarning));
+
+    QString failure;
+    if (connectToDatabase(conZelvan, &failure)) {
+        session.UseRollback = readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Use Rollback"), true);
+        setLogEnabled(readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Log"), false));
+        openQuery();
+    } else {
+        writeLog(QStringLiteral("unable to connect to database"));
+        userInterface().showError(failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure);
+        m_terminateRequested = true;
+    }
+}
+
+void TfrmMain::openQuery()
+{
+    // The master link: the count query follows the From client (none yet: null).
+    query.close();
+    if (dsFrom.isOpen() && !dsFrom.isEmpty())
+        query.setParam(QStringLiteral("ClientID"), dsFrom.field(QStringLiteral("ClientID")).asInteger());
+    else
+        query.setParam(QStringLiteral("ClientID"), QVariant(QMetaType::fromType<int>()));
+    query.open();
+}
+
+void TfrmMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_centred)
+        return;
+    m_centred = true;
+    if (QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TfrmMain::btnOkClick()
+{
+    close();
+}
+
+void TfrmMain::btnSearchFromClick()
+{
+    UseFileNo = doADOQuery(session.dsTemp, QStringLiteral("SELECT [UseFileNo] FROM [SystemData]"), false);
+    // Stand-in for the patient search dialog, which replaces this prompt: asks for the id.
+    bool ok = false;
+    const int id = QInputDialog::getInt(this, QStringLiteral("Find Patient"), QStringLiteral("Client ID:"), 0, 0,
+                                        std::numeric_limits<int>::max(), 1, &ok);
+    if (!ok || id < 0)
+        return;
+    chooseFromClient(id);
+}
+
+void TfrmMain::btnSearchToClick()
+{
+    // Stand-in for the patient search dialog, which replaces this prompt: asks for the id.
+    bool ok = false;
+    const int id = QInputDialog::getInt(this, QStringLiteral("Find Patient"), QStringLiteral("Client ID:"), 0, 0,
+                                        std::numeric_limits<int>::max(), 1, &ok);
+    if (!ok || id < 0)
+        return;
+    chooseToClient(id);
+}
+
+void TfrmMain::chooseFromClient(qint32 id)
+{
+    dsFrom.close();
+    dsFrom.setParam(QStringLiteral("id"), id);
+    dsFrom.open();
+    dsFromAfterOpen();
+    openQuery();
+
+    ui->memResults->clear();
+    ui->memResults->appendPlainText(QString::fromLatin1(kCollectingStatistics));
+    m_timUpdateTag = id;
+    m_timUpdate.start();
+}
+
+void TfrmMain::chooseToClient(qint32 id)
+{
+    dsTo.close();
+    dsTo.setParam(QStringLiteral("id"), id);
+    dsTo.open();
+    dsToAfterOpen();
+}
+
+namespace {
+
+// The calculated caption of an open client dataset; empty when the client does not exist.
+QString fullCaption(const Dataset& dataset, int maxLength)
+{
+    if (dataset.isEmpty())
+        return QString();
+    return clientCaption(dataset.field(QStringLiteral("ClientID")).asInteger(),
+                         dataset.field(QStringLiteral("Surname")).asString(),
+                         dataset.field(QStringLiteral("Name")).asString(), maxLength);
+}
+
+MergeClient mergeClient(const Dataset& dataset)
+{
+    MergeClient client;
+    client.id = 0;
+    if (dataset.isOpen() && !dataset.isEmpty()) {
+        client.id = dataset.field(QStringLiteral("ClientID")).asInteger();
+        client.surname = dataset.field(QStringLiteral("Surname")).asString();
+        client.name = dataset.field(QStringLiteral("Name")).asString();
+    }
+    return client;
+}
+
+} // namespace
+
+void TfrmMain::dsFromAfterOpen()
+{
+    ui->edtFrom->setText(fullCaption(dsFrom, 40));
+    ui->btnMerge->setEnabled(dsFrom.isOpen() && dsTo.isOpen());
+}
+
+void TfrmMain::dsToAfterOpen()
+{
+    ui->edtTo->setText(fullCaption(dsTo, 50));
+    ui->btnMerge->setEnabled(dsFrom.isOpen() && dsTo.isOpen());
+}
+
+void TfrmMain::timUpdateTimer()
+{
+    m_timUpdate.stop();
+    ui->memResults->clear();
+    statisticsList.clear();
+    statisticsList = collectStatistics(session.dsTemp, session.mem, m_timUpdateTag);
+    ui->memResults->setPlainText(statisticsLines(statisticsList).join(QLatin1Char('\n')));
+}
+
+void TfrmMain::btnMergeClick()
+{
+    kolvix::btnMergeClick(session, mergeClient(dsFrom), mergeClient(dsTo));
+}
+
+void TfrmMain::edtFromEnter()
+{
+    ui->btnSearchFrom->setFocus();
+}
+
+void TfrmMain::edtToEnter()
+{
+    ui->btnSearchTo->setFocus();
+}
+
+void TfrmMain::repaintButtons()
+{
+    ui->btnOk->repaint();
+    ui->btnMerge->repaint();
+}
+
+void TfrmMain::FormKeyDown(const QKeyEvent& event)
+{
+    if (event.key() != Qt::Key_Alt && !(event.modifiers() & Qt::AltModifier))
+        return;
+    repaintButtons();
+    gDrawButtonsCount = 0;
+    m_timDrawButtons.start();
+}
+
+void TfrmMain::timDrawButtonsTimer()
+{
+    m_timDrawButtons.stop();
+    ++gDrawButtonsCount;
+    repaintButtons();
+    if (gDrawButtonsCount < 2)
+        m_timDrawButtons.start();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (watched == ui->edtFrom)
+            edtFromEnter();
+        else if (watched == ui->edtTo)
+            edtToEnter();
+    } else if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        // Seen once per key: on its way to the focused control of this window.
+        auto* widget = static_cast<QWidget*>(watched);
+        const QWidget* focus = QApplication::focusWidget();
+        if (widget->window() == this && (widget == focus || (focus == nullptr && widget == this)))
+            FormKeyDown(*static_cast<QKeyEvent*>(event));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace kolvix

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "db/Connection.h"
+#include "db/Dataset.h"
+#include "merge/MergeSession.h"
+#include "merge/Statistics.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+class QKeyEvent;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace Ui {
+class TfrmMain;
+}
+
+namespace kolvix {
+
+// The main window: the Move From and Move To clients, the statistics pane "Data to be
+// moved", Close and Merge. Creating it runs the start-up: display fonts, the irreversibility
+// warning, the connection and the start-up switches. The window owns the connection and
+// every data object that a merge works on.
+class TfrmMain : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Start-up asked the program to end (no connection, or the settings could not be read):
+    // the program ends instead of running the event loop.
+    bool terminateRequested() const;
+
+    // Steps after a search: reopen the dataset on the chosen client and show its caption;
+    // the From client also starts the statistics.
+    void chooseFromClient(qint32 id);
+    void chooseToClient(qint32 id);
+
+    Connection conZelvan;
+    MergeSession session;
+    Dataset dsFrom;
+    Dataset dsTo;
+    Dataset query;
+    // The practice setting read before each From search; read by the search.
+    bool UseFileNo = false;
+    // What the statistics pane shows: (caption, count) of the From client.
+    StatisticsList statisticsList;
+
+    QLineEdit* edtFrom() const;
+    QLineEdit* edtTo() const;
+    QPushButton* btnSearchFrom() const;
+    QPushButton* btnSearchTo() const;
+    QPushButton* btnOk() const;
+    QPushButton* btnMerge() const;
+    QPlainTextEdit* memResults() const;
+    QTimer& timUpdate() { return m_timUpdate; }
+    QTimer& timDrawButtons() { return m_timDrawButtons; }
+
+    // The count statement of query: the From client's rows in 21 tables.
+    static QString countStatement();
+
+    // Event handlers.
+    void btnSearchFromClick();
+    void btnSearchToClick();
+    void btnMergeClick();
+    void btnOkClick();
+    void timUpdateTimer();
+    void timDrawButtonsTimer();
+    void FormKeyDown(const QKeyEvent& event);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void edtFromEnter();
+    void edtToEnter();
+    void dsFromAfterOpen();
+    void dsToAfterOpen();
+    void openQuery();
+    void repaintButtons();
+
+    std::unique_ptr<Ui::TfrmMain> ui;
+    QTimer m_timUpdate;
+    QTimer m_timDrawButtons;
+    qint32 m_timUpdateTag = 0;
+    bool m_terminateRequested = false;
+    bool m_centred = false;
+};
+
+// The font of the statistics pane: the last of ("Courier New", 10), ("Consolas", 10) and
+// ("Hasklig", 11) that is installed (names compared without regard to case); the pane keeps
+// its font when none is.
+void ApplyStatisticsPaneFont(QWidget* pane, const QStringList& installedFamilies);
+
+// The caption of a client: "<id>: <display name>", cut at maxLength characters.
+QString clientCaption(qint32 clientID, const QString& surname, const QString& name, int maxLength);
+
+} // namespace kolvix

@@ -1,0 +1,33 @@
+#include "app/GuiUserInterface.h"
+#include "app/KolvixApplication.h"
+#include "app/Main.h"
+#include "merge/UserInterface.h"
+#include "settings/CommandLine.h"
+
+int main(int argc, char** argv)
+{
+    kolvix::KolvixApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kolvix-utility"));
+
+    QStringList arguments = QApplication::arguments();
+    if (!arguments.isEmpty())
+        arguments.removeFirst();
+    kolvix::setCommandLineArguments(arguments);
+
+    kolvix::GuiUserInterface userInterface;
+    kolvix::setUserInterface(&userInterface);
+
+    int exitCode = 0;
+    {
+        kolvix::TfrmMain frmMain;
+        if (frmMain.terminateRequested()) {
+            // Start-up asked to end (no connection, or unreadable settings).
+            exitCode = 1;
+        } else {
+            frmMain.show();
+            exitCode = QApplication::exec();
+        }
+    }
+    kolvix::setUserInterface(nullptr);
+    return exitCode;
+}

@@ -1,0 +1,469 @@
+#include "Connection.h"
+
+#include "DbError.h"
+#include "SqliteFunctions.h"
+#include "TsqlAdapter.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlResult>
+#include <QUrl>
+#include <atomic>
+#include <climits>
+#include <sqlite3.h>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+namespace kolvix {
+
+namespace {
+
+std::atomic<int> g_connectionCount{0};
+
+const QString kLocalHost = QStringLiteral("localhost");
+
+// A value in an ODBC connection string: braced when it holds ; { or } or blanks at either
+// end, with } doubled inside the braces.
+QString odbcValue(const QString& value)
+{
+    const bool needsBraces = value.contains(u';') || value.contains(u'{') || value.contains(u'}')
+        || (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace()));
+    if (!needsBraces)
+        return value;
+    QString escaped = value;
+    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return QLatin1Char('{') + escaped + QLatin1Char('}');
+}
+
+// "Data Source" of a SQL Server connection string: host, "host\instance" or "host,port";
+// "." and "(local)" (and an empty value) mean this computer.
+struct ServerAddress
+{
+    QString host;
+    QString instance;
+    QString port;
+    bool local = false;
+};
+
+ServerAddress parseDataSource(QString dataSource)
+{
+    ServerAddress address;
+    dataSource = dataSource.trimmed();
+    if (dataSource.startsWith(QStringLiteral("tcp:"), Qt::CaseInsensitive))
+        dataSource = dataSource.mid(4).trimmed();
+    const qsizetype comma = dataSource.lastIndexOf(u',');
+    if (comma >= 0) {
+        address.port = dataSource.mid(comma + 1).trimmed();
+        dataSource = dataSource.left(comma).trimmed();
+    }
+    const qsizetype slash = dataSource.indexOf(u'\\');
+    if (slash >= 0) {
+        address.instance = dataSource.mid(slash + 1).trimmed();
+        dataSource = dataSource.left(slash).trimmed();
+    }
+    address.host = dataSource;
+    address.local = dataSource.isEmpty() || dataSource == u'.'
+        || dataSource.compare(QStringLiteral("(local)"), Qt::CaseInsensitive) == 0;
+    return address;
+}
+
+bool isTrue(const QString& value)
+{
+    const QString v = value.trimmed();
+    return v.compare(QStringLiteral("SSPI"), Qt::CaseInsensitive) == 0
+        || v.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0
+        || v.compare(QStringLiteral("yes"), Qt::CaseInsensitive) == 0;
+}
+
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    if (!db.isValid() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+// On SQL Server the time-out belongs to the statement handle that prepare() allocated.
+void setOdbcQueryTimeout(const QSqlQuery& query, int seconds)
+{
+    const QSqlResult* result = query.result();
+    if (!result)
+        return;
+    const QVariant handle = result->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+        return;
+    SQLHANDLE statement = *static_cast<const SQLHANDLE*>(handle.constData());
+    if (statement)
+        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(qMax(0, seconds))),
+                       SQL_IS_UINTEGER);
+}
+
+QStringList installedOdbcDrivers()
+{
+    QStringList drivers;
+    SQLHENV env = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+        return drivers;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_OV_ODBC3)), 0);
+    SQLWCHAR description[512];
+    SQLWCHAR attributes[2048];
+    SQLSMALLINT descriptionLength = 0;
+    SQLSMALLINT attributesLength = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (SQL_SUCCEEDED(SQLDriversW(env, direction, description, SQLSMALLINT(std::size(description)),
+                                     &descriptionLength, attributes, SQLSMALLINT(std::size(attributes)),
+                                     &attributesLength))) {
+        const qsizetype length = qMin<qsizetype>(descriptionLength, qsizetype(std::size(description)) - 1);
+        drivers << QString::fromUtf16(reinterpret_cast<const char16_t*>(description), length);
+        direction = SQL_FETCH_NEXT;
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return drivers;
+}
+
+} // namespace
+
+Connection::Connection()
+    : m_connectionName(QStringLiteral("kolvix-connection-%1").arg(++g_connectionCount))
+{
+}
+
+Connection::~Connection()
+{
+    close();
+}
+
+void Connection::setConnectionString(const QString& connectionString)
+{
+    m_connectionString = connectionString;
+}
+
+void Connection::open()
+{
+    close();
+    m_embedded = connectionValue(m_connectionString, QStringLiteral("Provider"))
+                     .compare(QStringLiteral("SQLite"), Qt::CaseInsensitive)
+        == 0;
+    try {
+        if (m_embedded)
+            openEmbedded();
+        else
+            openSqlServer();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void Connection::openEmbedded()
+{
+    const QString file = connectionValue(m_connectionString, QStringLiteral("Data Source"));
+    if (file.isEmpty())
+        throw DbError(QStringLiteral("The connection string names no database file (Data Source)."));
+    const QFileInfo info(file);
+    if (!info.isFile())
+        throw DbError(QStringLiteral("The database file '%1' does not exist.").arg(file));
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    if (!db.isValid())
+        throw DbError(QStringLiteral("The SQLite driver of Qt (QSQLITE) is not available."));
+    // A URI with mode=rw opens the file for reading and writing and never creates it, even
+    // when it disappears between the check above and this open.
+    db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded)
+                       + QStringLiteral("?mode=rw"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+    if (!db.open())
+        throw DbError(QStringLiteral("Cannot open the database file '%1': %2").arg(file, errorMessage(db.lastError())));
+    registerSqliteFunctions();
+}
+
+void Connection::openSqlServer()
+{
+    const QString driver = sqlServerOdbcDriver();
+    if (driver.isEmpty())
+        throw DbError(QStringLiteral("No SQL Server ODBC driver is installed."));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
+    if (!db.isValid())
+        throw DbError(QStringLiteral("The ODBC driver of Qt (QODBC) is not available."));
+    db.setDatabaseName(odbcConnectionString(m_connectionString, driver));
+    db.setConnectOptions(odbcConnectOptions(m_connectionString, m_connectTimeout));
+    if (!db.open()) {
+        const QString message = errorMessage(db.lastError());
+        throw DbError(message.isEmpty() ? QStringLiteral("Unable to connect to the database server.") : message);
+    }
+}
+
+void Connection::close()
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+    m_inTransaction = false;
+    m_appliedTimeout = -1;
+}
+
+bool Connection::isOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+void Connection::requireOpen() const
+{
+    if (!isOpen())
+        throw DbError(QStringLiteral("The database connection is not open."));
+}
+
+QSqlDatabase Connection::database() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void Connection::beginTransaction()
+{
+    requireOpen();
+    QSqlDatabase db = database();
+    if (!db.transaction()) {
+        const QString message = errorMessage(db.lastError());
+        throw DbError(message.isEmpty() ? QStringLiteral("Cannot begin a transaction.") : message);
+    }
+    m_inTransaction = true;
+}
+
+void Connection::commitTransaction()
+{
+    requireOpen();
+    QSqlDatabase db = database();
+    if (!db.commit()) {
+        const QString message = errorMessage(db.lastError());
+        throw DbError(message.isEmpty() ? QStringLiteral("Cannot commit the transaction.") : message);
+    }
+    m_inTransaction = false;
+}
+
+void Connection::rollbackTransaction()
+{
+    requireOpen();
+    QSqlDatabase db = database();
+    if (!db.rollback()) {
+        const QString message = errorMessage(db.lastError());
+        throw DbError(message.isEmpty() ? QStringLiteral("Cannot roll back the transaction.") : message);
+    }
+    m_inTransaction = false;
+}
+
+QString Connection::prepareStatementText(const QString& tsql) const
+{
+    return m_embedded ? adaptTsqlForSqlite(tsql) : tsql;
+}
+
+void Connection::applyStatementTimeout(int seconds)
+{
+    if (!m_embedded || seconds == m_appliedTimeout)
+        return;
+    sqlite3* handle = sqliteHandle(database());
+    if (!handle)
+        return;
+    // 0 means no limit, as for the command time-out on SQL Server.
+    const int milliseconds = seconds <= 0 || seconds > INT_MAX / 1000 ? INT_MAX : seconds * 1000;
+    sqlite3_busy_timeout(handle, milliseconds);
+    m_appliedTimeout = seconds;
+}
+
+QSqlQuery Connection::prepareQuery(const QString& tsql, int commandTimeout, QStringList* parameterNames)
+{
+    requireOpen();
+    QString text = prepareStatementText(tsql);
+    if (parameterNames) {
+        ParameterisedStatement statement = positionalParameters(text);
+        text = statement.text;
+        *parameterNames = statement.occurrences;
+    }
+    applyStatementTimeout(commandTimeout);
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.prepare(text))
+        throw DbError(errorMessage(query.lastError()));
+    if (!m_embedded)
+        setOdbcQueryTimeout(query, commandTimeout);
+    return query;
+}
+
+QVariant Connection::engineValue(const QVariant& value) const
+{
+    // A text is stored as text, the empty one too; only a value without type is null.
+    if (value.typeId() == QMetaType::QString && value.toString().isNull())
+        return QVariant(QStringLiteral(""));
+    if (!m_embedded)
+        return value.isValid() ? value : QVariant(QMetaType::fromType<QString>());
+    if (value.isNull())
+        return value;
+    switch (value.typeId()) {
+    case QMetaType::QDateTime:
+        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    case QMetaType::QDate:
+        return value.toDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
+    case QMetaType::Bool:
+        return value.toBool() ? 1 : 0;
+    default:
+        return value;
+    }
+}
+
+QString Connection::errorMessage(const QSqlError& error)
+{
+    const QString databaseText = error.databaseText().trimmed();
+    return databaseText.isEmpty() ? error.text().trimmed() : databaseText;
+}
+
+void Connection::registerSqliteFunctions()
+{
+    sqlite3* handle = sqliteHandle(database());
+    if (!handle || !kolvix::registerSqliteFunctions(handle))
+        throw DbError(QStringLiteral("Cannot register the functions SOUNDEX and onlyNumericChars."));
+}
+
+QString Connection::connectionValue(const QString& connectionString, const QString& key)
+{
+    const QString& s = connectionString;
+    qsizetype i = 0;
+    while (i < s.size()) {
+        const qsizetype equals = s.indexOf(u'=', i);
+        if (equals < 0)
+            break;
+        qsizetype semicolon = s.indexOf(u';', i);
+        if (semicolon >= 0 && semicolon < equals) { // a part without a value
+            i = semicolon + 1;
+            continue;
+        }
+        const QString name = s.mid(i, equals - i).trimmed();
+        qsizetype j = equals + 1;
+        while (j < s.size() && s[j] == u' ')
+            ++j;
+        QString value;
+        if (j < s.size() && (s[j] == u'"' || s[j] == u'\'')) {
+            // A quoted value may hold semicolons; a doubled quote stands for itself.
+            const QChar quote = s[j++];
+            while (j < s.size()) {
+                if (s[j] == quote && !(j + 1 < s.size() && s[j + 1] == quote))
+                    break;
+                if (s[j] == quote)
+                    ++j;
+                value += s[j++];
+            }
+            semicolon = s.indexOf(u';', j);
+        } else {
+            semicolon = s.indexOf(u';', j);
+            value = s.mid(j, (semicolon < 0 ? s.size() : semicolon) - j).trimmed();
+        }
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return value;
+        if (semicolon < 0)
+            break;
+        i = semicolon + 1;
+    }
+    return QString();
+}
+
+QString Connection::odbcConnectionString(const QString& connectionString, const QString& driver)
+{
+    auto value = [&](const char* key) { return connectionValue(connectionString, QString::fromLatin1(key)); };
+    const bool freeTds = driver.contains(QStringLiteral("FreeTDS"), Qt::CaseInsensitive);
+    const ServerAddress address = parseDataSource(value("Data Source"));
+
+    QString result = QStringLiteral("DRIVER={%1};").arg(QString(driver).replace(QStringLiteral("}"), QStringLiteral("}}")));
+    auto add = [&](const QString& key, const QString& v) { result += key + QLatin1Char('=') + odbcValue(v) + QLatin1Char(';'); };
+
+    if (freeTds) {
+        // FreeTDS takes a named instance as host\instance and a port as a key of its own; it
+        // always speaks TCP/IP.
+        const QString host = address.local ? kLocalHost : address.host;
+        if (!address.port.isEmpty()) {
+            add(QStringLiteral("Server"), host);
+            add(QStringLiteral("Port"), address.port);
+        } else {
+            add(QStringLiteral("Server"), address.instance.isEmpty() ? host : host + QLatin1Char('\\') + address.instance);
+        }
+    } else {
+#ifdef Q_OS_WIN
+        const QString localHost = QStringLiteral("(local)");
+#else
+        const QString localHost = kLocalHost;
+#endif
+        const QString host = address.local ? localHost : address.host;
+        if (!address.port.isEmpty())
+            add(QStringLiteral("Server"), host + QLatin1Char(',') + address.port);
+        else
+            add(QStringLiteral("Server"), address.instance.isEmpty() ? host : host + QLatin1Char('\\') + address.instance);
+    }
+
+    const QString database = value("Initial Catalog");
+    if (!database.isEmpty())
+        add(QStringLiteral("Database"), database);
+    const QString user = value("User ID");
+    if (!freeTds && user.isEmpty() && isTrue(value("Integrated Security"))) {
+        add(QStringLiteral("Trusted_Connection"), QStringLiteral("Yes"));
+    } else if (!user.isEmpty()) {
+        add(QStringLiteral("UID"), user);
+        add(QStringLiteral("PWD"), value("Password"));
+    }
+    const QString workstation = value("Workstation ID");
+    if (!workstation.isEmpty())
+        add(QStringLiteral("WSID"), workstation);
+
+    if (freeTds) {
+        // Qt talks to FreeTDS in 8-bit text; make that UTF-8 both ways.
+        add(QStringLiteral("ClientCharset"), QStringLiteral("UTF-8"));
+    } else {
+        if (value("Network Library").compare(QStringLiteral("dbmssocn"), Qt::CaseInsensitive) == 0)
+            add(QStringLiteral("Network"), QStringLiteral("DBMSSOCN"));
+        // Version 18 encrypts by default and then insists on a trusted server certificate;
+        // the product's servers are reached as before, without encryption being demanded.
+        if (driver.contains(QStringLiteral("ODBC Driver 18"), Qt::CaseInsensitive))
+            add(QStringLiteral("Encrypt"), QStringLiteral("no"));
+    }
+    return result;
+}
+
+QString Connection::odbcConnectOptions(const QString& connectionString, int connectTimeout)
+{
+    QString options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(qMax(0, connectTimeout));
+    bool ok = false;
+    const int packetSize = connectionValue(connectionString, QStringLiteral("Packet Size")).toInt(&ok);
+    if (ok && packetSize > 0)
+        options += QStringLiteral(";SQL_ATTR_PACKET_SIZE=%1").arg(packetSize);
+    return options;
+}
+
+QString Connection::sqlServerOdbcDriver()
+{
+    return chooseSqlServerOdbcDriver(installedOdbcDrivers());
+}
+
+QString Connection::chooseSqlServerOdbcDriver(const QStringList& installedDrivers)
+{
+    static const QStringList preferred{QStringLiteral("ODBC Driver 18 for SQL Server"),
+                                       QStringLiteral("ODBC Driver 17 for SQL Server"),
+                                       QStringLiteral("SQL Server Native Client 11.0"),
+                                       QStringLiteral("SQL Server"), QStringLiteral("FreeTDS")};
+    for (const QString& name : preferred)
+        for (const QString& installed : installedDrivers)
+            if (installed.compare(name, Qt::CaseInsensitive) == 0)
+                return installed;
+    return QString();
+}
+
+} // namespace kolvix

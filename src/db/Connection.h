@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class QSqlError;
+
+namespace kolvix {
+
+// The one database connection of the program.
+//
+// The connection string's "Provider" chooses the engine: "SQLite" (any case) opens the
+// embedded engine on the file named by "Data Source" (read-write, never created); every
+// other provider reaches SQL Server through Qt's ODBC driver, with the connection keys
+// translated into an ODBC connection string.
+//
+// The program writes T-SQL. On the embedded engine every statement is adapted before it
+// runs (see TsqlAdapter.h) and the functions SOUNDEX and onlyNumericChars are registered.
+// Dates and date-times are stored there as ISO text 'YYYY-MM-DD hh:mm:ss', booleans as 0/1.
+//
+// Time-outs. The connect time-out bounds the login (ODBC SQL_ATTR_LOGIN_TIMEOUT; the
+// embedded engine opens a local file and has nothing to wait for). A statement's command
+// time-out becomes, on SQL Server, the ODBC query time-out of that statement
+// (SQL_ATTR_QUERY_TIMEOUT; 0 waits without limit) and, on the embedded engine, the busy
+// time-out: how long a statement waits for a lock that another process holds.
+class Connection
+{
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setConnectionString(const QString& connectionString);
+    QString connectionString() const { return m_connectionString; }
+
+    // Seconds. The command time-out is the default for commands and datasets that do not
+    // set their own; the connect time-out bounds open().
+    void setCommandTimeout(int seconds) { m_commandTimeout = seconds; }
+    int commandTimeout() const { return m_commandTimeout; }
+    void setConnectTimeout(int seconds) { m_connectTimeout = seconds; }
+    int connectTimeout() const { return m_connectTimeout; }
+
+    // Throws DbError with the client's message when the database cannot be opened.
+    void open();
+    void close();
+    bool isOpen() const;
+
+    // True for the embedded SQLite engine.
+    bool isEmbedded() const { return m_embedded; }
+
+    void beginTransaction();
+    void commitTransaction();
+    void rollbackTransaction();
+    bool inTransaction() const { return m_inTransaction; }
+
+    // The statement as it runs on this connection: adapted on the embedded engine,
+    // unchanged on SQL Server.
+    QString prepareStatementText(const QString& tsql) const;
+
+    // Applies a statement's time-out before it runs (on the embedded engine: the busy time-out).
+    void applyStatementTimeout(int seconds);
+
+    QSqlDatabase database() const;
+
+    // A forward-only query on this connection, prepared with the statement as it runs here
+    // (prepareStatementText) and with the statement's time-out applied. With parameterNames
+    // given, the :name parameters become positional ones and their names, in the order they
+    // occur, go there; bind one value per occurrence. Throws DbError with the client's message.
+    QSqlQuery prepareQuery(const QString& tsql, int commandTimeout, QStringList* parameterNames = nullptr);
+
+    // A value as this engine takes it: on the embedded engine date-times become
+    // 'YYYY-MM-DD hh:mm:ss' text and booleans 0/1. A text is never null (a null QString is
+    // the empty text); null is a QVariant without type (sent to SQL Server as a null text).
+    QVariant engineValue(const QVariant& value) const;
+
+    // The client's own text of a failure: the driver's message where it has one.
+    static QString errorMessage(const QSqlError& error);
+
+    // The value of a key of a connection string "key=value;key=value;..." (keys in any case,
+    // values trimmed, a value may be quoted with " or '); empty when the key is missing.
+    static QString connectionValue(const QString& connectionString, const QString& key);
+
+    // The ODBC connection string that a SQL Server connection string translates into, with
+    // the driver named; exposed for --diagnose and tests.
+    static QString odbcConnectionString(const QString& connectionString, const QString& driver);
+    // The ODBC connection attributes of a SQL Server connection string: the login time-out
+    // and the packet size (in the form of QSqlDatabase::setConnectOptions).
+    static QString odbcConnectOptions(const QString& connectionString, int connectTimeout);
+    // The best installed SQL Server ODBC driver, or an empty text when there is none.
+    static QString sqlServerOdbcDriver();
+    // The best SQL Server driver among the given ODBC driver names; empty when none fits.
+    static QString chooseSqlServerOdbcDriver(const QStringList& installedDrivers);
+
+private:
+    void registerSqliteFunctions();
+    void openEmbedded();
+    void openSqlServer();
+    void requireOpen() const;
+
+    QString m_connectionName;
+    QString m_connectionString;
+    int m_commandTimeout = 30;
+    int m_connectTimeout = 15;
+    bool m_embedded = false;
+    bool m_inTransaction = false;
+    int m_appliedTimeout = -1;
+};
+
+} // namespace kolvix

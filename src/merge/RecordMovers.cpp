@@ -1,0 +1,292 @@
+#include "merge/RecordMovers.h"
+
+#include "db/Dataset.h"
+#include "db/DbError.h"
+#include "merge/Format.h"
+#include "merge/Log.h"
+#include "merge/MergeSession.h"
+#include "merge/Runners.h"
+#include "merge/TextHelpers.h"
+#include "merge/UserInterface.h"
+
+namespace kolvix {
+
+int moveClient(MergeSession& s, const QString& table, qint32 toClient, qint32 fromClient, const QString& column)
+{
+    if (!tableExists(s.dsTemp, s.mem, table, true)) {
+        writeLogFmt(QStringLiteral("moveClient [%s].[%s] skipping (table does not exist)"), {table, column});
+        return 0;
+    }
+    writeLogFmt(QStringLiteral("moveClient [%s].[%s] updating %d to %d"), {table, column, fromClient, toClient});
+    try {
+        return doADOCommandRows(s.cmd, Format(QStringLiteral("UPDATE [%s] SET [%s]=%d WHERE [%s]=%d"),
+                                              {table, column, toClient, column, fromClient}));
+    } catch (const std::exception& e) {
+        writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
+        s.mem.add(Format(QStringLiteral("moveClient: Exception occured while moving [%s].[%s] %d to %d"),
+                         {table, column, fromClient, toClient}));
+        throw;
+    }
+}
+
+int moveTrans(MergeSession& s, const QString& table, qint32 toClient, qint32 toAccount, qint32 fromAccount,
+              qint32 fromClient)
+{
+    if (!tableExists(s.dsTemp, s.mem, table, true))
+        return 0;
+    writeLogFmt(QStringLiteral("moveTrans [%s].[%s] updating %d.%d to %d.%d"),
+                {table, QStringLiteral("ClientID|AccountID"), fromClient, fromAccount, toClient, toAccount});
+    try {
+        return doADOCommandRows(
+            s.cmd, Format(QStringLiteral("UPDATE [%s] SET [ClientID] = %d, [AccountID] = %d WHERE [ClientID] = %d "
+                                         "AND [AccountID] = %d"),
+                          {table, toClient, toAccount, fromClient, fromAccount}));
+    } catch (const std::exception& e) {
+        writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
+        s.mem.add(Format(QStringLiteral("moveTrans: Exception occured while moving [%s] %d.%d to %d.%d"),
+                         {table, fromClient, fromAccount, toClient, toAccount}));
+        throw;
+    }
+}
+
+int copyAccount(MergeSession& s, qint32 toClient, qint32 toAccount, const QString& toName, qint32 fromAccount,
+                qint32 fromClient)
+{
+    QStringList& c = s.columnCache;
+    if (c.isEmpty()) {
+        s.dsAccount.close();
+        s.dsAccount.open();
+        c = s.dsAccount.fieldNames();
+    }
+    // The copy rests on the Account table's column order: client id, account id, ..., name sixth.
+    if (c.size() < 6)
+        throw DbError(QStringLiteral("The Account table has %1 columns; the account copy needs at least six.")
+                          .arg(c.size()));
+
+    QString columns = Format(QStringLiteral("[%s]"), {c[0]});
+    for (qsizetype i = 1; i < c.size(); ++i)
+        columns = Format(QStringLiteral("%s,[%s]"), {columns, c[i]});
+
+    QString values;
+    qsizetype copiedFrom;
+    if (!toName.isEmpty()) {
+        QString escaped = toName;
+        escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
+        values = Format(QStringLiteral("%d,%d,[%s],[%s],[%s],'%s'"), {toClient, toAccount, c[2], c[3], c[4], escaped});
+        copiedFrom = 6;
+    } else {
+        values = Format(QStringLiteral("%d,%d"), {toClient, toAccount});
+        copiedFrom = 2;
+    }
+    for (qsizetype i = copiedFrom; i < c.size(); ++i)
+        values = Format(QStringLiteral("%s,[%s]"), {values, c[i]});
+
+    return doADOCommandRows(
+        s.cmd, Format(QStringLiteral("INSERT INTO Account (%s)  SELECT TOP 1 %s  FROM Account  WHERE ClientID = %d "
+                                     "AND AccountID = %d"),
+                      {columns, values, fromClient, fromAccount}));
+}
+
+int deleteDuplicates(MergeSession& s, const QString& table, const QString& idColumn, const QString& groupColumns,
+                     const QString& filterColumn, int maxRuns, qint32 filterValue)
+{
+    try {
+        writeLogFmt(QStringLiteral("deleteDuplicates [%s].[%s] grouped by %s removing %d"),
+                    {table, idColumn, groupColumns, filterValue});
+        const QString sql = Format(joinLines({
+                                       QStringLiteral("DELETE FROM [%0:s] WHERE [%1:s] IN ("),
+                                       QStringLiteral("SELECT [MinID] FROM ("),
+                                       QStringLiteral("SELECT MIN([%1:s]) AS [MinID], MAX([%1:s]) AS [MaxID], "
+                                                      "COUNT(*) AS [Count]"),
+                                       QStringLiteral("FROM [%0:s]"),
+                                       QStringLiteral("WHERE [%2:s] = %3:d"),
+                                       QStringLiteral("GROUP BY %4:s"),
+                                       QStringLiteral("HAVING COUNT(*) > 1"),
+                                       QStringLiteral(")G"),
+                                       QStringLiteral(")"),
+                                   }),
+                                   {table, idColumn, filterColumn, filterValue, groupColumns});
+        s.cmd.setCommandText(sql);
+        int deleted = 0;
+        for (int run = 0; run < maxRuns; ++run) {
+            const int rows = s.cmd.execute();
+            deleted += rows;
+            if (rows == 0)
+                break;
+        }
+        return deleted;
+    } catch (const std::exception& e) {
+        writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
+        throw;
+    }
+}
+
+int movePatCat(MergeSession& s, qint32 toClient, qint32 fromClient)
+{
+    return doADOCommandRows(
+        s.cmd, Format(QStringLiteral("UPDATE PatCat SET ClientID=%d WHERE ClientID=%d AND CategoryID NOT IN (SELECT "
+                                     "CategoryID FROM PatCat WHERE ClientID=%d)"),
+                      {toClient, fromClient, toClient}));
+}
+
+int moveClientContact(MergeSession& s, qint32 toClient, qint32 fromClient)
+{
+    return doADOCommandRows(
+        s.cmd,
+        Format(joinLines({
+                   QStringLiteral("UPDATE ClientContact SET ClientID = %0:d"),
+                   QStringLiteral("WHERE ClientID = %1:d"),
+                   QStringLiteral("AND ContactID  NOT IN (SELECT ContactID  FROM ClientContacts WHERE ClientID = %0:d)"),
+                   QStringLiteral("AND RelationID NOT IN (SELECT RelationID FROM ClientContacts WHERE ClientID = %0:d)"),
+               }),
+               {toClient, fromClient}));
+}
+
+namespace {
+
+enum class StepKind { MoveClient, CopyAccounts, MoveTrans, PatCat, ClientContact, DeleteDuplicates };
+
+struct CatalogueStep
+{
+    int number;
+    const char* table;
+    StepKind kind;
+    const char* column;
+};
+
+// The catalogue, in the order the merge runs it. Steps 3 to 7 run as one loop per account.
+constexpr CatalogueStep kCatalogue[] = {
+    {1, "Account", StepKind::MoveClient, "GroupID"},
+    {2, "Account", StepKind::CopyAccounts, nullptr},
+    {3, "Trans", StepKind::MoveTrans, nullptr},
+    {4, "HICAPSDetail", StepKind::MoveTrans, nullptr},
+    {5, "NewStatement", StepKind::MoveTrans, nullptr},
+    {6, "StatementActivityLog", StepKind::MoveTrans, nullptr},
+    {7, "InvoiceActivityLog", StepKind::MoveTrans, nullptr},
+    {8, "TyroTrans", StepKind::MoveClient, "ClientID"},
+    {9, "Appoint", StepKind::MoveClient, "ClientID"},
+    {10, "ContactAttachment", StepKind::MoveClient, "ClientID"},
+    {11, "Attachments", StepKind::MoveClient, "ClientID"},
+    {12, "ClinicalNotes", StepKind::MoveClient, "ClientID"},
+    {13, "Future", StepKind::MoveClient, "ClientID"},
+    {14, "Recalls", StepKind::MoveClient, "ClientID"},
+    {15, "PatCat", StepKind::PatCat, "ClientID"},
+    {16, "ClientContact", StepKind::ClientContact, "ClientID"},
+    {17, "Referral", StepKind::MoveClient, "ClientID"},
+    {18, "Client", StepKind::MoveClient, "ReferredByID"},
+    {19, "Client", StepKind::MoveClient, "ReferredByID2"},
+    {20, "GroupAppDetail", StepKind::MoveClient, "ClientID"},
+    {21, "AppChange", StepKind::MoveClient, "ClientID"},
+    {22, "SMSReply", StepKind::MoveClient, "ClientID"},
+    {23, "Documents", StepKind::MoveClient, "ClientID"},
+    {24, "Quotes", StepKind::MoveClient, "ClientID"},
+    {25, "ActEvents", StepKind::MoveClient, "ClientID"},
+    {26, "XRayFolder", StepKind::MoveClient, "ClientID"},
+    {27, "XRayReport", StepKind::MoveClient, "ClientID"},
+    {28, "XRay", StepKind::MoveClient, "ClientID"},
+    {29, "SalesEvents", StepKind::MoveClient, "ClientID"},
+    {30, "WaitingList", StepKind::MoveClient, "ClientID"},
+    {31, "ClassTypeClient", StepKind::MoveClient, "ClientID"},
+    {32, "SMSMsg", StepKind::MoveClient, "ClientID"},
+    {33, "RecallRecurrence", StepKind::MoveClient, "ClientID"},
+    {34, "PXClientForgotPassword", StepKind::MoveClient, "ClientID"},
+    {35, "PXAppRequest", StepKind::MoveClient, "ClientID"},
+    {36, "PXCurrentReservedApp", StepKind::MoveClient, "ClientID"},
+    {37, "PXClientSearchResult", StepKind::MoveClient, "ClientID"},
+    {38, "PXExceptionLog", StepKind::MoveClient, "ClientID"},
+    {39, "PXClientPracPermissions", StepKind::MoveClient, "ClientID"},
+    {40, "PXClientPracPermissions", StepKind::DeleteDuplicates, "ClientID"},
+    {41, "PXPendingClient", StepKind::MoveClient, "GuestClientID"},
+    {42, "PXPendingClient", StepKind::MoveClient, "ParentID"},
+};
+
+bool movesData(const TaAccount& entry)
+{
+    return entry.Action == TaAction::MERGE || entry.Action == TaAction::APPEND;
+}
+
+void reportStep(int step, const char* table, int rows)
+{
+    userInterface().catalogueStepDone(step, QString::fromLatin1(table), rows);
+}
+
+} // namespace
+
+const std::vector<CatalogueTable>& catalogueColumns()
+{
+    static const std::vector<CatalogueTable> columns = [] {
+        std::vector<CatalogueTable> list;
+        for (const CatalogueStep& step : kCatalogue) {
+            if (step.kind == StepKind::MoveTrans)
+                list.push_back({step.table, "ClientID"});
+            else if (step.column && step.kind != StepKind::DeleteDuplicates)
+                list.push_back({step.table, step.column});
+        }
+        return list;
+    }();
+    return columns;
+}
+
+void runCatalogue(MergeSession& s, qint32 fromClient, qint32 toClient)
+{
+    const std::vector<TaAccount>& entries = s.info.Accounts;
+    for (const CatalogueStep& step : kCatalogue) {
+        const QString table = QString::fromLatin1(step.table);
+        switch (step.kind) {
+        case StepKind::MoveClient:
+            reportStep(step.number, step.table,
+                       moveClient(s, table, toClient, fromClient, QString::fromLatin1(step.column)));
+            break;
+        case StepKind::CopyAccounts: {
+            int rows = 0;
+            for (const TaAccount& entry : entries) {
+                if (entry.Action == TaAction::APPEND)
+                    rows += copyAccount(s, toClient, entry.ToID, entry.ToName, entry.FromID, fromClient);
+            }
+            reportStep(step.number, step.table, rows);
+            break;
+        }
+        case StepKind::MoveTrans:
+            // Steps 3 to 7 run together as one loop over the accounts, from step 3.
+            if (step.number != 3)
+                break;
+            for (const TaAccount& entry : entries) {
+                if (!movesData(entry))
+                    continue;
+                for (const CatalogueStep& transStep : kCatalogue) {
+                    if (transStep.kind == StepKind::MoveTrans)
+                        reportStep(transStep.number, transStep.table,
+                                   moveTrans(s, QString::fromLatin1(transStep.table), toClient, entry.ToID,
+                                             entry.FromID, fromClient));
+                }
+            }
+            break;
+        case StepKind::PatCat:
+            reportStep(step.number, step.table, movePatCat(s, toClient, fromClient));
+            break;
+        case StepKind::ClientContact:
+            reportStep(step.number, step.table, moveClientContact(s, toClient, fromClient));
+            break;
+        case StepKind::DeleteDuplicates:
+            reportStep(step.number, step.table,
+                       deleteDuplicates(s, table, QStringLiteral("PXClientPracPermissionsID"),
+                                        QStringLiteral("[ClientID], [AllowPracID], [AllowPGroupID]"),
+                                        QString::fromLatin1(step.column), 99, toClient));
+            break;
+        }
+    }
+
+    // Steps 41 and 42 moved every GuestClientID and ParentID of the From client, so rows that
+    // now refer to themselves carry the To client's id.
+    int rows = doADOCommandRows(
+        s.cmd, Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [GuestClientID] = %d AND [GuestClientID] = "
+                                     "[ParentID]"),
+                      {toClient}));
+    rows += doADOCommandRows(
+        s.cmd, Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [ParentID] = %d AND [GuestClientID] = "
+                                     "[ParentID]"),
+                      {toClient}));
+    reportStep(43, "PXPendingClient", rows);
+}
+
+} // namespace kolvix

@@ -1,0 +1,113 @@
+#include "merge/Runners.h"
+
+#include "db/Command.h"
+#include "db/Dataset.h"
+#include "db/DbError.h"
+#include "merge/Log.h"
+#include "merge/TracePane.h"
+#include "merge/UserInterface.h"
+
+namespace kolvix {
+
+void showInfo(const QString& text)
+{
+    userInterface().showInfo(text);
+}
+
+void showWarning(const QString& text)
+{
+    userInterface().showWarning(text);
+}
+
+void showPlainMessage(const QString& text)
+{
+    userInterface().showPlain(text);
+}
+
+bool doADOCommand(Command& command, const QString& sql)
+{
+    doADOCommandRows(command, sql);
+    return true;
+}
+
+int doADOCommandRows(Command& command, const QString& sql)
+{
+    try {
+        command.setCommandText(sql);
+        return command.execute();
+    } catch (const std::exception& e) {
+        const QString message = exceptionMessage(e);
+        writeLogFmt(QStringLiteral("doADOCommand() EXCEPTION %s"), {message});
+        showPlainMessage(QStringLiteral("doADOCommand: ") + message);
+        throw;
+    }
+}
+
+namespace {
+
+// Closes the dataset, sets its text and opens it; the runner's log line and box on failure.
+void openLogged(Dataset& dataset, const QString& sql)
+{
+    try {
+        dataset.close();
+        dataset.setSql(sql);
+        dataset.open();
+    } catch (const std::exception& e) {
+        const QString message = exceptionMessage(e);
+        writeLogFmt(QStringLiteral("doADOQuery() EXCEPTION %s"), {message});
+        showPlainMessage(QStringLiteral("doADOQuery: ") + message);
+        throw;
+    }
+}
+
+} // namespace
+
+int doADOQuery(Dataset& dataset, const QString& sql)
+{
+    openLogged(dataset, sql);
+    return dataset.isEmpty() ? 0 : dataset.recordCount();
+}
+
+int doADOQuery(Dataset& dataset, const QString& sql, int defaultValue)
+{
+    try {
+        openLogged(dataset, sql);
+    } catch (const std::exception&) {
+        return defaultValue;
+    }
+    if (dataset.isEmpty() || dataset.fieldCount() == 0 || dataset.field(0).isNull())
+        return defaultValue;
+    return dataset.field(0).asInteger();
+}
+
+bool doADOQuery(Dataset& dataset, const QString& sql, bool defaultValue)
+{
+    try {
+        openLogged(dataset, sql);
+    } catch (const std::exception&) {
+        return defaultValue;
+    }
+    if (dataset.isEmpty() || dataset.fieldCount() == 0 || dataset.field(0).isNull())
+        return defaultValue;
+    return dataset.field(0).asBoolean();
+}
+
+bool tableExists(Dataset& dataset, TracePane& trace, const QString& name, bool noteMissing)
+{
+    try {
+        dataset.close();
+        dataset.setSql(QStringLiteral("SELECT COUNT(*) FROM SYS.TABLES WHERE Name = '%1'").arg(name));
+        dataset.open();
+        const bool exists = !dataset.isEmpty() && dataset.field(0).asInteger() > 0;
+        if (!exists && noteMissing)
+            trace.add(QStringLiteral("Table '%1' does not exist (not merged)").arg(name));
+        return exists;
+    } catch (const std::exception& e) {
+        trace.add(QStringLiteral("tableExists: Exception occurred while checking for '%1'").arg(name));
+        writeLogFmt(QStringLiteral("tableExists: Exception occurred while checking for '%s' EXCEPTION: %s"),
+                    {name, exceptionMessage(e)});
+        return true;
+    }
+}
+
+} // namespace kolvix

@@ -1,0 +1,116 @@
+#include "merge/Statistics.h"
+
+#include "db/Dataset.h"
+#include "merge/Format.h"
+#include "merge/Runners.h"
+
+#include <QLocale>
+
+namespace kolvix {
+
+namespace {
+
+struct StatisticsRow
+{
+    const char* caption;
+    const char* table;
+    const char* column;
+};
+
+constexpr StatisticsRow gStatisticsRows[] = {
+    {"Accounts", "Account", "ClientID"},
+    {"Group Links", "Account", "GroupID"},
+    {"Appointments", "Appoint", "ClientID"},
+    {"Group Appointments", "GroupAppDetail", "ClientID"},
+    {"Attachments", "Attachments", "ClientID"},
+    {"Clinical Notes", "ClinicalNotes", "ClientID"},
+    {"Transactions", "Trans", "ClientID"},
+    {"Hicaps Transactions", "HICAPSDetail", "ClientID"},
+    {"Tyro Transactions", "TyroTrans", "ClientID"},
+    {"Future Transactions", "Future", "ClientID"},
+    {"Documents", "Documents", "ClientID"},
+    {"Statements", "NewStatement", "ClientID"},
+    {"X-rays", "XRay", "ClientID"},
+    {"X-ray Folders", "XRayFolder", "ClientID"},
+    {"X-ray Reports", "XRayReport", "ClientID"},
+    {"Contacts", "ClientContact", "ClientID"},
+    {"Contact Attachments", "ContactAttachment", "ClientID"},
+    {"Events", "ActEvents", "ClientID"},
+    {"Tracking Categories", "PatCat", "ClientID"},
+    {"Recalls", "Recalls", "ClientID"},
+    {"Recalls (recurring)", "RecallRecurrence", "ClientID"},
+    {"Referrals", "Referral", "ClientID"},
+    {"Referrers (1)", "Client", "ReferredByID"},
+    {"Referrers (2)", "Client", "ReferredByID2"},
+    {"Sales Events", "SalesEvents", "ClientID"},
+    {"Quotes", "Quotes", "ClientID"},
+    {"SMS Messages", "SMSMsg", "ClientID"},
+    {"SMS Replies", "SMSReply", "ClientID"},
+    {"WPX Client (master)", "PXClientLink", "GroupID"},
+    {"WPX Client (linked)", "PXClientLink", "ClientID"},
+    {"WPX Pending (master)", "PXPendingClient", "ParentID"},
+    {"WPX Pending (guest)", "PXPendingClient", "GuestClientID"},
+};
+
+void countClientRows(Dataset& dsTemp, TracePane& trace, StatisticsList& list, const QString& caption,
+                     const QString& table, const QString& column, qint32 clientID)
+{
+    if (!tableExists(dsTemp, trace, table, true))
+        return;
+    dsTemp.close();
+    dsTemp.setSql(Format(QStringLiteral("SELECT COUNT(*) FROM [%s] WHERE [%s] = %d"), {table, column, clientID}));
+    dsTemp.open();
+    if (dsTemp.isEmpty() || dsTemp.field(0).isNull())
+        return;
+    const int count = dsTemp.field(0).asInteger();
+    if (count > 0)
+        list.emplace_back(singularCaption(caption, count), count);
+}
+
+} // namespace
+
+StatisticsList collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID)
+{
+    StatisticsList list;
+    for (const StatisticsRow& row : gStatisticsRows)
+        countClientRows(dsTemp, trace, list, QString::fromLatin1(row.caption), QString::fromLatin1(row.table),
+                        QString::fromLatin1(row.column), clientID);
+    return list;
+}
+
+QStringList statisticsLines(const StatisticsList& list)
+{
+    qsizetype width = 0;
+    for (const auto& [caption, count] : list)
+        width = std::max(width, formatCount(count).size());
+    QStringList lines;
+    for (const auto& [caption, count] : list)
+        lines << Format(QStringLiteral("%*s  %s"), {qint64(width), formatCount(count), caption});
+    return lines;
+}
+
+QString singularCaption(const QString& caption, int count)
+{
+    if (count != 1)
+        return caption;
+    if (caption.compare(QLatin1String("tracking categories"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Tracking Category");
+    if (caption.compare(QLatin1String("SMS Replies"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("SMS Reply");
+    if (caption.endsWith(QLatin1Char('s')))
+        return caption.left(caption.size() - 1);
+    const qsizetype blank = caption.indexOf(QLatin1Char(' '));
+    if (blank + 1 > 2 && caption[blank - 1] == QLatin1Char('s'))
+        return caption.left(blank - 1) + caption.mid(blank);
+    return caption;
+}
+
+QString formatCount(int count)
+{
+    // Digits grouped in threes by the user's thousands separator, no decimals.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::DefaultNumberOptions);
+    return locale.toString(count);
+}
+
+} // namespace kolvix

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <utility>
+#include <vector>
+
+namespace kolvix {
+
+class Dataset;
+class TracePane;
+
+// The rows of the statistics pane: (displayed caption, count), counts above zero only,
+// in the fixed order of the 32 kinds.
+using StatisticsList = std::vector<std::pair<QString, int>>;
+
+// Counts the client's rows kind by kind (a missing table is left out and noted in trace).
+// A failing count passes on.
+StatisticsList collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID);
+// The pane's lines: each count right-aligned to the widest, two blanks, the caption.
+QStringList statisticsLines(const StatisticsList& list);
+
+QString singularCaption(const QString& caption, int count);
+QString formatCount(int count);
+
+} // namespace kolvix

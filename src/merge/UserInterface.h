@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+namespace kolvix {
+
+class AccountMergeModel;
+
+// Everything the engine shows or asks goes through this interface: the GUI implements it
+// with message boxes and the account dialog, kolvix-merge for the terminal, and the tests
+// to script answers and record what was shown.
+class UserInterface
+{
+public:
+    virtual ~UserInterface() = default;
+
+    // Modal box, caption "Information", information icon, OK.
+    virtual void showInfo(const QString& text) = 0;
+    // Modal box, caption "Warning", warning icon, OK.
+    virtual void showWarning(const QString& text) = 0;
+    // Modal box, caption "Error", error icon, OK.
+    virtual void showError(const QString& text) = 0;
+    // Modal box whose caption is the application title, no icon, OK.
+    virtual void showPlain(const QString& text) = 0;
+    // Yes/No confirmation; true for Yes.
+    virtual bool confirm(const QString& text) = 0;
+    // Shows the account merging dialog on the model's rows; true when the user pressed OK
+    // and the model accepted (validated and wrote back) the rows.
+    virtual bool editAccounts(AccountMergeModel& model) = 0;
+    // The wait cursor (true) or the normal arrow (false).
+    virtual void setWaitCursor(bool wait) = 0;
+    // A catalogue step has run: its number (1..42, 43 for the pending-client clean-up),
+    // its table, and the rows it changed. Only the terminal shows it.
+    virtual void catalogueStepDone(int step, const QString& table, int rows)
+    {
+        (void)step, (void)table, (void)rows;
+    }
+};
+
+// The interface in use; the program installs one at start. Without one, boxes are dropped
+// and questions answered No.
+UserInterface& userInterface();
+void setUserInterface(UserInterface* ui);
+
+// The application title: the caption of plain message boxes and of the main window.
+inline const char* const kApplicationTitle = "Kolvix Utility";
+
+} // namespace kolvix

@@ -1,0 +1,192 @@
+#include "settings/UtilityConnect.h"
+
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "merge/UserInterface.h"
+#include "platform/Platform.h"
+#include "settings/CommandLine.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+#include "settings/SettingsText.h"
+
+#include <QStringList>
+
+namespace kolvix {
+
+QString gsServerName;
+QString gsDatabaseName;
+bool gTerminateRequested = false;
+
+namespace {
+
+const QString kDatabaseSettings = QStringLiteral("Database Settings");
+
+// The eleven keys of the connection string, in the order they are written, with the
+// default when the config file's Login switch is off (standard) and when it is on (login).
+struct ConnectionKey
+{
+    const char* key;
+    const char* standardDefault;
+    const char* loginDefault;
+};
+
+constexpr ConnectionKey kConnectionKeys[] = {
+    {"Provider", "SQLOLEDB.1", "SQLOLEDB.1"},
+    {"Persist Security Info", "False", "False"},
+    {"Use Procedure for Prepare", "1", "1"},
+    {"Auto Translate", "True", "True"},
+    {"Packet Size", "4096", "4096"},
+    {"Initial Catalog", "Zelvan", "Zelvan"},
+    {"Data Source", "", ".\\ZELVAN"},
+    {"User ID", "SA", "SA"},
+    {"Password", "", kDefaultPassword},
+    {"Workstation ID", "", ""},
+    {"Integrated Security", "", ""},
+};
+
+// The product's own server instance, appended to the configured server in mode 1.
+const QString kInstanceSuffix = QStringLiteral("\\ZELVAN");
+
+bool readLoginSwitch()
+{
+    IniFile config(gsConfigIniName);
+    setConfigObject(&config);
+    const bool login = configReadBool(QStringLiteral("Misc"), QStringLiteral("Login"), false);
+    setConfigObject(nullptr);
+    return login;
+}
+
+// Steps 4 to 6 of building the string, with the data file installed.
+QString composeConnectionString(int mode, bool login, const QString& computerName)
+{
+    const bool useDefaultPassword =
+        configReadBool(kDatabaseSettings, QStringLiteral("Default Password"), false)
+        && configReadString(kDatabaseSettings, QStringLiteral("Password"), QString()).isEmpty();
+
+    QString result;
+    for (const ConnectionKey& entry : kConnectionKeys) {
+        const QString key = QString::fromLatin1(entry.key);
+        const QString defaultValue = QString::fromLatin1(login ? entry.loginDefault : entry.standardDefault);
+        QString value = paramValue(key);
+        if (value.isEmpty())
+            value = configReadString(kDatabaseSettings, key, defaultValue);
+        if (value.isEmpty())
+            value = defaultValue;
+
+        if (key == QLatin1String("Initial Catalog")) {
+            gsDatabaseName = value;
+        } else if (key == QLatin1String("Data Source")) {
+            if (mode == 1)
+                value = trimBlanks(value).isEmpty() ? QStringLiteral(".") + kInstanceSuffix : value + kInstanceSuffix;
+            gsServerName = value;
+        } else if (key == QLatin1String("User ID")) {
+            if (mode == 1 || mode == 2)
+                value = QStringLiteral("sa");
+        } else if (key == QLatin1String("Password")) {
+            if (mode == 2)
+                value.clear();
+            else if (mode == 1 || useDefaultPassword)
+                value = QString::fromLatin1(kDefaultPassword);
+        } else if (key == QLatin1String("Workstation ID")) {
+            value = computerName;
+        }
+        result += key + QLatin1Char('=') + value + QLatin1Char(';');
+    }
+
+    const QString useTcpIp = paramValue(QStringLiteral("UseTCPIP"));
+    if (useTcpIp == QLatin1String("1")
+        || (useTcpIp.isEmpty() && configReadBool(kDatabaseSettings, QStringLiteral("UseTCPIP"), false)))
+        result += QStringLiteral("Network Library=dbmssocn;");
+    return result;
+}
+
+QString failureMessage()
+{
+    const QString server = gsServerName.isEmpty() ? QStringLiteral("this machine")
+                                                  : QLatin1Char('\'') + gsServerName + QLatin1Char('\'');
+    return QStringLiteral("Unable to connect to the Zelvan database '%1' on %2.\n\n"
+                          "Please check your connection properties.")
+        .arg(gsDatabaseName, server);
+}
+
+} // namespace
+
+QString buildConnectionString(int mode)
+{
+    const QString computerName = platform().computerName();
+    const bool login = readLoginSwitch();
+
+    IniFile data(gsDataIniName);
+    setConfigObject(&data);
+    QString result;
+    try {
+        result = composeConnectionString(mode, login, computerName);
+    } catch (...) {
+        result.clear();
+        userInterface().showWarning(QStringLiteral("Error reading Database Settings"));
+        gTerminateRequested = true;
+    }
+    setConfigObject(nullptr);
+    return result;
+}
+
+QString maskPassword(const QString& connectionString)
+{
+    QStringList pairs = connectionString.split(QLatin1Char(';'));
+    for (QString& pair : pairs) {
+        const qsizetype equals = pair.indexOf(QLatin1Char('='));
+        if (equals < 0 || pair.left(equals).compare(QLatin1String("Password"), Qt::CaseInsensitive) != 0)
+            continue;
+        if (equals + 1 < pair.size())
+            pair = pair.left(equals + 1) + QStringLiteral("***");
+    }
+    return pairs.join(QLatin1Char(';'));
+}
+
+bool connectToDatabase(Connection& connection, QString* failureText, const ConnectionAttemptObserver& observer)
+{
+    if (failureText)
+        failureText->clear();
+    locateSettingsFiles();
+
+    // Closes the connection, sets the string of the mode and opens; true when it opened.
+    auto attempt = [&](int mode) {
+        connection.close();
+        connection.setConnectionString(buildConnectionString(mode));
+        ConnectionAttempt report;
+        report.mode = mode;
+        report.connectionString = maskPassword(connection.connectionString());
+        try {
+            connection.open();
+            report.succeeded = true;
+        } catch (const std::exception& e) {
+            report.error = exceptionMessage(e);
+        }
+        if (observer)
+            observer(report);
+        return report.succeeded;
+    };
+    auto fail = [&] {
+        if (failureText)
+            *failureText = failureMessage();
+    };
+
+    try {
+        connection.close();
+        connection.setCommandTimeout(4000);
+        connection.setConnectTimeout(5);
+        if (!attempt(0)) {
+            if (readLoginSwitch()) {
+                if (!attempt(1))
+                    fail();
+            } else if (!attempt(2) && !attempt(1)) {
+                fail();
+            }
+        }
+    } catch (...) {
+        // Any other failure ends the attempts; the result says whether the connection is open.
+    }
+    return connection.isOpen();
+}
+
+} // namespace kolvix

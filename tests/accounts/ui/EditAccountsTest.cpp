@@ -1,0 +1,304 @@
+#include "accounts/AccountInfo.h"
+#include "accounts/AccountMergeModel.h"
+#include "accounts/ui/EditAccounts.h"
+#include "accounts/ui/FrameAction.h"
+#include "support/FakePlatform.h"
+#include "support/ScriptedUi.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace kolvix::test {
+namespace {
+
+// From client "Smith, John" with accounts 0 "Main" (proposed: merge into the To client's
+// "Main") and 1 "Family" (unassigned); To client "Smith, Jon" with accounts 0 "Main" and
+// 3 "Dental".
+TaInfo twoAccounts()
+{
+    TaInfo info;
+    info.FromInfo.ClientID = 1;
+    info.FromInfo.ClientName = QStringLiteral("Smith, John");
+    info.FromInfo.AccountList = {QStringLiteral("1=Family"), QStringLiteral("0=Main")};
+    info.FromInfo.MaxAccountID = 1;
+    info.ToInfo.ClientID = 2;
+    info.ToInfo.ClientName = QStringLiteral("Smith, Jon");
+    info.ToInfo.AccountList = {QStringLiteral("3=Dental"), QStringLiteral("0=Main")};
+    info.ToInfo.MaxAccountID = 3;
+    info.Accounts = {
+        {TaAction::MERGE, 0, QStringLiteral("Main"), 0, QStringLiteral("Main")},
+        {TaAction::UNASSIGNED, 1, QStringLiteral("Family"), -1, QString()},
+    };
+    return info;
+}
+
+// n From accounts, all unassigned, against a To client with one account.
+TaInfo unassignedAccounts(int n)
+{
+    TaInfo info;
+    info.FromInfo.ClientName = QStringLiteral("From");
+    info.ToInfo.ClientName = QStringLiteral("To");
+    info.ToInfo.AccountList = {QStringLiteral("0=Main")};
+    info.ToInfo.MaxAccountID = 0;
+    for (int i = 0; i < n; ++i)
+        info.Accounts.push_back({TaAction::UNASSIGNED, i, QStringLiteral("Account %1").arg(i), -1, QString()});
+    return info;
+}
+
+bool visibleInRow(const QWidget* control)
+{
+    return !control->isHidden();
+}
+
+void pressOk(TfrmEditAccounts& dialog)
+{
+    QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
+}
+
+class EditAccountsTest : public ::testing::Test
+{
+protected:
+    FakePlatform fakePlatform;
+    ScriptedUi ui;
+};
+
+TEST_F(EditAccountsTest, RowsGrowTheBevelAndTheWindowFromTheDesignedSize)
+{
+    struct Case
+    {
+        int rows;
+        int lastTop;
+        int bevel;
+        int window;
+    };
+    for (const Case c : {Case{0, -1, 70, 113}, Case{1, 39, 63, 113}, Case{2, 63, 87, 131}, Case{3, 87, 111, 155}}) {
+        TaInfo info = unassignedAccounts(c.rows);
+        AccountMergeModel model(info);
+        TfrmEditAccounts dialog(model);
+
+        ASSERT_EQ(int(dialog.Frames().size()), c.rows);
+        EXPECT_EQ(dialog.bvlMerge()->height(), c.bevel) << c.rows;
+        EXPECT_EQ(dialog.outerHeight(), c.window) << c.rows;
+        EXPECT_EQ(dialog.width(), 620);
+        for (int r = 0; r < c.rows; ++r) {
+            EXPECT_EQ(dialog.Frames()[size_t(r)]->geometry(), QRect(18, 39 + 24 * r, 507, 24)) << c.rows;
+            EXPECT_EQ(dialog.Frames()[size_t(r)]->objectName(), QStringLiteral("fraAction%1").arg(r, 2, 10, QLatin1Char('0')));
+        }
+        if (c.rows > 0) {
+            EXPECT_EQ(dialog.Frames().back()->y(), c.lastTop);
+        }
+    }
+}
+
+TEST_F(EditAccountsTest, RowsShowTheProposalOfTheModel)
+{
+    TaInfo info = twoAccounts();
+    AccountMergeModel model(info);
+    TfrmEditAccounts dialog(model);
+    ASSERT_EQ(dialog.Frames().size(), 2u);
+    EXPECT_EQ(dialog.lblNameFrom()->text(), QStringLiteral("Smith, John"));
+    EXPECT_EQ(dialog.lblNameTo()->text(), QStringLiteral("Smith, Jon"));
+
+    const TfraAccountAction* merge = dialog.Frames()[0];
+    EXPECT_EQ(merge->tag(), 0);
+    EXPECT_EQ(merge->edtSource()->text(), QStringLiteral("Main"));
+    ASSERT_EQ(merge->cmbAction()->count(), 2);
+    EXPECT_EQ(merge->cmbAction()->itemText(0), QStringLiteral("Merge this account with the existing account"));
+    EXPECT_EQ(merge->cmbAction()->itemText(1), QStringLiteral("Add this account as a new account named"));
+    EXPECT_EQ(merge->cmbAction()->currentIndex(), 0);
+    ASSERT_EQ(merge->cmbDestination()->count(), 2);
+    EXPECT_EQ(merge->cmbDestination()->itemText(0), QStringLiteral("Dental"));
+    EXPECT_EQ(merge->cmbDestination()->itemData(0).toInt(), 3);
+    EXPECT_EQ(merge->cmbDestination()->currentText(), QStringLiteral("Main"));
+    EXPECT_EQ(merge->cmbDestination()->currentData().toInt(), 0);
+    EXPECT_TRUE(visibleInRow(merge->cmbDestination()));
+    EXPECT_FALSE(visibleInRow(merge->edtDestination()));
+
+    const TfraAccountAction* add = dialog.Frames()[1];
+    EXPECT_EQ(add->tag(), 1);
+    EXPECT_EQ(add->cmbAction()->currentIndex(), 1);
+    EXPECT_EQ(add->edtDestination()->text(), QStringLiteral("Family"));
+    EXPECT_TRUE(visibleInRow(add->edtDestination()));
+    EXPECT_FALSE(visibleInRow(add->cmbDestination()));
+    EXPECT_TRUE(add->Ready());
+}
+
+TEST_F(EditAccountsTest, SwitchingTheActionSwapsTheVisibleDestinationAndKeepsBothContents)
+{
+    TaInfo info = twoAccounts();
+    AccountMergeModel model(info);
+    TfrmEditAccounts dialog(model);
+    TfraAccountAction* row = dialog.Frames()[0];
+
+    row->cmbAction()->setCurrentIndex(1);
+    EXPECT_TRUE(visibleInRow(row->edtDestination()));
+    EXPECT_FALSE(visibleInRow(row->cmbDestination()));
+    EXPECT_EQ(row->edtDestination()->text(), QStringLiteral("Main"));
+
+    row->cmbAction()->setCurrentIndex(0);
+    EXPECT_TRUE(visibleInRow(row->cmbDestination()));
+    EXPECT_FALSE(visibleInRow(row->edtDestination()));
+    EXPECT_EQ(row->cmbDestination()->currentText(), QStringLiteral("Main"));
+}
+
+TEST_F(EditAccountsTest, CancelEscapeAndTheCloseBoxWriteNothing)
+{
+    enum class Way { CancelButton, Escape, CloseBox };
+    for (Way way : {Way::CancelButton, Way::Escape, Way::CloseBox}) {
+        TaInfo info = twoAccounts();
+        AccountMergeModel model(info);
+        TfrmEditAccounts dialog(model);
+        dialog.show();
+        dialog.Frames()[0]->cmbAction()->setCurrentIndex(1);
+        dialog.Frames()[1]->edtDestination()->setText(QStringLiteral("Other"));
+
+        if (way == Way::CancelButton)
+            QTest::mouseClick(dialog.btnCancel(), Qt::LeftButton);
+        else if (way == Way::Escape)
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        else
+            dialog.close();
+
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_EQ(info.Accounts[0].Action, TaAction::MERGE);
+        EXPECT_EQ(info.Accounts[1].Action, TaAction::UNASSIGNED);
+        EXPECT_EQ(info.Accounts[1].ToID, -1);
+        EXPECT_TRUE(ui.shown.isEmpty());
+    }
+}
+
+TEST_F(EditAccountsTest, OkWithAnInvalidNewNameKeepsTheDialogOpen)
+{
+    struct Case
+    {
+        QString typed;
+        QString issue;
+    };
+    const Case cases[] = {
+        {QStringLiteral(" dental "), QStringLiteral("The new name you entered for account 'Family' is already in use.")},
+        {QStringLiteral("  "), QStringLiteral("You have not entered a new name for account 'Family'.")},
+    };
+    for (const Case& c : cases) {
+        ui.shown.clear();
+        TaInfo info = twoAccounts();
+        AccountMergeModel model(info);
+        TfrmEditAccounts dialog(model);
+        dialog.show();
+        dialog.Frames()[1]->edtDestination()->setText(c.typed);
+
+        pressOk(dialog);
+
+        EXPECT_TRUE(dialog.isVisible());
+        ASSERT_EQ(ui.shown.size(), 1);
+        EXPECT_EQ(ui.shown[0], QStringLiteral("Information: The following issues were encountered with the proposed "
+                                              "merge:\n\n")
+                                   + c.issue
+                                   + QStringLiteral("\n\nYou will need to resolve these issues before continuing "
+                                                    "with the merge."));
+        EXPECT_EQ(info.Accounts[1].Action, TaAction::UNASSIGNED);
+        EXPECT_EQ(dialog.Frames()[1]->edtDestination()->text(), c.typed);
+
+        // Corrected, the same dialog closes.
+        dialog.Frames()[1]->edtDestination()->setText(QStringLiteral("Family "));
+        pressOk(dialog);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+}
+
+TEST_F(EditAccountsTest, OkWritesTheRowsBack)
+{
+    TaInfo info = twoAccounts();
+    AccountMergeModel model(info);
+    TfrmEditAccounts dialog(model);
+    dialog.show();
+    dialog.Frames()[0]->cmbDestination()->setCurrentIndex(0); // Dental
+    dialog.Frames()[1]->edtDestination()->setText(QStringLiteral(" Family "));
+
+    pressOk(dialog);
+
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(ui.shown.isEmpty());
+    EXPECT_EQ(info.Accounts[0].Action, TaAction::MERGE);
+    EXPECT_EQ(info.Accounts[0].ToID, 3);
+    EXPECT_EQ(info.Accounts[0].ToName, QStringLiteral("Dental"));
+    EXPECT_EQ(info.Accounts[1].Action, TaAction::APPEND);
+    EXPECT_EQ(info.Accounts[1].ToID, 4);
+    EXPECT_EQ(info.Accounts[1].ToName, QStringLiteral(" Family "));
+}
+
+TEST_F(EditAccountsTest, AMergeRowWithoutDestinationsShowsAnErrorAndStaysOpen)
+{
+    TaInfo info = twoAccounts();
+    info.ToInfo.AccountList.clear();
+    info.ToInfo.MaxAccountID = -1;
+    AccountMergeModel model(info);
+    TfrmEditAccounts dialog(model);
+    dialog.show();
+    ASSERT_EQ(dialog.Frames()[0]->cmbDestination()->count(), 0);
+
+    pressOk(dialog);
+
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_TRUE(ui.shown[0].startsWith(QStringLiteral("Error: "))) << ui.shown[0].toStdString();
+    EXPECT_EQ(info.Accounts[1].Action, TaAction::UNASSIGNED);
+}
+
+TEST_F(EditAccountsTest, TheGroupedPrimaryAccountRowIsGreyedAndNeverWrittenBack)
+{
+    TaInfo info = twoAccounts();
+    info.HasGroupedAccounts = true;
+    AccountMergeModel model(info);
+    TfrmEditAccounts dialog(model);
+    dialog.show();
+
+    const TfraAccountAction* locked = dialog.Frames()[0];
+    const QWidget* controls[] = {locked->edtSource(), locked->cmbAction(), locked->cmbDestination(),
+                                 locked->edtDestination()};
+    for (const QWidget* control : controls) {
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+        EXPECT_EQ(control->palette().color(QPalette::Base), control->palette().color(QPalette::Button));
+        EXPECT_EQ(control->palette().color(QPalette::Text), dialog.palette().color(QPalette::Disabled, QPalette::Text));
+    }
+    EXPECT_TRUE(dialog.Frames()[1]->edtSource()->isEnabled());
+
+    pressOk(dialog);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(info.Accounts[0].ToID, 0);
+    EXPECT_EQ(info.Accounts[0].ToName, QStringLiteral("Main"));
+    EXPECT_EQ(info.Accounts[1].Action, TaAction::APPEND);
+}
+
+TEST_F(EditAccountsTest, ExecuteReportsWhetherTheRowsWereAccepted)
+{
+    for (bool pressOkButton : {true, false}) {
+        TaInfo info = twoAccounts();
+        AccountMergeModel model(info);
+        QTimer::singleShot(0, [pressOkButton] {
+            TfrmEditAccounts* dialog = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* candidate = qobject_cast<TfrmEditAccounts*>(w); candidate && candidate->isVisible())
+                    dialog = candidate;
+            }
+            ASSERT_NE(dialog, nullptr);
+            if (pressOkButton)
+                dialog->okButton()->click();
+            else
+                dialog->btnCancel()->click();
+        });
+        EXPECT_EQ(ExecuteAccountMergingDialog(model), pressOkButton);
+        EXPECT_EQ(info.Accounts[1].Action, pressOkButton ? TaAction::APPEND : TaAction::UNASSIGNED);
+    }
+}
+
+} // namespace
+} // namespace kolvix::test

@@ -1,0 +1,208 @@
+// Opening the two engines, the functions of the embedded engine and the translation of the
+// SQL Server connection string for ODBC.
+
+#include "support/TestDatabase.h"
+#include "db/Connection.h"
+#include "db/Dataset.h"
+#include "db/DbError.h"
+
+#include <QFileInfo>
+#include <iostream>
+#include <gtest/gtest.h>
+
+namespace kolvix::test {
+namespace {
+
+TEST(ConnectionTest, MissingDatabaseFileFailsNamesTheFileAndIsNotCreated)
+{
+    TestDatabase db;
+    const QString missing = db.folder() + QStringLiteral("/no such.db");
+    Connection connection;
+    connection.setConnectionString(QStringLiteral("Provider=sqlite;Data Source=%1;").arg(missing));
+    try {
+        connection.open();
+        FAIL() << "opened a missing file";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.message().contains(missing)) << e.message().toStdString();
+    }
+    EXPECT_FALSE(connection.isOpen());
+    EXPECT_FALSE(QFileInfo::exists(missing));
+}
+
+TEST(ConnectionTest, OpensTheEmbeddedEngineAndClosesAgain)
+{
+    TestDatabase db;
+    Connection connection;
+    connection.setConnectionString(QStringLiteral("Provider = SQLite ; Data Source = \"%1\"").arg(db.path()));
+    connection.open();
+    EXPECT_TRUE(connection.isOpen());
+    EXPECT_TRUE(connection.isEmbedded());
+    // Two connections on the same file live side by side under names of their own.
+    Connection second;
+    second.setConnectionString(db.connectionString());
+    second.open();
+    EXPECT_NE(connection.database().connectionName(), second.database().connectionName());
+    connection.close();
+    EXPECT_FALSE(connection.isOpen());
+    EXPECT_TRUE(second.isOpen());
+}
+
+class FunctionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        connection.setConnectionString(db.connectionString());
+        connection.open();
+    }
+
+    // The function applied to the value, as text; "NULL" for null.
+    QString call(const char* function, const QVariant& value)
+    {
+        Dataset ds(connection);
+        ds.setSql(QStringLiteral("SELECT %1(:value)").arg(QLatin1String(function)));
+        ds.setParam(QStringLiteral("value"), value);
+        ds.open();
+        return ds.field(0).isNull() ? QStringLiteral("NULL") : ds.field(0).asString();
+    }
+
+    TestDatabase db;
+    Connection connection;
+};
+
+TEST_F(FunctionTest, SoundexFollowsSqlServer)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Robert", "R163"},  {"Rupert", "R163"},   {"Ashcraft", "A261"}, {"Tymczak", "T522"},
+        {"Pfister", "P236"}, {"smith", "S530"},    {"Smythe", "S530"},   {"Lee", "L000"},
+        {"Jo", "J000"},      {"Gutierrez", "G362"}, {"Lloyd-Jones", "L300"}, {"123", "0000"},
+        {"", ""},
+    };
+    for (const auto& [text, code] : cases)
+        EXPECT_EQ(call("SOUNDEX", QString::fromUtf8(text)), QString::fromUtf8(code)) << text;
+    EXPECT_EQ(call("soundex", QVariant()), QStringLiteral("NULL"));
+}
+
+TEST_F(FunctionTest, OnlyNumericCharsKeepsTheDigits)
+{
+    EXPECT_EQ(call("dbo.onlyNumericChars", QStringLiteral("(04) 12-345 678")), QStringLiteral("0412345678"));
+    EXPECT_EQ(call("onlyNumericChars", QStringLiteral("none")), QString());
+    EXPECT_EQ(call("onlyNumericChars", 4711), QStringLiteral("4711"));
+    EXPECT_EQ(call("onlyNumericChars", QVariant()), QStringLiteral("NULL"));
+}
+
+TEST(ConnectionStringTest, ReadsKeysInAnyCaseWithQuotedValues)
+{
+    const QString s = QStringLiteral("Provider=SQLOLEDB.1;Data Source= SRV1\\ZELVAN ;password=\"a;b\"\"c\";Integrated Security=;");
+    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("provider")), QStringLiteral("SQLOLEDB.1"));
+    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Data Source")), QStringLiteral("SRV1\\ZELVAN"));
+    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Password")), QStringLiteral("a;b\"c"));
+    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Integrated Security")), QString());
+    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Initial Catalog")), QString());
+}
+
+struct OdbcCase
+{
+    const char* name;
+    const char* connectionString;
+    const char* driver;
+    const char* expected;
+};
+
+class OdbcStringTest : public ::testing::TestWithParam<OdbcCase>
+{
+};
+
+TEST_P(OdbcStringTest, Translates)
+{
+    const OdbcCase& c = GetParam();
+    EXPECT_EQ(Connection::odbcConnectionString(QString::fromUtf8(c.connectionString), QString::fromUtf8(c.driver)).toStdString(),
+              c.expected);
+}
+
+#define KOLVIX_STANDARD "Provider=SQLOLEDB.1;Persist Security Info=False;Use Procedure for Prepare=1;Auto Translate=True;" \
+                        "Packet Size=4096;Initial Catalog=Zelvan;"
+#define KOLVIX_LOGIN "User ID=sa;Password=Vq7rLm2xT;Workstation ID=PC01;Integrated Security=;"
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OdbcStringTest,
+    ::testing::Values(
+        OdbcCase{"NamedInstanceFreeTds", KOLVIX_STANDARD "Data Source=.\\ZELVAN;" KOLVIX_LOGIN, "FreeTDS",
+                 "DRIVER={FreeTDS};Server=localhost\\ZELVAN;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;"
+                 "ClientCharset=UTF-8;"},
+        OdbcCase{"NamedInstanceMicrosoft", KOLVIX_STANDARD "Data Source=SRV1\\ZELVAN;" KOLVIX_LOGIN,
+                 "ODBC Driver 17 for SQL Server",
+                 "DRIVER={ODBC Driver 17 for SQL Server};Server=SRV1\\ZELVAN;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;"
+                 "WSID=PC01;"},
+        OdbcCase{"PortFreeTds", KOLVIX_STANDARD "Data Source=10.0.0.5,1433;" KOLVIX_LOGIN, "FreeTDS",
+                 "DRIVER={FreeTDS};Server=10.0.0.5;Port=1433;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;"
+                 "ClientCharset=UTF-8;"},
+        OdbcCase{"PortMicrosoft", KOLVIX_STANDARD "Data Source=10.0.0.5,1433;" KOLVIX_LOGIN,
+                 "ODBC Driver 17 for SQL Server",
+                 "DRIVER={ODBC Driver 17 for SQL Server};Server=10.0.0.5,1433;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;"
+                 "WSID=PC01;"},
+        OdbcCase{"LocalDefaultInstanceEmptyPassword",
+                 "Provider=SQLOLEDB.1;Initial Catalog=Zelvan;Data Source=(local);User ID=SA;Password=;Workstation ID=PC01;",
+                 "FreeTDS", "DRIVER={FreeTDS};Server=localhost;Database=Zelvan;UID=SA;PWD=;WSID=PC01;ClientCharset=UTF-8;"},
+        OdbcCase{"EmptyDataSourceIsThisComputer", "Provider=SQLOLEDB.1;Initial Catalog=Zelvan;Data Source=;User ID=SA;",
+                 "FreeTDS", "DRIVER={FreeTDS};Server=localhost;Database=Zelvan;UID=SA;PWD=;ClientCharset=UTF-8;"},
+        OdbcCase{"TcpIpMicrosoft",
+                 KOLVIX_STANDARD "Data Source=SRV1;" KOLVIX_LOGIN "Network Library=dbmssocn;",
+                 "SQL Server Native Client 11.0",
+                 "DRIVER={SQL Server Native Client 11.0};Server=SRV1;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;"
+                 "Network=DBMSSOCN;"},
+        OdbcCase{"TcpIpFreeTdsNeedsNothing", KOLVIX_STANDARD "Data Source=SRV1;" KOLVIX_LOGIN "Network Library=dbmssocn;",
+                 "FreeTDS",
+                 "DRIVER={FreeTDS};Server=SRV1;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;ClientCharset=UTF-8;"},
+        OdbcCase{"DriverEighteenDoesNotDemandEncryption", "Initial Catalog=Zelvan;Data Source=SRV1;User ID=sa;Password=x;",
+                 "ODBC Driver 18 for SQL Server",
+                 "DRIVER={ODBC Driver 18 for SQL Server};Server=SRV1;Database=Zelvan;UID=sa;PWD=x;Encrypt=no;"},
+        OdbcCase{"BracesSpecialValues", "Initial Catalog=Zel;van;Data Source=SRV1;User ID=sa;Password=\"p;w{x} \";",
+                 "FreeTDS", "DRIVER={FreeTDS};Server=SRV1;Database=Zel;UID=sa;PWD={p;w{x}} };ClientCharset=UTF-8;"},
+        OdbcCase{"IntegratedSecurityMicrosoft", "Initial Catalog=Zelvan;Data Source=SRV1;User ID=;Integrated Security=SSPI;",
+                 "ODBC Driver 17 for SQL Server",
+                 "DRIVER={ODBC Driver 17 for SQL Server};Server=SRV1;Database=Zelvan;Trusted_Connection=Yes;"}),
+    [](const ::testing::TestParamInfo<OdbcCase>& info) { return std::string(info.param.name); });
+
+TEST(OdbcOptionsTest, CarryLoginTimeoutAndPacketSize)
+{
+    EXPECT_EQ(Connection::odbcConnectOptions(QStringLiteral(KOLVIX_STANDARD "Data Source=SRV1;"), 5),
+              QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=5;SQL_ATTR_PACKET_SIZE=4096"));
+    EXPECT_EQ(Connection::odbcConnectOptions(QStringLiteral("Data Source=SRV1;Packet Size=;"), 2),
+              QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=2"));
+}
+
+TEST(OdbcDriverTest, PrefersTheNewestMicrosoftDriverThenFreeTds)
+{
+    const QString v17 = QStringLiteral("ODBC Driver 17 for SQL Server");
+    const QString v18 = QStringLiteral("ODBC Driver 18 for SQL Server");
+    const QString freeTds = QStringLiteral("FreeTDS");
+    const QString sqlite = QStringLiteral("SQLite3");
+    EXPECT_EQ(Connection::chooseSqlServerOdbcDriver({freeTds, v17, sqlite, v18}), v18);
+    EXPECT_EQ(Connection::chooseSqlServerOdbcDriver({freeTds, QStringLiteral("SQL Server"), sqlite}),
+              QStringLiteral("SQL Server"));
+    EXPECT_EQ(Connection::chooseSqlServerOdbcDriver({sqlite, QStringLiteral("freetds")}), QStringLiteral("freetds"));
+    EXPECT_EQ(Connection::chooseSqlServerOdbcDriver({sqlite}), QString());
+}
+
+TEST(SqlServerConnectionTest, UnreachableServerFailsWithTheDriversMessage)
+{
+    if (Connection::sqlServerOdbcDriver().isEmpty())
+        GTEST_SKIP() << "no SQL Server ODBC driver is installed";
+    Connection connection;
+    connection.setConnectTimeout(2);
+    connection.setConnectionString(
+        QStringLiteral(KOLVIX_STANDARD "Data Source=127.0.0.1,1;User ID=sa;Password=x;Workstation ID=PC01;"));
+    try {
+        connection.open();
+        FAIL() << "connected to port 1";
+    } catch (const DbError& e) {
+        EXPECT_FALSE(e.message().isEmpty());
+        std::cout << "driver message: " << e.message().toStdString() << "\n";
+    }
+    EXPECT_FALSE(connection.isOpen());
+    EXPECT_FALSE(connection.isEmbedded());
+}
+
+} // namespace
+} // namespace kolvix::test

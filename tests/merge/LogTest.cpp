@@ -1,0 +1,88 @@
+#include "merge/Log.h"
+#include "settings/UtilityConnect.h"
+#include "support/FakePlatform.h"
+#include "support/ScriptedUi.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace kolvix;
+using namespace kolvix::test;
+
+namespace {
+
+class LogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        platform.exeFolder = dir.path();
+        setLogClock([this] { return clock; });
+    }
+    void TearDown() override
+    {
+        setLogEnabled(false);
+        setLogClock({});
+        gsServerName.clear();
+    }
+    QByteArray fileOf(const char* day) const
+    {
+        QFile file(dir.filePath(QStringLiteral("Kolvix_%1.log").arg(day)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    FakePlatform platform;
+    ScriptedUi ui;
+    QDateTime clock{QDate(2026, 12, 10), QTime(10, 15, 2, 345)};
+};
+
+TEST_F(LogTest, OffWritesNothing)
+{
+    writeLog("merging");
+    writeLogFmt("doADOQuery() EXCEPTION %s", {QString("boom")});
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(LogTest, LinesAndFileNamesFollowTheClockAcrossMidnight)
+{
+    setLogEnabled(true);
+    writeLog("merging");
+    writeLogFmt("  from: %d=%s", {812, QString("Sample, One")});
+    clock = QDateTime(QDate(2026, 12, 10), QTime(23, 59, 59, 999));
+    writeLog("two\nlines");
+    clock = QDateTime(QDate(2026, 12, 11), QTime(0, 0, 0, 7));
+    writeLogFmt("100% %d literal", {});
+
+    EXPECT_EQ(fileOf("2026.12.10"), "10:15:02.345: merging\r\n"
+                                    "10:15:02.345:   from: 812=Sample, One\r\n"
+                                    "23:59:59.999: two\nlines\r\n");
+    EXPECT_EQ(fileOf("2026.12.11"), "00:00:00.007: 100% %d literal\r\n");
+}
+
+TEST_F(LogTest, AFormatThatDoesNotFitLogsNothing)
+{
+    setLogEnabled(true);
+    writeLogFmt("count %d", {QString("x")});
+    EXPECT_TRUE(fileOf("2026.12.10").isEmpty());
+    EXPECT_TRUE(ui.shown.isEmpty());
+}
+
+TEST_F(LogTest, AnUnwritableFolderIsSilentExceptOnTheDevelopersServer)
+{
+    platform.exeFolder = dir.filePath("missing/folder");
+    setLogEnabled(true);
+    gsServerName = "SRV1\\ZELVAN";
+    writeLog("merging");
+    EXPECT_TRUE(ui.shown.isEmpty());
+
+    gsServerName = QString::fromLatin1(kDeveloperWorkstation).toUpper() + "\\ZELVAN";
+    writeLog("merging");
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_TRUE(ui.shown[0].startsWith("Kolvix Utility: EXCEPTION:"));
+    EXPECT_TRUE(ui.shown[0].endsWith("\nmerging"));
+}
+
+} // namespace

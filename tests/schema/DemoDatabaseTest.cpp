@@ -1,0 +1,359 @@
+// The demo-database generator: its sample pairs hold what they claim to show, and its large
+// database has the heavy pair and rows everywhere. The generator runs as a separate program.
+
+#include "SqliteFile.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kolvix::test {
+namespace {
+
+const QStringList kAccountKeyedTables = {"Trans", "HICAPSDetail", "NewStatement", "StatementActivityLog",
+                                         "InvoiceActivityLog"};
+
+const QStringList kClientKeyedTables = {
+    "TyroTrans",   "Appoint",    "ContactAttachment", "Attachments",     "ClinicalNotes",        "Future",
+    "Recalls",     "Referral",   "GroupAppDetail",    "AppChange",       "SMSReply",             "Documents",
+    "Quotes",      "ActEvents",  "XRayFolder",        "XRayReport",      "XRay",                 "SalesEvents",
+    "WaitingList", "ClassTypeClient", "SMSMsg",       "RecallRecurrence", "PXAppRequest",        "PXCurrentReservedApp",
+    "PXClientSearchResult", "PXExceptionLog", "PXClientForgotPassword", "PXClientPracPermissions", "PatCat",
+    "ClientContact"};
+
+struct GeneratorRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+GeneratorRun runGenerator(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-demo-db"), arguments);
+    GeneratorRun run;
+    if (!process.waitForFinished(300000)) {
+        process.kill();
+        run.err = "did not finish";
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+struct Pair
+{
+    int from = 0;
+    int to = 0;
+};
+
+QMap<QString, Pair> parsePairs(const QString& output)
+{
+    static const QRegularExpression line(QStringLiteral(R"(^pair (\w+): from (\d+) to (\d+)  \(.+\)$)"),
+                                         QRegularExpression::MultilineOption);
+    QMap<QString, Pair> pairs;
+    for (auto it = line.globalMatch(output); it.hasNext();) {
+        const auto match = it.next();
+        pairs.insert(match.captured(1), {match.captured(2).toInt(), match.captured(3).toInt()});
+    }
+    return pairs;
+}
+
+// The reason tag of the first merge pre-check that refuses the pair (checks 2 to 8), or an empty
+// text when all pass; "+grouped" is appended when other clients' accounts are linked to From.
+QString checkOutcome(const SqliteFile& db, const Pair& pair)
+{
+    const QString from = QString::number(pair.from);
+    const QString to = QString::number(pair.to);
+    QString outcome;
+    const auto wpx = db.rows("SELECT PXAccess, PXVerified, IFNULL(PXEmail, '') FROM Client WHERE ClientID = " + from);
+    const auto pendingRow =
+        db.rows("SELECT ParentID FROM PXPendingClient WHERE GuestClientID = " + from + " ORDER BY PendingClientID");
+    const QString today = QDate::currentDate().toString("yyyy-MM-dd") + " 00:00:00";
+    const auto contactConflicts = db.count(
+        "SELECT COUNT(*) FROM ClientContacts t JOIN ClientContacts f ON f.ClientID = " + from +
+        " AND (f.RelationID = t.RelationID AND f.ContactID <> t.ContactID"
+        "      OR f.ContactID = t.ContactID AND (f.RelationID <> t.RelationID"
+        "         OR UPPER(TRIM(IFNULL(f.ContactType, ''))) <> UPPER(TRIM(IFNULL(t.ContactType, '')))))"
+        " WHERE t.ClientID = " + to);
+
+    if (!wpx.empty() && wpx[0][0] == "1" && wpx[0][1] == "1" && !wpx[0][2].isEmpty())
+        outcome = "WPXEnabledFrom";
+    else if (!pendingRow.empty()
+             && (pendingRow[0][0] != "NULL"
+                 || db.scalar("SELECT PendingClient FROM Client WHERE ClientID = " + from) == "1"))
+        outcome = "WPXPendingAction";
+    else if (db.count("SELECT COUNT(*) FROM PXClientForgotPassword WHERE ClientID = " + from + " AND ExpiryDate > '" +
+                      today + "' AND Activated = 0") > 0)
+        outcome = "WPXPendingPassword";
+    else if (db.count("SELECT COUNT(*) FROM PXClientLink WHERE GroupID = " + from) > 0)
+        outcome = "WPXEnabledGrouped";
+    else if (db.count("SELECT COUNT(*) FROM PXClientLink WHERE ClientID = " + from) > 0)
+        outcome = "WPXEnabledLink";
+    else if (contactConflicts > 0)
+        outcome = "ContactConflict";
+    else if (db.count("SELECT COUNT(*) FROM Account WHERE ClientID = " + to + " AND GroupID = " + from) > 0)
+        outcome = "BadGroupIDMerge";
+    if (outcome.isEmpty() && db.count("SELECT COUNT(*) FROM Account WHERE GroupID = " + from) > 0)
+        outcome = "+grouped";
+    return outcome;
+}
+
+QStringList accounts(const SqliteFile& db, int client)
+{
+    return db.column(QStringLiteral("SELECT AccountID || '=' || ShortDescription FROM Account WHERE ClientID = %1 "
+                                    "ORDER BY AccountID")
+                         .arg(client));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The sample database, built once for the suite.
+// ---------------------------------------------------------------------------------------------
+
+class SampleDatabase : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = std::make_unique<QTemporaryDir>();
+        path = folder->filePath("sample.db");
+        run = runGenerator({path});
+    }
+    static void TearDownTestSuite() { folder.reset(); }
+
+    void SetUp() override
+    {
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        pairs = parsePairs(run.out);
+        db = std::make_unique<SqliteFile>(path);
+    }
+
+    static inline std::unique_ptr<QTemporaryDir> folder;
+    static inline QString path;
+    static inline GeneratorRun run;
+    QMap<QString, Pair> pairs;
+    std::unique_ptr<SqliteFile> db;
+};
+
+TEST_F(SampleDatabase, EachNamedPairStopsAtTheCheckItShows)
+{
+    const QMap<QString, QString> expected = {
+        {"basic", ""},
+        {"aliases", ""},
+        {"linked", "+grouped"},
+        {"wpx", "WPXEnabledFrom"},
+        {"pending", "WPXPendingAction"},
+        {"password", "WPXPendingPassword"},
+        {"wpxmaster", "WPXEnabledGrouped"},
+        {"wpxlinked", "WPXEnabledLink"},
+        {"contacts", "ContactConflict"},
+        {"badgroup", "BadGroupIDMerge"},
+    };
+    EXPECT_EQ(pairs.keys(), expected.keys()) << run.out.toStdString();
+    for (auto it = pairs.cbegin(); it != pairs.cend(); ++it) {
+        EXPECT_EQ(checkOutcome(*db, it.value()), expected.value(it.key())) << it.key().toStdString();
+        EXPECT_EQ(db->count(QStringLiteral("SELECT COUNT(*) FROM Client WHERE ClientID IN (%1, %2)")
+                                .arg(it.value().from)
+                                .arg(it.value().to)),
+                  2)
+            << it.key().toStdString();
+    }
+}
+
+TEST_F(SampleDatabase, BasicPairIsTheWorkedExample)
+{
+    ASSERT_EQ(pairs.value("basic").from, 812);
+    ASSERT_EQ(pairs.value("basic").to, 57);
+    EXPECT_EQ(db->scalar("SELECT Surname || ', ' || Name FROM Client WHERE ClientID = 812"), "Sample, One");
+    EXPECT_EQ(db->scalar("SELECT Surname || ', ' || Name FROM Client WHERE ClientID = 57"), "Sample, Two");
+    EXPECT_EQ(accounts(*db, 812), QStringList({"0=Primary", "2=WorkCover"}));
+    EXPECT_EQ(accounts(*db, 57), QStringList({"0=Primary", "1=Medicare"}));
+}
+
+TEST_F(SampleDatabase, BasicFromClientHasRowsEverywhereAMergeReaches)
+{
+    for (const QString& table : kAccountKeyedTables)
+        for (int account : {0, 2})
+            EXPECT_GT(db->count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE ClientID = 812 AND AccountID = %2")
+                                    .arg(table)
+                                    .arg(account)),
+                      0)
+                << table.toStdString() << " account " << account;
+    for (const QString& table : kClientKeyedTables)
+        EXPECT_GT(db->count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE ClientID = 812").arg(table)), 0)
+            << table.toStdString();
+    for (const QString& where : QStringList{"Client WHERE ReferredByID = 812", "Client WHERE ReferredByID2 = 812",
+                                 "PXPendingClient WHERE GuestClientID = 812", "PXPendingClient WHERE ParentID = 812",
+                                 // becomes a self-reference once the merge moves the parent
+                                 "PXPendingClient WHERE GuestClientID = 57 AND ParentID = 812"})
+        EXPECT_GT(db->count(QStringLiteral("SELECT COUNT(*) FROM ") + where), 0) << where.toStdString();
+
+    // Categories: one that moves, one that 57 already holds and that stays behind.
+    EXPECT_EQ(db->column("SELECT CategoryID FROM PatCat WHERE ClientID = 812 AND CategoryID IN "
+                         "(SELECT CategoryID FROM PatCat WHERE ClientID = 57)")
+                  .size(),
+              1);
+    EXPECT_GE(db->count("SELECT COUNT(*) FROM PatCat WHERE ClientID = 812 AND CategoryID NOT IN "
+                        "(SELECT CategoryID FROM PatCat WHERE ClientID = 57)"),
+              1);
+    // Contacts: some that move, one that both hold and that stays behind.
+    EXPECT_GE(db->count("SELECT COUNT(*) FROM ClientContact WHERE ClientID = 812 "
+                        "AND ContactID  NOT IN (SELECT ContactID  FROM ClientContacts WHERE ClientID = 57) "
+                        "AND RelationID NOT IN (SELECT RelationID FROM ClientContacts WHERE ClientID = 57)"),
+              1);
+    EXPECT_EQ(db->count("SELECT COUNT(*) FROM ClientContact f JOIN ClientContact t ON t.ContactID = f.ContactID "
+                        "AND t.RelationID = f.RelationID AND t.ClientID = 57 WHERE f.ClientID = 812"),
+              1);
+    // Permissions that duplicate 57's once moved.
+    EXPECT_GE(db->count("SELECT COUNT(*) FROM PXClientPracPermissions f JOIN PXClientPracPermissions t "
+                        "ON t.AllowPracID = f.AllowPracID AND t.AllowPGroupID = f.AllowPGroupID AND t.ClientID = 57 "
+                        "WHERE f.ClientID = 812"),
+              1);
+}
+
+TEST_F(SampleDatabase, PairsHoldTheAccountsAndContactsTheyClaim)
+{
+    const Pair aliases = pairs.value("aliases");
+    EXPECT_EQ(accounts(*db, aliases.from), QStringList({"0=1st", "1=Medicare EPC", "2=Dept. of Vet.", "3=W^Cover",
+                                                        "4=mum", "5=Bulk Bill"}));
+    EXPECT_EQ(accounts(*db, aliases.to), QStringList({"0=Primary", "1=Medicare", "2=DVA", "3=WC", "4=Parent"}));
+
+    // linked: the primary accounts carry different names.
+    const Pair linked = pairs.value("linked");
+    EXPECT_NE(db->scalar(QStringLiteral("SELECT ShortDescription FROM Account WHERE ClientID = %1 AND AccountID = 0")
+                             .arg(linked.from)),
+              db->scalar(QStringLiteral("SELECT ShortDescription FROM Account WHERE ClientID = %1 AND AccountID = 0")
+                             .arg(linked.to)));
+
+    // contacts: a relation held through different contacts, and one contact held the same way.
+    const Pair contacts = pairs.value("contacts");
+    const QString join = QStringLiteral("SELECT COUNT(*) FROM ClientContacts t "
+                                        "JOIN ClientContacts f ON f.ClientID = %1 AND %3 WHERE t.ClientID = %2")
+                             .arg(contacts.from)
+                             .arg(contacts.to);
+    EXPECT_GE(db->count(join.arg("f.RelationID = t.RelationID AND f.ContactID <> t.ContactID")), 1);
+    EXPECT_GE(db->count(join.arg("f.ContactID = t.ContactID AND f.RelationID = t.RelationID "
+                                 "AND UPPER(f.ContactType) = UPPER(t.ContactType)")),
+              1);
+}
+
+TEST_F(SampleDatabase, HoldsThePracticeSettingAndWpxExtras)
+{
+    EXPECT_EQ(db->rows("SELECT UseFileNo FROM SystemData"), (std::vector<QStringList>{{"0"}}));
+    EXPECT_GE(db->count("SELECT COUNT(*) FROM Client c JOIN PXPendingClient p ON p.GuestClientID = c.ClientID "
+                        "WHERE c.PendingClient = 1 AND p.ParentID IS NOT NULL"),
+              1);
+    EXPECT_GE(db->count("SELECT COUNT(*) FROM PXClientForgotPassword WHERE Activated = 0 AND ExpiryDate >= '2099'"), 1);
+    EXPECT_GE(db->count("SELECT COUNT(*) FROM Client"), 24);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The command line and the large database.
+// ---------------------------------------------------------------------------------------------
+
+TEST(DemoDatabaseGenerator, KeepsAnExistingFileUnlessForced)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("existing.db");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    const GeneratorRun refused = runGenerator({path});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("--force")) << refused.err.toStdString();
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "keep me");
+    }
+
+    const GeneratorRun forced = runGenerator({"--force", path});
+    ASSERT_EQ(forced.exitCode, 0) << forced.err.toStdString();
+    EXPECT_EQ(SqliteFile(path).count("SELECT COUNT(*) FROM Client WHERE ClientID = 812"), 1);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"existing.db"}));
+}
+
+TEST(DemoDatabaseGenerator, RejectsBadArgumentsWithoutWritingAnything)
+{
+    QTemporaryDir folder;
+    const QString out = folder.filePath("out.db");
+    const QList<QStringList> cases = {
+        {},
+        {"--clients", "0", out},
+        {"--clients", "many", out},
+        {"--clients"},
+        {"--seed", "-1", out},
+        {"--bogus", out},
+        {out, folder.filePath("second.db")},
+    };
+    for (const QStringList& arguments : cases) {
+        const GeneratorRun run = runGenerator(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains("usage:")) << arguments.join(' ').toStdString();
+    }
+    EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(DemoDatabaseGenerator, LargeDatabaseHasRowsEverywhereAndAHeavyPairThatPassesTheChecks)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("large.db");
+    const GeneratorRun run = runGenerator({"--clients", "200", "--seed", "7", path});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const auto pairs = parsePairs(run.out);
+    ASSERT_EQ(pairs.keys(), QStringList({"heavy"})) << run.out.toStdString();
+    const Pair heavy = pairs.value("heavy");
+    EXPECT_EQ(heavy.from, 201);
+    EXPECT_EQ(heavy.to, 202);
+
+    SqliteFile db(path);
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Client"), 202);
+    EXPECT_EQ(db.rows("SELECT MIN(n), MAX(n) FROM (SELECT COUNT(*) AS n FROM Account WHERE ClientID <= 200 "
+                      "GROUP BY ClientID)"),
+              (std::vector<QStringList>{{"1", "3"}}));
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 201"), 50000);
+    EXPECT_EQ(accounts(db, 201), QStringList({"0=Primary", "1=Medicare", "2=DVA"}));
+    EXPECT_EQ(checkOutcome(db, heavy), "");
+
+    for (const QString& table : kAccountKeyedTables + kClientKeyedTables) {
+        EXPECT_GT(db.count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE ClientID <= 200").arg(table)), 0)
+            << table.toStdString();
+        EXPECT_GT(db.count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE ClientID = 201").arg(table)), 0)
+            << table.toStdString();
+    }
+    for (const QString& where : QStringList{"Client WHERE ReferredByID = 201", "Client WHERE ReferredByID2 = 201",
+                                 "PXPendingClient WHERE ParentID = 201", "Account WHERE GroupID IS NOT NULL",
+                                 "PXClientLink", "PXPendingClient WHERE ParentID IS NULL"})
+        EXPECT_GT(db.count(QStringLiteral("SELECT COUNT(*) FROM ") + where), 0) << where.toStdString();
+}
+
+TEST(DemoDatabaseGenerator, TheSameSeedGivesTheSameDatabase)
+{
+    QTemporaryDir folder;
+    const auto build = [&](const QString& name, const QString& seed) {
+        const QString path = folder.filePath(name);
+        EXPECT_EQ(runGenerator({"--clients", "30", "--seed", seed, path}).exitCode, 0);
+        SqliteFile db(path);
+        return db.column("SELECT ClientID || Surname || Name || IFNULL(Mobile, '') FROM Client ORDER BY ClientID") +
+               db.column("SELECT TransID || ClientID || AccountID || TransDate || Amount FROM Trans ORDER BY TransID "
+                         "LIMIT 500");
+    };
+    const QStringList first = build("a.db", "5");
+    EXPECT_EQ(build("b.db", "5"), first);
+    EXPECT_NE(build("c.db", "6"), first);
+}
+
+} // namespace
+} // namespace kolvix::test

@@ -1,0 +1,151 @@
+// The INI reader: how values, integers, names and duplicates are read.
+
+#include "SettingsFixture.h"
+
+#include "settings/IniFile.h"
+
+namespace kolvix::test {
+namespace {
+
+IniFile fileWithValue(const QString& value)
+{
+    return IniFile::fromText(QStringLiteral("[S]\nKey=") + value + QStringLiteral("\n"));
+}
+
+struct BoolCase
+{
+    const char* value;
+    bool whenDefaultFalse;
+    bool whenDefaultTrue;
+};
+
+class IniBoolTest : public ::testing::TestWithParam<BoolCase>
+{};
+
+TEST_P(IniBoolTest, ReadsIntegersAsBooleans)
+{
+    const BoolCase& c = GetParam();
+    const IniFile ini = fileWithValue(QString::fromLatin1(c.value));
+    EXPECT_EQ(ini.readBool(QStringLiteral("S"), QStringLiteral("Key"), false), c.whenDefaultFalse) << c.value;
+    EXPECT_EQ(ini.readBool(QStringLiteral("S"), QStringLiteral("Key"), true), c.whenDefaultTrue) << c.value;
+}
+
+// Non-zero integers are true, zero false; anything that is not an integer keeps the default.
+INSTANTIATE_TEST_SUITE_P(
+    Values, IniBoolTest,
+    ::testing::Values(BoolCase{"1", true, true}, BoolCase{"0", false, false}, BoolCase{"-1", true, true},
+                      BoolCase{"+0", false, false}, BoolCase{"2", true, true}, BoolCase{"007", true, true},
+                      BoolCase{"0x0", false, false}, BoolCase{"0X1F", true, true}, BoolCase{"0xff", true, true},
+                      BoolCase{"$0", false, false}, BoolCase{"$A", true, true}, BoolCase{"0xFFFFFFFF", true, true},
+                      BoolCase{"\"0\"", false, false}, BoolCase{" 0 ", false, false},
+                      BoolCase{"true", false, true}, BoolCase{"yes", false, true}, BoolCase{"no", false, true},
+                      BoolCase{"false", false, true}, BoolCase{"", false, true}, BoolCase{"0x", false, true},
+                      BoolCase{"$", false, true}, BoolCase{"-", false, true}, BoolCase{"1a", false, true},
+                      BoolCase{"1 2", false, true}, BoolCase{"1.0", false, true}, BoolCase{"0xG", false, true},
+                      BoolCase{"2147483647", true, true}, BoolCase{"-2147483648", true, true},
+                      BoolCase{"2147483648", false, true}, BoolCase{"0x100000000", false, true}));
+
+TEST(IniFileTest, MissingKeyOrSectionGivesTheDefault)
+{
+    const IniFile ini = IniFile::fromText(QStringLiteral("[S]\nKey=0\n"));
+    EXPECT_TRUE(ini.readBool(QStringLiteral("S"), QStringLiteral("Other"), true));
+    EXPECT_TRUE(ini.readBool(QStringLiteral("T"), QStringLiteral("Key"), true));
+    EXPECT_EQ(ini.readString(QStringLiteral("S"), QStringLiteral("Other"), QStringLiteral("d")), QStringLiteral("d"));
+    EXPECT_EQ(ini.value(QStringLiteral("S"), QStringLiteral("Other")), std::nullopt);
+}
+
+struct StringCase
+{
+    const char* name;
+    const char* text;
+    const char* expected; // nullptr: the key is missing (the default "default" comes back)
+};
+
+class IniStringTest : public ::testing::TestWithParam<StringCase>
+{};
+
+TEST_P(IniStringTest, ReadsTheValue)
+{
+    const StringCase& c = GetParam();
+    const IniFile ini = IniFile::fromText(QString::fromLatin1(c.text));
+    const QString expected = c.expected ? QString::fromLatin1(c.expected) : QStringLiteral("default");
+    EXPECT_EQ(ini.readString(QStringLiteral("Database Settings"), QStringLiteral("Password"), QStringLiteral("default")),
+              expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, IniStringTest,
+    ::testing::Values(
+        StringCase{"Plain", "[Database Settings]\nPassword=pw\n", "pw"},
+        StringCase{"EmptyValueIsEmpty", "[Database Settings]\nPassword=\n", ""},
+        StringCase{"BlankValueIsEmpty", "[Database Settings]\nPassword=   \n", ""},
+        StringCase{"ValueAndKeyTrimmed", "[Database Settings]\n  Password \t=  pw x  \n", "pw x"},
+        StringCase{"DoubleQuotesRemoved", "[Database Settings]\nPassword=\" pw \"\n", " pw "},
+        StringCase{"SingleQuotesRemoved", "[Database Settings]\nPassword='pw'\n", "pw"},
+        StringCase{"OnlyOnePairOfQuotes", "[Database Settings]\nPassword=\"\"pw\"\"\n", "\"pw\""},
+        StringCase{"UnmatchedQuotesKept", "[Database Settings]\nPassword=\"pw'\n", "\"pw'"},
+        StringCase{"LoneQuoteKept", "[Database Settings]\nPassword=\"\n", "\""},
+        StringCase{"EqualsInValue", "[Database Settings]\nPassword=a=b\n", "a=b"},
+        StringCase{"SectionNameIgnoresCase", "[DATABASE settings]\nPassword=pw\n", "pw"},
+        StringCase{"KeyNameIgnoresCase", "[Database Settings]\nPASSWORD=pw\n", "pw"},
+        StringCase{"SectionNameTrimmed", "[ Database Settings ]\nPassword=pw\n", "pw"},
+        StringCase{"CrLfLines", "[Database Settings]\r\nPassword=pw\r\nUser ID=x\r\n", "pw"},
+        StringCase{"FirstKeyWins", "[Database Settings]\nPassword=one\nPassword=two\n", "one"},
+        StringCase{"FirstSectionWins", "[Database Settings]\nUser ID=x\n[Other]\nPassword=o\n"
+                                       "[database settings]\nPassword=two\n", nullptr},
+        StringCase{"KeyInOtherSection", "[Misc]\nPassword=pw\n[Database Settings]\n", nullptr},
+        StringCase{"KeyBeforeAnySection", "Password=pw\n[Database Settings]\n", nullptr},
+        StringCase{"SemicolonComment", "[Database Settings]\n;Password=pw\n", nullptr},
+        StringCase{"HashComment", "[Database Settings]\n  # Password=pw\n", nullptr},
+        StringCase{"LineWithoutEquals", "[Database Settings]\nPassword\n", nullptr},
+        StringCase{"InlineSemicolonIsPartOfValue", "[Database Settings]\nPassword=a;b\n", "a;b"}),
+    [](const ::testing::TestParamInfo<StringCase>& info) { return std::string(info.param.name); });
+
+TEST(IniFileTest, LongValuesAreCutTo2047Characters)
+{
+    const QString exact(2047, QLatin1Char('a'));
+    EXPECT_EQ(fileWithValue(exact).readString(QStringLiteral("S"), QStringLiteral("Key"), {}), exact);
+    const QString longer = QString(2047, QLatin1Char('b')) + QStringLiteral("cd");
+    EXPECT_EQ(fileWithValue(longer).readString(QStringLiteral("S"), QStringLiteral("Key"), {}), longer.left(2047));
+    // The quotes come off before the cut.
+    const QString quoted = QLatin1Char('"') + QString(2047, QLatin1Char('q')) + QLatin1Char('"');
+    EXPECT_EQ(fileWithValue(quoted).readString(QStringLiteral("S"), QStringLiteral("Key"), {}),
+              QString(2047, QLatin1Char('q')));
+}
+
+class IniFileOnDiskTest : public SettingsFixture
+{};
+
+TEST_F(IniFileOnDiskTest, MissingFileIsEmpty)
+{
+    const IniFile ini(root.filePath(QStringLiteral("none.ini")));
+    EXPECT_EQ(ini.value(QStringLiteral("Misc"), QStringLiteral("Login")), std::nullopt);
+    EXPECT_TRUE(ini.readBool(QStringLiteral("Misc"), QStringLiteral("Login"), true));
+}
+
+TEST_F(IniFileOnDiskTest, ReadsUtf8AndAnsiFiles)
+{
+    const QString utf8Path = root.filePath(QStringLiteral("utf8.ini"));
+    writeFile(utf8Path, QStringLiteral("\uFEFF[Database Settings]\nUser ID=Jos\u00e9\n"));
+    EXPECT_EQ(IniFile(utf8Path).readString(QStringLiteral("Database Settings"), QStringLiteral("User ID"), {}),
+              QStringLiteral("Jos\u00e9"));
+
+    const QString ansiPath = root.filePath(QStringLiteral("ansi.ini"));
+    QFile ansi(ansiPath);
+    ASSERT_TRUE(ansi.open(QIODevice::WriteOnly));
+    ansi.write("[Database Settings]\r\nUser ID=Jos\xe9\r\n");
+    ansi.close();
+    EXPECT_EQ(IniFile(ansiPath).readString(QStringLiteral("Database Settings"), QStringLiteral("User ID"), {}),
+              QStringLiteral("Jos\u00e9"));
+}
+
+TEST_F(IniFileOnDiskTest, BareNameIsReadFromTheWindowsFolder)
+{
+    writeFile(legacyFile(), QStringLiteral("[Misc]\nLogin=1\n"));
+    const IniFile ini(QStringLiteral("ZV2000.INI"));
+    EXPECT_EQ(ini.fileName(), legacyFile());
+    EXPECT_TRUE(ini.readBool(QStringLiteral("Misc"), QStringLiteral("Login"), false));
+}
+
+} // namespace
+} // namespace kolvix::test

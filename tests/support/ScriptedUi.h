@@ -1,0 +1,50 @@
+#pragma once
+
+#include "merge/UserInterface.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace kolvix::test {
+
+// A user interface that records every box as "<Caption>: <text>" (the plain box's caption
+// is the application title) and answers from a script. Installs itself on construction.
+class ScriptedUi : public UserInterface
+{
+public:
+    ScriptedUi();
+    ~ScriptedUi() override;
+
+    QStringList shown;            // every box, in order
+    QStringList questions;        // every confirmation text
+    bool answerYes = true;        // the answer to confirmations
+    // Called for the account dialog; the default presses OK on the rows as loaded
+    // (model.accept(); an issues message is shown as an information box and the dialog
+    // counts as cancelled).
+    std::function<bool(AccountMergeModel&)> onEditAccounts;
+    int accountDialogs = 0;
+    QStringList cursor;           // "wait" / "arrow", in order
+    QStringList steps;            // "step table rows"
+
+    void showInfo(const QString& text) override { shown << QStringLiteral("Information: ") + text; }
+    void showWarning(const QString& text) override { shown << QStringLiteral("Warning: ") + text; }
+    void showError(const QString& text) override { shown << QStringLiteral("Error: ") + text; }
+    void showPlain(const QString& text) override
+    {
+        shown << QString::fromLatin1(kApplicationTitle) + QStringLiteral(": ") + text;
+    }
+    bool confirm(const QString& text) override
+    {
+        questions << text;
+        return answerYes;
+    }
+    bool editAccounts(AccountMergeModel& model) override;
+    void setWaitCursor(bool wait) override { cursor << (wait ? "wait" : "arrow"); }
+    void catalogueStepDone(int step, const QString& table, int rows) override
+    {
+        steps << QStringLiteral("%1 %2 %3").arg(step).arg(table).arg(rows);
+    }
+};
+
+} // namespace kolvix::test

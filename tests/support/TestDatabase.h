@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace kolvix::test {
+
+// A SQLite database file built from schema/sqlite/schema.sql in a temporary folder.
+// Fixture rows are written with exec() straight through SQLite, bypassing the program.
+class TestDatabase
+{
+public:
+    TestDatabase();
+    ~TestDatabase();
+
+    const QString& path() const { return m_path; }
+    QString folder() const { return m_dir.path(); }
+    // The connection string the program uses for this file.
+    QString connectionString() const;
+
+    // Runs SQL (several statements allowed); fails the test (throws) on error.
+    void exec(const QString& sql) const;
+    // The first column of the first row, as text (empty for no row / null).
+    QString scalar(const QString& sql) const;
+    qint64 count(const QString& sql) const { return scalar(sql).toLongLong(); }
+
+    // Every row of every table, one text per table, sorted, for comparing whole states.
+    QMap<QString, QStringList> snapshot(const QStringList& exceptTables = {}) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+// The path of a file of the source tree.
+QString sourcePath(const QString& relative);
+
+} // namespace kolvix::test
