@@ -267,24 +267,34 @@ void TfrmMain::btnOkClick()
 void TfrmMain::btnSearchFromClick()
 {
     UseFileNo = doADOQuery(session.dsTemp, QStringLiteral("SELECT [UseFileNo] FROM [SystemData]"), false);
-    // Stand-in for the patient search dialog, which replaces this prompt: asks for the id.
-    bool ok = false;
-    const int id = QInputDialog::getInt(this, QStringLiteral("Find Patient"), QStringLiteral("Client ID:"), 0, 0,
-                                        std::numeric_limits<int>::max(), 1, &ok);
-    if (!ok || id < 0)
+    const qint32 id = SelectPatient();
+    if (id < 0)
         return;
     chooseFromClient(id);
 }
 
 void TfrmMain::btnSearchToClick()
 {
-    // Stand-in for the patient search dialog, which replaces this prompt: asks for the id.
+    const qint32 id = SelectPatient();
+    if (id < 0)
+        return;
+    chooseToClient(id);
+}
+
+qint32 TfrmMain::SelectPatient()
+{
+    // Stand-in for the patient search dialog, which replaces this prompt: asks for a client id
+    // and, like the search, returns only a client that exists (or -1).
     bool ok = false;
     const int id = QInputDialog::getInt(this, QStringLiteral("Find Patient"), QStringLiteral("Client ID:"), 0, 0,
                                         std::numeric_limits<int>::max(), 1, &ok);
-    if (!ok || id < 0)
-        return;
-    chooseToClient(id);
+    if (!ok)
+        return -1;
+    if (doADOQuery(session.dsTemp, QStringLiteral("SELECT COUNT(*) FROM [Client] WHERE [ClientID] = %1").arg(id), 0) == 0) {
+        showInfo(QStringLiteral("There is no client with the ID %1.").arg(id));
+        return -1;
+    }
+    return id;
 }
 
 void TfrmMain::chooseFromClient(qint32 id)

@@ -67,6 +67,8 @@ public:
     // Event handlers.
     void btnSearchFromClick();
     void btnSearchToClick();
+    // The chosen client's id, or -1 when nothing was chosen.
+    qint32 SelectPatient();
     void btnMergeClick();
     void btnOkClick();
     void timUpdateTimer();

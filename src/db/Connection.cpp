@@ -25,7 +25,7 @@ namespace kolvix {
 
 namespace {
 
-std::atomic<int> g_connectionCount{0};
+std::atomic<int> g_connectionCount {0};
 
 const QString kLocalHost = QStringLiteral("localhost");
 
@@ -119,9 +119,9 @@ QStringList installedOdbcDrivers()
     SQLSMALLINT descriptionLength = 0;
     SQLSMALLINT attributesLength = 0;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDriversW(env, direction, description, SQLSMALLINT(std::size(description)),
-                                     &descriptionLength, attributes, SQLSMALLINT(std::size(attributes)),
-                                     &attributesLength))) {
+    while (
+        SQL_SUCCEEDED(SQLDriversW(env, direction, description, SQLSMALLINT(std::size(description)), &descriptionLength,
+                                  attributes, SQLSMALLINT(std::size(attributes)), &attributesLength))) {
         const qsizetype length = qMin<qsizetype>(descriptionLength, qsizetype(std::size(description)) - 1);
         drivers << QString::fromUtf16(reinterpret_cast<const char16_t*>(description), length);
         direction = SQL_FETCH_NEXT;
@@ -384,8 +384,11 @@ QString Connection::odbcConnectionString(const QString& connectionString, const 
     const bool freeTds = driver.contains(QStringLiteral("FreeTDS"), Qt::CaseInsensitive);
     const ServerAddress address = parseDataSource(value("Data Source"));
 
-    QString result = QStringLiteral("DRIVER={%1};").arg(QString(driver).replace(QStringLiteral("}"), QStringLiteral("}}")));
-    auto add = [&](const QString& key, const QString& v) { result += key + QLatin1Char('=') + odbcValue(v) + QLatin1Char(';'); };
+    QString result
+        = QStringLiteral("DRIVER={%1};").arg(QString(driver).replace(QStringLiteral("}"), QStringLiteral("}}")));
+    auto add = [&](const QString& key, const QString& v) {
+        result += key + QLatin1Char('=') + odbcValue(v) + QLatin1Char(';');
+    };
 
     if (freeTds) {
         // FreeTDS takes a named instance as host\instance and a port as a key of its own; it
@@ -395,7 +398,8 @@ QString Connection::odbcConnectionString(const QString& connectionString, const 
             add(QStringLiteral("Server"), host);
             add(QStringLiteral("Port"), address.port);
         } else {
-            add(QStringLiteral("Server"), address.instance.isEmpty() ? host : host + QLatin1Char('\\') + address.instance);
+            add(QStringLiteral("Server"),
+                address.instance.isEmpty() ? host : host + QLatin1Char('\\') + address.instance);
         }
     } else {
 #ifdef Q_OS_WIN
@@ -407,7 +411,8 @@ QString Connection::odbcConnectionString(const QString& connectionString, const 
         if (!address.port.isEmpty())
             add(QStringLiteral("Server"), host + QLatin1Char(',') + address.port);
         else
-            add(QStringLiteral("Server"), address.instance.isEmpty() ? host : host + QLatin1Char('\\') + address.instance);
+            add(QStringLiteral("Server"),
+                address.instance.isEmpty() ? host : host + QLatin1Char('\\') + address.instance);
     }
 
     const QString database = value("Initial Catalog");
@@ -425,6 +430,10 @@ QString Connection::odbcConnectionString(const QString& connectionString, const 
         add(QStringLiteral("WSID"), workstation);
 
     if (freeTds) {
+        // The protocol of SQL Server 2012 and later (older servers answer with their own).
+        // Left to "auto", FreeTDS falls back to the Sybase protocol after a silent server's
+        // login time-out and then hangs instead of failing.
+        add(QStringLiteral("TDS_Version"), QStringLiteral("7.4"));
         // Qt talks to FreeTDS in 8-bit text; make that UTF-8 both ways.
         add(QStringLiteral("ClientCharset"), QStringLiteral("UTF-8"));
     } else {
@@ -455,10 +464,9 @@ QString Connection::sqlServerOdbcDriver()
 
 QString Connection::chooseSqlServerOdbcDriver(const QStringList& installedDrivers)
 {
-    static const QStringList preferred{QStringLiteral("ODBC Driver 18 for SQL Server"),
-                                       QStringLiteral("ODBC Driver 17 for SQL Server"),
-                                       QStringLiteral("SQL Server Native Client 11.0"),
-                                       QStringLiteral("SQL Server"), QStringLiteral("FreeTDS")};
+    static const QStringList preferred {
+        QStringLiteral("ODBC Driver 18 for SQL Server"), QStringLiteral("ODBC Driver 17 for SQL Server"),
+        QStringLiteral("SQL Server Native Client 11.0"), QStringLiteral("SQL Server"), QStringLiteral("FreeTDS")};
     for (const QString& name : preferred)
         for (const QString& installed : installedDrivers)
             if (installed.compare(name, Qt::CaseInsensitive) == 0)

@@ -250,8 +250,8 @@ void Dataset::post()
     }
     const QString sql = columns.isEmpty()
         ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, columns.join(QStringLiteral(", ")),
-                                                                marks.join(QStringLiteral(", ")));
+        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+              .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     QSqlQuery query = m_connection.prepareQuery(sql, m_commandTimeout);
     for (const auto& entry : m_newRow)
         query.addBindValue(m_connection.engineValue(entry.second));

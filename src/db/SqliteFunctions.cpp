@@ -76,10 +76,10 @@ bool registerSqliteFunctions(sqlite3* db)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     return sqlite3_create_function_v2(db, "SOUNDEX", 1, flags, nullptr, soundexFunction, nullptr, nullptr, nullptr)
-               == SQLITE_OK
+        == SQLITE_OK
         && sqlite3_create_function_v2(db, "onlyNumericChars", 1, flags, nullptr, onlyNumericCharsFunction, nullptr,
                                       nullptr, nullptr)
-               == SQLITE_OK;
+        == SQLITE_OK;
 }
 
 } // namespace kolvix

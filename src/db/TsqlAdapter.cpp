@@ -12,15 +12,15 @@ namespace {
 // The lexical pieces of a statement. Whitespace and comments are kept as tokens of their own,
 // so that joining the texts of all tokens gives the statement back unchanged.
 enum class Kind {
-    Space,     // whitespace; also every token that an adaptation removed (empty text)
-    Comment,   // -- to the end of the line, or /* ... */ (nested, as T-SQL allows)
-    String,    // '...' with '' inside
+    Space, // whitespace; also every token that an adaptation removed (empty text)
+    Comment, // -- to the end of the line, or /* ... */ (nested, as T-SQL allows)
+    String, // '...' with '' inside
     Bracketed, // [...] with ]] inside
-    Quoted,    // "..." with "" inside
-    Word,      // names, keywords and @variables
+    Quoted, // "..." with "" inside
+    Word, // names, keywords and @variables
     Number,
-    Param,     // :name
-    Symbol     // operators and punctuation; <=, >=, <>, != are one token
+    Param, // :name
+    Symbol // operators and punctuation; <=, >=, <>, != are one token
 };
 
 struct Token
@@ -285,18 +285,17 @@ QString isoDateLiteral(const QString& literal)
 
 bool isComparison(const Token& t)
 {
-    static const QStringList operators{QStringLiteral("="),  QStringLiteral("<>"), QStringLiteral("!="),
-                                       QStringLiteral("<"),  QStringLiteral(">"),  QStringLiteral("<="),
-                                       QStringLiteral(">=")};
+    static const QStringList operators {QStringLiteral("="), QStringLiteral("<>"), QStringLiteral("!="),
+                                        QStringLiteral("<"), QStringLiteral(">"),  QStringLiteral("<="),
+                                        QStringLiteral(">=")};
     return t.kind == Kind::Symbol && operators.contains(t.text);
 }
 
 // The user tables of the database, as the catalogue view SYS.TABLES shows them.
 const QString& sqliteTableCatalogue()
 {
-    static const QString text = QStringLiteral(
-        "(SELECT name COLLATE NOCASE AS Name FROM sqlite_master "
-        "WHERE type = 'table' AND name NOT LIKE 'sqlite!_%' ESCAPE '!')");
+    static const QString text = QStringLiteral("(SELECT name COLLATE NOCASE AS Name FROM sqlite_master "
+                                               "WHERE type = 'table' AND name NOT LIKE 'sqlite!_%' ESCAPE '!')");
     return text;
 }
 
@@ -316,12 +315,17 @@ void rewriteNames(std::vector<Token>& tokens)
             } else if (isWord(t, QLatin1StringView("dbo")) && dotAfter && !dotBefore) {
                 removeRange(tokens, i, i + 1);
                 ++i;
-            } else if (isWord(t, QLatin1StringView("SYS")) && dotAfter && !dotBefore
-                       && i + 2 < count && isWord(tokens[i + 2], QLatin1StringView("TABLES"))) {
+            } else if (isWord(t, QLatin1StringView("SYS")) && dotAfter && !dotBefore && i + 2 < count
+                       && isWord(tokens[i + 2], QLatin1StringView("TABLES"))) {
                 t.text = sqliteTableCatalogue();
                 removeRange(tokens, i + 1, i + 2);
                 i += 2;
             }
+        } else if (t.kind == Kind::Bracketed && t.text.compare(QLatin1StringView("[dbo]"), Qt::CaseInsensitive) == 0
+                   && kindAt(i + 1) == Kind::Symbol && tokens[i + 1].text == u'.'
+                   && !(kindAt(i - 1) == Kind::Symbol && tokens[i - 1].text == u'.')) {
+            removeRange(tokens, i, i + 1);
+            ++i;
         } else if (t.kind == Kind::String) {
             const int previous = previousSignificant(tokens, i);
             if (previous >= 0 && isComparison(tokens[previous])) {
@@ -345,7 +349,8 @@ void topToLimit(std::vector<Token>& tokens)
             continue;
         int select = previousSignificant(tokens, i);
         if (select >= 0
-            && (isWord(tokens[select], QLatin1StringView("DISTINCT")) || isWord(tokens[select], QLatin1StringView("ALL"))))
+            && (isWord(tokens[select], QLatin1StringView("DISTINCT"))
+                || isWord(tokens[select], QLatin1StringView("ALL"))))
             select = previousSignificant(tokens, select);
         if (select < 0 || !isWord(tokens[select], QLatin1StringView("SELECT")))
             continue;
@@ -366,7 +371,8 @@ void topToLimit(std::vector<Token>& tokens)
         }
         const int after = nextSignificant(tokens, last);
         if (after >= 0
-            && (isWord(tokens[after], QLatin1StringView("PERCENT")) || isWord(tokens[after], QLatin1StringView("WITH"))))
+            && (isWord(tokens[after], QLatin1StringView("PERCENT"))
+                || isWord(tokens[after], QLatin1StringView("WITH"))))
             continue;
 
         int end = count;
@@ -402,10 +408,10 @@ void topToLimit(std::vector<Token>& tokens)
             }
         }
         int removeTo = last;
-        while (removeTo + 1 < count && tokens[removeTo + 1].kind == Kind::Space && removeTo + 1 < end)
+        while (removeTo + 1 < end && tokens[removeTo + 1].kind == Kind::Space)
             ++removeTo;
         removeRange(tokens, i, removeTo);
-        if (lastOfSelect == last) // nothing after TOP n: keep the statement's own text for the error
+        if (lastOfSelect == last) // "SELECT TOP n" and nothing more: the engine reports the error
             lastOfSelect = select;
         tokens[lastOfSelect].text += QStringLiteral(" LIMIT ") + limit;
         if (compound) {

@@ -6,9 +6,17 @@
 #include "db/Dataset.h"
 #include "db/DbError.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <iostream>
 #include <gtest/gtest.h>
+#include <iostream>
+
+#ifdef Q_OS_UNIX
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 namespace kolvix::test {
 namespace {
@@ -47,6 +55,20 @@ TEST(ConnectionTest, OpensTheEmbeddedEngineAndClosesAgain)
     EXPECT_TRUE(second.isOpen());
 }
 
+TEST(ConnectionTest, OpensAFileWhoseNameNeedsEscapingInAUri)
+{
+    TestDatabase db;
+    const QString odd = db.folder() + QStringLiteral("/a b#1%20?.db");
+    ASSERT_TRUE(QFile::copy(db.path(), odd));
+    Connection connection;
+    connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1;").arg(odd));
+    connection.open();
+    Dataset ds(connection);
+    ds.setSql(QStringLiteral("SELECT COUNT(*) FROM SYS.TABLES WHERE Name = 'Client'"));
+    ds.open();
+    EXPECT_EQ(ds.field(0).asInteger(), 1);
+}
+
 class FunctionTest : public ::testing::Test
 {
 protected:
@@ -73,9 +95,18 @@ protected:
 TEST_F(FunctionTest, SoundexFollowsSqlServer)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"Robert", "R163"},  {"Rupert", "R163"},   {"Ashcraft", "A261"}, {"Tymczak", "T522"},
-        {"Pfister", "P236"}, {"smith", "S530"},    {"Smythe", "S530"},   {"Lee", "L000"},
-        {"Jo", "J000"},      {"Gutierrez", "G362"}, {"Lloyd-Jones", "L300"}, {"123", "0000"},
+        {"Robert", "R163"},
+        {"Rupert", "R163"},
+        {"Ashcraft", "A261"},
+        {"Tymczak", "T522"},
+        {"Pfister", "P236"},
+        {"smith", "S530"},
+        {"Smythe", "S530"},
+        {"Lee", "L000"},
+        {"Jo", "J000"},
+        {"Gutierrez", "G362"},
+        {"Lloyd-Jones", "L300"},
+        {"123", "0000"},
         {"", ""},
     };
     for (const auto& [text, code] : cases)
@@ -93,7 +124,8 @@ TEST_F(FunctionTest, OnlyNumericCharsKeepsTheDigits)
 
 TEST(ConnectionStringTest, ReadsKeysInAnyCaseWithQuotedValues)
 {
-    const QString s = QStringLiteral("Provider=SQLOLEDB.1;Data Source= SRV1\\ZELVAN ;password=\"a;b\"\"c\";Integrated Security=;");
+    const QString s
+        = QStringLiteral("Provider=SQLOLEDB.1;Data Source= SRV1\\ZELVAN ;password=\"a;b\"\"c\";Integrated Security=;");
     EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("provider")), QStringLiteral("SQLOLEDB.1"));
     EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Data Source")), QStringLiteral("SRV1\\ZELVAN"));
     EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Password")), QStringLiteral("a;b\"c"));
@@ -109,6 +141,11 @@ struct OdbcCase
     const char* expected;
 };
 
+void PrintTo(const OdbcCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class OdbcStringTest : public ::testing::TestWithParam<OdbcCase>
 {
 };
@@ -116,52 +153,61 @@ class OdbcStringTest : public ::testing::TestWithParam<OdbcCase>
 TEST_P(OdbcStringTest, Translates)
 {
     const OdbcCase& c = GetParam();
-    EXPECT_EQ(Connection::odbcConnectionString(QString::fromUtf8(c.connectionString), QString::fromUtf8(c.driver)).toStdString(),
+    EXPECT_EQ(Connection::odbcConnectionString(QString::fromUtf8(c.connectionString), QString::fromUtf8(c.driver))
+                  .toStdString(),
               c.expected);
 }
 
-#define KOLVIX_STANDARD "Provider=SQLOLEDB.1;Persist Security Info=False;Use Procedure for Prepare=1;Auto Translate=True;" \
-                        "Packet Size=4096;Initial Catalog=Zelvan;"
+#define KOLVIX_STANDARD                                                                                                \
+    "Provider=SQLOLEDB.1;Persist Security Info=False;Use Procedure for Prepare=1;Auto Translate=True;"                 \
+    "Packet Size=4096;Initial Catalog=Zelvan;"
 #define KOLVIX_LOGIN "User ID=sa;Password=Vq7rLm2xT;Workstation ID=PC01;Integrated Security=;"
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OdbcStringTest,
     ::testing::Values(
-        OdbcCase{"NamedInstanceFreeTds", KOLVIX_STANDARD "Data Source=.\\ZELVAN;" KOLVIX_LOGIN, "FreeTDS",
-                 "DRIVER={FreeTDS};Server=localhost\\ZELVAN;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;"
-                 "ClientCharset=UTF-8;"},
-        OdbcCase{"NamedInstanceMicrosoft", KOLVIX_STANDARD "Data Source=SRV1\\ZELVAN;" KOLVIX_LOGIN,
-                 "ODBC Driver 17 for SQL Server",
-                 "DRIVER={ODBC Driver 17 for SQL Server};Server=SRV1\\ZELVAN;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;"
-                 "WSID=PC01;"},
-        OdbcCase{"PortFreeTds", KOLVIX_STANDARD "Data Source=10.0.0.5,1433;" KOLVIX_LOGIN, "FreeTDS",
-                 "DRIVER={FreeTDS};Server=10.0.0.5;Port=1433;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;"
-                 "ClientCharset=UTF-8;"},
-        OdbcCase{"PortMicrosoft", KOLVIX_STANDARD "Data Source=10.0.0.5,1433;" KOLVIX_LOGIN,
-                 "ODBC Driver 17 for SQL Server",
-                 "DRIVER={ODBC Driver 17 for SQL Server};Server=10.0.0.5,1433;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;"
-                 "WSID=PC01;"},
-        OdbcCase{"LocalDefaultInstanceEmptyPassword",
-                 "Provider=SQLOLEDB.1;Initial Catalog=Zelvan;Data Source=(local);User ID=SA;Password=;Workstation ID=PC01;",
-                 "FreeTDS", "DRIVER={FreeTDS};Server=localhost;Database=Zelvan;UID=SA;PWD=;WSID=PC01;ClientCharset=UTF-8;"},
-        OdbcCase{"EmptyDataSourceIsThisComputer", "Provider=SQLOLEDB.1;Initial Catalog=Zelvan;Data Source=;User ID=SA;",
-                 "FreeTDS", "DRIVER={FreeTDS};Server=localhost;Database=Zelvan;UID=SA;PWD=;ClientCharset=UTF-8;"},
-        OdbcCase{"TcpIpMicrosoft",
-                 KOLVIX_STANDARD "Data Source=SRV1;" KOLVIX_LOGIN "Network Library=dbmssocn;",
-                 "SQL Server Native Client 11.0",
-                 "DRIVER={SQL Server Native Client 11.0};Server=SRV1;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;"
-                 "Network=DBMSSOCN;"},
-        OdbcCase{"TcpIpFreeTdsNeedsNothing", KOLVIX_STANDARD "Data Source=SRV1;" KOLVIX_LOGIN "Network Library=dbmssocn;",
-                 "FreeTDS",
-                 "DRIVER={FreeTDS};Server=SRV1;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;ClientCharset=UTF-8;"},
-        OdbcCase{"DriverEighteenDoesNotDemandEncryption", "Initial Catalog=Zelvan;Data Source=SRV1;User ID=sa;Password=x;",
-                 "ODBC Driver 18 for SQL Server",
-                 "DRIVER={ODBC Driver 18 for SQL Server};Server=SRV1;Database=Zelvan;UID=sa;PWD=x;Encrypt=no;"},
-        OdbcCase{"BracesSpecialValues", "Initial Catalog=Zel;van;Data Source=SRV1;User ID=sa;Password=\"p;w{x} \";",
-                 "FreeTDS", "DRIVER={FreeTDS};Server=SRV1;Database=Zel;UID=sa;PWD={p;w{x}} };ClientCharset=UTF-8;"},
-        OdbcCase{"IntegratedSecurityMicrosoft", "Initial Catalog=Zelvan;Data Source=SRV1;User ID=;Integrated Security=SSPI;",
-                 "ODBC Driver 17 for SQL Server",
-                 "DRIVER={ODBC Driver 17 for SQL Server};Server=SRV1;Database=Zelvan;Trusted_Connection=Yes;"}),
+        OdbcCase {"NamedInstanceFreeTds", KOLVIX_STANDARD "Data Source=.\\ZELVAN;" KOLVIX_LOGIN, "FreeTDS",
+                  "DRIVER={FreeTDS};Server=localhost\\ZELVAN;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;"
+                  "TDS_Version=7.4;ClientCharset=UTF-8;"},
+        OdbcCase {"NamedInstanceMicrosoft", KOLVIX_STANDARD "Data Source=SRV1\\ZELVAN;" KOLVIX_LOGIN,
+                  "ODBC Driver 17 for SQL Server",
+                  "DRIVER={ODBC Driver 17 for SQL Server};Server=SRV1\\ZELVAN;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;"
+                  "WSID=PC01;"},
+        OdbcCase {"PortFreeTds", KOLVIX_STANDARD "Data Source=10.0.0.5,1433;" KOLVIX_LOGIN, "FreeTDS",
+                  "DRIVER={FreeTDS};Server=10.0.0.5;Port=1433;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;"
+                  "TDS_Version=7.4;ClientCharset=UTF-8;"},
+        OdbcCase {"PortMicrosoft", KOLVIX_STANDARD "Data Source=10.0.0.5,1433;" KOLVIX_LOGIN,
+                  "ODBC Driver 17 for SQL Server",
+                  "DRIVER={ODBC Driver 17 for SQL Server};Server=10.0.0.5,1433;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;"
+                  "WSID=PC01;"},
+        OdbcCase {"LocalDefaultInstanceEmptyPassword",
+                  "Provider=SQLOLEDB.1;Initial Catalog=Zelvan;Data Source=(local);User ID=SA;Password=;Workstation "
+                  "ID=PC01;",
+                  "FreeTDS",
+                  "DRIVER={FreeTDS};Server=localhost;Database=Zelvan;UID=SA;PWD=;WSID=PC01;TDS_Version=7.4;"
+                  "ClientCharset=UTF-8;"},
+        OdbcCase {"EmptyDataSourceIsThisComputer",
+                  "Provider=SQLOLEDB.1;Initial Catalog=Zelvan;Data Source=;User ID=SA;", "FreeTDS",
+                  "DRIVER={FreeTDS};Server=localhost;Database=Zelvan;UID=SA;PWD=;TDS_Version=7.4;ClientCharset=UTF-8;"},
+        OdbcCase {"TcpIpMicrosoft", KOLVIX_STANDARD "Data Source=SRV1;" KOLVIX_LOGIN "Network Library=dbmssocn;",
+                  "SQL Server Native Client 11.0",
+                  "DRIVER={SQL Server Native Client 11.0};Server=SRV1;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;"
+                  "Network=DBMSSOCN;"},
+        OdbcCase {"TcpIpFreeTdsNeedsNothing",
+                  KOLVIX_STANDARD "Data Source=SRV1;" KOLVIX_LOGIN "Network Library=dbmssocn;", "FreeTDS",
+                  "DRIVER={FreeTDS};Server=SRV1;Database=Zelvan;UID=sa;PWD=Vq7rLm2xT;WSID=PC01;TDS_Version=7.4;"
+                  "ClientCharset=UTF-8;"},
+        OdbcCase {"DriverEighteenDoesNotDemandEncryption",
+                  "Initial Catalog=Zelvan;Data Source=SRV1;User ID=sa;Password=x;", "ODBC Driver 18 for SQL Server",
+                  "DRIVER={ODBC Driver 18 for SQL Server};Server=SRV1;Database=Zelvan;UID=sa;PWD=x;Encrypt=no;"},
+        OdbcCase {
+            "BracesSpecialValues", "Initial Catalog=Zel;van;Data Source=SRV1;User ID=sa;Password=\"p;w{x} \";",
+            "FreeTDS",
+            "DRIVER={FreeTDS};Server=SRV1;Database=Zel;UID=sa;PWD={p;w{x}} };TDS_Version=7.4;ClientCharset=UTF-8;"},
+        OdbcCase {"IntegratedSecurityMicrosoft",
+                  "Initial Catalog=Zelvan;Data Source=SRV1;User ID=;Integrated Security=SSPI;",
+                  "ODBC Driver 17 for SQL Server",
+                  "DRIVER={ODBC Driver 17 for SQL Server};Server=SRV1;Database=Zelvan;Trusted_Connection=Yes;"}),
     [](const ::testing::TestParamInfo<OdbcCase>& info) { return std::string(info.param.name); });
 
 TEST(OdbcOptionsTest, CarryLoginTimeoutAndPacketSize)
@@ -203,6 +249,32 @@ TEST(SqlServerConnectionTest, UnreachableServerFailsWithTheDriversMessage)
     EXPECT_FALSE(connection.isOpen());
     EXPECT_FALSE(connection.isEmbedded());
 }
+
+#ifdef Q_OS_UNIX
+// A server that takes the TCP connection and never answers: the login time-out ends the open.
+TEST(SqlServerConnectionTest, SilentServerFailsAfterTheLoginTimeout)
+{
+    if (Connection::sqlServerOdbcDriver().isEmpty())
+        GTEST_SKIP() << "no SQL Server ODBC driver is installed";
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    Connection connection;
+    connection.setConnectTimeout(2);
+    connection.setConnectionString(
+        QStringLiteral(KOLVIX_STANDARD "Data Source=127.0.0.1,%1;User ID=sa;Password=x;").arg(ntohs(address.sin_port)));
+    EXPECT_THROW(connection.open(), DbError);
+    EXPECT_FALSE(connection.isOpen());
+    close(listener);
+}
+#endif
 
 } // namespace
 } // namespace kolvix::test

@@ -37,8 +37,7 @@ INSERT INTO PXClientForgotPassword (ClientID, ExpiryDate, Activated) VALUES
     }
 
     // The message of the DbError that f throws; empty when it throws none.
-    template <typename F>
-    static QString dbErrorOf(F&& f)
+    template <typename F> static QString dbErrorOf(F&& f)
     {
         try {
             f();
@@ -55,16 +54,18 @@ INSERT INTO PXClientForgotPassword (ClientID, ExpiryDate, Activated) VALUES
 TEST_F(DatasetTest, FetchesAllRowsAndReadsColumnsByNameInAnyCase)
 {
     Dataset ds(connection);
-    ds.setSql(QStringLiteral("SELECT ClientID, Surname AS [Family Name] FROM Client WHERE Surname LIKE :Pattern ORDER BY ClientID"));
+    ds.setSql(QStringLiteral(
+        "SELECT ClientID, Surname AS [Family Name] FROM Client WHERE Surname LIKE :Pattern ORDER BY ClientID"));
     ds.setParam(QStringLiteral("pattern"), QStringLiteral("smi%"));
     ds.open();
     ASSERT_TRUE(ds.isOpen());
     EXPECT_EQ(ds.recordCount(), 2);
-    EXPECT_EQ(ds.fieldNames(), (QStringList{QStringLiteral("ClientID"), QStringLiteral("Family Name")}));
+    EXPECT_EQ(ds.fieldNames(), (QStringList {QStringLiteral("ClientID"), QStringLiteral("Family Name")}));
     QStringList seen;
     for (ds.first(); !ds.eof(); ds.next())
-        seen << ds.field(QStringLiteral("clientid")).asString() + QLatin1Char(':') + ds.field(QStringLiteral("FAMILY NAME")).asString();
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("1:Smith"), QStringLiteral("2:Smithers")}));
+        seen << ds.field(QStringLiteral("clientid")).asString() + QLatin1Char(':')
+                + ds.field(QStringLiteral("FAMILY NAME")).asString();
+    EXPECT_EQ(seen, (QStringList {QStringLiteral("1:Smith"), QStringLiteral("2:Smithers")}));
     // The rows can be walked again.
     ds.first();
     EXPECT_EQ(ds.field(0).asInteger(), 1);
@@ -75,7 +76,8 @@ TEST_F(DatasetTest, MissingColumnAndMissingRowFailWithAMessage)
     Dataset ds(connection);
     ds.setSql(QStringLiteral("SELECT ClientID FROM Client WHERE ClientID = 1"));
     ds.open();
-    EXPECT_TRUE(dbErrorOf([&] { ds.field(QStringLiteral("Nope")); }).contains(QStringLiteral("Field 'Nope' not found")));
+    EXPECT_TRUE(
+        dbErrorOf([&] { ds.field(QStringLiteral("Nope")); }).contains(QStringLiteral("Field 'Nope' not found")));
     ds.next();
     EXPECT_FALSE(dbErrorOf([&] { ds.field(0); }).isEmpty());
 }
@@ -94,8 +96,9 @@ TEST_F(DatasetTest, EmptyResultKeepsItsColumns)
 TEST_F(DatasetTest, ParametersBindByNameOrPositionAndRepeatAtEveryUse)
 {
     Dataset ds(connection);
-    ds.setSql(QStringLiteral("SELECT COUNT(*) FROM Client WHERE ClientID = :id OR ReferredByID = :ID OR Surname = :name"));
-    EXPECT_EQ(ds.paramNames(), (QStringList{QStringLiteral("id"), QStringLiteral("name")}));
+    ds.setSql(
+        QStringLiteral("SELECT COUNT(*) FROM Client WHERE ClientID = :id OR ReferredByID = :ID OR Surname = :name"));
+    EXPECT_EQ(ds.paramNames(), (QStringList {QStringLiteral("id"), QStringLiteral("name")}));
     ds.setParamAt(0, 1);
     ds.setParamAt(1, QStringLiteral("Nobody"));
     ds.open();
@@ -167,7 +170,8 @@ TEST(FieldTest, ConvertsValuesOfEveryKind)
 TEST_F(DatasetTest, DateTimeParametersCompareWithStoredText)
 {
     Dataset ds(connection);
-    ds.setSql(QStringLiteral("SELECT COUNT(*) FROM PXClientForgotPassword WHERE ExpiryDate > :since AND Activated = :done"));
+    ds.setSql(
+        QStringLiteral("SELECT COUNT(*) FROM PXClientForgotPassword WHERE ExpiryDate > :since AND Activated = :done"));
     ds.setParam(QStringLiteral("since"), QDateTime(QDate(2026, 1, 15), QTime(0, 0)));
     ds.setParam(QStringLiteral("done"), false);
     ds.open();
@@ -187,9 +191,10 @@ TEST_F(DatasetTest, PostInsertsTheNewRowIntoTheQueriedTable)
     audit.setFieldValue(QStringLiteral("Report"), false);
     audit.post();
     EXPECT_FALSE(audit.isAppending());
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT AuditID || '|' || AuditDateTime || '|' || UserName || '|' || Action || '|' "
-                                       "|| Comment || '|' || Report || '|' || typeof(Report) FROM Audit")),
-              QStringLiteral("1|2026-01-15 09:05:03|MERGE|Merge 812 > 57 (O'Brien, Ann > Smith, Ann)||0|integer"));
+    EXPECT_EQ(
+        db.scalar(QStringLiteral("SELECT AuditID || '|' || AuditDateTime || '|' || UserName || '|' || Action || '|' "
+                                 "|| Comment || '|' || Report || '|' || typeof(Report) FROM Audit")),
+        QStringLiteral("1|2026-01-15 09:05:03|MERGE|Merge 812 > 57 (O'Brien, Ann > Smith, Ann)||0|integer"));
 }
 
 TEST_F(DatasetTest, CancelDropsTheNewRowAndAFailedPostKeepsItPending)

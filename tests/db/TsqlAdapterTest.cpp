@@ -55,27 +55,29 @@ const QString kAccountColumns = QStringLiteral(
 
 QString copyAccount(const QString& values)
 {
-    return QStringLiteral("INSERT INTO Account (%1)  SELECT TOP 1 %2  FROM Account  WHERE ClientID = 812 AND AccountID = 0")
+    return QStringLiteral(
+               "INSERT INTO Account (%1)  SELECT TOP 1 %2  FROM Account  WHERE ClientID = 812 AND AccountID = 0")
         .arg(kAccountColumns, values);
 }
 
 QString adaptedCopyAccount(const QString& values)
 {
-    return QStringLiteral("INSERT INTO Account (%1)  SELECT %2  FROM Account  WHERE ClientID = 812 AND AccountID = 0 LIMIT 1")
+    return QStringLiteral(
+               "INSERT INTO Account (%1)  SELECT %2  FROM Account  WHERE ClientID = 812 AND AccountID = 0 LIMIT 1")
         .arg(kAccountColumns, values);
 }
 
-const QString kNamedValues = QStringLiteral(
-    "57,2,[GroupID],[ClaimNumber],[BPayRefNo],'O''Brien TOP 5 SYS.TABLES',[Description],[Balance],[IsAGroup],[Active],"
-    "[CreatedDate]");
-const QString kDateLikeNamedValues = QStringLiteral(
-    "57,2,[GroupID],[ClaimNumber],[BPayRefNo],'20261210',[Description],[Balance],[IsAGroup],[Active],[CreatedDate]");
+const QString kNamedValues = QStringLiteral("57,2,[GroupID],[ClaimNumber],[BPayRefNo],'O''Brien TOP 5 "
+                                            "SYS.TABLES',[Description],[Balance],[IsAGroup],[Active],"
+                                            "[CreatedDate]");
+const QString kDateLikeNamedValues = QStringLiteral("57,2,[GroupID],[ClaimNumber],[BPayRefNo],'20261210',["
+                                                    "Description],[Balance],[IsAGroup],[Active],[CreatedDate]");
 const QString kUnnamedValues = QStringLiteral(
     "57,3,[GroupID],[ClaimNumber],[BPayRefNo],[ShortDescription],[Description],[Balance],[IsAGroup],[Active],"
     "[CreatedDate]");
 
-const QString kSysTables = QStringLiteral(
-    "(SELECT name COLLATE NOCASE AS Name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite!_%' ESCAPE '!')");
+const QString kSysTables = QStringLiteral("(SELECT name COLLATE NOCASE AS Name FROM sqlite_master WHERE type = "
+                                          "'table' AND name NOT LIKE 'sqlite!_%' ESCAPE '!')");
 
 QStringList contactConflictLines()
 {
@@ -97,7 +99,8 @@ QStringList contactConflictLines()
             QStringLiteral(", [fromC].RelationMergeID AS [conflictMergeType]"),
             QStringLiteral(", [fromR].[Description] AS [conflictDescription]"),
             QStringLiteral("FROM ClientContacts [toC]"),
-            QStringLiteral("JOIN ClientContacts [fromC] ON [fromC].ContactID = [toC].ContactID AND [fromC].ClientID = @FromID"),
+            QStringLiteral(
+                "JOIN ClientContacts [fromC] ON [fromC].ContactID = [toC].ContactID AND [fromC].ClientID = @FromID"),
             QStringLiteral("JOIN Relation [toR] ON [toR].RelationID = [toC].RelationID"),
             QStringLiteral("JOIN Relation [fromR] ON [fromR].RelationID = [fromC].RelationID"),
             QStringLiteral("WHERE [toC].ClientID = @ToID"),
@@ -116,7 +119,8 @@ QStringList contactConflictLines()
             QStringLiteral(", [fromC].RelationMergeID AS [conflictMergeType]"),
             QStringLiteral(", [rel].[Description] AS [conflictDescription]"),
             QStringLiteral("FROM ClientContacts [toC]"),
-            QStringLiteral("JOIN ClientContacts [fromC] ON [fromC].RelationID = [toC].RelationID AND [fromC].ClientID = @FromID"),
+            QStringLiteral(
+                "JOIN ClientContacts [fromC] ON [fromC].RelationID = [toC].RelationID AND [fromC].ClientID = @FromID"),
             QStringLiteral("JOIN Relation [rel] ON [rel].RelationID = [toC].RelationID"),
             QStringLiteral("WHERE [toC].ClientID = @ToID"),
             QStringLiteral("AND [toC].ContactID <> [fromC].ContactID"),
@@ -127,23 +131,33 @@ QString adaptedContactConflict()
 {
     QStringList result = contactConflictLines().mid(4);
     for (QString& line : result)
-        line.replace(QStringLiteral("@FromID"), QStringLiteral("812")).replace(QStringLiteral("@ToID"), QStringLiteral("57"));
+        line.replace(QStringLiteral("@FromID"), QStringLiteral("812"))
+            .replace(QStringLiteral("@ToID"), QStringLiteral("57"));
     return lines(result);
 }
 
 // The main window's count statement: one row of twenty-one counts of the From client.
-const char* const kCounts[][3] = {
-    {"numTrans", "Trans", "ClientID"},          {"numApp", "Appoint", "ClientID"},
-    {"numAtt", "Attachments", "ClientID"},      {"numClin", "ClinicalNotes", "ClientID"},
-    {"numAcc", "Account", "ClientID"},          {"numGrpAcc", "Account", "GroupID"},
-    {"numFut", "Future", "ClientID"},           {"numCat", "PatCat", "ClientID"},
-    {"numRec", "Recalls", "ClientID"},          {"numRef", "Referral", "ClientID"},
-    {"numGrpApp", "GroupAppDetail", "ClientID"}, {"numAppChange", "AppChange", "ClientID"},
-    {"numDocs", "Documents", "ClientID"},       {"numQuotes", "Quotes", "ClientID"},
-    {"numEvents", "ActEvents", "ClientID"},     {"numHICAPS", "HICAPSDetail", "ClientID"},
-    {"numContact", "ClientContact", "ClientID"}, {"numSales", "SalesEvents", "ClientID"},
-    {"numXRayF", "XRayFolder", "ClientID"},     {"numXRayR", "XRayReport", "ClientID"},
-    {"numXRay", "XRay", "ClientID"}};
+const char* const kCounts[][3] = {{"numTrans", "Trans", "ClientID"},
+                                  {"numApp", "Appoint", "ClientID"},
+                                  {"numAtt", "Attachments", "ClientID"},
+                                  {"numClin", "ClinicalNotes", "ClientID"},
+                                  {"numAcc", "Account", "ClientID"},
+                                  {"numGrpAcc", "Account", "GroupID"},
+                                  {"numFut", "Future", "ClientID"},
+                                  {"numCat", "PatCat", "ClientID"},
+                                  {"numRec", "Recalls", "ClientID"},
+                                  {"numRef", "Referral", "ClientID"},
+                                  {"numGrpApp", "GroupAppDetail", "ClientID"},
+                                  {"numAppChange", "AppChange", "ClientID"},
+                                  {"numDocs", "Documents", "ClientID"},
+                                  {"numQuotes", "Quotes", "ClientID"},
+                                  {"numEvents", "ActEvents", "ClientID"},
+                                  {"numHICAPS", "HICAPSDetail", "ClientID"},
+                                  {"numContact", "ClientContact", "ClientID"},
+                                  {"numSales", "SalesEvents", "ClientID"},
+                                  {"numXRayF", "XRayFolder", "ClientID"},
+                                  {"numXRayR", "XRayReport", "ClientID"},
+                                  {"numXRay", "XRay", "ClientID"}};
 
 QString countStatement(const QString& variable)
 {
@@ -174,149 +188,257 @@ QString limitedSearch(int top, QStringList searchLines)
     return endedLines(searchLines);
 }
 
-const QString kMobileInner =
-    QStringLiteral("SELECT *, dbo.onlyNumericChars(Mobile) AS RawMobile FROM PatientSearch) SubDetails");
-const QString kMobileInnerAdapted =
-    QStringLiteral("SELECT *, onlyNumericChars(Mobile) AS RawMobile FROM PatientSearch) SubDetails");
+const QString kMobileInner
+    = QStringLiteral("SELECT *, dbo.onlyNumericChars(Mobile) AS RawMobile FROM PatientSearch) SubDetails");
+const QString kMobileInnerAdapted
+    = QStringLiteral("SELECT *, onlyNumericChars(Mobile) AS RawMobile FROM PatientSearch) SubDetails");
+
+struct Case;
+void PrintTo(const Case& c, std::ostream* os);
 
 struct Case
 {
     const char* name;
     QString tsql;
-    QString adapted;         // null: the text must pass unchanged
-    QVariantList params;     // by position
-    int rows = -1;           // rows of the result, or rows affected; -1: not checked
+    QString adapted; // null: the text must pass unchanged
+    QVariantList params; // by position
+    int rows = -1; // rows of the result, or rows affected; -1: not checked
     QString firstValue = {}; // first column of the first row; null: not checked
 };
+
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 std::vector<Case> cases()
 {
     std::vector<Case> c;
     // Runners and movers.
-    c.push_back({"tableExists", QStringLiteral("SELECT COUNT(*) FROM SYS.TABLES WHERE Name = 'Trans'"),
-                 QStringLiteral("SELECT COUNT(*) FROM %1 WHERE Name = 'Trans'").arg(kSysTables), {}, 1,
+    c.push_back({"tableExists",
+                 QStringLiteral("SELECT COUNT(*) FROM SYS.TABLES WHERE Name = 'Trans'"),
+                 QStringLiteral("SELECT COUNT(*) FROM %1 WHERE Name = 'Trans'").arg(kSysTables),
+                 {},
+                 1,
                  QStringLiteral("1")});
-    c.push_back({"tableExistsAnyCase", QStringLiteral("select count(*) from sys.tables where Name = 'hicapsdetail'"),
-                 QStringLiteral("select count(*) from %1 where Name = 'hicapsdetail'").arg(kSysTables), {}, 1,
+    c.push_back({"tableExistsAnyCase",
+                 QStringLiteral("select count(*) from sys.tables where Name = 'hicapsdetail'"),
+                 QStringLiteral("select count(*) from %1 where Name = 'hicapsdetail'").arg(kSysTables),
+                 {},
+                 1,
                  QStringLiteral("1")});
-    c.push_back({"tableExistsMissing", QStringLiteral("SELECT COUNT(*) FROM SYS.TABLES WHERE Name = 'NoSuchTable'"),
-                 QStringLiteral("SELECT COUNT(*) FROM %1 WHERE Name = 'NoSuchTable'").arg(kSysTables), {}, 1,
+    c.push_back({"tableExistsMissing",
+                 QStringLiteral("SELECT COUNT(*) FROM SYS.TABLES WHERE Name = 'NoSuchTable'"),
+                 QStringLiteral("SELECT COUNT(*) FROM %1 WHERE Name = 'NoSuchTable'").arg(kSysTables),
+                 {},
+                 1,
                  QStringLiteral("0")});
-    c.push_back({"moveClient", QStringLiteral("UPDATE [Client] SET [ReferredByID]=57 WHERE [ReferredByID]=812"), {}, {}, 0});
-    c.push_back({"moveClientRows", QStringLiteral("UPDATE [PatCat] SET [ClientID]=57 WHERE [ClientID]=812"), {}, {}, 2});
+    c.push_back(
+        {"moveClient", QStringLiteral("UPDATE [Client] SET [ReferredByID]=57 WHERE [ReferredByID]=812"), {}, {}, 0});
+    c.push_back(
+        {"moveClientRows", QStringLiteral("UPDATE [PatCat] SET [ClientID]=57 WHERE [ClientID]=812"), {}, {}, 2});
     c.push_back({"moveTrans",
-                 QStringLiteral("UPDATE [Trans] SET [ClientID] = 57, [AccountID] = 2 WHERE [ClientID] = 812 AND [AccountID] = 0"),
-                 {}, {}, 1});
+                 QStringLiteral(
+                     "UPDATE [Trans] SET [ClientID] = 57, [AccountID] = 2 WHERE [ClientID] = 812 AND [AccountID] = 0"),
+                 {},
+                 {},
+                 1});
     c.push_back({"copyAccountNamed", copyAccount(kNamedValues), adaptedCopyAccount(kNamedValues), {}, 1});
-    c.push_back({"copyAccountDateLikeName", copyAccount(kDateLikeNamedValues), adaptedCopyAccount(kDateLikeNamedValues), {}, 1});
+    c.push_back({"copyAccountDateLikeName",
+                 copyAccount(kDateLikeNamedValues),
+                 adaptedCopyAccount(kDateLikeNamedValues),
+                 {},
+                 1});
     c.push_back({"copyAccountUnnamed", copyAccount(kUnnamedValues), adaptedCopyAccount(kUnnamedValues), {}, 1});
-    c.push_back({"dsAccount", QStringLiteral("SELECT TOP 1 * FROM Account"), QStringLiteral("SELECT * FROM Account LIMIT 1"),
-                 {}, 1});
-    c.push_back({"deleteDuplicates",
-                 lines({QStringLiteral("DELETE FROM [PXClientPracPermissions] WHERE [PXClientPracPermissionsID] IN ("),
-                        QStringLiteral("SELECT [MinID] FROM ("),
-                        QStringLiteral("SELECT MIN([PXClientPracPermissionsID]) AS [MinID], MAX([PXClientPracPermissionsID]) "
-                                       "AS [MaxID], COUNT(*) AS [Count]"),
-                        QStringLiteral("FROM [PXClientPracPermissions]"), QStringLiteral("WHERE [ClientID] = 57"),
-                        QStringLiteral("GROUP BY [ClientID], [AllowPracID], [AllowPGroupID]"),
-                        QStringLiteral("HAVING COUNT(*) > 1"), QStringLiteral(")G"), QStringLiteral(")")}),
-                 {}, {}, 1});
-    c.push_back({"patCat",
-                 QStringLiteral("UPDATE PatCat SET ClientID=57 WHERE ClientID=812 AND CategoryID NOT IN (SELECT CategoryID "
-                                "FROM PatCat WHERE ClientID=57)"),
-                 {}, {}, 1});
-    c.push_back({"clientContact",
-                 lines({QStringLiteral("UPDATE ClientContact SET ClientID = 57"), QStringLiteral("WHERE ClientID = 812"),
-                        QStringLiteral("AND ContactID  NOT IN (SELECT ContactID  FROM ClientContacts WHERE ClientID = 57)"),
-                        QStringLiteral("AND RelationID NOT IN (SELECT RelationID FROM ClientContacts WHERE ClientID = 57)")}),
-                 {}, {}, 0});
-    c.push_back({"pendingGuest",
-                 QStringLiteral("DELETE FROM [PXPendingClient] WHERE [GuestClientID] = 57 AND [GuestClientID] = [ParentID]"),
-                 {}, {}, 1});
+    c.push_back({"dsAccount",
+                 QStringLiteral("SELECT TOP 1 * FROM Account"),
+                 QStringLiteral("SELECT * FROM Account LIMIT 1"),
+                 {},
+                 1});
+    c.push_back(
+        {"deleteDuplicates",
+         lines({QStringLiteral("DELETE FROM [PXClientPracPermissions] WHERE [PXClientPracPermissionsID] IN ("),
+                QStringLiteral("SELECT [MinID] FROM ("),
+                QStringLiteral("SELECT MIN([PXClientPracPermissionsID]) AS [MinID], MAX([PXClientPracPermissionsID]) "
+                               "AS [MaxID], COUNT(*) AS [Count]"),
+                QStringLiteral("FROM [PXClientPracPermissions]"), QStringLiteral("WHERE [ClientID] = 57"),
+                QStringLiteral("GROUP BY [ClientID], [AllowPracID], [AllowPGroupID]"),
+                QStringLiteral("HAVING COUNT(*) > 1"), QStringLiteral(")G"), QStringLiteral(")")}),
+         {},
+         {},
+         1});
+    c.push_back(
+        {"patCat",
+         QStringLiteral("UPDATE PatCat SET ClientID=57 WHERE ClientID=812 AND CategoryID NOT IN (SELECT CategoryID "
+                        "FROM PatCat WHERE ClientID=57)"),
+         {},
+         {},
+         1});
+    c.push_back(
+        {"clientContact",
+         lines({QStringLiteral("UPDATE ClientContact SET ClientID = 57"), QStringLiteral("WHERE ClientID = 812"),
+                QStringLiteral("AND ContactID  NOT IN (SELECT ContactID  FROM ClientContacts WHERE ClientID = 57)"),
+                QStringLiteral("AND RelationID NOT IN (SELECT RelationID FROM ClientContacts WHERE ClientID = 57)")}),
+         {},
+         {},
+         0});
+    c.push_back(
+        {"pendingGuest",
+         QStringLiteral("DELETE FROM [PXPendingClient] WHERE [GuestClientID] = 57 AND [GuestClientID] = [ParentID]"),
+         {},
+         {},
+         1});
     c.push_back({"pendingParent",
-                 QStringLiteral("DELETE FROM [PXPendingClient] WHERE [ParentID] = 57 AND [GuestClientID] = [ParentID]"), {},
-                 {}, 1});
+                 QStringLiteral("DELETE FROM [PXPendingClient] WHERE [ParentID] = 57 AND [GuestClientID] = [ParentID]"),
+                 {},
+                 {},
+                 1});
     // Pre-checks.
     c.push_back({"wpxEnabled",
-                 QStringLiteral("SELECT [PXAccess], [PXVerified], [PXEmail] FROM [Client] WHERE [ClientID] = 812"), {}, {}, 1,
+                 QStringLiteral("SELECT [PXAccess], [PXVerified], [PXEmail] FROM [Client] WHERE [ClientID] = 812"),
+                 {},
+                 {},
+                 1,
                  QStringLiteral("1")});
     c.push_back({"pendingClientRows",
-                 lines({QStringLiteral("SELECT [PendingClientID], [ParentID]"), QStringLiteral("FROM   [PXPendingClient]"),
-                        QStringLiteral("WHERE  [GuestClientID] = 57")}),
-                 {}, {}, 1});
+                 lines({QStringLiteral("SELECT [PendingClientID], [ParentID]"),
+                        QStringLiteral("FROM   [PXPendingClient]"), QStringLiteral("WHERE  [GuestClientID] = 57")}),
+                 {},
+                 {},
+                 1});
     c.push_back({"pendingClientFlag",
                  lines({QStringLiteral("SELECT [PendingClient]"), QStringLiteral("FROM   [Client]"),
                         QStringLiteral("WHERE  [ClientID] = 812")}),
-                 {}, {}, 1, QStringLiteral("0")});
+                 {},
+                 {},
+                 1,
+                 QStringLiteral("0")});
     // The reset expiring later on the 15th counts; the one of the 14th and the activated one do not.
-    const QString passwordPrefix = lines({QStringLiteral("SELECT COUNT(*)"), QStringLiteral("FROM   [PXClientForgotPassword]"),
-                                          QStringLiteral("WHERE  [ClientID] = 812 AND [ExpiryDate] > ")});
-    c.push_back({"pendingPassword", passwordPrefix + QStringLiteral("'20260115' AND [Activated] = 0"),
-                 passwordPrefix + QStringLiteral("'2026-01-15 00:00:00' AND [Activated] = 0"), {}, 1, QStringLiteral("1")});
-    c.push_back({"pendingPasswordDotted", passwordPrefix + QStringLiteral("'2026.01.15' AND [Activated] = 0"),
-                 passwordPrefix + QStringLiteral("'2026-01-15 00:00:00' AND [Activated] = 0"), {}, 1, QStringLiteral("1")});
-    c.push_back({"wpxLinksGroup", QStringLiteral("SELECT COUNT(*) FROM [PXClientLink] WHERE [GroupID] = 812"), {}, {}, 1,
+    const QString passwordPrefix
+        = lines({QStringLiteral("SELECT COUNT(*)"), QStringLiteral("FROM   [PXClientForgotPassword]"),
+                 QStringLiteral("WHERE  [ClientID] = 812 AND [ExpiryDate] > ")});
+    c.push_back({"pendingPassword",
+                 passwordPrefix + QStringLiteral("'20260115' AND [Activated] = 0"),
+                 passwordPrefix + QStringLiteral("'2026-01-15 00:00:00' AND [Activated] = 0"),
+                 {},
+                 1,
                  QStringLiteral("1")});
-    c.push_back({"wpxLinksClient", QStringLiteral("SELECT COUNT(*) FROM [PXClientLink] WHERE [ClientID] = 812"), {}, {}, 1,
+    c.push_back({"pendingPasswordDotted",
+                 passwordPrefix + QStringLiteral("'2026.01.15' AND [Activated] = 0"),
+                 passwordPrefix + QStringLiteral("'2026-01-15 00:00:00' AND [Activated] = 0"),
+                 {},
+                 1,
+                 QStringLiteral("1")});
+    c.push_back({"wpxLinksGroup",
+                 QStringLiteral("SELECT COUNT(*) FROM [PXClientLink] WHERE [GroupID] = 812"),
+                 {},
+                 {},
+                 1,
+                 QStringLiteral("1")});
+    c.push_back({"wpxLinksClient",
+                 QStringLiteral("SELECT COUNT(*) FROM [PXClientLink] WHERE [ClientID] = 812"),
+                 {},
+                 {},
+                 1,
                  QStringLiteral("0")});
     c.push_back({"wpxLinkList",
                  lines({QStringLiteral("SELECT PX.[GroupID], C.[Surname], C.[Name], C.[PreferredName]"),
                         QStringLiteral("FROM [PXClientLink] PX"),
                         QStringLiteral("LEFT OUTER JOIN [Client] C ON C.[ClientID] = PX.[GroupID]"),
                         QStringLiteral("WHERE PX.[ClientID] = 90"), QStringLiteral("ORDER BY C.[Surname], C.[Name]")}),
-                 {}, {}, 1, QStringLiteral("812")});
-    c.push_back({"contactConflict", lines(contactConflictLines()), adaptedContactConflict(), {}, 2,
-                 QStringLiteral("contact")});
+                 {},
+                 {},
+                 1,
+                 QStringLiteral("812")});
+    c.push_back(
+        {"contactConflict", lines(contactConflictLines()), adaptedContactConflict(), {}, 2, QStringLiteral("contact")});
     // Audit row.
-    c.push_back({"dsAudit", QStringLiteral("SELECT TOP 1 *\r\nFROM Audit"), QStringLiteral("SELECT *\r\nFROM Audit LIMIT 1"),
-                 {}, 0});
+    c.push_back({"dsAudit",
+                 QStringLiteral("SELECT TOP 1 *\r\nFROM Audit"),
+                 QStringLiteral("SELECT *\r\nFROM Audit LIMIT 1"),
+                 {},
+                 0});
     // Account model.
-    c.push_back({"badGroupMerge",
-                 QStringLiteral("SELECT COUNT(*) FROM Account WHERE ClientID = :ClientIDTo AND GroupID = :ClientIDFrom"), {},
-                 {57, 812}, 1, QStringLiteral("1")});
-    c.push_back({"groupedAccounts", QStringLiteral("SELECT COUNT(*) FROM Account WHERE GroupID = :ClientIDFrom"), {}, {812},
-                 1, QStringLiteral("1")});
+    c.push_back(
+        {"badGroupMerge",
+         QStringLiteral("SELECT COUNT(*) FROM Account WHERE ClientID = :ClientIDTo AND GroupID = :ClientIDFrom"),
+         {},
+         {57, 812},
+         1,
+         QStringLiteral("1")});
+    c.push_back({"groupedAccounts",
+                 QStringLiteral("SELECT COUNT(*) FROM Account WHERE GroupID = :ClientIDFrom"),
+                 {},
+                 {812},
+                 1,
+                 QStringLiteral("1")});
     c.push_back({"accountList",
-                 QStringLiteral("SELECT AccountID, ShortDescription FROM Account WHERE ClientID = :ClientID ORDER BY AccountID"),
-                 {}, {812}, 2, QStringLiteral("0")});
+                 QStringLiteral(
+                     "SELECT AccountID, ShortDescription FROM Account WHERE ClientID = :ClientID ORDER BY AccountID"),
+                 {},
+                 {812},
+                 2,
+                 QStringLiteral("0")});
     // Search statements.
     c.push_back({"searchSurname",
-                 endedLines({QStringLiteral("SELECT TOP 50 * FROM PatientSearch"), QStringLiteral("WHERE Surname LIKE :asLike1"),
-                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Surname"), QStringLiteral(", Name")}),
-                 endedLines({QStringLiteral("SELECT * FROM PatientSearch"), QStringLiteral("WHERE Surname LIKE :asLike1"),
-                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Surname"),
-                             QStringLiteral(", Name LIMIT 50")}),
-                 {QStringLiteral("smi%")}, 2, QStringLiteral("812")});
+                 endedLines({QStringLiteral("SELECT TOP 50 * FROM PatientSearch"),
+                             QStringLiteral("WHERE Surname LIKE :asLike1"), QStringLiteral("AND Active = 'T'"),
+                             QStringLiteral("ORDER BY Surname"), QStringLiteral(", Name")}),
+                 endedLines({QStringLiteral("SELECT * FROM PatientSearch"),
+                             QStringLiteral("WHERE Surname LIKE :asLike1"), QStringLiteral("AND Active = 'T'"),
+                             QStringLiteral("ORDER BY Surname"), QStringLiteral(", Name LIMIT 50")}),
+                 {QStringLiteral("smi%")},
+                 2,
+                 QStringLiteral("812")});
     {
-        const QStringList l{QStringLiteral("PatientSearch"),
-                            QStringLiteral("WHERE (Surname LIKE :asLike1 ) AND (Name LIKE :asLike2 )"),
-                            QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Surname"), QStringLiteral(", Name")};
-        c.push_back({"searchNamePair", topSearch(50, l), limitedSearch(50, l), {QStringLiteral("smithers%"), QStringLiteral("jo%")}, 1, QStringLiteral("57")});
+        const QStringList l {
+            QStringLiteral("PatientSearch"), QStringLiteral("WHERE (Surname LIKE :asLike1 ) AND (Name LIKE :asLike2 )"),
+            QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Surname"), QStringLiteral(", Name")};
+        c.push_back({"searchNamePair",
+                     topSearch(50, l),
+                     limitedSearch(50, l),
+                     {QStringLiteral("smithers%"), QStringLiteral("jo%")},
+                     1,
+                     QStringLiteral("57")});
     }
     {
-        const QStringList l{QStringLiteral("PatientSearch"),
-                            QStringLiteral("WHERE (( Name LIKE :asLike1 ) OR ( PreferredName LIKE :asLike3 ))"),
-                            QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Name"), QStringLiteral(", Surname")};
-        c.push_back({"searchName", topSearch(50, l), limitedSearch(50, l), {QStringLiteral("joe%"), QStringLiteral("joe%")}, 1, QStringLiteral("812")});
+        const QStringList l {QStringLiteral("PatientSearch"),
+                             QStringLiteral("WHERE (( Name LIKE :asLike1 ) OR ( PreferredName LIKE :asLike3 ))"),
+                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Name"),
+                             QStringLiteral(", Surname")};
+        c.push_back({"searchName",
+                     topSearch(50, l),
+                     limitedSearch(50, l),
+                     {QStringLiteral("joe%"), QStringLiteral("joe%")},
+                     1,
+                     QStringLiteral("812")});
     }
     {
-        const QStringList l{QStringLiteral("PatientSearch"),
-                            QStringLiteral("WHERE Soundex(:asSounds) = Soundex(Name)"), QStringLiteral("AND Active = 'T'"),
-                            QStringLiteral("ORDER BY Name"), QStringLiteral(", Surname")};
+        const QStringList l {
+            QStringLiteral("PatientSearch"), QStringLiteral("WHERE Soundex(:asSounds) = Soundex(Name)"),
+            QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Name"), QStringLiteral(", Surname")};
         c.push_back({"searchSoundsLike", topSearch(50, l), limitedSearch(50, l), {QStringLiteral("jo")}, 2});
     }
     {
-        const QStringList l{QStringLiteral("PatientSearch"),
-                            QStringLiteral("WHERE (Soundex( :asSounds ) = Soundex(Surname)) AND (Name LIKE :asLike2 )"),
-                            QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Surname"), QStringLiteral(", Name")};
-        c.push_back({"searchNamePairSoundsLike", topSearch(50, l), limitedSearch(50, l), {QStringLiteral("smyth"), QStringLiteral("j%")}, 1, QStringLiteral("812")});
+        const QStringList l {
+            QStringLiteral("PatientSearch"),
+            QStringLiteral("WHERE (Soundex( :asSounds ) = Soundex(Surname)) AND (Name LIKE :asLike2 )"),
+            QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Surname"), QStringLiteral(", Name")};
+        c.push_back({"searchNamePairSoundsLike",
+                     topSearch(50, l),
+                     limitedSearch(50, l),
+                     {QStringLiteral("smyth"), QStringLiteral("j%")},
+                     1,
+                     QStringLiteral("812")});
     }
     c.push_back({"searchMobileShowAll",
-                 endedLines({QStringLiteral("SELECT * FROM ("), kMobileInner, QStringLiteral("WHERE RawMobile LIKE :asLike1"),
-                             QStringLiteral("ORDER BY RawMobile")}),
+                 endedLines({QStringLiteral("SELECT * FROM ("), kMobileInner,
+                             QStringLiteral("WHERE RawMobile LIKE :asLike1"), QStringLiteral("ORDER BY RawMobile")}),
                  endedLines({QStringLiteral("SELECT * FROM ("), kMobileInnerAdapted,
                              QStringLiteral("WHERE RawMobile LIKE :asLike1"), QStringLiteral("ORDER BY RawMobile")}),
-                 {QStringLiteral("0412%")}, 1, QStringLiteral("812")});
+                 {QStringLiteral("0412%")},
+                 1,
+                 QStringLiteral("812")});
     c.push_back({"searchMobileTop",
                  endedLines({QStringLiteral("SELECT TOP 50 * FROM ("), kMobileInner,
                              QStringLiteral("WHERE ((RawMobile LIKE :asLike1 ) OR (RawMobile IS Null))"),
@@ -324,7 +446,8 @@ std::vector<Case> cases()
                  endedLines({QStringLiteral("SELECT * FROM ("), kMobileInnerAdapted,
                              QStringLiteral("WHERE ((RawMobile LIKE :asLike1 ) OR (RawMobile IS Null))"),
                              QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY RawMobile LIMIT 50")}),
-                 {QStringLiteral("%")}, 2});
+                 {QStringLiteral("%")},
+                 2});
     c.push_back({"searchMobileEmpty",
                  endedLines({QStringLiteral("SELECT TOP 0 * FROM ("), kMobileInner,
                              QStringLiteral("WHERE ((RawMobile LIKE :asLike1 ) OR (RawMobile IS Null))"),
@@ -334,7 +457,8 @@ std::vector<Case> cases()
                              QStringLiteral("WHERE ((RawMobile LIKE :asLike1 ) OR (RawMobile IS Null))"),
                              QStringLiteral("AND Active = 'T'"), QStringLiteral("AND Clientid = -1 "),
                              QStringLiteral("ORDER BY RawMobile LIMIT 0")}),
-                 {QStringLiteral("%")}, 0});
+                 {QStringLiteral("%")},
+                 0});
     c.push_back({"searchEmptyFirstShow",
                  endedLines({QStringLiteral("SELECT TOP 0 * FROM PatientSearch"),
                              QStringLiteral("WHERE ((Surname LIKE :asLike1 ) OR (Surname IS Null))"),
@@ -344,57 +468,83 @@ std::vector<Case> cases()
                              QStringLiteral("WHERE ((Surname LIKE :asLike1 ) OR (Surname IS Null))"),
                              QStringLiteral("AND Active = 'T'"), QStringLiteral("AND Clientid = -1 "),
                              QStringLiteral("ORDER BY Surname"), QStringLiteral(", Name LIMIT 0")}),
-                 {QStringLiteral("%")}, 0});
-    c.push_back({"searchEmptyShowAll",
-                 endedLines({QStringLiteral("SELECT * FROM PatientSearch"),
-                             QStringLiteral("WHERE ((Surname LIKE :asLike1 ) OR (Surname IS Null))"),
-                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Surname"), QStringLiteral(", Name")}),
-                 {}, {QStringLiteral("%")}, 2});
-    c.push_back({"searchClientId",
-                 endedLines({QStringLiteral("SELECT TOP 50 * FROM PatientSearch"), QStringLiteral("WHERE ClientID = :asLike1"),
-                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY ClientID")}),
-                 endedLines({QStringLiteral("SELECT * FROM PatientSearch"), QStringLiteral("WHERE ClientID = :asLike1"),
-                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY ClientID LIMIT 50")}),
-                 {812}, 1});
+                 {QStringLiteral("%")},
+                 0});
+    c.push_back(
+        {"searchEmptyShowAll",
+         endedLines({QStringLiteral("SELECT * FROM PatientSearch"),
+                     QStringLiteral("WHERE ((Surname LIKE :asLike1 ) OR (Surname IS Null))"),
+                     QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY Surname"), QStringLiteral(", Name")}),
+         {},
+         {QStringLiteral("%")},
+         2});
+    c.push_back(
+        {"searchClientId",
+         endedLines({QStringLiteral("SELECT TOP 50 * FROM PatientSearch"), QStringLiteral("WHERE ClientID = :asLike1"),
+                     QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY ClientID")}),
+         endedLines({QStringLiteral("SELECT * FROM PatientSearch"), QStringLiteral("WHERE ClientID = :asLike1"),
+                     QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY ClientID LIMIT 50")}),
+         {812},
+         1});
     {
-        const QStringList l{QStringLiteral("PatientSearch"),
-                            QStringLiteral("WHERE ((ClientID = :asLike1 ) OR (ClientID IS Null))"),
-                            QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY ClientID")};
+        const QStringList l {QStringLiteral("PatientSearch"),
+                             QStringLiteral("WHERE ((ClientID = :asLike1 ) OR (ClientID IS Null))"),
+                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY ClientID")};
         c.push_back({"searchClientIdEmpty", topSearch(50, l), limitedSearch(50, l), {0}, 0});
     }
     {
-        const QStringList l{QStringLiteral("PatientSearch"),
-                            QStringLiteral("WHERE ClientID LIKE :asLike1"), QStringLiteral("AND Active = 'T'"),
-                            QStringLiteral("ORDER BY ClientID")};
-        c.push_back({"searchFileNoAsClientId", topSearch(50, l), limitedSearch(50, l), {QStringLiteral("81%")}, 1, QStringLiteral("812")});
+        const QStringList l {QStringLiteral("PatientSearch"), QStringLiteral("WHERE ClientID LIKE :asLike1"),
+                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY ClientID")};
+        c.push_back({"searchFileNoAsClientId",
+                     topSearch(50, l),
+                     limitedSearch(50, l),
+                     {QStringLiteral("81%")},
+                     1,
+                     QStringLiteral("812")});
     }
-    c.push_back({"searchBpayShort",
-                 endedLines({QStringLiteral("SELECT TOP 0 * FROM PatientSearchBPAY"), QStringLiteral("WHERE BPAYRefNo LIKE :asLike1"),
-                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY BPAYRefNo")}),
-                 endedLines({QStringLiteral("SELECT * FROM PatientSearchBPAY"), QStringLiteral("WHERE BPAYRefNo LIKE :asLike1"),
-                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY BPAYRefNo LIMIT 0")}),
-                 {QStringLiteral("1234%")}, 0});
+    c.push_back(
+        {"searchBpayShort",
+         endedLines({QStringLiteral("SELECT TOP 0 * FROM PatientSearchBPAY"),
+                     QStringLiteral("WHERE BPAYRefNo LIKE :asLike1"), QStringLiteral("AND Active = 'T'"),
+                     QStringLiteral("ORDER BY BPAYRefNo")}),
+         endedLines({QStringLiteral("SELECT * FROM PatientSearchBPAY"), QStringLiteral("WHERE BPAYRefNo LIKE :asLike1"),
+                     QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY BPAYRefNo LIMIT 0")}),
+         {QStringLiteral("1234%")},
+         0});
     {
-        const QStringList l{QStringLiteral("PatientSearchBPAY"),
-                            QStringLiteral("WHERE ClaimNumber LIKE :asLike1"), QStringLiteral("AND Active = 'T'"),
-                            QStringLiteral("ORDER BY ClaimNumber")};
+        const QStringList l {QStringLiteral("PatientSearchBPAY"), QStringLiteral("WHERE ClaimNumber LIKE :asLike1"),
+                             QStringLiteral("AND Active = 'T'"), QStringLiteral("ORDER BY ClaimNumber")};
         c.push_back({"searchClaimNo", topSearch(50, l), limitedSearch(50, l), {QStringLiteral("%")}, -1});
     }
-    c.push_back({"searchWithContactFilters",
-                 endedLines({QStringLiteral("SELECT * FROM PatientSearch"), QStringLiteral("WHERE Email LIKE :asLike1"),
-                             QStringLiteral("AND LTRIM(RTRIM(ISNULL(Email,''))) <> ''"),
-                             QStringLiteral("AND LTRIM(RTRIM(ISNULL(Mobile,''))) <> ''"), QStringLiteral("ORDER BY Email")}),
-                 endedLines({QStringLiteral("SELECT * FROM PatientSearch"), QStringLiteral("WHERE Email LIKE :asLike1"),
-                             QStringLiteral("AND LTRIM(RTRIM(IFNULL(Email,''))) <> ''"),
-                             QStringLiteral("AND LTRIM(RTRIM(IFNULL(Mobile,''))) <> ''"), QStringLiteral("ORDER BY Email")}),
-                 {QStringLiteral("%")}, 0});
+    c.push_back(
+        {"searchWithContactFilters",
+         endedLines({QStringLiteral("SELECT * FROM PatientSearch"), QStringLiteral("WHERE Email LIKE :asLike1"),
+                     QStringLiteral("AND LTRIM(RTRIM(ISNULL(Email,''))) <> ''"),
+                     QStringLiteral("AND LTRIM(RTRIM(ISNULL(Mobile,''))) <> ''"), QStringLiteral("ORDER BY Email")}),
+         endedLines({QStringLiteral("SELECT * FROM PatientSearch"), QStringLiteral("WHERE Email LIKE :asLike1"),
+                     QStringLiteral("AND LTRIM(RTRIM(IFNULL(Email,''))) <> ''"),
+                     QStringLiteral("AND LTRIM(RTRIM(IFNULL(Mobile,''))) <> ''"), QStringLiteral("ORDER BY Email")}),
+         {QStringLiteral("%")},
+         0});
     // Main window and statistics.
     c.push_back({"useFileNo", QStringLiteral("SELECT [UseFileNo] FROM [SystemData]"), {}, {}, 0});
-    c.push_back({"clientRow", QStringLiteral("SELECT ClientID, Name, Surname\r\nFROM Client\r\nWHERE ClientID = :id"), {},
-                 {812}, 1, QStringLiteral("812")});
-    c.push_back({"countStatement", countStatement(QStringLiteral("@CID")), countStatement(QStringLiteral(":ClientID")),
-                 {812}, 1, QStringLiteral("2")});
-    c.push_back({"statisticsCount", QStringLiteral("SELECT COUNT(*) FROM [Account] WHERE [GroupID] = 812"), {}, {}, 1,
+    c.push_back({"clientRow",
+                 QStringLiteral("SELECT ClientID, Name, Surname\r\nFROM Client\r\nWHERE ClientID = :id"),
+                 {},
+                 {812},
+                 1,
+                 QStringLiteral("812")});
+    c.push_back({"countStatement",
+                 countStatement(QStringLiteral("@CID")),
+                 countStatement(QStringLiteral(":ClientID")),
+                 {812},
+                 1,
+                 QStringLiteral("2")});
+    c.push_back({"statisticsCount",
+                 QStringLiteral("SELECT COUNT(*) FROM [Account] WHERE [GroupID] = 812"),
+                 {},
+                 {},
+                 1,
                  QStringLiteral("1")});
     return c;
 }
@@ -473,9 +623,15 @@ INSTANTIATE_TEST_SUITE_P(Templates, TemplateTest, ::testing::ValuesIn(cases()),
 
 struct Rewrite
 {
+    const char* name;
     const char* tsql;
     const char* adapted; // nullptr: unchanged
 };
+
+void PrintTo(const Rewrite& r, std::ostream* os)
+{
+    *os << r.name;
+}
 
 class RewriteTest : public ::testing::TestWithParam<Rewrite>
 {
@@ -492,47 +648,67 @@ INSTANTIATE_TEST_SUITE_P(
     Edges, RewriteTest,
     ::testing::Values(
         // Literals, names and comments are never altered.
-        Rewrite{"SELECT COUNT(*) FROM Account WHERE ShortDescription = 'O''Brien TOP 5 SYS.TABLES'", nullptr},
-        Rewrite{"SELECT 'a -- b', 'ISNULL(x) dbo.f' FROM Client WHERE Surname = 'x /* y'", nullptr},
-        Rewrite{"SELECT [TOP] FROM (SELECT 1 AS [TOP], 2 AS [SYS.TABLES])", nullptr},
-        Rewrite{"SELECT [a]]TOP 5] FROM \"TOP 3\" -- SELECT TOP 1 ISNULL(\n", nullptr},
-        Rewrite{"/* DECLARE @x INT /* SET @x = 1 */ TOP 3 */ SELECT 1", nullptr},
-        Rewrite{"UPDATE Account SET ShortDescription = 'It''s' WHERE ClientID = 1", nullptr},
+        Rewrite {"LiteralWithKeywords",
+                 "SELECT COUNT(*) FROM Account WHERE ShortDescription = 'O''Brien TOP 5 SYS.TABLES'", nullptr},
+        Rewrite {"CommentMarksInLiterals", "SELECT 'a -- b', 'ISNULL(x) dbo.f' FROM Client WHERE Surname = 'x /* y'",
+                 nullptr},
+        Rewrite {"BracketedKeywords", "SELECT [TOP] FROM (SELECT 1 AS [TOP], 2 AS [SYS.TABLES])", nullptr},
+        Rewrite {"EscapedBracketQuotedNameAndComment", "SELECT [a]]TOP 5] FROM \"TOP 3\" -- SELECT TOP 1 ISNULL(\n",
+                 nullptr},
+        Rewrite {"NestedBlockComment", "/* DECLARE @x INT /* SET @x = 1 */ TOP 3 */ SELECT 1", nullptr},
+        Rewrite {"UpdateWithApostrophe", "UPDATE Account SET ShortDescription = 'It''s' WHERE ClientID = 1", nullptr},
         // TOP: the LIMIT goes before trailing comments and blanks, after an ORDER BY.
-        Rewrite{"SELECT TOP 5 * FROM Client -- TOP 3\r\n", "SELECT * FROM Client LIMIT 5 -- TOP 3\r\n"},
-        Rewrite{"select distinct top (7) Surname from Client order by Surname",
-                "select distinct Surname from Client order by Surname LIMIT 7"},
-        Rewrite{"SELECT TOP 2 * FROM (SELECT TOP 5 ClientID FROM Client ORDER BY ClientID) T ORDER BY ClientID DESC",
-                "SELECT * FROM (SELECT ClientID FROM Client ORDER BY ClientID LIMIT 5) T ORDER BY ClientID DESC LIMIT 2"},
-        Rewrite{"SELECT TOP 1 ClientID FROM Client UNION SELECT GroupID FROM PXClientLink",
-                "SELECT * FROM (SELECT ClientID FROM Client LIMIT 1) UNION SELECT GroupID FROM PXClientLink"},
-        Rewrite{"SELECT TOP 3 ClientID FROM Client; SELECT 1", "SELECT ClientID FROM Client LIMIT 3; SELECT 1"},
-        Rewrite{"SELECT TOP 10 PERCENT * FROM Client", nullptr},
+        Rewrite {"LimitBeforeTrailingComment", "SELECT TOP 5 * FROM Client -- TOP 3\r\n",
+                 "SELECT * FROM Client LIMIT 5 -- TOP 3\r\n"},
+        Rewrite {"DistinctTopInParentheses", "select distinct top (7) Surname from Client order by Surname",
+                 "select distinct Surname from Client order by Surname LIMIT 7"},
+        Rewrite {"NestedTops",
+                 "SELECT TOP 2 * FROM (SELECT TOP 5 ClientID FROM Client ORDER BY ClientID) T ORDER BY ClientID DESC",
+                 "SELECT * FROM (SELECT ClientID FROM Client ORDER BY ClientID LIMIT 5) T ORDER BY ClientID DESC LIMIT "
+                 "2"},
+        Rewrite {"TopBeforeUnion", "SELECT TOP 1 ClientID FROM Client UNION SELECT GroupID FROM PXClientLink",
+                 "SELECT * FROM (SELECT ClientID FROM Client LIMIT 1) UNION SELECT GroupID FROM PXClientLink"},
+        Rewrite {"TopEndsAtSemicolon", "SELECT TOP 3 ClientID FROM Client; SELECT 1",
+                 "SELECT ClientID FROM Client LIMIT 3; SELECT 1"},
+        Rewrite {"TopPercentStays", "SELECT TOP 10 PERCENT * FROM Client", nullptr},
         // Variables.
-        Rewrite{"DECLARE @v INT\r\nSET @v = -1\r\nSELECT COUNT(*) FROM Client WHERE ClientID = @v OR ReferredByID = @V",
-                "SELECT COUNT(*) FROM Client WHERE ClientID = -1 OR ReferredByID = -1"},
-        Rewrite{"DECLARE @s VARCHAR(20), @n AS NUMERIC(12,2);\nSET @s = 'a''b';\nSET @n = NULL;\nSELECT @s, @n, @other",
-                "SELECT 'a''b', NULL, @other"},
-        Rewrite{"UPDATE [Client] SET [Name] = 'x' WHERE [ClientID] = 1", nullptr},
+        Rewrite {
+            "NegativeVariable",
+            "DECLARE @v INT\r\nSET @v = -1\r\nSELECT COUNT(*) FROM Client WHERE ClientID = @v OR ReferredByID = @V",
+            "SELECT COUNT(*) FROM Client WHERE ClientID = -1 OR ReferredByID = -1"},
+        Rewrite {
+            "DeclaredListAndSemicolons",
+            "DECLARE @s VARCHAR(20), @n AS NUMERIC(12,2);\nSET @s = 'a''b';\nSET @n = NULL;\nSELECT @s, @n, @other",
+            "SELECT 'a''b', NULL, @other"},
+        Rewrite {"UpdateSetIsNoVariable", "UPDATE [Client] SET [Name] = 'x' WHERE [ClientID] = 1", nullptr},
         // Names and functions.
-        Rewrite{"SELECT dbo.onlyNumericChars(Mobile), ISNULL (Email, ''), Email ISNULL FROM dbo.Client",
-                "SELECT onlyNumericChars(Mobile), IFNULL (Email, ''), Email ISNULL FROM Client"},
+        Rewrite {"DboAndIsnull",
+                 "SELECT dbo.onlyNumericChars(Mobile), ISNULL (Email, ''), Email ISNULL FROM dbo.Client, "
+                 "[DBO].[Account]",
+                 "SELECT onlyNumericChars(Mobile), IFNULL (Email, ''), Email ISNULL FROM Client, [Account]"},
+        Rewrite {"DboElsewhereStays", "SELECT x.dbo.f, [dbo], dbo FROM T", nullptr},
         // Date literals only on the right of a comparison, and only real dates.
-        Rewrite{"SELECT 1 FROM Client WHERE CreatedDate >= '2026.02.28' AND CreatedDate<'20260301'",
-                "SELECT 1 FROM Client WHERE CreatedDate >= '2026-02-28 00:00:00' AND CreatedDate<'2026-03-01 00:00:00'"},
-        Rewrite{"SELECT 1 FROM Client WHERE CreatedDate = '20261310' OR FileNo IN ('20260101') OR FileNo = '2026010'",
-                nullptr},
-        Rewrite{"INSERT INTO Account (ClientID, ShortDescription) SELECT 1, '20261210'", nullptr}));
+        Rewrite {"DateLiterals", "SELECT 1 FROM Client WHERE CreatedDate >= '2026.02.28' AND CreatedDate<'20260301'",
+                 "SELECT 1 FROM Client WHERE CreatedDate >= '2026-02-28 00:00:00' AND CreatedDate<'2026-03-01 "
+                 "00:00:00'"},
+        Rewrite {"NotDateLiteralsOrPositions",
+                 "SELECT 1 FROM Client WHERE CreatedDate = '20261310' OR FileNo IN ('20260101') OR FileNo = '2026010'",
+                 nullptr},
+        Rewrite {"DateLikeAccountName", "INSERT INTO Account (ClientID, ShortDescription) SELECT 1, '20261210'",
+                 nullptr}),
+    [](const ::testing::TestParamInfo<Rewrite>& info) { return std::string(info.param.name); });
 
 // ---- Parameters --------------------------------------------------------------------------------
 
 TEST(PositionalParametersTest, ReplacesParametersOutsideLiteralsInOrderOfOccurrence)
 {
-    const ParameterisedStatement p = positionalParameters(QStringLiteral(
-        "SELECT ':skip', [a:b], \"c:d\" FROM T -- :comment\r\nWHERE x = :First AND y = :second_2 OR z = :First /* :no */"));
+    const ParameterisedStatement p
+        = positionalParameters(QStringLiteral("SELECT ':skip', [a:b], \"c:d\" FROM T -- :comment\r\nWHERE x = "
+                                              ":First AND y = :second_2 OR z = :First /* :no */"));
     EXPECT_EQ(p.text.toStdString(),
               "SELECT ':skip', [a:b], \"c:d\" FROM T -- :comment\r\nWHERE x = ? AND y = ? OR z = ? /* :no */");
-    EXPECT_EQ(p.occurrences, (QStringList{QStringLiteral("First"), QStringLiteral("second_2"), QStringLiteral("First")}));
+    EXPECT_EQ(p.occurrences,
+              (QStringList {QStringLiteral("First"), QStringLiteral("second_2"), QStringLiteral("First")}));
 }
 
 TEST(PositionalParametersTest, CountStatementBindsItsParameterAtEveryUse)
@@ -540,7 +716,7 @@ TEST(PositionalParametersTest, CountStatementBindsItsParameterAtEveryUse)
     ParameterisedStatement p = positionalParameters(adaptTsqlForSqlite(countStatement(QStringLiteral("@CID"))));
     EXPECT_EQ(p.occurrences.size(), int(std::size(kCounts)));
     p.occurrences.removeDuplicates();
-    EXPECT_EQ(p.occurrences, QStringList{QStringLiteral("ClientID")});
+    EXPECT_EQ(p.occurrences, QStringList {QStringLiteral("ClientID")});
 }
 
 TEST(FirstFromTableTest, NamesTheTableAfterTheFirstOuterFrom)
