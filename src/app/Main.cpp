@@ -27,11 +27,6 @@ namespace kolvix {
 
 namespace {
 
-const char* const kIrreversibleWarning =
-    "WARNING: The process of merging patient data cannot be reversed.  Proceed with caution.\n\n"
-    "If you do not understand the proper use of this utility please contact Ombrix support.";
-const char* const kConnectFailed = "Unable to connect to the Zelvan database.";
-const char* const kClientStatement = "SELECT ClientID, Name, Surname\r\nFROM Client\r\nWHERE ClientID = :id";
 const char* const kCollectingStatistics = "collecting statistics...";
 
 // (name, table, column) of the count statement, in the order of its columns.

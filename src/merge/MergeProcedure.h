@@ -6,6 +6,14 @@ namespace kolvix {
 
 class MergeSession;
 
+// Shown at every start, before anything else happens.
+inline const char* const kIrreversibleWarning =
+    "WARNING: The process of merging patient data cannot be reversed.  Proceed with caution.\n\n"
+    "If you do not understand the proper use of this utility please contact Ombrix support.";
+
+// The statement of the main window's From and To client datasets.
+inline const char* const kClientStatement = "SELECT ClientID, Name, Surname\r\nFROM Client\r\nWHERE ClientID = :id";
+
 struct MergeClient
 {
     qint32 id = -1;

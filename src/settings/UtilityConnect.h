@@ -14,6 +14,9 @@ extern QString gsDatabaseName;
 // Set when reading the settings failed and the program must end once start-up returns.
 extern bool gTerminateRequested;
 
+// Shown when the connection failed without a failure text.
+inline const char* const kConnectFailed = "Unable to connect to the Zelvan database.";
+
 inline const char* const kDefaultPassword = "Vq7rLm2xT";
 
 // Builds the eleven-key connection string for mode 0 (as configured), 1 (the product's own

@@ -24,6 +24,7 @@
 #include "settings/UtilityConnect.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
 #include <iostream>
@@ -348,6 +349,13 @@ QString onOff(bool value)
     return value ? QStringLiteral("on") : QStringLiteral("off");
 }
 
+// A settings file as it is read: its full name, and whether it is there.
+QString describeSettingsFile(const QString& name)
+{
+    const QString path = resolveSettingsFileName(name);
+    return QFileInfo::exists(path) ? path : path + QStringLiteral(" (missing: defaults apply)");
+}
+
 int diagnose(Connection& connection)
 {
     QString failure;
@@ -355,15 +363,14 @@ int diagnose(Connection& connection)
     const bool connected = connectToDatabase(connection, &failure, [&](const ConnectionAttempt& a) {
         if (attempt == 0) {
             out(QStringLiteral("Settings files:"));
-            out(QStringLiteral("  config: ") + gsConfigIniName);
-            out(QStringLiteral("  data:   ") + gsDataIniName);
+            out(QStringLiteral("  config: ") + describeSettingsFile(gsConfigIniName));
+            out(QStringLiteral("  data:   ") + describeSettingsFile(gsDataIniName));
         }
         out(QStringLiteral("Attempt %1 (mode %2): %3").arg(++attempt).arg(a.mode).arg(a.connectionString));
         out(a.succeeded ? QStringLiteral("  connected") : QStringLiteral("  failed: ") + a.error);
     });
     if (!connected) {
-        out(QStringLiteral("Error: ") + (failure.isEmpty() ? QStringLiteral("Unable to connect to the Zelvan database.")
-                                                           : failure));
+        out(QStringLiteral("Error: ") + (failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure));
         return ExitNoConnection;
     }
     out(QStringLiteral("Use Rollback: ") + onOff(readUtilitySetting(QStringLiteral("Kolvix"),
@@ -376,7 +383,7 @@ int diagnose(Connection& connection)
 std::optional<MergeClient> readClient(Connection& connection, qint32 id)
 {
     Dataset ds(connection, 120);
-    ds.setSql(QStringLiteral("SELECT ClientID, Name, Surname\r\nFROM Client\r\nWHERE ClientID = :id"));
+    ds.setSql(QString::fromLatin1(kClientStatement));
     ds.setParam(QStringLiteral("id"), id);
     ds.open();
     if (ds.isEmpty())
@@ -386,10 +393,11 @@ std::optional<MergeClient> readClient(Connection& connection, qint32 id)
 
 int merge(Connection& connection, const Options& options)
 {
+    // The warning the program shows at every start, before it connects.
+    out(QStringLiteral("Warning: ") + QString::fromLatin1(kIrreversibleWarning));
     QString failure;
     if (!connectToDatabase(connection, &failure)) {
-        out(QStringLiteral("Error: ") + (failure.isEmpty() ? QStringLiteral("Unable to connect to the Zelvan database.")
-                                                           : failure));
+        out(QStringLiteral("Error: ") + (failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure));
         return ExitNoConnection;
     }
     MergeSession session(connection);

@@ -108,7 +108,8 @@ TEST_F(KolvixMergeTest, RefusalsExit1)
     db.exec("UPDATE Client SET PXAccess = 1, PXVerified = 1, PXEmail = 'a@b.c' WHERE ClientID = 812");
     const CliRun r = run({"--from", "812", "--to", "57", "--yes"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.out.startsWith("Information: The client to be moved has WPX currently enabled"));
+    EXPECT_TRUE(r.out.startsWith("Warning: WARNING: The process of merging patient data cannot be reversed."));
+    EXPECT_TRUE(r.out.contains("\nInformation: The client to be moved has WPX currently enabled"));
     EXPECT_EQ(run({"--from", "812", "--to", "4242", "--yes"}).exitCode, 64);
 }
 
