@@ -68,7 +68,12 @@ int doADOQuery(Dataset& dataset, const QString& sql)
     return dataset.isEmpty() ? 0 : dataset.recordCount();
 }
 
-int doADOQuery(Dataset& dataset, const QString& sql, int defaultValue)
+namespace {
+
+// The integer and boolean forms: the first column of the first row, or the default for no
+// row, a null value or a failure (after the runner's log line and box).
+template <typename T, typename Read>
+T firstValueOr(Dataset& dataset, const QString& sql, T defaultValue, Read read)
 {
     try {
         openLogged(dataset, sql);
@@ -77,19 +82,19 @@ int doADOQuery(Dataset& dataset, const QString& sql, int defaultValue)
     }
     if (dataset.isEmpty() || dataset.fieldCount() == 0 || dataset.field(0).isNull())
         return defaultValue;
-    return dataset.field(0).asInteger();
+    return read(dataset.field(0));
+}
+
+} // namespace
+
+int doADOQuery(Dataset& dataset, const QString& sql, int defaultValue)
+{
+    return firstValueOr(dataset, sql, defaultValue, [](const Field& f) { return f.asInteger(); });
 }
 
 bool doADOQuery(Dataset& dataset, const QString& sql, bool defaultValue)
 {
-    try {
-        openLogged(dataset, sql);
-    } catch (const std::exception&) {
-        return defaultValue;
-    }
-    if (dataset.isEmpty() || dataset.fieldCount() == 0 || dataset.field(0).isNull())
-        return defaultValue;
-    return dataset.field(0).asBoolean();
+    return firstValueOr(dataset, sql, defaultValue, [](const Field& f) { return f.asBoolean(); });
 }
 
 bool tableExists(Dataset& dataset, TracePane& trace, const QString& name, bool noteMissing)

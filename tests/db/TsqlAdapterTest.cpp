@@ -7,6 +7,7 @@
 #include "db/Dataset.h"
 #include "db/DbError.h"
 #include "db/TsqlAdapter.h"
+#include "merge/ContactConflict.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -79,52 +80,10 @@ const QString kUnnamedValues = QStringLiteral(
 const QString kSysTables = QStringLiteral("(SELECT name COLLATE NOCASE AS Name FROM sqlite_master WHERE type = "
                                           "'table' AND name NOT LIKE 'sqlite!_%' ESCAPE '!')");
 
+// The contact-conflict statement as the merge sends it, line by line.
 QStringList contactConflictLines()
 {
-    return {QStringLiteral("DECLARE @ToID INTEGER"),
-            QStringLiteral("DECLARE @FromID INTEGER"),
-            QStringLiteral("SET @ToID   = 57"),
-            QStringLiteral("SET @FromID = 812"),
-            QStringLiteral("SELECT 'contact' AS [reason]"),
-            QStringLiteral(", [toC].contactID AS [currentID]"),
-            QStringLiteral(", [toC].FullNameNoTitle AS [currentName]"),
-            QStringLiteral(", [toC].ContactType AS [currentType]"),
-            QStringLiteral(", [toC].relationID AS [currentMergeID]"),
-            QStringLiteral(", [toC].RelationMergeID AS [currentMergeType]"),
-            QStringLiteral(", [toR].[Description] AS [currentDescription]"),
-            QStringLiteral(", [fromC].contactID as [conflictID]"),
-            QStringLiteral(", [fromC].FullNameNoTitle AS [conflictName]"),
-            QStringLiteral(", [fromC].ContactType AS [conflictType]"),
-            QStringLiteral(", [fromC].relationID AS [conflictMergeID]"),
-            QStringLiteral(", [fromC].RelationMergeID AS [conflictMergeType]"),
-            QStringLiteral(", [fromR].[Description] AS [conflictDescription]"),
-            QStringLiteral("FROM ClientContacts [toC]"),
-            QStringLiteral(
-                "JOIN ClientContacts [fromC] ON [fromC].ContactID = [toC].ContactID AND [fromC].ClientID = @FromID"),
-            QStringLiteral("JOIN Relation [toR] ON [toR].RelationID = [toC].RelationID"),
-            QStringLiteral("JOIN Relation [fromR] ON [fromR].RelationID = [fromC].RelationID"),
-            QStringLiteral("WHERE [toC].ClientID = @ToID"),
-            QStringLiteral("UNION"),
-            QStringLiteral("SELECT 'relation' AS [reason]"),
-            QStringLiteral(", [toC].contactID AS [currentID]"),
-            QStringLiteral(", [toC].FullNameNoTitle AS [currentName]"),
-            QStringLiteral(", [toC].ContactType AS [currentType]"),
-            QStringLiteral(", [toC].relationID AS [currentMergeID]"),
-            QStringLiteral(", [toC].RelationMergeID AS [currentMergeType]"),
-            QStringLiteral(", [rel].[Description] AS [currentDescription]"),
-            QStringLiteral(", [fromC].contactID as [conflictID]"),
-            QStringLiteral(", [fromC].FullNameNoTitle AS [conflictName]"),
-            QStringLiteral(", [fromC].ContactType AS [conflictType]"),
-            QStringLiteral(", [fromC].relationID AS [conflictMergeID]"),
-            QStringLiteral(", [fromC].RelationMergeID AS [conflictMergeType]"),
-            QStringLiteral(", [rel].[Description] AS [conflictDescription]"),
-            QStringLiteral("FROM ClientContacts [toC]"),
-            QStringLiteral(
-                "JOIN ClientContacts [fromC] ON [fromC].RelationID = [toC].RelationID AND [fromC].ClientID = @FromID"),
-            QStringLiteral("JOIN Relation [rel] ON [rel].RelationID = [toC].RelationID"),
-            QStringLiteral("WHERE [toC].ClientID = @ToID"),
-            QStringLiteral("AND [toC].ContactID <> [fromC].ContactID"),
-            QStringLiteral("ORDER BY [reason], [currentName]")};
+    return kolvix::contactConflictSql(57, 812).split(CRLF);
 }
 
 QString adaptedContactConflict()
