@@ -29,6 +29,9 @@ std::atomic<int> g_connectionCount {0};
 
 const QString kLocalHost = QStringLiteral("localhost");
 
+// The SQLite ODBC driver (Debian's libsqliteodbc) that the provider SQLiteODBC uses.
+const QString kSqliteOdbcDriver = QStringLiteral("SQLite3");
+
 // A value in an ODBC connection string: braced when it holds ; { or } or blanks at either
 // end, with } doubled inside the braces.
 QString odbcValue(const QString& value)
@@ -150,11 +153,14 @@ void Connection::setConnectionString(const QString& connectionString)
 void Connection::open()
 {
     close();
-    m_embedded = connectionValue(m_connectionString, QStringLiteral("Provider"))
-                     .compare(QStringLiteral("SQLite"), Qt::CaseInsensitive)
-        == 0;
+    const QString provider = connectionValue(m_connectionString, QStringLiteral("Provider"));
+    const bool sqliteOdbc = provider.compare(QStringLiteral("SQLiteODBC"), Qt::CaseInsensitive) == 0;
+    m_sqlite = sqliteOdbc || provider.compare(QStringLiteral("SQLite"), Qt::CaseInsensitive) == 0;
+    m_odbc = !m_sqlite || sqliteOdbc;
     try {
-        if (m_embedded)
+        if (sqliteOdbc)
+            openSqliteOdbc();
+        else if (m_sqlite)
             openEmbedded();
         else
             openSqlServer();
@@ -164,14 +170,26 @@ void Connection::open()
     }
 }
 
-void Connection::openEmbedded()
+namespace {
+
+// The existing database file that "Data Source" names; a SQLite database is never created.
+QFileInfo existingDatabaseFile(const QString& connectionString)
 {
-    const QString file = connectionValue(m_connectionString, QStringLiteral("Data Source"));
+    const QString file = Connection::connectionValue(connectionString, QStringLiteral("Data Source"));
     if (file.isEmpty())
         throw DbError(QStringLiteral("The connection string names no database file (Data Source)."));
     const QFileInfo info(file);
     if (!info.isFile())
         throw DbError(QStringLiteral("The database file '%1' does not exist.").arg(file));
+    return info;
+}
+
+} // namespace
+
+void Connection::openEmbedded()
+{
+    const QString file = connectionValue(m_connectionString, QStringLiteral("Data Source"));
+    const QFileInfo info = existingDatabaseFile(m_connectionString);
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     if (!db.isValid())
@@ -184,6 +202,29 @@ void Connection::openEmbedded()
     if (!db.open())
         throw DbError(QStringLiteral("Cannot open the database file '%1': %2").arg(file, errorMessage(db.lastError())));
     registerSqliteFunctions();
+}
+
+void Connection::openSqliteOdbc()
+{
+    const QString file = connectionValue(m_connectionString, QStringLiteral("Data Source"));
+    const QFileInfo info = existingDatabaseFile(m_connectionString);
+    // The driver reads the file name up to the next semicolon and takes no braces.
+    if (info.absoluteFilePath().contains(u';'))
+        throw DbError(QStringLiteral("The SQLite ODBC driver cannot open a file whose name holds a semicolon: '%1'.")
+                          .arg(file));
+    if (!installedOdbcDrivers().contains(kSqliteOdbcDriver, Qt::CaseInsensitive))
+        throw DbError(QStringLiteral("The SQLite ODBC driver (%1) is not installed.").arg(kSqliteOdbcDriver));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
+    if (!db.isValid())
+        throw DbError(QStringLiteral("The ODBC driver of Qt (QODBC) is not available."));
+    // Timeout: the driver's busy time-out in milliseconds, from the command time-out (0: no limit).
+    const int milliseconds
+        = m_commandTimeout <= 0 || m_commandTimeout > INT_MAX / 1000 ? INT_MAX : m_commandTimeout * 1000;
+    db.setDatabaseName(QStringLiteral("DRIVER={%1};Database=%2;Timeout=%3;NoCreat=1;")
+                           .arg(kSqliteOdbcDriver, info.absoluteFilePath())
+                           .arg(milliseconds));
+    if (!db.open())
+        throw DbError(QStringLiteral("Cannot open the database file '%1': %2").arg(file, errorMessage(db.lastError())));
 }
 
 void Connection::openSqlServer()
@@ -236,7 +277,18 @@ void Connection::beginTransaction()
 {
     requireOpen();
     QSqlDatabase db = database();
-    if (!db.transaction()) {
+    if (m_sqlite && !m_odbc) {
+        // The engine waits for a lock (the busy time-out) only when a statement starts a
+        // transaction; a deferred transaction that has read gets "database is locked" at its
+        // first write at once. So the write lock is taken here, where waiting is possible.
+        if (m_appliedTimeout < 0)
+            applyStatementTimeout(m_commandTimeout);
+        QSqlQuery begin(db);
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            const QString message = errorMessage(begin.lastError());
+            throw DbError(message.isEmpty() ? QStringLiteral("Cannot begin a transaction.") : message);
+        }
+    } else if (!db.transaction()) {
         const QString message = errorMessage(db.lastError());
         throw DbError(message.isEmpty() ? QStringLiteral("Cannot begin a transaction.") : message);
     }
@@ -267,12 +319,12 @@ void Connection::rollbackTransaction()
 
 QString Connection::prepareStatementText(const QString& tsql) const
 {
-    return m_embedded ? adaptTsqlForSqlite(tsql) : tsql;
+    return m_sqlite ? adaptTsqlForSqlite(tsql) : tsql;
 }
 
 void Connection::applyStatementTimeout(int seconds)
 {
-    if (!m_embedded || seconds == m_appliedTimeout)
+    if (!m_sqlite || m_odbc || seconds == m_appliedTimeout)
         return;
     sqlite3* handle = sqliteHandle(database());
     if (!handle)
@@ -297,7 +349,7 @@ QSqlQuery Connection::prepareQuery(const QString& tsql, int commandTimeout, QStr
     query.setForwardOnly(true);
     if (!query.prepare(text))
         throw DbError(errorMessage(query.lastError()));
-    if (!m_embedded)
+    if (m_odbc)
         setOdbcQueryTimeout(query, commandTimeout);
     return query;
 }
@@ -307,7 +359,8 @@ QVariant Connection::engineValue(const QVariant& value) const
     // A text is stored as text, the empty one too; only a value without type is null.
     if (value.typeId() == QMetaType::QString && value.toString().isNull())
         return QVariant(QStringLiteral(""));
-    if (!m_embedded)
+    // Through ODBC values are bound with their types, as SQL Server takes them.
+    if (m_odbc)
         return value.isValid() ? value : QVariant(QMetaType::fromType<QString>());
     if (value.isNull())
         return value;

@@ -13,19 +13,27 @@ namespace kolvix {
 // The one database connection of the program.
 //
 // The connection string's "Provider" chooses the engine: "SQLite" (any case) opens the
-// embedded engine on the file named by "Data Source" (read-write, never created); every
-// other provider reaches SQL Server through Qt's ODBC driver, with the connection keys
-// translated into an ODBC connection string.
+// embedded engine on the file named by "Data Source" (read-write, never created);
+// "SQLiteODBC" (any case) opens the same kind of file through Qt's ODBC driver and the SQLite
+// ODBC driver "SQLite3", so that the ODBC code path that serves SQL Server (parameter binding,
+// rows affected, transactions, date-time binding, the driver's error texts) runs end to end
+// on a local file; every other provider reaches SQL Server through Qt's ODBC driver, with
+// the connection keys translated into an ODBC connection string.
 //
-// The program writes T-SQL. On the embedded engine every statement is adapted before it
-// runs (see TsqlAdapter.h) and the functions SOUNDEX and onlyNumericChars are registered.
-// Dates and date-times are stored there as ISO text 'YYYY-MM-DD hh:mm:ss', booleans as 0/1.
+// The program writes T-SQL. Where SQLite is the engine (both SQLite providers) every
+// statement is adapted before it runs (see TsqlAdapter.h). On the embedded engine the
+// functions SOUNDEX and onlyNumericChars are registered; through the ODBC driver they cannot
+// be, so the patient search, which uses them, does not work on the provider SQLiteODBC (the
+// merge does not use them). Dates and date-times are stored as ISO text
+// 'YYYY-MM-DD hh:mm:ss' (the ODBC driver adds milliseconds: 'YYYY-MM-DD hh:mm:ss.zzz'),
+// booleans as 0/1.
 //
 // Time-outs. The connect time-out bounds the login (ODBC SQL_ATTR_LOGIN_TIMEOUT; the
 // embedded engine opens a local file and has nothing to wait for). A statement's command
 // time-out becomes, on SQL Server, the ODBC query time-out of that statement
 // (SQL_ATTR_QUERY_TIMEOUT; 0 waits without limit) and, on the embedded engine, the busy
-// time-out: how long a statement waits for a lock that another process holds.
+// time-out: how long a statement waits for a lock that another process holds. Through the
+// SQLite ODBC driver the busy time-out is the connection's command time-out when it opens.
 class Connection
 {
 public:
@@ -49,9 +57,16 @@ public:
     void close();
     bool isOpen() const;
 
-    // True for the embedded SQLite engine.
-    bool isEmbedded() const { return m_embedded; }
+    // True where SQLite is the engine, whichever driver reaches it (the providers SQLite and
+    // SQLiteODBC): statements are written in its dialect.
+    bool isEmbedded() const { return m_sqlite; }
+    // True where statements go through Qt's ODBC driver (SQL Server, and the provider SQLiteODBC).
+    bool usesOdbc() const { return m_odbc; }
 
+    // On the embedded engine a transaction takes the write lock as it begins (BEGIN IMMEDIATE),
+    // waiting for another process's lock as long as the busy time-out in force allows (the
+    // last statement's time-out, or the connection's command time-out before any statement).
+    // A deferred transaction that has read would fail at its first write without waiting.
     void beginTransaction();
     void commitTransaction();
     void rollbackTransaction();
@@ -72,9 +87,10 @@ public:
     // occur, go there; bind one value per occurrence. Throws DbError with the client's message.
     QSqlQuery prepareQuery(const QString& tsql, int commandTimeout, QStringList* parameterNames = nullptr);
 
-    // A value as this engine takes it: on the embedded engine date-times become
-    // 'YYYY-MM-DD hh:mm:ss' text and booleans 0/1. A text is never null (a null QString is
-    // the empty text); null is a QVariant without type (sent to SQL Server as a null text).
+    // A value as this engine takes it: on the embedded engine (provider SQLite) date-times
+    // become 'YYYY-MM-DD hh:mm:ss' text and booleans 0/1; through ODBC they keep their types.
+    // A text is never null (a null QString is the empty text); null is a QVariant without
+    // type (sent to SQL Server as a null text).
     QVariant engineValue(const QVariant& value) const;
 
     // The client's own text of a failure: the driver's message where it has one.
@@ -98,6 +114,7 @@ public:
 private:
     void registerSqliteFunctions();
     void openEmbedded();
+    void openSqliteOdbc();
     void openSqlServer();
     void requireOpen() const;
 
@@ -105,7 +122,8 @@ private:
     QString m_connectionString;
     int m_commandTimeout = 30;
     int m_connectTimeout = 15;
-    bool m_embedded = false;
+    bool m_sqlite = false;
+    bool m_odbc = false;
     bool m_inTransaction = false;
     int m_appliedTimeout = -1;
 };

@@ -27,6 +27,10 @@ struct Token
 {
     Kind kind;
     QString text;
+    // Text that an adaptation puts before and after the token ("SELECT * FROM (", " LIMIT n");
+    // kept apart so that later matching still sees the token as written.
+    QString before = {};
+    QString after = {};
 };
 
 bool isWordStart(QChar c)
@@ -127,7 +131,7 @@ QString join(const std::vector<Token>& tokens)
 {
     QString result;
     for (const Token& t : tokens)
-        result += t.text;
+        result += t.before + t.text + t.after;
     return result;
 }
 
@@ -413,10 +417,10 @@ void topToLimit(std::vector<Token>& tokens)
         removeRange(tokens, i, removeTo);
         if (lastOfSelect == last) // "SELECT TOP n" and nothing more: the engine reports the error
             lastOfSelect = select;
-        tokens[lastOfSelect].text += QStringLiteral(" LIMIT ") + limit;
+        tokens[lastOfSelect].after += QStringLiteral(" LIMIT ") + limit;
         if (compound) {
-            tokens[select].text.prepend(QStringLiteral("SELECT * FROM ("));
-            tokens[lastOfSelect].text += QLatin1Char(')');
+            tokens[select].before.prepend(QStringLiteral("SELECT * FROM ("));
+            tokens[lastOfSelect].after += QLatin1Char(')');
         }
     }
 }

@@ -2,7 +2,7 @@
 //
 //   kolvix-merge [KEY=VALUE ...] --diagnose
 //   kolvix-merge [KEY=VALUE ...] --from ID --to ID [--map FROMID=merge:TOID]... [--map FROMID=add:NAME]...
-//                [--dry-run] [--yes]
+//                [--dry-run] [--yes] [--progress]
 //
 // Exit codes: 0 merged (or dry run done, or connected), 1 refused, cancelled or mapping issues,
 // 2 the merge failed, 3 could not connect, 64 bad usage.
@@ -69,6 +69,7 @@ struct Options
     std::map<qint32, AccountMapping> maps;
     bool dryRun = false;
     bool yes = false;
+    bool progress = false;
 };
 
 void out(const QString& text)
@@ -81,10 +82,19 @@ void err(const QString& text)
     std::cerr << text.toLocal8Bit().constData() << std::endl;
 }
 
+// One line on standard error in one write, flushed at once, so that a process reading the
+// pipe sees each step as soon as it is done.
+void errLine(const QString& text)
+{
+    const QByteArray line = text.toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}
+
 const char* const kUsage =
     "Usage: kolvix-merge [KEY=VALUE ...] --diagnose\n"
     "       kolvix-merge [KEY=VALUE ...] --from ID --to ID [--map FROMID=merge:TOID]...\n"
-    "                    [--map FROMID=add:NAME]... [--dry-run] [--yes]\n"
+    "                    [--map FROMID=add:NAME]... [--dry-run] [--yes] [--progress]\n"
     "\n"
     "Merges the client --from into the client --to, as the Merge button of Kolvix Utility does.\n"
     "KEY=VALUE arguments are the utility's command-line settings (OldSettings, gsUtilityIniName,\n"
@@ -97,6 +107,8 @@ const char* const kUsage =
     "  --map A=add:N   add From account A to the To client as a new account named N\n"
     "  --dry-run       run everything in a transaction that is always rolled back\n"
     "  --yes           answer Yes to the final confirmation\n"
+    "  --progress      print each catalogue step on standard error as it is done, also when\n"
+    "                  standard error is not a terminal\n"
     "  --help, --version\n"
     "\n"
     "Exit codes: 0 merged, 1 refused or cancelled, 2 failed, 3 no connection, 64 bad usage.\n";
@@ -141,6 +153,8 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             o.dryRun = true;
         } else if (arg == QLatin1String("--yes")) {
             o.yes = true;
+        } else if (arg == QLatin1String("--progress")) {
+            o.progress = true;
         } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
             QString text;
             if (!takeValue(text))
@@ -192,7 +206,7 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
         error = QStringLiteral("--from and --to are both required (or --diagnose)");
         return std::nullopt;
     }
-    if (o.diagnose && (o.from || o.to || !o.maps.empty() || o.dryRun || o.yes)) {
+    if (o.diagnose && (o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress)) {
         error = QStringLiteral("--diagnose takes no merge options");
         return std::nullopt;
     }
@@ -263,8 +277,8 @@ public:
                                                        : QStringLiteral("rows changed"));
         if (m_options.dryRun)
             out(line);
-        else if (isatty(fileno(stderr)))
-            err(line);
+        if (m_options.progress || (!m_options.dryRun && isatty(fileno(stderr))))
+            errLine(line);
     }
 
     bool mappingIssues() const { return m_mappingIssues; }

@@ -621,6 +621,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "SELECT * FROM Client LIMIT 5 -- TOP 3\r\n"},
         Rewrite {"DistinctTopInParentheses", "select distinct top (7) Surname from Client order by Surname",
                  "select distinct Surname from Client order by Surname LIMIT 7"},
+        Rewrite {"TopInsideAnInList", "SELECT TOP 5 * FROM Client WHERE ClientID IN (SELECT TOP 3 ClientID FROM Account)",
+                 "SELECT * FROM Client WHERE ClientID IN (SELECT ClientID FROM Account LIMIT 3) LIMIT 5"},
         Rewrite {"NestedTops",
                  "SELECT TOP 2 * FROM (SELECT TOP 5 ClientID FROM Client ORDER BY ClientID) T ORDER BY ClientID DESC",
                  "SELECT * FROM (SELECT ClientID FROM Client ORDER BY ClientID LIMIT 5) T ORDER BY ClientID DESC LIMIT "
