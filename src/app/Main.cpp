@@ -6,6 +6,7 @@
 #include "merge/Log.h"
 #include "merge/MergeProcedure.h"
 #include "merge/Runners.h"
+#include "merge/Statistics.h"
 #include "merge/TextHelpers.h"
 #include "merge/UserInterface.h"
 #include "settings/Settings.h"
@@ -28,37 +29,6 @@ namespace kolvix {
 namespace {
 
 const char* const kCollectingStatistics = "collecting statistics...";
-
-// (name, table, column) of the count statement, in the order of its columns.
-struct CountColumn
-{
-    const char* name;
-    const char* table;
-    const char* column;
-};
-const CountColumn kCountColumns[] = {
-    {"numTrans", "Trans", "ClientID"},
-    {"numApp", "Appoint", "ClientID"},
-    {"numAtt", "Attachments", "ClientID"},
-    {"numClin", "ClinicalNotes", "ClientID"},
-    {"numAcc", "Account", "ClientID"},
-    {"numGrpAcc", "Account", "GroupID"},
-    {"numFut", "Future", "ClientID"},
-    {"numCat", "PatCat", "ClientID"},
-    {"numRec", "Recalls", "ClientID"},
-    {"numRef", "Referral", "ClientID"},
-    {"numGrpApp", "GroupAppDetail", "ClientID"},
-    {"numAppChange", "AppChange", "ClientID"},
-    {"numDocs", "Documents", "ClientID"},
-    {"numQuotes", "Quotes", "ClientID"},
-    {"numEvents", "ActEvents", "ClientID"},
-    {"numHICAPS", "HICAPSDetail", "ClientID"},
-    {"numContact", "ClientContact", "ClientID"},
-    {"numSales", "SalesEvents", "ClientID"},
-    {"numXRayF", "XRayFolder", "ClientID"},
-    {"numXRayR", "XRayReport", "ClientID"},
-    {"numXRay", "XRay", "ClientID"},
-};
 
 // A magnifying glass, for when neither the icon theme nor the style offers a search picture.
 QIcon drawnSearchIcon(const QColor& colour)
@@ -123,20 +93,6 @@ QString clientCaption(qint32 clientID, const QString& surname, const QString& na
     return Format(QStringLiteral("%d: %s"), {qint64(clientID), displayName(surname, name)}).left(maxLength);
 }
 
-QString TfrmMain::countStatement()
-{
-    QStringList lines{QStringLiteral("DECLARE @CID INT"), QStringLiteral("SET @CID = :ClientID"),
-                      QStringLiteral("SELECT")};
-    const int count = int(std::size(kCountColumns));
-    for (int i = 0; i < count; ++i) {
-        const CountColumn& c = kCountColumns[i];
-        lines << QStringLiteral("(SELECT COUNT(*) FROM %1 WHERE %2= @CID ) AS %3%4")
-                     .arg(QLatin1String(c.table), QLatin1String(c.column), QLatin1String(c.name),
-                          i + 1 < count ? QStringLiteral(",") : QString());
-    }
-    return joinLines(lines);
-}
-
 TfrmMain::TfrmMain(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
@@ -164,7 +120,7 @@ TfrmMain::TfrmMain(QWidget* parent)
 
     dsFrom.setSql(QString::fromLatin1(kClientStatement));
     dsTo.setSql(QString::fromLatin1(kClientStatement));
-    query.setSql(countStatement());
+    query.setSql(clientCountStatement());
     session.reopenQuery = [this] { openQuery(); };
 
     m_timUpdate.setInterval(100);

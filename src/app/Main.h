@@ -61,9 +61,6 @@ public:
     QTimer& timUpdate() { return m_timUpdate; }
     QTimer& timDrawButtons() { return m_timDrawButtons; }
 
-    // The count statement of query: the From client's rows in 21 tables.
-    static QString countStatement();
-
     // Event handlers.
     void btnSearchFromClick();
     void btnSearchToClick();

@@ -3,8 +3,10 @@
 #include "db/Dataset.h"
 #include "merge/Format.h"
 #include "merge/Runners.h"
+#include "merge/TextHelpers.h"
 
 #include <QLocale>
+#include <iterator>
 
 namespace kolvix {
 
@@ -67,7 +69,46 @@ void countClientRows(Dataset& dsTemp, TracePane& trace, StatisticsList& list, co
         list.emplace_back(singularCaption(caption, count), count);
 }
 
+// (name, table, column) of the count query, in the order of its columns.
+constexpr const char* kCountColumns[][3] = {
+    {"numTrans", "Trans", "ClientID"},
+    {"numApp", "Appoint", "ClientID"},
+    {"numAtt", "Attachments", "ClientID"},
+    {"numClin", "ClinicalNotes", "ClientID"},
+    {"numAcc", "Account", "ClientID"},
+    {"numGrpAcc", "Account", "GroupID"},
+    {"numFut", "Future", "ClientID"},
+    {"numCat", "PatCat", "ClientID"},
+    {"numRec", "Recalls", "ClientID"},
+    {"numRef", "Referral", "ClientID"},
+    {"numGrpApp", "GroupAppDetail", "ClientID"},
+    {"numAppChange", "AppChange", "ClientID"},
+    {"numDocs", "Documents", "ClientID"},
+    {"numQuotes", "Quotes", "ClientID"},
+    {"numEvents", "ActEvents", "ClientID"},
+    {"numHICAPS", "HICAPSDetail", "ClientID"},
+    {"numContact", "ClientContact", "ClientID"},
+    {"numSales", "SalesEvents", "ClientID"},
+    {"numXRayF", "XRayFolder", "ClientID"},
+    {"numXRayR", "XRayReport", "ClientID"},
+    {"numXRay", "XRay", "ClientID"},
+};
+
 } // namespace
+
+QString clientCountStatement()
+{
+    QStringList lines{QStringLiteral("DECLARE @CID INT"), QStringLiteral("SET @CID = :ClientID"),
+                      QStringLiteral("SELECT")};
+    const int count = int(std::size(kCountColumns));
+    for (int i = 0; i < count; ++i) {
+        const auto& [name, table, column] = kCountColumns[i];
+        lines << QStringLiteral("(SELECT COUNT(*) FROM %1 WHERE %2= @CID ) AS %3%4")
+                     .arg(QLatin1String(table), QLatin1String(column), QLatin1String(name),
+                          i + 1 < count ? QStringLiteral(",") : QString());
+    }
+    return joinLines(lines);
+}
 
 StatisticsList collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID)
 {

@@ -20,6 +20,10 @@ StatisticsList collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clien
 // The pane's lines: each count right-aligned to the widest, two blanks, the caption.
 QStringList statisticsLines(const StatisticsList& list);
 
+// The main window's count query of the From client: one row of twenty-one counts, the
+// client id bound to the parameter ClientID.
+QString clientCountStatement();
+
 QString singularCaption(const QString& caption, int count);
 QString formatCount(int count);
 

@@ -8,6 +8,7 @@
 #include "db/DbError.h"
 #include "db/TsqlAdapter.h"
 #include "merge/ContactConflict.h"
+#include "merge/Statistics.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -95,42 +96,19 @@ QString adaptedContactConflict()
     return lines(result);
 }
 
-// The main window's count statement: one row of twenty-one counts of the From client.
-const char* const kCounts[][3] = {{"numTrans", "Trans", "ClientID"},
-                                  {"numApp", "Appoint", "ClientID"},
-                                  {"numAtt", "Attachments", "ClientID"},
-                                  {"numClin", "ClinicalNotes", "ClientID"},
-                                  {"numAcc", "Account", "ClientID"},
-                                  {"numGrpAcc", "Account", "GroupID"},
-                                  {"numFut", "Future", "ClientID"},
-                                  {"numCat", "PatCat", "ClientID"},
-                                  {"numRec", "Recalls", "ClientID"},
-                                  {"numRef", "Referral", "ClientID"},
-                                  {"numGrpApp", "GroupAppDetail", "ClientID"},
-                                  {"numAppChange", "AppChange", "ClientID"},
-                                  {"numDocs", "Documents", "ClientID"},
-                                  {"numQuotes", "Quotes", "ClientID"},
-                                  {"numEvents", "ActEvents", "ClientID"},
-                                  {"numHICAPS", "HICAPSDetail", "ClientID"},
-                                  {"numContact", "ClientContact", "ClientID"},
-                                  {"numSales", "SalesEvents", "ClientID"},
-                                  {"numXRayF", "XRayFolder", "ClientID"},
-                                  {"numXRayR", "XRayReport", "ClientID"},
-                                  {"numXRay", "XRay", "ClientID"}};
-
+// The main window's count statement as the program sends it (variable "@CID"), or as it reads
+// once adapted (the DECLARE and SET lines gone, the parameter in place of the variable).
 QString countStatement(const QString& variable)
 {
-    QStringList result;
-    if (variable == QStringLiteral("@CID"))
-        result << QStringLiteral("DECLARE @CID INT") << QStringLiteral("SET @CID = :ClientID");
-    result << QStringLiteral("SELECT");
-    const int count = int(std::size(kCounts));
-    for (int i = 0; i < count; ++i)
-        result << QStringLiteral("(SELECT COUNT(*) FROM %1 WHERE %2= %4 ) AS %3%5")
-                      .arg(QLatin1String(kCounts[i][1]), QLatin1String(kCounts[i][2]), QLatin1String(kCounts[i][0]),
-                           variable, i + 1 < count ? QStringLiteral(",") : QString());
+    QStringList result = kolvix::clientCountStatement().split(CRLF);
+    if (variable != QStringLiteral("@CID")) {
+        result = result.mid(2);
+        result.replaceInStrings(QStringLiteral("@CID"), variable);
+    }
     return lines(result);
 }
+
+constexpr int kCountColumnCount = 21;
 
 // A search statement that begins "SELECT TOP n": as the builder writes it, and adapted (the
 // TOP gone, the LIMIT at the end of the last line).
@@ -675,7 +653,7 @@ TEST(PositionalParametersTest, ReplacesParametersOutsideLiteralsInOrderOfOccurre
 TEST(PositionalParametersTest, CountStatementBindsItsParameterAtEveryUse)
 {
     ParameterisedStatement p = positionalParameters(adaptTsqlForSqlite(countStatement(QStringLiteral("@CID"))));
-    EXPECT_EQ(p.occurrences.size(), int(std::size(kCounts)));
+    EXPECT_EQ(p.occurrences.size(), kCountColumnCount);
     p.occurrences.removeDuplicates();
     EXPECT_EQ(p.occurrences, QStringList {QStringLiteral("ClientID")});
 }
