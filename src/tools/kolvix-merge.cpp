@@ -77,14 +77,9 @@ void out(const QString& text)
     std::cout << text.toLocal8Bit().constData() << std::endl;
 }
 
-void err(const QString& text)
-{
-    std::cerr << text.toLocal8Bit().constData() << std::endl;
-}
-
 // One line on standard error in one write, flushed at once, so that a process reading the
 // pipe sees each step as soon as it is done.
-void errLine(const QString& text)
+void err(const QString& text)
 {
     const QByteArray line = text.toLocal8Bit() + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
@@ -278,7 +273,7 @@ public:
         if (m_options.dryRun)
             out(line);
         if (m_options.progress || (!m_options.dryRun && isatty(fileno(stderr))))
-            errLine(line);
+            err(line);
     }
 
     bool mappingIssues() const { return m_mappingIssues; }

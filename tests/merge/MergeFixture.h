@@ -66,6 +66,21 @@ INSERT INTO PXClientPracPermissions (PXClientPracPermissionsID, ClientID, AllowP
 INSERT INTO PXPendingClient (PendingClientID, GuestClientID, ParentID) VALUES (1, 812, NULL), (2, 57, 812), (3, 700, 812);
 )SQL";
 
+// The example merge on another database: the example pair and any extra fixture SQL are
+// written into copy, which is then merged (812 into 57) with a connection and session of its own.
+inline MergeOutcome mergeExampleCopy(TestDatabase& copy, const QString& extraSql = {}, bool useRollback = true)
+{
+    copy.exec(QString::fromLatin1(kExamplePair));
+    if (!extraSql.isEmpty())
+        copy.exec(extraSql);
+    Connection connection;
+    connection.setConnectionString(copy.connectionString());
+    connection.open();
+    MergeSession session(connection);
+    session.UseRollback = useRollback;
+    return btnMergeClick(session, {812, "Sample", "One"}, {57, "Sample", "Two"});
+}
+
 // A database with the example pair, a connection to it, a session and a scripted user
 // interface; the log goes to a temporary folder and is switched on.
 class MergeFixture : public ::testing::Test

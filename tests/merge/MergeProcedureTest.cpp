@@ -157,6 +157,11 @@ TEST_F(MergeProcedureTest, ANewNameWithQuotesAndKeywordsIsStoredAsTyped)
 
 // A failure forced at each step of the catalogue, by a trigger that raises on the statement
 // of that step.
+// A client whose account is linked to the From client, so that step 1 has a row to move.
+const char* const kLinkedClient =
+    "INSERT INTO Client (ClientID, Name, Surname) VALUES (300, 'Linked', 'Group');"
+    "INSERT INTO Account (ClientID, AccountID, ShortDescription, GroupID) VALUES (300, 0, 'Primary', 812);";
+
 struct InjectedFailure
 {
     int step;
@@ -220,9 +225,7 @@ protected:
     void SetUp() override
     {
         MergeFixture::SetUp();
-        // A client linked to the From client, so that step 1 has a row to move.
-        db.exec("INSERT INTO Client (ClientID, Name, Surname) VALUES (300, 'Linked', 'Group');"
-                "INSERT INTO Account (ClientID, AccountID, ShortDescription, GroupID) VALUES (300, 0, 'Primary', 812);");
+        db.exec(QString::fromLatin1(kLinkedClient));
     }
 
     void injectFailure() const
@@ -264,14 +267,7 @@ TEST_P(InjectedFailureTest, WithoutRollbackEarlierStepsStayDoneAndLaterOnesDoNot
     std::vector<qint64> finalProbes;
     {
         TestDatabase clean;
-        clean.exec(QString::fromLatin1(kExamplePair));
-        clean.exec("INSERT INTO Client (ClientID, Name, Surname) VALUES (300, 'Linked', 'Group');"
-                   "INSERT INTO Account (ClientID, AccountID, ShortDescription, GroupID) VALUES (300, 0, 'Primary', 812);");
-        Connection cleanConnection;
-        cleanConnection.setConnectionString(clean.connectionString());
-        cleanConnection.open();
-        MergeSession cleanSession(cleanConnection);
-        ASSERT_EQ(btnMergeClick(cleanSession, {812, "Sample", "One"}, {57, "Sample", "Two"}), MergeOutcome::Merged);
+        ASSERT_EQ(mergeExampleCopy(clean, QString::fromLatin1(kLinkedClient)), MergeOutcome::Merged);
         for (const InjectedFailure& f : kFailures)
             finalProbes.push_back(clean.count(QString::fromLatin1(f.probe)));
     }

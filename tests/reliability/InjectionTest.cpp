@@ -69,13 +69,7 @@ protected:
     QMap<QString, QStringList> plainMerge()
     {
         TestDatabase plain;
-        plain.exec(QString::fromLatin1(kExamplePair));
-        Connection plainConnection;
-        plainConnection.setConnectionString(plain.connectionString());
-        plainConnection.open();
-        MergeSession plainSession(plainConnection);
-        const MergeOutcome outcome = btnMergeClick(plainSession, MergeClient {812, "Sample", "One"},
-                                                   MergeClient {57, "Sample", "Two"}, {});
+        const MergeOutcome outcome = mergeExampleCopy(plain);
         ui.shown.clear();
         return outcome == MergeOutcome::Merged ? plain.snapshot({"Audit"}) : QMap<QString, QStringList>();
     }

@@ -50,15 +50,7 @@ protected:
     Reference embeddedMerge(bool useRollback)
     {
         TestDatabase other;
-        other.exec(QString::fromLatin1(kExamplePair));
-        Connection embedded;
-        embedded.setConnectionString(other.connectionString());
-        embedded.open();
-        MergeSession otherSession(embedded);
-        otherSession.UseRollback = useRollback;
-        const MergeOutcome outcome
-            = btnMergeClick(otherSession, MergeClient {812, "Sample", "One"}, MergeClient {57, "Sample", "Two"}, {});
-        EXPECT_EQ(outcome, MergeOutcome::Merged);
+        EXPECT_EQ(mergeExampleCopy(other, {}, useRollback), MergeOutcome::Merged);
         Reference reference {ui.steps, other.snapshot({"Audit"}), other.scalar(kAudit)};
         ui.steps.clear();
         ui.shown.clear();
