@@ -1,9 +1,9 @@
 #include "accounts/AccountInfo.h"
 
 #include "db/Dataset.h"
-#include "merge/Format.h"
-#include "merge/TextHelpers.h"
-#include "merge/TracePane.h"
+#include "core/Format.h"
+#include "core/TextHelpers.h"
+#include "core/TracePane.h"
 
 #include <QCollator>
 #include <QLocale>

@@ -1,8 +1,8 @@
 #include "accounts/AccountMergeModel.h"
 
 #include "accounts/AccountInfo.h"
-#include "merge/Format.h"
-#include "merge/TextHelpers.h"
+#include "core/Format.h"
+#include "core/TextHelpers.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -150,13 +150,6 @@ QString AccountMergeModel::accept()
     if (issues.isEmpty())
         writeBack();
     return issues;
-}
-
-int AccountMergeModel::windowHeight(int rowCount)
-{
-    if (rowCount <= 0)
-        return kDesignWindowHeight;
-    return std::max(113, bevelHeight(rowCount) + 44);
 }
 
 QString AccountMergeModel::confirmationText() const

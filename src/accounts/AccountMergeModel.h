@@ -50,18 +50,6 @@ public:
     // validate(), then writeBack() when valid; the issues message, empty on success.
     QString accept();
 
-    // The dialog's geometry for n rows.
-    static int rowTop(int index) { return 39 + 24 * index; }
-    static int bevelHeight(int rowCount) { return rowCount == 0 ? 70 : rowTop(rowCount - 1) + 24; }
-    // The outer height: the greater of 113 and the bevel's height + 44 with rows; without
-    // rows the design height, 113 (the 86-pixel client area and the 27 pixels of caption
-    // and borders that the minimum counts on).
-    static int windowHeight(int rowCount);
-    // The client area that windowHeight leaves inside those 27 pixels (86 at design).
-    static int clientHeight(int rowCount) { return windowHeight(rowCount) - kNonClientHeight; }
-    static constexpr int kDesignWindowHeight = 113;
-    static constexpr int kNonClientHeight = 27;
-
     // The final confirmation asked after OK.
     QString confirmationText() const;
 

@@ -1,6 +1,6 @@
 #include "app/GuiUserInterface.h"
 
-#include "accounts/ui/EditAccounts.h"
+#include "app/accounts/EditAccounts.h"
 
 #include <QApplication>
 #include <QCursor>

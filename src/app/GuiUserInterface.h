@@ -1,6 +1,6 @@
 #pragma once
 
-#include "merge/UserInterface.h"
+#include "core/UserInterface.h"
 
 namespace kolvix {
 

@@ -2,7 +2,7 @@
 
 #include "app/DisplayFonts.h"
 #include "db/DbError.h"
-#include "merge/UserInterface.h"
+#include "core/UserInterface.h"
 
 namespace kolvix {
 

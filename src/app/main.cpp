@@ -1,7 +1,7 @@
 #include "app/GuiUserInterface.h"
 #include "app/KolvixApplication.h"
-#include "app/Main.h"
-#include "merge/UserInterface.h"
+#include "app/MainWindow.h"
+#include "core/UserInterface.h"
 #include "settings/CommandLine.h"
 
 int main(int argc, char** argv)

@@ -1,9 +1,9 @@
 #include "merge/ContactConflict.h"
 
 #include "db/Dataset.h"
-#include "merge/Format.h"
+#include "core/Format.h"
 #include "merge/Runners.h"
-#include "merge/TextHelpers.h"
+#include "core/TextHelpers.h"
 
 namespace kolvix {
 

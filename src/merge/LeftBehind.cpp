@@ -2,7 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/Dataset.h"
-#include "merge/Format.h"
+#include "core/Format.h"
 #include "merge/RecordMovers.h"
 
 #include <QSet>

@@ -3,13 +3,13 @@
 #include "accounts/AccountMergeModel.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "merge/Log.h"
+#include "core/Log.h"
 #include "merge/MergeSession.h"
 #include "merge/PreChecks.h"
 #include "merge/RecordMovers.h"
 #include "merge/Runners.h"
-#include "merge/TextHelpers.h"
-#include "merge/UserInterface.h"
+#include "core/TextHelpers.h"
+#include "core/UserInterface.h"
 
 #include <QDateTime>
 
@@ -59,7 +59,7 @@ void writeAuditRow(MergeSession& s)
 
 } // namespace
 
-MergeOutcome btnMergeClick(MergeSession& s, const MergeClient& from, const MergeClient& to,
+MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeClient& to,
                            const MergeOptions& options)
 {
     const QString fromName = displayName(from.surname, from.name);

@@ -1,5 +1,11 @@
 #include "merge/MergeSession.h"
 
+#include "core/Log.h"
+#include "core/UserInterface.h"
+#include "merge/Runners.h"
+#include "settings/Settings.h"
+#include "settings/UtilityConnect.h"
+
 namespace kolvix {
 
 MergeSession::MergeSession(Connection& connection)
@@ -11,6 +17,44 @@ MergeSession::MergeSession(Connection& connection)
 {
     dsAccount.setSql(QStringLiteral("SELECT TOP 1 * FROM Account"));
     dsAudit.setSql(QStringLiteral("SELECT TOP 1 *\r\nFROM Audit"));
+}
+
+bool openMergeSession(MergeSession& session)
+{
+    showWarning(QString::fromLatin1(kIrreversibleWarning));
+    QString failure;
+    if (!connectToDatabase(session.conZelvan, &failure)) {
+        writeLog(QStringLiteral("unable to connect to database"));
+        userInterface().showError(failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure);
+        return false;
+    }
+    setLogServerName(gsServerName);
+    session.UseRollback = readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Use Rollback"), true);
+    setLogEnabled(readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Log"), false));
+    return true;
+}
+
+MergeClient clientOf(const Dataset& dataset)
+{
+    MergeClient client;
+    client.id = 0;
+    if (dataset.isOpen() && !dataset.isEmpty()) {
+        client.id = dataset.field(QStringLiteral("ClientID")).asInteger();
+        client.surname = dataset.field(QStringLiteral("Surname")).asString();
+        client.name = dataset.field(QStringLiteral("Name")).asString();
+    }
+    return client;
+}
+
+std::optional<MergeClient> loadClient(Connection& connection, qint32 id)
+{
+    Dataset ds(connection, 120);
+    ds.setSql(QString::fromLatin1(kClientStatement));
+    ds.setParam(QStringLiteral("id"), id);
+    ds.open();
+    if (ds.isEmpty())
+        return std::nullopt;
+    return clientOf(ds);
 }
 
 } // namespace kolvix

@@ -3,14 +3,30 @@
 #include "accounts/AccountInfo.h"
 #include "db/Command.h"
 #include "db/Dataset.h"
-#include "merge/TracePane.h"
+#include "core/TracePane.h"
 
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 namespace kolvix {
 
 class Connection;
+
+// Shown at every start, before anything else happens.
+inline const char* const kIrreversibleWarning =
+    "WARNING: The process of merging patient data cannot be reversed.  Proceed with caution.\n\n"
+    "If you do not understand the proper use of this utility please contact Ombrix support.";
+
+// The statement of the main window's From and To client datasets.
+inline const char* const kClientStatement = "SELECT ClientID, Name, Surname\r\nFROM Client\r\nWHERE ClientID = :id";
+
+struct MergeClient
+{
+    qint32 id = -1;
+    QString surname;
+    QString name;
+};
 
 // The data objects of the main window that a merge works on, all on the one connection:
 // the command cmd (60 s), the scratch dataset dsTemp (30 s), dsAccount and dsAudit (30 s),
@@ -33,5 +49,18 @@ public:
     // Reopens the main window's count query after a merge; empty without a window.
     std::function<void()> reopenQuery;
 };
+
+// The start-up that both front ends run once their user interface is installed: the
+// irreversibility warning, the connection with its fallbacks and, once connected, the
+// switches "Use Rollback" (into the session) and "Log", and the server name for the log.
+// Without a connection the failure is logged and shown as an error box, and the result
+// is false.
+bool openMergeSession(MergeSession& session);
+
+// The client on an open client dataset (kClientStatement): id 0 and blank names when the
+// dataset is closed or the client does not exist, as the Merge button passes them on.
+MergeClient clientOf(const Dataset& dataset);
+// Reads a client with kClientStatement; nothing when it does not exist.
+std::optional<MergeClient> loadClient(Connection& connection, qint32 id);
 
 } // namespace kolvix

@@ -3,11 +3,11 @@
 #include "accounts/AccountInfo.h"
 #include "db/Dataset.h"
 #include "merge/ContactConflict.h"
-#include "merge/Format.h"
-#include "merge/Log.h"
+#include "core/Format.h"
+#include "core/Log.h"
 #include "merge/MergeSession.h"
 #include "merge/Runners.h"
-#include "merge/TextHelpers.h"
+#include "core/TextHelpers.h"
 
 namespace kolvix {
 

@@ -2,12 +2,12 @@
 
 #include "db/Dataset.h"
 #include "db/DbError.h"
-#include "merge/Format.h"
-#include "merge/Log.h"
+#include "core/Format.h"
+#include "core/Log.h"
 #include "merge/MergeSession.h"
 #include "merge/Runners.h"
-#include "merge/TextHelpers.h"
-#include "merge/UserInterface.h"
+#include "core/TextHelpers.h"
+#include "core/UserInterface.h"
 
 namespace kolvix {
 

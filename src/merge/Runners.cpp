@@ -3,9 +3,9 @@
 #include "db/Command.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
-#include "merge/Log.h"
-#include "merge/TracePane.h"
-#include "merge/UserInterface.h"
+#include "core/Log.h"
+#include "core/TracePane.h"
+#include "core/UserInterface.h"
 
 namespace kolvix {
 

@@ -2,7 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "merge/UserInterface.h"
+#include "core/UserInterface.h"
 #include "platform/Platform.h"
 #include "settings/CommandLine.h"
 #include "settings/IniFile.h"

@@ -9,7 +9,7 @@
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
-#include "merge/TracePane.h"
+#include "core/TracePane.h"
 #include "support/TestDatabase.h"
 
 #include <QRandomGenerator>

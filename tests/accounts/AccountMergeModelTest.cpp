@@ -266,20 +266,7 @@ TEST(AccountMergeWriteBack, MergeWithoutDestinationThrowsAndChangesNothing)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Geometry and confirmation
-
-TEST(AccountMergeDialog, GeometryGrowsWithTheRows)
-{
-    EXPECT_EQ(AccountMergeModel::windowHeight(0), 113); // design size
-    EXPECT_EQ(AccountMergeModel::bevelHeight(0), 70);
-    EXPECT_EQ(AccountMergeModel::clientHeight(0), 86);
-    const int expected[][3] = {{39, 63, 113}, {63, 87, 131}, {87, 111, 155}};
-    for (int n = 1; n <= 3; ++n) {
-        EXPECT_EQ(AccountMergeModel::rowTop(n - 1), expected[n - 1][0]);
-        EXPECT_EQ(AccountMergeModel::bevelHeight(n), expected[n - 1][1]);
-        EXPECT_EQ(AccountMergeModel::windowHeight(n), expected[n - 1][2]);
-    }
-}
+// Confirmation
 
 TEST(AccountMergeDialog, NoRowsAndConfirmationText)
 {

@@ -1,5 +1,5 @@
-#include "app/Main.h"
-#include "merge/Log.h"
+#include "app/MainWindow.h"
+#include "core/Log.h"
 #include "settings/CommandLine.h"
 #include "settings/UtilityConnect.h"
 #include "support/FakePlatform.h"

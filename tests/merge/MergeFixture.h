@@ -1,7 +1,7 @@
 #pragma once
 
 #include "db/Connection.h"
-#include "merge/Log.h"
+#include "core/Log.h"
 #include "merge/MergeProcedure.h"
 #include "merge/MergeSession.h"
 #include "support/FakePlatform.h"
@@ -78,7 +78,7 @@ inline MergeOutcome mergeExampleCopy(TestDatabase& copy, const QString& extraSql
     connection.open();
     MergeSession session(connection);
     session.UseRollback = useRollback;
-    return btnMergeClick(session, {812, "Sample", "One"}, {57, "Sample", "Two"});
+    return mergeClients(session, {812, "Sample", "One"}, {57, "Sample", "Two"});
 }
 
 // A database with the example pair, a connection to it, a session and a scripted user
@@ -109,7 +109,7 @@ protected:
             return MergeClient{id, db.scalar(QStringLiteral("SELECT Surname FROM Client WHERE ClientID = %1").arg(id)),
                                db.scalar(QStringLiteral("SELECT Name FROM Client WHERE ClientID = %1").arg(id))};
         };
-        return btnMergeClick(*session, client(from), client(to), options);
+        return mergeClients(*session, client(from), client(to), options);
     }
 
     // Today's log without its time stamps.

@@ -111,7 +111,7 @@ TEST_F(PreChecksTest, SameClientIsRefusedWithoutAQuery)
 {
     const MergeClient client{812, "Sample", "One"};
     db.exec("DROP TABLE PXPendingClient"); // any query of a later check would fail
-    EXPECT_EQ(btnMergeClick(*session, client, client), MergeOutcome::Refused);
+    EXPECT_EQ(mergeClients(*session, client, client), MergeOutcome::Refused);
     EXPECT_EQ(logLines(), (QStringList{"merging", "  from: 812=Sample, One", "  into: 812=Sample, One",
                                        "cancelled - clients are the same"}));
     EXPECT_EQ(ui.shown, QStringList{"Information: The selected clients are the same."});

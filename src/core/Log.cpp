@@ -1,8 +1,7 @@
-#include "merge/Log.h"
+#include "core/Log.h"
 
-#include "merge/UserInterface.h"
+#include "core/UserInterface.h"
 #include "platform/Platform.h"
-#include "settings/UtilityConnect.h"
 
 #include <QFile>
 
@@ -13,6 +12,7 @@ namespace {
 bool gLogEnabled = false;
 std::function<QDateTime()> gClock;
 QString gLogFolder;
+QString gLogServerName;
 
 QDateTime now()
 {
@@ -22,7 +22,7 @@ QDateTime now()
 // A failure of the log itself is shown only on the developer's own server.
 void reportLogFailure(const QString& failure, const QString& message)
 {
-    if (gsServerName.toLower().startsWith(QLatin1String(kDeveloperWorkstation)))
+    if (gLogServerName.toLower().startsWith(QLatin1String(kDeveloperWorkstation)))
         userInterface().showPlain(QStringLiteral("EXCEPTION:") + failure + QLatin1Char('\n') + message);
 }
 
@@ -46,6 +46,11 @@ void setLogClock(std::function<QDateTime()> clock)
 void setLogFolder(const QString& folder)
 {
     gLogFolder = folder;
+}
+
+void setLogServerName(const QString& serverName)
+{
+    gLogServerName = serverName;
 }
 
 QString logFilePath(const QDateTime& when)

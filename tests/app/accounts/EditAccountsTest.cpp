@@ -1,7 +1,7 @@
 #include "accounts/AccountInfo.h"
 #include "accounts/AccountMergeModel.h"
-#include "accounts/ui/EditAccounts.h"
-#include "accounts/ui/FrameAction.h"
+#include "app/accounts/EditAccounts.h"
+#include "app/accounts/FrameAction.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedUi.h"
 
@@ -68,6 +68,19 @@ protected:
     FakePlatform fakePlatform;
     ScriptedUi ui;
 };
+
+TEST(EditAccountsGeometry, GrowsWithTheRows)
+{
+    EXPECT_EQ(TfrmEditAccounts::windowHeight(0), 113); // design size
+    EXPECT_EQ(TfrmEditAccounts::bevelHeight(0), 70);
+    EXPECT_EQ(TfrmEditAccounts::clientHeight(0), 86);
+    const int expected[][3] = {{39, 63, 113}, {63, 87, 131}, {87, 111, 155}};
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(TfrmEditAccounts::rowTop(n - 1), expected[n - 1][0]);
+        EXPECT_EQ(TfrmEditAccounts::bevelHeight(n), expected[n - 1][1]);
+        EXPECT_EQ(TfrmEditAccounts::windowHeight(n), expected[n - 1][2]);
+    }
+}
 
 TEST_F(EditAccountsTest, RowsGrowTheBevelAndTheWindowFromTheDesignedSize)
 {

@@ -1,5 +1,5 @@
-#include "merge/Format.h"
-#include "merge/TextHelpers.h"
+#include "core/Format.h"
+#include "core/TextHelpers.h"
 
 #include <gtest/gtest.h>
 

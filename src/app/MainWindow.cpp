@@ -1,17 +1,15 @@
-#include "app/Main.h"
+#include "app/MainWindow.h"
 
 #include "app/DisplayFonts.h"
 #include "app/KolvixApplication.h"
-#include "merge/Format.h"
-#include "merge/Log.h"
+#include "core/Format.h"
 #include "merge/MergeProcedure.h"
 #include "merge/Runners.h"
 #include "merge/Statistics.h"
-#include "merge/TextHelpers.h"
-#include "merge/UserInterface.h"
-#include "settings/Settings.h"
+#include "core/TextHelpers.h"
+#include "core/UserInterface.h"
 #include "settings/UtilityConnect.h"
-#include "ui_Main.h"
+#include "ui_MainWindow.h"
 
 #include <QFontDatabase>
 #include <QIcon>
@@ -172,18 +170,10 @@ void TfrmMain::FormCreate()
 
     // The column cache, the account model and the statistics list live in the session and
     // in this window from their construction on.
-    showWarning(QString::fromLatin1(kIrreversibleWarning));
-
-    QString failure;
-    if (connectToDatabase(conZelvan, &failure)) {
-        session.UseRollback = readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Use Rollback"), true);
-        setLogEnabled(readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Log"), false));
+    if (openMergeSession(session))
         openQuery();
-    } else {
-        writeLog(QStringLiteral("unable to connect to database"));
-        userInterface().showError(failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure);
+    else
         m_terminateRequested = true;
-    }
 }
 
 void TfrmMain::openQuery()
@@ -282,18 +272,6 @@ QString fullCaption(const Dataset& dataset, int maxLength)
                          dataset.field(QStringLiteral("Name")).asString(), maxLength);
 }
 
-MergeClient mergeClient(const Dataset& dataset)
-{
-    MergeClient client;
-    client.id = 0;
-    if (dataset.isOpen() && !dataset.isEmpty()) {
-        client.id = dataset.field(QStringLiteral("ClientID")).asInteger();
-        client.surname = dataset.field(QStringLiteral("Surname")).asString();
-        client.name = dataset.field(QStringLiteral("Name")).asString();
-    }
-    return client;
-}
-
 } // namespace
 
 void TfrmMain::dsFromAfterOpen()
@@ -319,7 +297,7 @@ void TfrmMain::timUpdateTimer()
 
 void TfrmMain::btnMergeClick()
 {
-    kolvix::btnMergeClick(session, mergeClient(dsFrom), mergeClient(dsTo));
+    mergeClients(session, clientOf(dsFrom), clientOf(dsTo));
 }
 
 void TfrmMain::edtFromEnter()

@@ -1,4 +1,4 @@
-#include "merge/UserInterface.h"
+#include "core/UserInterface.h"
 
 namespace kolvix {
 

@@ -1,9 +1,9 @@
-#include "accounts/ui/EditAccounts.h"
+#include "app/accounts/EditAccounts.h"
 
-#include "accounts/ui/FrameAction.h"
+#include "app/accounts/FrameAction.h"
 #include "app/DisplayFonts.h"
 #include "db/DbError.h"
-#include "merge/UserInterface.h"
+#include "core/UserInterface.h"
 #include "ui_EditAccounts.h"
 
 #include <QApplication>
@@ -48,7 +48,7 @@ void TfrmEditAccounts::addRows()
     const auto& rows = Info.rows();
     for (int r = 0; r < int(rows.size()); ++r) {
         auto* frame = new TfraAccountAction(this);
-        frame->move(18, AccountMergeModel::rowTop(r));
+        frame->move(18, rowTop(r));
         frame->LoadAccount(rows[size_t(r)]);
         if (rows[size_t(r)].locked)
             frame->Lock();
@@ -57,9 +57,8 @@ void TfrmEditAccounts::addRows()
     }
     const int count = int(rows.size());
     if (count > 0) {
-        ui->bvlMerge->resize(ui->bvlMerge->width(), AccountMergeModel::bevelHeight(count));
-        const int outer = std::max(AccountMergeModel::windowHeight(count), 113);
-        setFixedSize(width(), outer - kCaptionAndBorders);
+        ui->bvlMerge->resize(ui->bvlMerge->width(), bevelHeight(count));
+        setFixedSize(width(), clientHeight(count));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "accounts/AccountMergeModel.h"
 
 #include <QDialog>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -40,8 +41,22 @@ public:
 
     // The window's outer height as designed: the client area plus the caption bar and
     // borders of the designed window.
-    int outerHeight() const { return height() + kCaptionAndBorders; }
-    static constexpr int kCaptionAndBorders = 113 - 86;
+    int outerHeight() const { return height() + kNonClientHeight; }
+
+    // The dialog's geometry for n rows.
+    static int rowTop(int index) { return 39 + 24 * index; }
+    static int bevelHeight(int rowCount) { return rowCount == 0 ? 70 : rowTop(rowCount - 1) + 24; }
+    // The outer height: the greater of 113 and the bevel's height + 44 with rows; without
+    // rows the design height, 113 (the 86-pixel client area and the 27 pixels of caption
+    // and borders that the minimum counts on).
+    static int windowHeight(int rowCount)
+    {
+        return rowCount <= 0 ? kDesignWindowHeight : std::max(kDesignWindowHeight, bevelHeight(rowCount) + 44);
+    }
+    // The client area that windowHeight leaves inside those 27 pixels (86 at design).
+    static int clientHeight(int rowCount) { return windowHeight(rowCount) - kNonClientHeight; }
+    static constexpr int kDesignWindowHeight = 113;
+    static constexpr int kNonClientHeight = 27;
 
     // Closing with OK runs FormCloseQuery, which may refuse.
     void done(int result) override;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "merge/Format.h"
+#include "core/Format.h"
 
 #include <QDateTime>
 #include <QString>
@@ -24,6 +24,10 @@ QString logFilePath(const QDateTime& when);
 // Tests replace the clock and the folder.
 void setLogClock(std::function<QDateTime()> clock);
 void setLogFolder(const QString& folder); // empty: the executable's folder
+
+// The server the program is connected to; start-up sets it after connecting. A failure to
+// write the log is shown only when the server name begins with kDeveloperWorkstation.
+void setLogServerName(const QString& serverName);
 
 // A failure to write the log is shown only when the server name begins with this name.
 inline const char* const kDeveloperWorkstation = "kolvix-dev";

@@ -1,5 +1,4 @@
-#include "merge/Log.h"
-#include "settings/UtilityConnect.h"
+#include "core/Log.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedUi.h"
 
@@ -25,7 +24,7 @@ protected:
     {
         setLogEnabled(false);
         setLogClock({});
-        gsServerName.clear();
+        setLogServerName(QString());
     }
     QByteArray fileOf(const char* day) const
     {
@@ -74,11 +73,11 @@ TEST_F(LogTest, AnUnwritableFolderIsSilentExceptOnTheDevelopersServer)
 {
     platform.exeFolder = dir.filePath("missing/folder");
     setLogEnabled(true);
-    gsServerName = "SRV1\\ZELVAN";
+    setLogServerName("SRV1\\ZELVAN");
     writeLog("merging");
     EXPECT_TRUE(ui.shown.isEmpty());
 
-    gsServerName = QString::fromLatin1(kDeveloperWorkstation).toUpper() + "\\ZELVAN";
+    setLogServerName(QString::fromLatin1(kDeveloperWorkstation).toUpper() + "\\ZELVAN");
     writeLog("merging");
     ASSERT_EQ(ui.shown.size(), 1);
     EXPECT_TRUE(ui.shown[0].startsWith("Kolvix Utility: EXCEPTION:"));

@@ -1,4 +1,4 @@
-#include "merge/Format.h"
+#include "core/Format.h"
 
 namespace kolvix {
 

@@ -1,4 +1,4 @@
-#include "merge/TextHelpers.h"
+#include "core/TextHelpers.h"
 
 namespace kolvix {
 

@@ -1,4 +1,4 @@
-#include "accounts/ui/FrameAction.h"
+#include "app/accounts/FrameAction.h"
 
 #include "ui_FrameAction.h"
 

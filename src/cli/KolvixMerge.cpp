@@ -1,0 +1,36 @@
+#include "cli/KolvixMerge.h"
+
+#include "cli/DiagnoseVerb.h"
+#include "cli/MergeVerb.h"
+#include "cli/Options.h"
+#include "cli/Output.h"
+#include "db/Connection.h"
+#include "settings/CommandLine.h"
+
+#include <iostream>
+
+namespace kolvix::cli {
+
+int runKolvixMerge(const QStringList& args)
+{
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::cout << kUsage;
+        return ExitMerged;
+    }
+    if (args.contains(QLatin1String("--version"))) {
+        std::cout << "kolvix-merge " KOLVIX_VERSION "\n";
+        return ExitMerged;
+    }
+    QString error;
+    const auto options = parseArguments(args, error);
+    if (!options) {
+        err(QStringLiteral("kolvix-merge: ") + error + QStringLiteral(" (see --help)"));
+        return ExitUsage;
+    }
+    setCommandLineArguments(options->settings);
+
+    Connection connection;
+    return options->diagnose ? diagnose(connection) : merge(connection, *options);
+}
+
+} // namespace kolvix::cli

@@ -1,0 +1,53 @@
+#include "cli/MergeVerb.h"
+
+#include "cli/Options.h"
+#include "cli/Output.h"
+#include "cli/TerminalUserInterface.h"
+#include "db/DbError.h"
+#include "merge/MergeProcedure.h"
+#include "merge/MergeSession.h"
+
+namespace kolvix::cli {
+
+int merge(Connection& connection, const Options& options)
+{
+    MergeSession session(connection);
+    TerminalUserInterface ui(options, session);
+    setUserInterface(&ui);
+    struct ResetUserInterface
+    {
+        ~ResetUserInterface() { setUserInterface(nullptr); }
+    } reset;
+
+    if (!openMergeSession(session))
+        return ExitNoConnection;
+    try {
+        const auto from = loadClient(connection, *options.from);
+        const auto to = loadClient(connection, *options.to);
+        if (!from || !to) {
+            err(QStringLiteral("kolvix-merge: client %1 does not exist").arg(!from ? *options.from : *options.to));
+            return ExitUsage;
+        }
+        MergeOptions mergeOptions;
+        mergeOptions.dryRun = options.dryRun;
+        switch (mergeClients(session, *from, *to, mergeOptions)) {
+        case MergeOutcome::Merged:
+            return ExitMerged;
+        case MergeOutcome::Refused:
+        case MergeOutcome::Cancelled:
+            return ExitRefused;
+        case MergeOutcome::Failed:
+            return ExitFailed;
+        }
+    } catch (const UsageError& e) {
+        err(QStringLiteral("kolvix-merge: ") + QString::fromStdString(e.what()));
+        return ExitUsage;
+    } catch (const std::exception& e) {
+        // What the GUI shows in its default error box.
+        out(QStringLiteral("Error: ") + exceptionMessage(e));
+        return ExitFailed;
+    }
+    return ExitFailed;
+}
+
+} // namespace kolvix::cli

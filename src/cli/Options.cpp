@@ -1,0 +1,130 @@
+#include "cli/Options.h"
+
+namespace kolvix::cli {
+
+const char* const kUsage =
+    "Usage: kolvix-merge [KEY=VALUE ...] --diagnose\n"
+    "       kolvix-merge [KEY=VALUE ...] --from ID --to ID [--map FROMID=merge:TOID]...\n"
+    "                    [--map FROMID=add:NAME]... [--dry-run] [--yes] [--progress]\n"
+    "\n"
+    "Merges the client --from into the client --to, as the Merge button of Kolvix Utility does.\n"
+    "KEY=VALUE arguments are the utility's command-line settings (OldSettings, gsUtilityIniName,\n"
+    "UseTCPIP and the connection keys, e.g. \"Data Source=SRV1\" or Provider=SQLite).\n"
+    "\n"
+    "  --diagnose      show the settings files and connection attempts, then exit\n"
+    "  --from ID       the client to move (Move From)\n"
+    "  --to ID         the client to keep (Move To)\n"
+    "  --map A=merge:B merge From account A into the To client's account B\n"
+    "  --map A=add:N   add From account A to the To client as a new account named N\n"
+    "  --dry-run       run everything in a transaction that is always rolled back\n"
+    "  --yes           answer Yes to the final confirmation\n"
+    "  --progress      print each catalogue step on standard error as it is done, also when\n"
+    "                  standard error is not a terminal\n"
+    "  --help, --version\n"
+    "\n"
+    "Exit codes: 0 merged, 1 refused or cancelled, 2 failed, 3 no connection, 64 bad usage.\n";
+
+namespace {
+
+std::optional<qint32> parseId(const QString& text)
+{
+    bool ok = false;
+    const qint32 value = text.trimmed().toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<Options> parseArguments(const QStringList& args, QString& error)
+{
+    Options o;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString arg = args[i];
+        QString value;
+        bool hasInlineValue = false;
+        if (arg.startsWith(QLatin1String("--")) && arg.contains(QLatin1Char('='))) {
+            value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            arg = arg.left(arg.indexOf(QLatin1Char('=')));
+            hasInlineValue = true;
+        }
+        auto takeValue = [&](QString& into) {
+            if (hasInlineValue) {
+                into = value;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                error = QStringLiteral("%1 needs a value").arg(arg);
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        if (arg == QLatin1String("--diagnose")) {
+            o.diagnose = true;
+        } else if (arg == QLatin1String("--dry-run")) {
+            o.dryRun = true;
+        } else if (arg == QLatin1String("--yes")) {
+            o.yes = true;
+        } else if (arg == QLatin1String("--progress")) {
+            o.progress = true;
+        } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
+            QString text;
+            if (!takeValue(text))
+                return std::nullopt;
+            const auto id = parseId(text);
+            if (!id) {
+                error = QStringLiteral("%1 needs an integer client id, not '%2'").arg(arg, text);
+                return std::nullopt;
+            }
+            (arg == QLatin1String("--from") ? o.from : o.to) = id;
+        } else if (arg == QLatin1String("--map")) {
+            QString text;
+            if (!takeValue(text))
+                return std::nullopt;
+            const qsizetype eq = text.indexOf(QLatin1Char('='));
+            const auto fromId = eq > 0 ? parseId(text.left(eq)) : std::nullopt;
+            const QString rest = eq > 0 ? text.mid(eq + 1) : QString();
+            AccountMapping mapping;
+            if (fromId && rest.startsWith(QLatin1String("merge:"))) {
+                const auto toId = parseId(rest.mid(6));
+                if (!toId) {
+                    error = QStringLiteral("--map %1: the To account must be an integer id").arg(text);
+                    return std::nullopt;
+                }
+                mapping.toID = *toId;
+            } else if (fromId && rest.startsWith(QLatin1String("add:"))) {
+                mapping.merge = false;
+                mapping.name = rest.mid(4);
+            } else {
+                error = QStringLiteral("--map %1: expected FROMID=merge:TOID or FROMID=add:NAME").arg(text);
+                return std::nullopt;
+            }
+            if (o.maps.count(*fromId)) {
+                error = QStringLiteral("--map given twice for From account %1").arg(*fromId);
+                return std::nullopt;
+            }
+            o.maps[*fromId] = mapping;
+        } else if (arg.startsWith(QLatin1String("-"))) {
+            error = QStringLiteral("unknown option %1").arg(args[i]);
+            return std::nullopt;
+        } else if (arg.contains(QLatin1Char('='))) {
+            o.settings << arg;
+        } else {
+            error = QStringLiteral("unexpected argument '%1' (settings are KEY=VALUE)").arg(arg);
+            return std::nullopt;
+        }
+    }
+    if (!o.diagnose && (!o.from || !o.to)) {
+        error = QStringLiteral("--from and --to are both required (or --diagnose)");
+        return std::nullopt;
+    }
+    if (o.diagnose && (o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress)) {
+        error = QStringLiteral("--diagnose takes no merge options");
+        return std::nullopt;
+    }
+    return o;
+}
+
+} // namespace kolvix::cli

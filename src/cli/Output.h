@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace kolvix::cli {
+
+// One line on standard output.
+void out(const QString& text);
+// One line on standard error in one write, flushed at once, so that a process reading the
+// pipe sees each line as soon as it is written.
+void err(const QString& text);
+
+// Whether standard input / standard error is a terminal.
+bool stdinIsTerminal();
+bool stderrIsTerminal();
+
+} // namespace kolvix::cli

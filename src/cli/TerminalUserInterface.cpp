@@ -1,0 +1,146 @@
+#include "cli/TerminalUserInterface.h"
+
+#include "accounts/AccountInfo.h"
+#include "accounts/AccountMergeModel.h"
+#include "cli/Output.h"
+#include "core/TracePane.h"
+#include "merge/LeftBehind.h"
+#include "merge/MergeSession.h"
+#include "merge/Statistics.h"
+
+#include <iostream>
+#include <string>
+
+namespace kolvix::cli {
+
+TerminalUserInterface::TerminalUserInterface(const Options& options, MergeSession& session)
+    : m_options(options)
+    , m_session(session)
+{
+}
+
+void TerminalUserInterface::showInfo(const QString& text) { out(QStringLiteral("Information: ") + text); }
+void TerminalUserInterface::showWarning(const QString& text) { out(QStringLiteral("Warning: ") + text); }
+void TerminalUserInterface::showError(const QString& text) { out(QStringLiteral("Error: ") + text); }
+void TerminalUserInterface::showPlain(const QString& text)
+{
+    out(QString::fromLatin1(kApplicationTitle) + QStringLiteral(": ") + text);
+}
+
+bool TerminalUserInterface::confirm(const QString& text)
+{
+    out(text);
+    if (m_options.yes) {
+        out(QStringLiteral("(--yes) Yes"));
+        return true;
+    }
+    if (!stdinIsTerminal()) {
+        out(QStringLiteral("(no terminal input) No"));
+        return false;
+    }
+    std::cout << "Yes/No? " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer))
+        return false;
+    const QString a = QString::fromLocal8Bit(answer).trimmed().toLower();
+    return a == QLatin1String("y") || a == QLatin1String("yes");
+}
+
+bool TerminalUserInterface::editAccounts(AccountMergeModel& model)
+{
+    applyMaps(model);
+    const QString issues = model.accept();
+    if (!issues.isEmpty()) {
+        showInfo(issues);
+        m_mappingIssues = true;
+        return false;
+    }
+    printStatistics(model.info().FromInfo.ClientID);
+    printMapping(model);
+    return true;
+}
+
+void TerminalUserInterface::catalogueStepDone(int step, const QString& table, int rows)
+{
+    const QString line = QStringLiteral("step %1 %2: %3 %4")
+                             .arg(step, 2)
+                             .arg(table)
+                             .arg(rows)
+                             .arg(m_options.dryRun ? QStringLiteral("rows would change")
+                                                   : QStringLiteral("rows changed"));
+    if (m_options.dryRun)
+        out(line);
+    if (m_options.progress || (!m_options.dryRun && stderrIsTerminal()))
+        err(line);
+}
+
+void TerminalUserInterface::applyMaps(AccountMergeModel& model)
+{
+    for (const auto& [fromId, mapping] : m_options.maps) {
+        AccountMergeModel::Row* row = model.rowForAccount(fromId);
+        if (!row)
+            throw UsageError(QStringLiteral("--map: client %1 has no account %2")
+                                 .arg(model.info().FromInfo.ClientID)
+                                 .arg(fromId)
+                                 .toStdString());
+        if (row->locked)
+            throw UsageError(QStringLiteral("--map: account %1 is the primary account of a client with linked "
+                                            "clients; its mapping is fixed")
+                                 .arg(fromId)
+                                 .toStdString());
+        if (mapping.merge) {
+            int index = -1;
+            for (size_t i = 0; i < row->destinations.size(); ++i) {
+                if (row->destinations[i].second == mapping.toID) {
+                    index = int(i);
+                    break;
+                }
+            }
+            if (index < 0)
+                throw UsageError(QStringLiteral("--map: client %1 has no account %2 to merge into")
+                                     .arg(model.info().ToInfo.ClientID)
+                                     .arg(mapping.toID)
+                                     .toStdString());
+            row->action = AccountMergeModel::Merge;
+            row->destinationIndex = index;
+        } else {
+            row->action = AccountMergeModel::Add;
+            row->newName = mapping.name;
+        }
+    }
+}
+
+void TerminalUserInterface::printStatistics(qint32 fromClient)
+{
+    TracePane scratch;
+    out(QStringLiteral("Data to be moved:"));
+    for (const QString& line : statisticsLines(collectStatistics(m_session.dsTemp, scratch, fromClient)))
+        out(line);
+    for (const auto& [table, rows] : tablesNotMoved(m_session.dsTemp, fromClient))
+        out(QStringLiteral("Not moved: %1 (%2 rows)").arg(table).arg(rows));
+}
+
+void TerminalUserInterface::printMapping(const AccountMergeModel& model)
+{
+    out(QStringLiteral("Account mapping:"));
+    for (const AccountMergeModel::Row& row : model.rows()) {
+        const TaAccount& entry = model.info().Accounts.at(size_t(row.tag));
+        QString what;
+        switch (entry.Action) {
+        case TaAction::MERGE:
+            what = QStringLiteral("merge into account %1 (%2)").arg(entry.ToID).arg(entry.ToName);
+            break;
+        case TaAction::APPEND:
+            what = QStringLiteral("add as new account %1 (%2)").arg(entry.ToID).arg(entry.ToName);
+            break;
+        default:
+            what = QStringLiteral("not moved");
+            break;
+        }
+        out(QStringLiteral("  account %1 (%2): %3%4")
+                .arg(entry.FromID)
+                .arg(entry.FromName, what, row.locked ? QStringLiteral(" [locked]") : QString()));
+    }
+}
+
+} // namespace kolvix::cli

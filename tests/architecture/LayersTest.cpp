@@ -1,0 +1,92 @@
+// The folders of src/ form layers: a folder includes only from itself and the folders below
+// it (docs/ARCHITECTURE.md). A new include that points up or sideways fails here, with the
+// file and the line.
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+const std::map<QString, QSet<QString>>& allowedIncludes()
+{
+    static const std::map<QString, QSet<QString>> allowed = {
+        {"db", {}},
+        {"platform", {}},
+        {"core", {"db", "platform"}},
+        {"settings", {"core", "db", "platform"}},
+        {"accounts", {"core", "db", "platform"}},
+        {"merge", {"settings", "accounts", "core", "db", "platform"}},
+        {"search", {"core", "db", "platform"}},
+        {"app", {"merge", "search", "settings", "accounts", "core", "db", "platform"}},
+        {"cli", {"merge", "search", "settings", "accounts", "core", "db", "platform"}},
+        {"tools", {"merge", "search", "settings", "accounts", "core", "db", "platform"}},
+    };
+    return allowed;
+}
+
+QString sourceDir()
+{
+    return QStringLiteral(KOLVIX_SOURCE_DIR);
+}
+
+TEST(Layers, EveryFolderIncludesOnlyItselfAndTheFoldersBelowIt)
+{
+    const QRegularExpression include(QStringLiteral(R"(^\s*#\s*include\s+"([A-Za-z_]+)/)"));
+    const QDir src(sourceDir() + QStringLiteral("/src"));
+    QStringList violations;
+    QDirIterator it(src.path(), {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = src.relativeFilePath(path);
+        const QString folder = relative.section(QLatin1Char('/'), 0, 0);
+        const auto rule = allowedIncludes().find(folder);
+        if (rule == allowedIncludes().end()) {
+            violations << relative + QStringLiteral(": folder not in the layer table");
+            continue;
+        }
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << path.toStdString();
+        int lineNumber = 0;
+        while (!file.atEnd()) {
+            const QString line = QString::fromUtf8(file.readLine());
+            ++lineNumber;
+            const auto match = include.match(line);
+            if (!match.hasMatch())
+                continue;
+            const QString target = match.captured(1);
+            if (target != folder && !rule->second.contains(target) && allowedIncludes().count(target))
+                violations << QStringLiteral("%1:%2: %3 includes %4").arg(relative).arg(lineNumber).arg(folder, target);
+        }
+    }
+    EXPECT_TRUE(violations.isEmpty()) << violations.join(QLatin1Char('\n')).toStdString();
+}
+
+// A checkout on a file system that ignores case keeps only one of two names that differ
+// only by case.
+TEST(Layers, NoTwoFileNamesDifferOnlyByCase)
+{
+    QStringList clashes;
+    for (const QString& top : {QStringLiteral("src"), QStringLiteral("tests"), QStringLiteral("schema"),
+                               QStringLiteral("scripts"), QStringLiteral("bench"), QStringLiteral("docs")}) {
+        QMap<QString, QString> seen;
+        QDirIterator it(sourceDir() + QLatin1Char('/') + top, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString key = path.toLower();
+            if (seen.contains(key))
+                clashes << seen[key] + QStringLiteral(" / ") + path;
+            seen.insert(key, path);
+        }
+    }
+    EXPECT_TRUE(clashes.isEmpty()) << clashes.join(QLatin1Char('\n')).toStdString();
+}
+
+} // namespace
