@@ -23,9 +23,9 @@
 #include "merge/MergeSession.h"
 #include "merge/PreChecks.h"
 #include "merge/Statistics.h"
-#include "merge/TextHelpers.h"
-#include "merge/TracePane.h"
-#include "merge/UserInterface.h"
+#include "core/TextHelpers.h"
+#include "core/TracePane.h"
+#include "core/UserInterface.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
