@@ -18,14 +18,14 @@
 // not shown. No figure is judged here: the driver bench/run compares them with the goals.
 
 #include "accounts/AccountInfo.h"
+#include "core/TextHelpers.h"
+#include "core/TracePane.h"
+#include "core/UserInterface.h"
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "merge/MergeSession.h"
 #include "merge/PreChecks.h"
 #include "merge/Statistics.h"
-#include "core/TextHelpers.h"
-#include "core/TracePane.h"
-#include "core/UserInterface.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -55,7 +55,7 @@ public:
     void showPlain(const QString&) override { ++boxes; }
     bool confirm(const QString&) override { return false; }
     bool editAccounts(AccountMergeModel&) override { return false; }
-    void setWaitCursor(bool) override {}
+    void setWaitCursor(bool) override { }
 
     int boxes = 0;
 };
@@ -75,7 +75,8 @@ Client readClient(Connection& connection, qint32 id)
     ds.open();
     if (ds.isEmpty())
         throw std::runtime_error("client " + std::to_string(id) + " does not exist");
-    return Client{id, displayName(ds.field(QStringLiteral("Surname")).asString(), ds.field(QStringLiteral("Name")).asString())};
+    return Client {
+        id, displayName(ds.field(QStringLiteral("Surname")).asString(), ds.field(QStringLiteral("Name")).asString())};
 }
 
 double millisecondsOf(const std::function<void()>& work)

@@ -1,9 +1,9 @@
 #include "accounts/AccountInfo.h"
 
-#include "db/Dataset.h"
 #include "core/Format.h"
 #include "core/TextHelpers.h"
 #include "core/TracePane.h"
+#include "db/Dataset.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -95,7 +95,8 @@ void loadClientInfo(Dataset& query, TaClientInfo& info, qint32 clientID, const Q
     info.AccountList.clear();
     info.MaxAccountID = -1;
     query.close();
-    query.setSql(QStringLiteral("SELECT AccountID, ShortDescription FROM Account WHERE ClientID = :ClientID ORDER BY AccountID"));
+    query.setSql(QStringLiteral(
+        "SELECT AccountID, ShortDescription FROM Account WHERE ClientID = :ClientID ORDER BY AccountID"));
     query.setParamAt(0, QVariant(clientID));
     query.open();
     for (query.first(); !query.eof(); query.next()) {
@@ -161,8 +162,9 @@ int compareAccountText(const QString& a, const QString& b)
 
 int insertSortedAccountEntry(QStringList& list, const QString& entry)
 {
-    const auto it = std::upper_bound(list.begin(), list.end(), entry,
-                                     [](const QString& e, const QString& item) { return compareAccountText(e, item) < 0; });
+    const auto it = std::upper_bound(list.begin(), list.end(), entry, [](const QString& e, const QString& item) {
+        return compareAccountText(e, item) < 0;
+    });
     const int position = int(it - list.begin());
     list.insert(position, entry);
     return position;
@@ -174,8 +176,8 @@ int insertUniqueSortedEntry(QStringList& list, const QString& entry)
     const QCollator& collator = accountCollator();
     for (const QString& present : list) {
         if (collator.compare(splitEntry(present).first, key) == 0)
-            throw std::logic_error("duplicate entry '" + entry.toStdString() + "' (present: '" +
-                                   present.toStdString() + "')");
+            throw std::logic_error("duplicate entry '" + entry.toStdString() + "' (present: '" + present.toStdString()
+                                   + "')");
     }
     return insertSortedAccountEntry(list, entry);
 }
@@ -223,14 +225,15 @@ QString EscapeQuotes(const QString& text)
 
 TaInfo::TaInfo()
 {
-    AddAliasGroup(QStringLiteral("3RDPARTY"),
-                  {QStringLiteral("CTP"), QStringLiteral("3RD PARTY"), QStringLiteral("THIRD PTY"), QStringLiteral("3RD PTY")});
+    AddAliasGroup(
+        QStringLiteral("3RDPARTY"),
+        {QStringLiteral("CTP"), QStringLiteral("3RD PARTY"), QStringLiteral("THIRD PTY"), QStringLiteral("3RD PTY")});
     AddAliasGroup(QStringLiteral("ALLIANZ"),
                   {QStringLiteral("ALLNZ"), QStringLiteral("ALNZ"), QStringLiteral("Allianz Australi"),
                    QStringLiteral("Allianz Aus"), QStringLiteral("Allianz wc")});
     AddAliasGroup(QStringLiteral("AUnity"),
-                  {QStringLiteral("Aus Unity"), QStringLiteral("AusUnity"), QStringLiteral("AU"), QStringLiteral("AustUnity"),
-                   QStringLiteral("Aust Unity")});
+                  {QStringLiteral("Aus Unity"), QStringLiteral("AusUnity"), QStringLiteral("AU"),
+                   QStringLiteral("AustUnity"), QStringLiteral("Aust Unity")});
     AddAliasGroup(QStringLiteral("AUSPOST"), {QStringLiteral("AUS POST"), QStringLiteral("AUST POST")});
     AddAliasGroup(QStringLiteral("catholic"), {QStringLiteral("catholic care"), QStringLiteral("ccare")});
     AddAliasGroup(QStringLiteral("CGU"),
@@ -242,13 +245,14 @@ TaInfo::TaInfo()
     AddAliasGroup(QStringLiteral("docs"), {QStringLiteral("dept of com"), QStringLiteral("dept of comm")});
     AddAliasGroup(QStringLiteral("facs"), {QStringLiteral("dept of fam"), QStringLiteral("dept of family")});
     AddAliasGroup(QStringLiteral("dva"),
-                  {QStringLiteral("Veterans"), QStringLiteral("Veteran's"), QStringLiteral("VET"), QStringLiteral("vet affairs"),
-                   QStringLiteral("vet aff"), QStringLiteral("Dept of Vet"), QStringLiteral("DVA AIDS"), QStringLiteral("DVA MED")});
+                  {QStringLiteral("Veterans"), QStringLiteral("Veteran's"), QStringLiteral("VET"),
+                   QStringLiteral("vet affairs"), QStringLiteral("vet aff"), QStringLiteral("Dept of Vet"),
+                   QStringLiteral("DVA AIDS"), QStringLiteral("DVA MED")});
     AddAliasGroup(QStringLiteral("epc"),
                   {QStringLiteral("Medicare"), QStringLiteral("Medicare EPC"), QStringLiteral("Medicare ACC")});
     AddAliasGroup(QStringLiteral("epc bb"),
-                  {QStringLiteral("Medicare BB"), QStringLiteral("BB"), QStringLiteral("Bulk"), QStringLiteral("Bulkbill"),
-                   QStringLiteral("bbill")});
+                  {QStringLiteral("Medicare BB"), QStringLiteral("BB"), QStringLiteral("Bulk"),
+                   QStringLiteral("Bulkbill"), QStringLiteral("bbill")});
     AddAliasGroup(QStringLiteral("epc pci"), {QStringLiteral("Medicare PCI"), QStringLiteral("PCI")});
     AddAliasGroup(QStringLiteral("GIO"),
                   {QStringLiteral("GIO Claims"), QStringLiteral("GIO WC"), QStringLiteral("GIO WORKCOVER"),
@@ -274,10 +278,11 @@ TaInfo::TaInfo()
     AddAliasGroup(QStringLiteral("Secondary"), {QStringLiteral("sec"), QStringLiteral("2nd"), QStringLiteral("2ndry")});
     AddAliasGroup(QStringLiteral("Standard"), {QStringLiteral("std")});
     AddAliasGroup(QStringLiteral("telstra"), {QStringLiteral("telstra wc")});
-    AddAliasGroup(QStringLiteral("WC"), {QStringLiteral("W^Cover"), QStringLiteral("WCover"), QStringLiteral("WC Claims")});
+    AddAliasGroup(QStringLiteral("WC"),
+                  {QStringLiteral("W^Cover"), QStringLiteral("WCover"), QStringLiteral("WC Claims")});
     AddAliasGroup(QStringLiteral("woolworths"),
-                  {QStringLiteral("woollies"), QStringLiteral("woolies"), QStringLiteral("ww"), QStringLiteral("woolies wc"),
-                   QStringLiteral("woolworth wc"), QStringLiteral("woolworths wc")});
+                  {QStringLiteral("woollies"), QStringLiteral("woolies"), QStringLiteral("ww"),
+                   QStringLiteral("woolies wc"), QStringLiteral("woolworth wc"), QStringLiteral("woolworths wc")});
 }
 
 void TaInfo::AddAliasGroup(const QString& canonical, const QStringList& aliases)
@@ -315,22 +320,29 @@ void TaInfo::Load(Dataset& query, qint32 toClientID, const QString& toClientName
 {
     Accounts.clear();
 
-    BadGroupIDMerge = countOf(query, QStringLiteral("SELECT COUNT(*) FROM Account WHERE ClientID = :ClientIDTo AND GroupID = :ClientIDFrom"),
-                              {toClientID, fromClientID}) > 0;
-    HasGroupedAccounts =
-        countOf(query, QStringLiteral("SELECT COUNT(*) FROM Account WHERE GroupID = :ClientIDFrom"), {fromClientID}) > 0;
+    BadGroupIDMerge
+        = countOf(
+              query,
+              QStringLiteral("SELECT COUNT(*) FROM Account WHERE ClientID = :ClientIDTo AND GroupID = :ClientIDFrom"),
+              {toClientID, fromClientID})
+        > 0;
+    HasGroupedAccounts
+        = countOf(query, QStringLiteral("SELECT COUNT(*) FROM Account WHERE GroupID = :ClientIDFrom"), {fromClientID})
+        > 0;
 
     loadClientInfo(query, ToInfo, toClientID, toClientName);
     loadClientInfo(query, FromInfo, fromClientID, fromClientName);
 
     // One slot per AccountID up to the highest: refuse ids that would need an absurd table.
     if (FromInfo.MaxAccountID > kMaxAccountSlots) {
-        throw std::runtime_error(Format(QStringLiteral("The client to be moved has an account id of %d; account ids above %d cannot be merged."),
-                                        {qint64(FromInfo.MaxAccountID), qint64(kMaxAccountSlots)})
-                                     .toStdString());
+        throw std::runtime_error(
+            Format(QStringLiteral(
+                       "The client to be moved has an account id of %d; account ids above %d cannot be merged."),
+                   {qint64(FromInfo.MaxAccountID), qint64(kMaxAccountSlots)})
+                .toStdString());
     }
 
-    Accounts.assign(size_t(FromInfo.MaxAccountID + 1), TaAccount{});
+    Accounts.assign(size_t(FromInfo.MaxAccountID + 1), TaAccount {});
 
     for (int position = 0; position < FromInfo.AccountList.size(); ++position) {
         const qint32 id = AccountIDAt(position, FromInfo);
@@ -367,8 +379,8 @@ void TaInfo::MatchAccounts()
         for (TaAccount& slot : Accounts) {
             if (slot.Action != TaAction::UNASSIGNED)
                 continue;
-            const QString fromKey =
-                pass == 1 ? TrimChars(slot.FromName, QStringLiteral(".,")) : CanonicalAccountName(slot.FromName);
+            const QString fromKey
+                = pass == 1 ? TrimChars(slot.FromName, QStringLiteral(".,")) : CanonicalAccountName(slot.FromName);
             for (int position = 0; position < toCount; ++position) {
                 if (!sameText(fromKey, toKeys[position]))
                     continue;
@@ -452,7 +464,8 @@ void TaInfo::DumpToMemo(TracePane* pane) const
     pane->add(QStringLiteral("Accounts (Actions)"));
     for (size_t i = 0; i < Accounts.size(); ++i) {
         const TaAccount& slot = Accounts[i];
-        pane->add(QStringLiteral("  [") + QString::number(i) + QStringLiteral("] ") + QLatin1String(actionWord(slot.Action)));
+        pane->add(QStringLiteral("  [") + QString::number(i) + QStringLiteral("] ")
+                  + QLatin1String(actionWord(slot.Action)));
         if (slot.Action == TaAction::UNUSED)
             continue;
         pane->add(QStringLiteral("    FromID   ") + QString::number(slot.FromID));

@@ -91,18 +91,21 @@ QString AccountMergeModel::validate() const
             continue;
         const QString name = trimControl(row.newName);
         if (name.isEmpty()) {
-            issues = Format(QStringLiteral("%s\nYou have not entered a new name for account '%s'."), {issues, row.source});
+            issues
+                = Format(QStringLiteral("%s\nYou have not entered a new name for account '%s'."), {issues, row.source});
             continue;
         }
         const bool inUse = std::any_of(row.destinations.begin(), row.destinations.end(),
                                        [&name](const auto& item) { return sameName(item.first, name); });
         if (inUse)
-            issues = Format(QStringLiteral("%s\nThe new name you entered for account '%s' is already in use."), {issues, row.source});
+            issues = Format(QStringLiteral("%s\nThe new name you entered for account '%s' is already in use."),
+                            {issues, row.source});
     }
     if (issues.isEmpty())
         return QString();
-    return QStringLiteral("The following issues were encountered with the proposed merge:\n") + issues + QStringLiteral("\n\n") +
-           QStringLiteral("You will need to resolve these issues before continuing with the merge.");
+    return QStringLiteral("The following issues were encountered with the proposed merge:\n") + issues
+        + QStringLiteral("\n\n")
+        + QStringLiteral("You will need to resolve these issues before continuing with the merge.");
 }
 
 void AccountMergeModel::writeBack()
@@ -115,10 +118,11 @@ void AccountMergeModel::writeBack()
         if (skipped(row))
             continue;
         if (row.tag < 0 || size_t(row.tag) >= m_info.Accounts.size())
-            throw std::out_of_range(Format(QStringLiteral("Account '%s' has no slot (account id %d)."),
-                                           {row.source, qint64(row.tag)})
-                                        .toStdString());
-        if (row.action == Merge && (row.destinationIndex < 0 || size_t(row.destinationIndex) >= row.destinations.size()))
+            throw std::out_of_range(
+                Format(QStringLiteral("Account '%s' has no slot (account id %d)."), {row.source, qint64(row.tag)})
+                    .toStdString());
+        if (row.action == Merge
+            && (row.destinationIndex < 0 || size_t(row.destinationIndex) >= row.destinations.size()))
             throw std::out_of_range(Format(QStringLiteral("No existing account is selected to merge account '%s' into; "
                                                           "the client to merge with has no accounts. "
                                                           "Choose to add it as a new account instead."),
@@ -154,8 +158,10 @@ QString AccountMergeModel::accept()
 
 QString AccountMergeModel::confirmationText() const
 {
-    return Format(QStringLiteral("Are you sure you want to merge the details of '%s' with '%s'?\n\nThis operation cannot be reversed."),
-                  {fromName(), toName()});
+    return Format(
+        QStringLiteral(
+            "Are you sure you want to merge the details of '%s' with '%s'?\n\nThis operation cannot be reversed."),
+        {fromName(), toName()});
 }
 
 } // namespace kolvix

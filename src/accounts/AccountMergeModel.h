@@ -19,14 +19,14 @@ public:
 
     struct Row
     {
-        qint32 tag = -1;          // the From AccountID of the slot
-        QString name;             // fraAction00, fraAction01, ...
-        QString source;           // edtSource: the From account's name
-        int action = Add;         // cmbAction's selection
+        qint32 tag = -1; // the From AccountID of the slot
+        QString name; // fraAction00, fraAction01, ...
+        QString source; // edtSource: the From account's name
+        int action = Add; // cmbAction's selection
         // cmbDestination: the To client's accounts (text, AccountID) in AccountList order
         std::vector<std::pair<QString, qint32>> destinations;
         int destinationIndex = -1; // selected item; -1 when the list is empty
-        QString newName;           // edtDestination
+        QString newName; // edtDestination
         bool locked = false;
     };
 

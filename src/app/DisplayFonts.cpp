@@ -124,15 +124,16 @@ void ApplyDisplayFont(QWidget* control)
 
 void installFontSubstitutes()
 {
-    const QStringList proportional{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                   QStringLiteral("Nimbus Sans"), QStringLiteral("Arial"), QStringLiteral("Noto Sans")};
-    const QStringList fixedPitch{QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
-                                 QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Noto Sans Mono"),
-                                 QStringLiteral("Nimbus Mono PS")};
+    const QStringList proportional {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                    QStringLiteral("Nimbus Sans"), QStringLiteral("Arial"),
+                                    QStringLiteral("Noto Sans")};
+    const QStringList fixedPitch {QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
+                                  QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Noto Sans Mono"),
+                                  QStringLiteral("Nimbus Mono PS")};
     QFont::insertSubstitutions(QStringLiteral("Segoe UI"), proportional);
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), proportional);
-    QFont::insertSubstitutions(QStringLiteral("Calibri"), QStringList{QStringLiteral("Carlito")} + proportional);
-    QFont::insertSubstitutions(QStringLiteral("Consolas"), QStringList{QStringLiteral("Inconsolata")} + fixedPitch);
+    QFont::insertSubstitutions(QStringLiteral("Calibri"), QStringList {QStringLiteral("Carlito")} + proportional);
+    QFont::insertSubstitutions(QStringLiteral("Consolas"), QStringList {QStringLiteral("Inconsolata")} + fixedPitch);
     QFont::insertSubstitutions(QStringLiteral("Courier New"), fixedPitch);
 }
 

@@ -10,8 +10,8 @@ namespace kolvix {
 
 namespace {
 
-int showBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
-            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
+int showBox(QMessageBox::Icon icon, const QString& caption, const QString& text, QMessageBox::StandardButtons buttons,
+            QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
     box.setDefaultButton(defaultButton);

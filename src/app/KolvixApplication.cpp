@@ -1,8 +1,8 @@
 #include "app/KolvixApplication.h"
 
 #include "app/DisplayFonts.h"
-#include "db/DbError.h"
 #include "core/UserInterface.h"
+#include "db/DbError.h"
 
 namespace kolvix {
 

@@ -22,8 +22,7 @@ void showUnhandledException();
 
 // Runs an event handler and gives any failure the event loop's default handling, so that
 // the failure never has to unwind through the toolkit's own frames.
-template <typename Handler>
-void runHandler(Handler&& handler)
+template <typename Handler> void runHandler(Handler&& handler)
 {
     try {
         std::forward<Handler>(handler)();

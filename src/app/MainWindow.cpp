@@ -3,11 +3,11 @@
 #include "app/DisplayFonts.h"
 #include "app/KolvixApplication.h"
 #include "core/Format.h"
+#include "core/TextHelpers.h"
+#include "core/UserInterface.h"
 #include "merge/MergeProcedure.h"
 #include "merge/Runners.h"
 #include "merge/Statistics.h"
-#include "core/TextHelpers.h"
-#include "core/UserInterface.h"
 #include "settings/UtilityConnect.h"
 #include "ui_MainWindow.h"
 
@@ -92,8 +92,9 @@ QString clientCaption(qint32 clientID, const QString& surname, const QString& na
 }
 
 TfrmMain::TfrmMain(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
     , session(conZelvan)
     , dsFrom(conZelvan, 120)
     , dsTo(conZelvan, 120)
@@ -143,13 +144,34 @@ TfrmMain::~TfrmMain()
     session.reopenQuery = nullptr;
 }
 
-QLineEdit* TfrmMain::edtFrom() const { return ui->edtFrom; }
-QLineEdit* TfrmMain::edtTo() const { return ui->edtTo; }
-QPushButton* TfrmMain::btnSearchFrom() const { return ui->btnSearchFrom; }
-QPushButton* TfrmMain::btnSearchTo() const { return ui->btnSearchTo; }
-QPushButton* TfrmMain::btnOk() const { return ui->btnOk; }
-QPushButton* TfrmMain::btnMerge() const { return ui->btnMerge; }
-QPlainTextEdit* TfrmMain::memResults() const { return ui->memResults; }
+QLineEdit* TfrmMain::edtFrom() const
+{
+    return ui->edtFrom;
+}
+QLineEdit* TfrmMain::edtTo() const
+{
+    return ui->edtTo;
+}
+QPushButton* TfrmMain::btnSearchFrom() const
+{
+    return ui->btnSearchFrom;
+}
+QPushButton* TfrmMain::btnSearchTo() const
+{
+    return ui->btnSearchTo;
+}
+QPushButton* TfrmMain::btnOk() const
+{
+    return ui->btnOk;
+}
+QPushButton* TfrmMain::btnMerge() const
+{
+    return ui->btnMerge;
+}
+QPlainTextEdit* TfrmMain::memResults() const
+{
+    return ui->memResults;
+}
 
 bool TfrmMain::terminateRequested() const
 {
@@ -231,7 +253,8 @@ qint32 TfrmMain::SelectPatient()
                                         std::numeric_limits<int>::max(), 1, &ok);
     if (!ok)
         return -1;
-    if (doADOQuery(session.dsTemp, QStringLiteral("SELECT COUNT(*) FROM [Client] WHERE [ClientID] = %1").arg(id), 0) == 0) {
+    if (doADOQuery(session.dsTemp, QStringLiteral("SELECT COUNT(*) FROM [Client] WHERE [ClientID] = %1").arg(id), 0)
+        == 0) {
         showInfo(QStringLiteral("There is no client with the ID %1.").arg(id));
         return -1;
     }

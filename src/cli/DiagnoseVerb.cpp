@@ -42,8 +42,8 @@ int diagnose(Connection& connection)
         out(QStringLiteral("Error: ") + (failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure));
         return ExitNoConnection;
     }
-    out(QStringLiteral("Use Rollback: ") + onOff(readUtilitySetting(QStringLiteral("Kolvix"),
-                                                                    QStringLiteral("Use Rollback"), true)));
+    out(QStringLiteral("Use Rollback: ")
+        + onOff(readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Use Rollback"), true)));
     out(QStringLiteral("Log: ") + onOff(readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Log"), false)));
     return ExitMerged;
 }

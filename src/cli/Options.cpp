@@ -2,27 +2,27 @@
 
 namespace kolvix::cli {
 
-const char* const kUsage =
-    "Usage: kolvix-merge [KEY=VALUE ...] --diagnose\n"
-    "       kolvix-merge [KEY=VALUE ...] --from ID --to ID [--map FROMID=merge:TOID]...\n"
-    "                    [--map FROMID=add:NAME]... [--dry-run] [--yes] [--progress]\n"
-    "\n"
-    "Merges the client --from into the client --to, as the Merge button of Kolvix Utility does.\n"
-    "KEY=VALUE arguments are the utility's command-line settings (OldSettings, gsUtilityIniName,\n"
-    "UseTCPIP and the connection keys, e.g. \"Data Source=SRV1\" or Provider=SQLite).\n"
-    "\n"
-    "  --diagnose      show the settings files and connection attempts, then exit\n"
-    "  --from ID       the client to move (Move From)\n"
-    "  --to ID         the client to keep (Move To)\n"
-    "  --map A=merge:B merge From account A into the To client's account B\n"
-    "  --map A=add:N   add From account A to the To client as a new account named N\n"
-    "  --dry-run       run everything in a transaction that is always rolled back\n"
-    "  --yes           answer Yes to the final confirmation\n"
-    "  --progress      print each catalogue step on standard error as it is done, also when\n"
-    "                  standard error is not a terminal\n"
-    "  --help, --version\n"
-    "\n"
-    "Exit codes: 0 merged, 1 refused or cancelled, 2 failed, 3 no connection, 64 bad usage.\n";
+const char* const kUsage
+    = "Usage: kolvix-merge [KEY=VALUE ...] --diagnose\n"
+      "       kolvix-merge [KEY=VALUE ...] --from ID --to ID [--map FROMID=merge:TOID]...\n"
+      "                    [--map FROMID=add:NAME]... [--dry-run] [--yes] [--progress]\n"
+      "\n"
+      "Merges the client --from into the client --to, as the Merge button of Kolvix Utility does.\n"
+      "KEY=VALUE arguments are the utility's command-line settings (OldSettings, gsUtilityIniName,\n"
+      "UseTCPIP and the connection keys, e.g. \"Data Source=SRV1\" or Provider=SQLite).\n"
+      "\n"
+      "  --diagnose      show the settings files and connection attempts, then exit\n"
+      "  --from ID       the client to move (Move From)\n"
+      "  --to ID         the client to keep (Move To)\n"
+      "  --map A=merge:B merge From account A into the To client's account B\n"
+      "  --map A=add:N   add From account A to the To client as a new account named N\n"
+      "  --dry-run       run everything in a transaction that is always rolled back\n"
+      "  --yes           answer Yes to the final confirmation\n"
+      "  --progress      print each catalogue step on standard error as it is done, also when\n"
+      "                  standard error is not a terminal\n"
+      "  --help, --version\n"
+      "\n"
+      "Exit codes: 0 merged, 1 refused or cancelled, 2 failed, 3 no connection, 64 bad usage.\n";
 
 namespace {
 

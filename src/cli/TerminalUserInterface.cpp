@@ -19,9 +19,18 @@ TerminalUserInterface::TerminalUserInterface(const Options& options, MergeSessio
 {
 }
 
-void TerminalUserInterface::showInfo(const QString& text) { out(QStringLiteral("Information: ") + text); }
-void TerminalUserInterface::showWarning(const QString& text) { out(QStringLiteral("Warning: ") + text); }
-void TerminalUserInterface::showError(const QString& text) { out(QStringLiteral("Error: ") + text); }
+void TerminalUserInterface::showInfo(const QString& text)
+{
+    out(QStringLiteral("Information: ") + text);
+}
+void TerminalUserInterface::showWarning(const QString& text)
+{
+    out(QStringLiteral("Warning: ") + text);
+}
+void TerminalUserInterface::showError(const QString& text)
+{
+    out(QStringLiteral("Error: ") + text);
+}
 void TerminalUserInterface::showPlain(const QString& text)
 {
     out(QString::fromLatin1(kApplicationTitle) + QStringLiteral(": ") + text);
@@ -62,12 +71,12 @@ bool TerminalUserInterface::editAccounts(AccountMergeModel& model)
 
 void TerminalUserInterface::catalogueStepDone(int step, const QString& table, int rows)
 {
-    const QString line = QStringLiteral("step %1 %2: %3 %4")
-                             .arg(step, 2)
-                             .arg(table)
-                             .arg(rows)
-                             .arg(m_options.dryRun ? QStringLiteral("rows would change")
-                                                   : QStringLiteral("rows changed"));
+    const QString line
+        = QStringLiteral("step %1 %2: %3 %4")
+              .arg(step, 2)
+              .arg(table)
+              .arg(rows)
+              .arg(m_options.dryRun ? QStringLiteral("rows would change") : QStringLiteral("rows changed"));
     if (m_options.dryRun)
         out(line);
     if (m_options.progress || (!m_options.dryRun && stderrIsTerminal()))

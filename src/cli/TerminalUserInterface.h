@@ -32,7 +32,7 @@ public:
     void showPlain(const QString& text) override;
     bool confirm(const QString& text) override;
     bool editAccounts(AccountMergeModel& model) override;
-    void setWaitCursor(bool) override {}
+    void setWaitCursor(bool) override { }
     void catalogueStepDone(int step, const QString& table, int rows) override;
 
     bool mappingIssues() const { return m_mappingIssues; }

@@ -24,8 +24,7 @@ qint64 integerArgument(const FormatArgs& args, qsizetype index, const QString& t
     const FormatArg& arg = argumentAt(args, index, templ);
     if (auto* number = std::get_if<qint64>(&arg))
         return *number;
-    throw FormatError("Format '" + templ.toStdString() + "': argument " + std::to_string(index) +
-                      " is not an integer");
+    throw FormatError("Format '" + templ.toStdString() + "': argument " + std::to_string(index) + " is not an integer");
 }
 
 } // namespace

@@ -58,8 +58,8 @@ QString logFilePath(const QDateTime& when)
     QString folder = gLogFolder.isEmpty() ? platform().executableFolder() : gLogFolder;
     while (folder.size() > 1 && (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'))))
         folder.chop(1);
-    return folder + platform().pathSeparator() +
-           QStringLiteral("Kolvix_%1.log").arg(when.date().toString(QStringLiteral("yyyy.MM.dd")));
+    return folder + platform().pathSeparator()
+        + QStringLiteral("Kolvix_%1.log").arg(when.date().toString(QStringLiteral("yyyy.MM.dd")));
 }
 
 void writeLog(const QString& message)
@@ -71,8 +71,8 @@ void writeLog(const QString& message)
         QFile file(logFilePath(when));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
             throw std::runtime_error(file.errorString().toStdString());
-        const QString line = when.time().toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral(": ") + message +
-                             QStringLiteral("\r\n");
+        const QString line = when.time().toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral(": ") + message
+            + QStringLiteral("\r\n");
         const QByteArray bytes = line.toLocal8Bit();
         if (file.write(bytes) != bytes.size())
             throw std::runtime_error(file.errorString().toStdString());

@@ -8,13 +8,13 @@ namespace {
 class SilentUserInterface : public UserInterface
 {
 public:
-    void showInfo(const QString&) override {}
-    void showWarning(const QString&) override {}
-    void showError(const QString&) override {}
-    void showPlain(const QString&) override {}
+    void showInfo(const QString&) override { }
+    void showWarning(const QString&) override { }
+    void showError(const QString&) override { }
+    void showPlain(const QString&) override { }
     bool confirm(const QString&) override { return false; }
     bool editAccounts(AccountMergeModel&) override { return false; }
-    void setWaitCursor(bool) override {}
+    void setWaitCursor(bool) override { }
 };
 
 SilentUserInterface silentUi;

@@ -31,10 +31,7 @@ public:
     virtual void setWaitCursor(bool wait) = 0;
     // A catalogue step has run: its number (1..42, 43 for the pending-client clean-up),
     // its table, and the rows it changed. Only the terminal shows it.
-    virtual void catalogueStepDone(int step, const QString& table, int rows)
-    {
-        (void)step, (void)table, (void)rows;
-    }
+    virtual void catalogueStepDone(int step, const QString& table, int rows) { (void)step, (void)table, (void)rows; }
 };
 
 // The interface in use; the program installs one at start. Without one, boxes are dropped

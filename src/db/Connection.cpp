@@ -210,8 +210,8 @@ void Connection::openSqliteOdbc()
     const QFileInfo info = existingDatabaseFile(m_connectionString);
     // The driver reads the file name up to the next semicolon and takes no braces.
     if (info.absoluteFilePath().contains(u';'))
-        throw DbError(QStringLiteral("The SQLite ODBC driver cannot open a file whose name holds a semicolon: '%1'.")
-                          .arg(file));
+        throw DbError(
+            QStringLiteral("The SQLite ODBC driver cannot open a file whose name holds a semicolon: '%1'.").arg(file));
     if (!installedOdbcDrivers().contains(kSqliteOdbcDriver, Qt::CaseInsensitive))
         throw DbError(QStringLiteral("The SQLite ODBC driver (%1) is not installed.").arg(kSqliteOdbcDriver));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);

@@ -1,9 +1,9 @@
 #include "merge/ContactConflict.h"
 
-#include "db/Dataset.h"
 #include "core/Format.h"
-#include "merge/Runners.h"
 #include "core/TextHelpers.h"
+#include "db/Dataset.h"
+#include "merge/Runners.h"
 
 namespace kolvix {
 
@@ -28,7 +28,8 @@ QString contactConflictSql(qint32 toClient, qint32 fromClient)
         QStringLiteral(", [fromC].RelationMergeID AS [conflictMergeType]"),
         QStringLiteral(", [fromR].[Description] AS [conflictDescription]"),
         QStringLiteral("FROM ClientContacts [toC]"),
-        QStringLiteral("JOIN ClientContacts [fromC] ON [fromC].ContactID = [toC].ContactID AND [fromC].ClientID = @FromID"),
+        QStringLiteral(
+            "JOIN ClientContacts [fromC] ON [fromC].ContactID = [toC].ContactID AND [fromC].ClientID = @FromID"),
         QStringLiteral("JOIN Relation [toR] ON [toR].RelationID = [toC].RelationID"),
         QStringLiteral("JOIN Relation [fromR] ON [fromR].RelationID = [fromC].RelationID"),
         QStringLiteral("WHERE [toC].ClientID = @ToID"),
@@ -47,7 +48,8 @@ QString contactConflictSql(qint32 toClient, qint32 fromClient)
         QStringLiteral(", [fromC].RelationMergeID AS [conflictMergeType]"),
         QStringLiteral(", [rel].[Description] AS [conflictDescription]"),
         QStringLiteral("FROM ClientContacts [toC]"),
-        QStringLiteral("JOIN ClientContacts [fromC] ON [fromC].RelationID = [toC].RelationID AND [fromC].ClientID = @FromID"),
+        QStringLiteral(
+            "JOIN ClientContacts [fromC] ON [fromC].RelationID = [toC].RelationID AND [fromC].ClientID = @FromID"),
         QStringLiteral("JOIN Relation [rel] ON [rel].RelationID = [toC].RelationID"),
         QStringLiteral("WHERE [toC].ClientID = @ToID"),
         QStringLiteral("AND [toC].ContactID <> [fromC].ContactID"),
@@ -67,10 +69,10 @@ QString text(const Dataset& row, const char* column)
 
 bool contactsIdentical(const Dataset& row)
 {
-    return row.field(QStringLiteral("currentID")).asInteger() == row.field(QStringLiteral("conflictID")).asInteger() &&
-           row.field(QStringLiteral("currentMergeID")).asInteger() ==
-               row.field(QStringLiteral("conflictMergeID")).asInteger() &&
-           sameText(text(row, "currentType"), text(row, "conflictType"));
+    return row.field(QStringLiteral("currentID")).asInteger() == row.field(QStringLiteral("conflictID")).asInteger()
+        && row.field(QStringLiteral("currentMergeID")).asInteger()
+        == row.field(QStringLiteral("conflictMergeID")).asInteger()
+        && sameText(text(row, "currentType"), text(row, "conflictType"));
 }
 
 QString contactTypeText(const QString& type, const QString& description)
@@ -88,10 +90,8 @@ void addConflictSection(Dataset& rows, QStringList& report, const QString& reaso
     for (rows.first(); !rows.eof(); rows.next()) {
         const QString rowReason = text(rows, "reason");
         const bool identical = contactsIdentical(rows);
-        const QString current =
-            contactTypeText(text(rows, "currentType"), text(rows, "currentDescription"));
-        const QString conflict =
-            contactTypeText(text(rows, "conflictType"), text(rows, "conflictDescription"));
+        const QString current = contactTypeText(text(rows, "currentType"), text(rows, "currentDescription"));
+        const QString conflict = contactTypeText(text(rows, "conflictType"), text(rows, "conflictDescription"));
         if (sameText(reason, QStringLiteral("relation"))) {
             if (sameText(rowReason, QStringLiteral("relation")) && !identical)
                 lines << Format(QStringLiteral("    %s (%s) && %s (%s)"),

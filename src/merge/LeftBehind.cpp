@@ -1,8 +1,8 @@
 #include "merge/LeftBehind.h"
 
+#include "core/Format.h"
 #include "db/Connection.h"
 #include "db/Dataset.h"
-#include "core/Format.h"
 #include "merge/RecordMovers.h"
 
 #include <QSet>

@@ -1,15 +1,15 @@
 #include "merge/MergeProcedure.h"
 
 #include "accounts/AccountMergeModel.h"
+#include "core/Log.h"
+#include "core/TextHelpers.h"
+#include "core/UserInterface.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "core/Log.h"
 #include "merge/MergeSession.h"
 #include "merge/PreChecks.h"
 #include "merge/RecordMovers.h"
 #include "merge/Runners.h"
-#include "core/TextHelpers.h"
-#include "core/UserInterface.h"
 
 #include <QDateTime>
 
@@ -59,8 +59,7 @@ void writeAuditRow(MergeSession& s)
 
 } // namespace
 
-MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeClient& to,
-                           const MergeOptions& options)
+MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeClient& to, const MergeOptions& options)
 {
     const QString fromName = displayName(from.surname, from.name);
     const QString toName = displayName(to.surname, to.name);

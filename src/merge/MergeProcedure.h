@@ -7,10 +7,10 @@
 namespace kolvix {
 
 enum class MergeOutcome {
-    Refused,   // a pre-check refused; nothing changed
+    Refused, // a pre-check refused; nothing changed
     Cancelled, // the user cancelled the account dialog or answered No
-    Merged,    // every step ran and was committed (or dry run: rolled back as planned)
-    Failed,    // a statement failed; rolled back when the transaction was on
+    Merged, // every step ran and was committed (or dry run: rolled back as planned)
+    Failed, // a statement failed; rolled back when the transaction was on
 };
 
 struct MergeOptions

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "accounts/AccountInfo.h"
+#include "core/TracePane.h"
 #include "db/Command.h"
 #include "db/Dataset.h"
-#include "core/TracePane.h"
 
 #include <QStringList>
 #include <functional>
@@ -14,9 +14,9 @@ namespace kolvix {
 class Connection;
 
 // Shown at every start, before anything else happens.
-inline const char* const kIrreversibleWarning =
-    "WARNING: The process of merging patient data cannot be reversed.  Proceed with caution.\n\n"
-    "If you do not understand the proper use of this utility please contact Ombrix support.";
+inline const char* const kIrreversibleWarning
+    = "WARNING: The process of merging patient data cannot be reversed.  Proceed with caution.\n\n"
+      "If you do not understand the proper use of this utility please contact Ombrix support.";
 
 // The statement of the main window's From and To client datasets.
 inline const char* const kClientStatement = "SELECT ClientID, Name, Surname\r\nFROM Client\r\nWHERE ClientID = :id";

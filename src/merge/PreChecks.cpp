@@ -1,22 +1,24 @@
 #include "merge/PreChecks.h"
 
 #include "accounts/AccountInfo.h"
-#include "db/Dataset.h"
-#include "merge/ContactConflict.h"
 #include "core/Format.h"
 #include "core/Log.h"
+#include "core/TextHelpers.h"
+#include "db/Dataset.h"
+#include "merge/ContactConflict.h"
 #include "merge/MergeSession.h"
 #include "merge/Runners.h"
-#include "core/TextHelpers.h"
 
 namespace kolvix {
 
 bool clientHasWpxEnabled(Dataset& dsTemp, qint32 fromClient)
 {
     try {
-        if (doADOQuery(dsTemp, Format(QStringLiteral("SELECT [PXAccess], [PXVerified], [PXEmail] FROM [Client] "
-                                                     "WHERE [ClientID] = %d"),
-                                      {fromClient})) == 0)
+        if (doADOQuery(dsTemp,
+                       Format(QStringLiteral("SELECT [PXAccess], [PXVerified], [PXEmail] FROM [Client] "
+                                             "WHERE [ClientID] = %d"),
+                              {fromClient}))
+            == 0)
             return false;
         return dsTemp.field(0).asBoolean() && dsTemp.field(1).asBoolean() && !dsTemp.field(2).asString().isEmpty();
     } catch (const std::exception&) {
@@ -26,20 +28,23 @@ bool clientHasWpxEnabled(Dataset& dsTemp, qint32 fromClient)
 
 bool clientIsPending(Dataset& dsTemp, qint32 fromClient)
 {
-    const int rows = doADOQuery(dsTemp, Format(joinLines({QStringLiteral("SELECT [PendingClientID], [ParentID]"),
-                                                          QStringLiteral("FROM   [PXPendingClient]"),
-                                                          QStringLiteral("WHERE  [GuestClientID] = %d")}),
-                                               {fromClient}));
+    const int rows = doADOQuery(
+        dsTemp,
+        Format(joinLines({QStringLiteral("SELECT [PendingClientID], [ParentID]"),
+                          QStringLiteral("FROM   [PXPendingClient]"), QStringLiteral("WHERE  [GuestClientID] = %d")}),
+               {fromClient}));
     if (rows == 0)
         return false;
     if (rows > 1)
         writeLogFmt(QStringLiteral("clientIsPending - found %d entries, expecting 1"), {rows});
     bool pending = !dsTemp.field(QStringLiteral("ParentID")).isNull();
 
-    if (doADOQuery(dsTemp, Format(joinLines({QStringLiteral("SELECT [PendingClient]"), QStringLiteral("FROM   [Client]"),
-                                             QStringLiteral("WHERE  [ClientID] = %d")}),
-                                  {fromClient})) > 0 &&
-        dsTemp.field(0).asBoolean())
+    if (doADOQuery(dsTemp,
+                   Format(joinLines({QStringLiteral("SELECT [PendingClient]"), QStringLiteral("FROM   [Client]"),
+                                     QStringLiteral("WHERE  [ClientID] = %d")}),
+                          {fromClient}))
+            > 0
+        && dsTemp.field(0).asBoolean())
         pending = true;
     return pending;
 }
@@ -48,33 +53,33 @@ bool clientHasPendingWpxPassword(Dataset& dsTemp, qint32 fromClient, const QDate
 {
     // 'yyyymmdd' is the one date literal that SQL Server reads the same under every language
     // and date format of the login.
-    const QString sql = Format(joinLines({QStringLiteral("SELECT COUNT(*)"),
-                                          QStringLiteral("FROM   [PXClientForgotPassword]"),
-                                          QStringLiteral("WHERE  [ClientID] = %d AND [ExpiryDate] > '%s' AND "
-                                                         "[Activated] = 0")}),
-                               {fromClient, today.toString(QStringLiteral("yyyyMMdd"))});
+    const QString sql
+        = Format(joinLines({QStringLiteral("SELECT COUNT(*)"), QStringLiteral("FROM   [PXClientForgotPassword]"),
+                            QStringLiteral("WHERE  [ClientID] = %d AND [ExpiryDate] > '%s' AND "
+                                           "[Activated] = 0")}),
+                 {fromClient, today.toString(QStringLiteral("yyyyMMdd"))});
     return doADOQuery(dsTemp, sql, 0) != 0;
 }
 
 int countWpxLinks(Dataset& dsTemp, const QString& column, qint32 fromClient)
 {
-    return doADOQuery(dsTemp, Format(QStringLiteral("SELECT COUNT(*) FROM [PXClientLink] WHERE [%s] = %d"),
-                                     {column, fromClient}),
-                      0);
+    return doADOQuery(
+        dsTemp, Format(QStringLiteral("SELECT COUNT(*) FROM [PXClientLink] WHERE [%s] = %d"), {column, fromClient}), 0);
 }
 
 QString listWpxLinks(Dataset& dsTemp, qint32 fromClient)
 {
-    doADOQuery(dsTemp, Format(joinLines({QStringLiteral("SELECT PX.[GroupID], C.[Surname], C.[Name], C.[PreferredName]"),
-                                         QStringLiteral("FROM [PXClientLink] PX"),
-                                         QStringLiteral("LEFT OUTER JOIN [Client] C ON C.[ClientID] = PX.[GroupID]"),
-                                         QStringLiteral("WHERE PX.[ClientID] = %d"),
-                                         QStringLiteral("ORDER BY C.[Surname], C.[Name]")}),
-                              {fromClient}));
+    doADOQuery(dsTemp,
+               Format(joinLines({QStringLiteral("SELECT PX.[GroupID], C.[Surname], C.[Name], C.[PreferredName]"),
+                                 QStringLiteral("FROM [PXClientLink] PX"),
+                                 QStringLiteral("LEFT OUTER JOIN [Client] C ON C.[ClientID] = PX.[GroupID]"),
+                                 QStringLiteral("WHERE PX.[ClientID] = %d"),
+                                 QStringLiteral("ORDER BY C.[Surname], C.[Name]")}),
+                      {fromClient}));
     QString text;
     for (dsTemp.first(); !dsTemp.eof(); dsTemp.next()) {
-        const QString name = Format(QStringLiteral("%s, %s"), {trimControl(dsTemp.field(1).asString()),
-                                                               trimControl(dsTemp.field(2).asString())});
+        const QString name = Format(QStringLiteral("%s, %s"),
+                                    {trimControl(dsTemp.field(1).asString()), trimControl(dsTemp.field(2).asString())});
         text = Format(QStringLiteral("%s    %s [%d]\n"), {text, name, dsTemp.field(0).asInteger()});
     }
     return text;
@@ -118,9 +123,9 @@ bool runClientChecks(MergeSession& session, qint32 fromClient, qint32 toClient)
         const QString links = listWpxLinks(ds, fromClient);
         return refuse("cancelled - FROM is linked to another WPX client [WPXEnabledLink]",
                       QStringLiteral("The client to be moved is linked to the following WPX client(s) and cannot be "
-                                     "merged.\n") +
-                          links + QStringLiteral("\n") +
-                          QStringLiteral("If you want to merge them you will need to unlink them first."));
+                                     "merged.\n")
+                          + links + QStringLiteral("\n")
+                          + QStringLiteral("If you want to merge them you will need to unlink them first."));
     }
     if (contactsConflict(ds, toClient, fromClient)) {
         // The report has been shown by the check itself.

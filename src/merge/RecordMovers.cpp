@@ -1,13 +1,13 @@
 #include "merge/RecordMovers.h"
 
-#include "db/Dataset.h"
-#include "db/DbError.h"
 #include "core/Format.h"
 #include "core/Log.h"
-#include "merge/MergeSession.h"
-#include "merge/Runners.h"
 #include "core/TextHelpers.h"
 #include "core/UserInterface.h"
+#include "db/Dataset.h"
+#include "db/DbError.h"
+#include "merge/MergeSession.h"
+#include "merge/Runners.h"
 
 namespace kolvix {
 
@@ -19,8 +19,9 @@ int moveClient(MergeSession& s, const QString& table, qint32 toClient, qint32 fr
     }
     writeLogFmt(QStringLiteral("moveClient [%s].[%s] updating %d to %d"), {table, column, fromClient, toClient});
     try {
-        return doADOCommandRows(s.cmd, Format(QStringLiteral("UPDATE [%s] SET [%s]=%d WHERE [%s]=%d"),
-                                              {table, column, toClient, column, fromClient}));
+        return doADOCommandRows(s.cmd,
+                                Format(QStringLiteral("UPDATE [%s] SET [%s]=%d WHERE [%s]=%d"),
+                                       {table, column, toClient, column, fromClient}));
     } catch (const std::exception& e) {
         writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
         s.mem.add(Format(QStringLiteral("moveClient: Exception occured while moving [%s].[%s] %d to %d"),
@@ -38,9 +39,10 @@ int moveTrans(MergeSession& s, const QString& table, qint32 toClient, qint32 toA
                 {table, QStringLiteral("ClientID|AccountID"), fromClient, fromAccount, toClient, toAccount});
     try {
         return doADOCommandRows(
-            s.cmd, Format(QStringLiteral("UPDATE [%s] SET [ClientID] = %d, [AccountID] = %d WHERE [ClientID] = %d "
-                                         "AND [AccountID] = %d"),
-                          {table, toClient, toAccount, fromClient, fromAccount}));
+            s.cmd,
+            Format(QStringLiteral("UPDATE [%s] SET [ClientID] = %d, [AccountID] = %d WHERE [ClientID] = %d "
+                                  "AND [AccountID] = %d"),
+                   {table, toClient, toAccount, fromClient, fromAccount}));
     } catch (const std::exception& e) {
         writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
         s.mem.add(Format(QStringLiteral("moveTrans: Exception occured while moving [%s] %d.%d to %d.%d"),
@@ -60,8 +62,8 @@ int copyAccount(MergeSession& s, qint32 toClient, qint32 toAccount, const QStrin
     }
     // The copy rests on the Account table's column order: client id, account id, ..., name sixth.
     if (c.size() < 6)
-        throw DbError(QStringLiteral("The Account table has %1 columns; the account copy needs at least six.")
-                          .arg(c.size()));
+        throw DbError(
+            QStringLiteral("The Account table has %1 columns; the account copy needs at least six.").arg(c.size()));
 
     QString columns = Format(QStringLiteral("[%s]"), {c[0]});
     for (qsizetype i = 1; i < c.size(); ++i)
@@ -82,9 +84,10 @@ int copyAccount(MergeSession& s, qint32 toClient, qint32 toAccount, const QStrin
         values = Format(QStringLiteral("%s,[%s]"), {values, c[i]});
 
     return doADOCommandRows(
-        s.cmd, Format(QStringLiteral("INSERT INTO Account (%s)  SELECT TOP 1 %s  FROM Account  WHERE ClientID = %d "
-                                     "AND AccountID = %d"),
-                      {columns, values, fromClient, fromAccount}));
+        s.cmd,
+        Format(QStringLiteral("INSERT INTO Account (%s)  SELECT TOP 1 %s  FROM Account  WHERE ClientID = %d "
+                              "AND AccountID = %d"),
+               {columns, values, fromClient, fromAccount}));
 }
 
 int deleteDuplicates(MergeSession& s, const QString& table, const QString& idColumn, const QString& groupColumns,
@@ -124,22 +127,24 @@ int deleteDuplicates(MergeSession& s, const QString& table, const QString& idCol
 int movePatCat(MergeSession& s, qint32 toClient, qint32 fromClient)
 {
     return doADOCommandRows(
-        s.cmd, Format(QStringLiteral("UPDATE PatCat SET ClientID=%d WHERE ClientID=%d AND CategoryID NOT IN (SELECT "
-                                     "CategoryID FROM PatCat WHERE ClientID=%d)"),
-                      {toClient, fromClient, toClient}));
+        s.cmd,
+        Format(QStringLiteral("UPDATE PatCat SET ClientID=%d WHERE ClientID=%d AND CategoryID NOT IN (SELECT "
+                              "CategoryID FROM PatCat WHERE ClientID=%d)"),
+               {toClient, fromClient, toClient}));
 }
 
 int moveClientContact(MergeSession& s, qint32 toClient, qint32 fromClient)
 {
     return doADOCommandRows(
         s.cmd,
-        Format(joinLines({
-                   QStringLiteral("UPDATE ClientContact SET ClientID = %0:d"),
-                   QStringLiteral("WHERE ClientID = %1:d"),
-                   QStringLiteral("AND ContactID  NOT IN (SELECT ContactID  FROM ClientContacts WHERE ClientID = %0:d)"),
-                   QStringLiteral("AND RelationID NOT IN (SELECT RelationID FROM ClientContacts WHERE ClientID = %0:d)"),
-               }),
-               {toClient, fromClient}));
+        Format(
+            joinLines({
+                QStringLiteral("UPDATE ClientContact SET ClientID = %0:d"),
+                QStringLiteral("WHERE ClientID = %1:d"),
+                QStringLiteral("AND ContactID  NOT IN (SELECT ContactID  FROM ClientContacts WHERE ClientID = %0:d)"),
+                QStringLiteral("AND RelationID NOT IN (SELECT RelationID FROM ClientContacts WHERE ClientID = %0:d)"),
+            }),
+            {toClient, fromClient}));
 }
 
 namespace {
@@ -279,13 +284,15 @@ void runCatalogue(MergeSession& s, qint32 fromClient, qint32 toClient)
     // Steps 41 and 42 moved every GuestClientID and ParentID of the From client, so rows that
     // now refer to themselves carry the To client's id.
     int rows = doADOCommandRows(
-        s.cmd, Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [GuestClientID] = %d AND [GuestClientID] = "
-                                     "[ParentID]"),
-                      {toClient}));
+        s.cmd,
+        Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [GuestClientID] = %d AND [GuestClientID] = "
+                              "[ParentID]"),
+               {toClient}));
     rows += doADOCommandRows(
-        s.cmd, Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [ParentID] = %d AND [GuestClientID] = "
-                                     "[ParentID]"),
-                      {toClient}));
+        s.cmd,
+        Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [ParentID] = %d AND [GuestClientID] = "
+                              "[ParentID]"),
+               {toClient}));
     reportStep(43, "PXPendingClient", rows);
 }
 

@@ -1,11 +1,11 @@
 #include "merge/Runners.h"
 
-#include "db/Command.h"
-#include "db/Dataset.h"
-#include "db/DbError.h"
 #include "core/Log.h"
 #include "core/TracePane.h"
 #include "core/UserInterface.h"
+#include "db/Command.h"
+#include "db/Dataset.h"
+#include "db/DbError.h"
 
 namespace kolvix {
 
@@ -72,8 +72,7 @@ namespace {
 
 // The integer and boolean forms: the first column of the first row, or the default for no
 // row, a null value or a failure (after the runner's log line and box).
-template <typename T, typename Read>
-T firstValueOr(Dataset& dataset, const QString& sql, T defaultValue, Read read)
+template <typename T, typename Read> T firstValueOr(Dataset& dataset, const QString& sql, T defaultValue, Read read)
 {
     try {
         openLogged(dataset, sql);

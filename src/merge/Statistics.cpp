@@ -1,9 +1,9 @@
 #include "merge/Statistics.h"
 
-#include "db/Dataset.h"
 #include "core/Format.h"
-#include "merge/Runners.h"
 #include "core/TextHelpers.h"
+#include "db/Dataset.h"
+#include "merge/Runners.h"
 
 #include <QLocale>
 #include <iterator>
@@ -98,8 +98,8 @@ constexpr const char* kCountColumns[][3] = {
 
 QString clientCountStatement()
 {
-    QStringList lines{QStringLiteral("DECLARE @CID INT"), QStringLiteral("SET @CID = :ClientID"),
-                      QStringLiteral("SELECT")};
+    QStringList lines {QStringLiteral("DECLARE @CID INT"), QStringLiteral("SET @CID = :ClientID"),
+                       QStringLiteral("SELECT")};
     const int count = int(std::size(kCountColumns));
     for (int i = 0; i < count; ++i) {
         const auto& [name, table, column] = kCountColumns[i];

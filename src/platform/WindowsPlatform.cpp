@@ -3,8 +3,8 @@
 
 #include "platform/NativeServices.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 namespace kolvix::native {
 
@@ -24,8 +24,8 @@ int kernelMajorVersion()
 {
     using RtlGetVersionFunction = LONG(WINAPI*)(PRTL_OSVERSIONINFOW);
     if (HMODULE ntdll = GetModuleHandleA("ntdll.dll")) {
-        auto rtlGetVersion =
-            reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+        auto rtlGetVersion
+            = reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
         if (rtlGetVersion) {
             RTL_OSVERSIONINFOW info = {};
             info.dwOSVersionInfoSize = sizeof(info);

@@ -108,7 +108,7 @@ IniFile IniFile::fromText(const QString& text)
     QStringList seenSections;
     QString section;
     bool inSection = false; // keys before the first section header belong to none
-    bool skipping = false;  // a repeated section: the first one of the name wins
+    bool skipping = false; // a repeated section: the first one of the name wins
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (const QString& rawLine : lines) {
         const QString line = trimBlanks(rawLine);

@@ -1,8 +1,8 @@
 #include "settings/UtilityConnect.h"
 
+#include "core/UserInterface.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "core/UserInterface.h"
 #include "platform/Platform.h"
 #include "settings/CommandLine.h"
 #include "settings/IniFile.h"
@@ -31,16 +31,11 @@ struct ConnectionKey
 };
 
 constexpr ConnectionKey kConnectionKeys[] = {
-    {"Provider", "SQLOLEDB.1", "SQLOLEDB.1"},
-    {"Persist Security Info", "False", "False"},
-    {"Use Procedure for Prepare", "1", "1"},
-    {"Auto Translate", "True", "True"},
-    {"Packet Size", "4096", "4096"},
-    {"Initial Catalog", "Zelvan", "Zelvan"},
-    {"Data Source", "", ".\\ZELVAN"},
-    {"User ID", "SA", "SA"},
-    {"Password", "", kDefaultPassword},
-    {"Workstation ID", "", ""},
+    {"Provider", "SQLOLEDB.1", "SQLOLEDB.1"}, {"Persist Security Info", "False", "False"},
+    {"Use Procedure for Prepare", "1", "1"},  {"Auto Translate", "True", "True"},
+    {"Packet Size", "4096", "4096"},          {"Initial Catalog", "Zelvan", "Zelvan"},
+    {"Data Source", "", ".\\ZELVAN"},         {"User ID", "SA", "SA"},
+    {"Password", "", kDefaultPassword},       {"Workstation ID", "", ""},
     {"Integrated Security", "", ""},
 };
 
@@ -59,8 +54,7 @@ bool readLoginSwitch()
 // Steps 4 to 6 of building the string, with the data file installed.
 QString composeConnectionString(int mode, bool login, const QString& computerName)
 {
-    const bool useDefaultPassword =
-        configReadBool(kDatabaseSettings, QStringLiteral("Default Password"), false)
+    const bool useDefaultPassword = configReadBool(kDatabaseSettings, QStringLiteral("Default Password"), false)
         && configReadString(kDatabaseSettings, QStringLiteral("Password"), QString()).isEmpty();
 
     QString result;

@@ -71,12 +71,12 @@
 namespace kolvix {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: kolvix-demo-db [--clients N] [--seed S] [--force] OUTPUT.db\n"
-    "  without --clients  a small sample practice with named duplicate pairs\n"
-    "  --clients N        a large practice of N clients for benchmarks, plus one heavy pair\n"
-    "  --seed S           seed of the random content (default 1)\n"
-    "  --force            replace OUTPUT.db when it exists\n";
+constexpr const char* kUsage
+    = "usage: kolvix-demo-db [--clients N] [--seed S] [--force] OUTPUT.db\n"
+      "  without --clients  a small sample practice with named duplicate pairs\n"
+      "  --clients N        a large practice of N clients for benchmarks, plus one heavy pair\n"
+      "  --seed S           seed of the random content (default 1)\n"
+      "  --force            replace OUTPUT.db when it exists\n";
 
 constexpr int kHeavyTransRows = 50000;
 
@@ -143,8 +143,7 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     // Binds the values to the parameters in order, runs the statement and gives the new rowid.
-    template <typename... Values>
-    sqlite3_int64 insert(const Values&... values)
+    template <typename... Values> sqlite3_int64 insert(const Values&... values)
     {
         int index = 1;
         (bind(index++, values), ...);
@@ -171,8 +170,7 @@ private:
             sqlite3_bind_null(m_stmt, i);
     }
     void bind(int i, const std::string& v) { sqlite3_bind_text(m_stmt, i, v.data(), int(v.size()), SQLITE_TRANSIENT); }
-    template <typename T>
-    void bind(int i, const std::optional<T>& v)
+    template <typename T> void bind(int i, const std::optional<T>& v)
     {
         if (v)
             bind(i, *v);
@@ -222,29 +220,26 @@ std::string isoDateTime(int days, int minutes = 0)
 // The content is dated around this day, so that a seed always gives the same database.
 constexpr int kReferenceDay = daysFromCivil(2024, 6, 30);
 
-template <std::size_t N>
-using Pool = std::array<const char*, N>;
+template <std::size_t N> using Pool = std::array<const char*, N>;
 
-constexpr Pool<64> kSurnames = {
-    "Smith",    "Jones",   "Williams", "Brown",    "Wilson",   "Taylor",   "Johnson",  "White",
-    "Martin",   "Anderson", "Thompson", "Nguyen",  "Thomas",   "Walker",   "Harris",   "Lee",
-    "Ryan",     "Robinson", "Kelly",   "King",     "Davis",    "Wright",   "Evans",    "Roberts",
-    "Green",    "Hall",     "Wood",    "Jackson",  "Clarke",   "Patel",    "Khan",     "Lewis",
-    "James",    "Phillips", "Mitchell", "Turner",  "Campbell", "Murphy",   "Edwards",  "Cooper",
-    "O'Brien",  "Baker",    "Hughes",  "Parker",   "Collins",  "Stewart",  "Morris",   "Tran",
-    "Murray",   "Bell",     "Kennedy", "Ward",     "Young",    "Watson",   "Price",    "Bennett",
-    "Gray",     "Russell",  "Cook",    "Rogers",   "Morgan",   "Reid",     "Di Marco", "Papadopoulos"};
-constexpr Pool<48> kGivenNames = {
-    "Olivia",  "Charlotte", "Amelia",  "Isla",   "Mia",    "Ava",    "Grace",   "Chloe",
-    "Sophie",  "Ruby",      "Emily",   "Zoe",    "Hannah", "Lily",   "Ella",    "Sarah",
-    "Jessica", "Emma",      "Lucy",    "Anna",   "Maria",  "Linh",   "Priya",   "Aisha",
-    "Oliver",  "Noah",      "Jack",    "William", "Leo",   "Lucas",  "Thomas",  "Henry",
-    "James",   "Ethan",     "Samuel",  "Daniel", "Max",    "Liam",   "Cooper",  "Mason",
-    "Joshua",  "Ryan",      "Michael", "David",  "Peter",  "Minh",   "Arjun",   "Omar"};
-constexpr Pool<16> kStreets = {"High St",     "Main Rd",      "Church St",  "Station Rd",
-                               "Park Ave",    "Victoria St",  "George St",  "King St",
-                               "Queen St",    "Beach Rd",     "Hill St",    "Railway Pde",
-                               "Ocean View Dr", "Bridge Rd",  "Mill Lane",  "Wattle Crt"};
+constexpr Pool<64> kSurnames
+    = {"Smith",   "Jones",    "Williams", "Brown",   "Wilson",   "Taylor",  "Johnson",  "White",
+       "Martin",  "Anderson", "Thompson", "Nguyen",  "Thomas",   "Walker",  "Harris",   "Lee",
+       "Ryan",    "Robinson", "Kelly",    "King",    "Davis",    "Wright",  "Evans",    "Roberts",
+       "Green",   "Hall",     "Wood",     "Jackson", "Clarke",   "Patel",   "Khan",     "Lewis",
+       "James",   "Phillips", "Mitchell", "Turner",  "Campbell", "Murphy",  "Edwards",  "Cooper",
+       "O'Brien", "Baker",    "Hughes",   "Parker",  "Collins",  "Stewart", "Morris",   "Tran",
+       "Murray",  "Bell",     "Kennedy",  "Ward",    "Young",    "Watson",  "Price",    "Bennett",
+       "Gray",    "Russell",  "Cook",     "Rogers",  "Morgan",   "Reid",    "Di Marco", "Papadopoulos"};
+constexpr Pool<48> kGivenNames
+    = {"Olivia", "Charlotte", "Amelia",  "Isla",  "Mia",    "Ava",    "Grace",   "Chloe",   "Sophie", "Ruby",
+       "Emily",  "Zoe",       "Hannah",  "Lily",  "Ella",   "Sarah",  "Jessica", "Emma",    "Lucy",   "Anna",
+       "Maria",  "Linh",      "Priya",   "Aisha", "Oliver", "Noah",   "Jack",    "William", "Leo",    "Lucas",
+       "Thomas", "Henry",     "James",   "Ethan", "Samuel", "Daniel", "Max",     "Liam",    "Cooper", "Mason",
+       "Joshua", "Ryan",      "Michael", "David", "Peter",  "Minh",   "Arjun",   "Omar"};
+constexpr Pool<16> kStreets
+    = {"High St",  "Main Rd",  "Church St", "Station Rd",  "Park Ave",      "Victoria St", "George St", "King St",
+       "Queen St", "Beach Rd", "Hill St",   "Railway Pde", "Ocean View Dr", "Bridge Rd",   "Mill Lane", "Wattle Crt"};
 struct Place
 {
     const char* suburb;
@@ -263,18 +258,23 @@ constexpr std::array<Place, 12> kPlaces = {{{"Fitzroy", "VIC", "3065"},
                                             {"Fremantle", "WA", "6160"},
                                             {"Sandy Bay", "TAS", "7005"},
                                             {"Braddon", "ACT", "2612"}}};
-constexpr Pool<20> kOccupations = {"Teacher",   "Nurse",     "Electrician", "Accountant", "Student",
-                                   "Retired",   "Carpenter", "Engineer",    "Chef",       "Farmer",
-                                   "Plumber",   "Lawyer",    "Designer",    "Pharmacist", "Mechanic",
-                                   "Librarian", "Barista",   "Musician",    "Manager",    "Cleaner"};
-constexpr Pool<6> kMailDomains = {"example.com", "mail.example.net", "inbox.example.org",
-                                  "example.com.au", "post.example.com", "example.net.au"};
-constexpr Pool<8> kTransItems = {"Initial consultation", "Standard consultation", "Long consultation",
-                                 "Treatment",            "Review",                "Report",
-                                 "Orthotics",            "Home visit"};
+constexpr Pool<20> kOccupations
+    = {"Teacher",  "Nurse",     "Electrician", "Accountant", "Student", "Retired",  "Carpenter",
+       "Engineer", "Chef",      "Farmer",      "Plumber",    "Lawyer",  "Designer", "Pharmacist",
+       "Mechanic", "Librarian", "Barista",     "Musician",   "Manager", "Cleaner"};
+constexpr Pool<6> kMailDomains
+    = {"example.com", "mail.example.net", "inbox.example.org", "example.com.au", "post.example.com", "example.net.au"};
+constexpr Pool<8> kTransItems = {"Initial consultation",
+                                 "Standard consultation",
+                                 "Long consultation",
+                                 "Treatment",
+                                 "Review",
+                                 "Report",
+                                 "Orthotics",
+                                 "Home visit"};
 constexpr Pool<5> kAccountNames = {"Medicare", "WorkCover", "DVA", "Private", "Parent"};
-constexpr Pool<6> kRecallReasons = {"Annual review", "Follow up", "Check-up", "Treatment plan", "Vaccination",
-                                    "X-ray review"};
+constexpr Pool<6> kRecallReasons
+    = {"Annual review", "Follow up", "Check-up", "Treatment plan", "Vaccination", "X-ray review"};
 constexpr Pool<5> kRegions = {"Lumbar spine", "Cervical spine", "Knee", "Shoulder", "Ankle"};
 
 class Random
@@ -288,11 +288,7 @@ public:
     int between(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_engine); }
     bool chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(m_engine) < p; }
     double money(int lo, int hi) { return between(lo * 20, hi * 20) / 20.0; }
-    template <std::size_t N>
-    const char* pick(const Pool<N>& pool)
-    {
-        return pool[std::size_t(between(0, int(N) - 1))];
-    }
+    template <std::size_t N> const char* pick(const Pool<N>& pool) { return pool[std::size_t(between(0, int(N) - 1))]; }
     std::string digits(int count)
     {
         std::string text(std::size_t(count), '0');
@@ -488,8 +484,8 @@ void DemoBuilder::prepare()
            -4, 1, [](Statement& s, Random& r, int c) {
                s.insert(c, r.pastDate(2), r.money(40, 200), "TID-" + r.digits(4), "TX" + r.digits(10), "00");
            });
-    client("INSERT INTO Appoint (ClientID, PractitionerID, StartTime, Duration, Status, Note) VALUES (?,?,?,?,?,?)",
-           0, 6, [this](Statement& s, Random& r, int c) {
+    client("INSERT INTO Appoint (ClientID, PractitionerID, StartTime, Duration, Status, Note) VALUES (?,?,?,?,?,?)", 0,
+           6, [this](Statement& s, Random& r, int c) {
                m_lastAppointId = s.insert(c, r.between(1, 4), r.nearDate(), 15 * r.between(1, 4),
                                           r.chance(0.8) ? "Arrived" : "Booked", Null());
            });
@@ -498,84 +494,83 @@ void DemoBuilder::prepare()
                s.insert(c, r.between(1, m_contactCount), "letter" + r.digits(5) + ".pdf", "Referral letter",
                         r.pastDate());
            });
-    client("INSERT INTO Attachments (ClientID, FileName, Description, AddedDate) VALUES (?,?,?,?)",
-           -3, 1, [](Statement& s, Random& r, int c) {
+    client("INSERT INTO Attachments (ClientID, FileName, Description, AddedDate) VALUES (?,?,?,?)", -3, 1,
+           [](Statement& s, Random& r, int c) {
                s.insert(c, "scan" + r.digits(6) + ".pdf", "Scanned document", r.pastDate());
            });
-    client("INSERT INTO ClinicalNotes (ClientID, PractitionerID, NoteDate, Note) VALUES (?,?,?,?)",
-           0, 4, [](Statement& s, Random& r, int c) {
+    client("INSERT INTO ClinicalNotes (ClientID, PractitionerID, NoteDate, Note) VALUES (?,?,?,?)", 0, 4,
+           [](Statement& s, Random& r, int c) {
                s.insert(c, r.between(1, 4), r.pastDate(),
                         "S: pain improving. O: range of movement better. A: progressing. P: continue plan.");
            });
-    client("INSERT INTO Future (ClientID, DueDate, ItemCode, Description, Amount) VALUES (?,?,?,?,?)",
-           -4, 1, [](Statement& s, Random& r, int c) {
+    client("INSERT INTO Future (ClientID, DueDate, ItemCode, Description, Amount) VALUES (?,?,?,?,?)", -4, 1,
+           [](Statement& s, Random& r, int c) {
                s.insert(c, isoDateTime(kReferenceDay + r.between(1, 90)), "I101", "Standard consultation",
                         r.money(60, 90));
            });
-    client("INSERT INTO Recalls (ClientID, PractitionerID, RecallDate, Reason, Completed) VALUES (?,?,?,?,?)",
-           -1, 1, [](Statement& s, Random& r, int c) {
+    client("INSERT INTO Recalls (ClientID, PractitionerID, RecallDate, Reason, Completed) VALUES (?,?,?,?,?)", -1, 1,
+           [](Statement& s, Random& r, int c) {
                s.insert(c, r.between(1, 4), r.nearDate(), r.pick(kRecallReasons), int(r.chance(0.3)));
            });
-    client("INSERT INTO Referral (ClientID, ContactID, ReferralDate, ExpiryDate, Notes) VALUES (?,?,?,?,?)",
-           -2, 1, [this](Statement& s, Random& r, int c) {
+    client("INSERT INTO Referral (ClientID, ContactID, ReferralDate, ExpiryDate, Notes) VALUES (?,?,?,?,?)", -2, 1,
+           [this](Statement& s, Random& r, int c) {
                const int day = kReferenceDay - r.between(0, 700);
                s.insert(c, r.between(1, m_contactCount), isoDateTime(day), isoDateTime(day + 365),
                         "Referred for treatment");
            });
-    client("INSERT INTO GroupAppDetail (GroupAppID, ClientID, Attended) VALUES (?,?,?)",
-           -4, 1, [](Statement& s, Random& r, int c) { s.insert(r.between(1, 500), c, int(r.chance(0.8))); });
-    client("INSERT INTO AppChange (AppointID, ClientID, ChangeDate, ChangeType, UserName) VALUES (?,?,?,?,?)",
-           0, 2, [this](Statement& s, Random& r, int c) {
+    client("INSERT INTO GroupAppDetail (GroupAppID, ClientID, Attended) VALUES (?,?,?)", -4, 1,
+           [](Statement& s, Random& r, int c) { s.insert(r.between(1, 500), c, int(r.chance(0.8))); });
+    client("INSERT INTO AppChange (AppointID, ClientID, ChangeDate, ChangeType, UserName) VALUES (?,?,?,?,?)", 0, 2,
+           [this](Statement& s, Random& r, int c) {
                s.insert(m_lastAppointId, c, r.pastDate(1), r.chance(0.5) ? "Moved" : "Cancelled", "RECEPTION");
            });
-    client("INSERT INTO SMSReply (ClientID, ReceivedDate, FromNumber, Message) VALUES (?,?,?,?)",
-           -3, 1, [](Statement& s, Random& r, int c) {
+    client("INSERT INTO SMSReply (ClientID, ReceivedDate, FromNumber, Message) VALUES (?,?,?,?)", -3, 1,
+           [](Statement& s, Random& r, int c) {
                s.insert(c, r.pastDate(1), "04" + r.digits(8), r.chance(0.8) ? "Y" : "Can we move it?");
            });
-    client("INSERT INTO Documents (ClientID, Title, FileName, CreatedDate) VALUES (?,?,?,?)",
-           -2, 1, [](Statement& s, Random& r, int c) {
+    client("INSERT INTO Documents (ClientID, Title, FileName, CreatedDate) VALUES (?,?,?,?)", -2, 1,
+           [](Statement& s, Random& r, int c) {
                s.insert(c, "Treatment report", "report" + r.digits(6) + ".docx", r.pastDate());
            });
-    client("INSERT INTO Quotes (ClientID, QuoteDate, Description, Amount) VALUES (?,?,?,?)",
-           -4, 1, [](Statement& s, Random& r, int c) { s.insert(c, r.pastDate(2), "Orthotics", r.money(200, 600)); });
-    client("INSERT INTO ActEvents (ClientID, EventDate, EventType, Description) VALUES (?,?,?,?)",
-           -2, 1, [](Statement& s, Random& r, int c) { s.insert(c, r.pastDate(), "Note", "Phoned about account"); });
-    client("INSERT INTO XRayFolder (ClientID, FolderName, CreatedDate) VALUES (?,?,?)",
-           -4, 1, [this](Statement& s, Random& r, int c) {
+    client("INSERT INTO Quotes (ClientID, QuoteDate, Description, Amount) VALUES (?,?,?,?)", -4, 1,
+           [](Statement& s, Random& r, int c) { s.insert(c, r.pastDate(2), "Orthotics", r.money(200, 600)); });
+    client("INSERT INTO ActEvents (ClientID, EventDate, EventType, Description) VALUES (?,?,?,?)", -2, 1,
+           [](Statement& s, Random& r, int c) { s.insert(c, r.pastDate(), "Note", "Phoned about account"); });
+    client("INSERT INTO XRayFolder (ClientID, FolderName, CreatedDate) VALUES (?,?,?)", -4, 1,
+           [this](Statement& s, Random& r, int c) {
                m_lastFolderId = s.insert(c, "Imaging " + r.digits(4), r.pastDate());
            });
-    client("INSERT INTO XRayReport (ClientID, ReportDate, Report) VALUES (?,?,?)",
-           -4, 1, [](Statement& s, Random& r, int c) { s.insert(c, r.pastDate(), "No bony abnormality detected."); });
-    client("INSERT INTO XRay (ClientID, XRayFolderID, TakenDate, Region, FileName) VALUES (?,?,?,?,?)",
-           -4, 1, [this](Statement& s, Random& r, int c) {
+    client("INSERT INTO XRayReport (ClientID, ReportDate, Report) VALUES (?,?,?)", -4, 1,
+           [](Statement& s, Random& r, int c) { s.insert(c, r.pastDate(), "No bony abnormality detected."); });
+    client("INSERT INTO XRay (ClientID, XRayFolderID, TakenDate, Region, FileName) VALUES (?,?,?,?,?)", -4, 1,
+           [this](Statement& s, Random& r, int c) {
                s.insert(c, m_lastFolderId, r.pastDate(), r.pick(kRegions), "xr" + r.digits(7) + ".dcm");
            });
-    client("INSERT INTO SalesEvents (ClientID, EventDate, ProductCode, Quantity, Amount) VALUES (?,?,?,?,?)",
-           -3, 1, [](Statement& s, Random& r, int c) {
+    client("INSERT INTO SalesEvents (ClientID, EventDate, ProductCode, Quantity, Amount) VALUES (?,?,?,?,?)", -3, 1,
+           [](Statement& s, Random& r, int c) {
                s.insert(c, r.pastDate(2), "P" + r.digits(4), r.between(1, 3), r.money(10, 80));
            });
-    client("INSERT INTO WaitingList (ClientID, PractitionerID, AddedDate, Priority, Notes) VALUES (?,?,?,?,?)",
-           -5, 1, [](Statement& s, Random& r, int c) {
+    client("INSERT INTO WaitingList (ClientID, PractitionerID, AddedDate, Priority, Notes) VALUES (?,?,?,?,?)", -5, 1,
+           [](Statement& s, Random& r, int c) {
                s.insert(c, r.between(1, 4), r.pastDate(1), r.between(1, 3), "Any afternoon");
            });
-    client("INSERT INTO ClassTypeClient (ClassTypeID, ClientID, JoinedDate) VALUES (?,?,?)",
-           -4, 1, [](Statement& s, Random& r, int c) { s.insert(r.between(1, 6), c, r.pastDate(2)); });
-    client("INSERT INTO SMSMsg (ClientID, SentDate, ToNumber, Message, Status) VALUES (?,?,?,?,?)",
-           -1, 2, [](Statement& s, Random& r, int c) {
+    client("INSERT INTO ClassTypeClient (ClassTypeID, ClientID, JoinedDate) VALUES (?,?,?)", -4, 1,
+           [](Statement& s, Random& r, int c) { s.insert(r.between(1, 6), c, r.pastDate(2)); });
+    client("INSERT INTO SMSMsg (ClientID, SentDate, ToNumber, Message, Status) VALUES (?,?,?,?,?)", -1, 2,
+           [](Statement& s, Random& r, int c) {
                s.insert(c, r.pastDate(1), "04" + r.digits(8), "Reminder: your appointment is tomorrow.", "Delivered");
            });
-    client("INSERT INTO RecallRecurrence (ClientID, IntervalMonths, NextDate, Reason) VALUES (?,?,?,?)",
-           -4, 1, [](Statement& s, Random& r, int c) {
-               s.insert(c, 6 * r.between(1, 4), r.nearDate(), r.pick(kRecallReasons));
-           });
-    client("INSERT INTO PXAppRequest (ClientID, PractitionerID, RequestedTime, Status) VALUES (?,?,?,?)",
-           -5, 1, [](Statement& s, Random& r, int c) { s.insert(c, r.between(1, 4), r.nearDate(), "Requested"); });
-    client("INSERT INTO PXCurrentReservedApp (ClientID, AppointID, ReservedUntil) VALUES (?,?,?)",
-           -6, 1, [this](Statement& s, Random& r, int c) { s.insert(c, m_lastAppointId, r.nearDate()); });
-    client("INSERT INTO PXClientSearchResult (ClientID, SearchDate, SearchText) VALUES (?,?,?)",
-           -5, 1, [](Statement& s, Random& r, int c) { s.insert(c, r.pastDate(1), "next available"); });
-    client("INSERT INTO PXExceptionLog (ClientID, LogDate, Message) VALUES (?,?,?)",
-           -6, 1, [](Statement& s, Random& r, int c) { s.insert(c, r.pastDate(1), "Session expired"); });
+    client(
+        "INSERT INTO RecallRecurrence (ClientID, IntervalMonths, NextDate, Reason) VALUES (?,?,?,?)", -4, 1,
+        [](Statement& s, Random& r, int c) { s.insert(c, 6 * r.between(1, 4), r.nearDate(), r.pick(kRecallReasons)); });
+    client("INSERT INTO PXAppRequest (ClientID, PractitionerID, RequestedTime, Status) VALUES (?,?,?,?)", -5, 1,
+           [](Statement& s, Random& r, int c) { s.insert(c, r.between(1, 4), r.nearDate(), "Requested"); });
+    client("INSERT INTO PXCurrentReservedApp (ClientID, AppointID, ReservedUntil) VALUES (?,?,?)", -6, 1,
+           [this](Statement& s, Random& r, int c) { s.insert(c, m_lastAppointId, r.nearDate()); });
+    client("INSERT INTO PXClientSearchResult (ClientID, SearchDate, SearchText) VALUES (?,?,?)", -5, 1,
+           [](Statement& s, Random& r, int c) { s.insert(c, r.pastDate(1), "next available"); });
+    client("INSERT INTO PXExceptionLog (ClientID, LogDate, Message) VALUES (?,?,?)", -6, 1,
+           [](Statement& s, Random& r, int c) { s.insert(c, r.pastDate(1), "Session expired"); });
 }
 
 void DemoBuilder::addReferenceData(int contacts)
@@ -587,8 +582,8 @@ void DemoBuilder::addReferenceData(int contacts)
     m_practitioner->insert(3, "Ms", "Chloe", "Nguyen", "4410022C");
     m_practitioner->insert(4, "Mr", "Daniel", "Okafor", "4523318D");
 
-    const std::array<const char*, 10> categories = {"VIP",        "Diabetic",   "Sports",   "Pensioner", "Overseas",
-                                                    "No SMS",     "Newsletter", "Workcover", "Overdue",  "New patient"};
+    const std::array<const char*, 10> categories = {"VIP",    "Diabetic",   "Sports",    "Pensioner", "Overseas",
+                                                    "No SMS", "Newsletter", "Workcover", "Overdue",   "New patient"};
     for (int i = 0; i < int(categories.size()); ++i)
         m_category->insert(i + 1, categories[std::size_t(i)]);
 
@@ -663,22 +658,18 @@ void DemoBuilder::addClient(const ClientRow& row)
     char fileNo[16];
     std::snprintf(fileNo, sizeof fileNo, "F%06d", row.id % 1000000);
     const int born = kReferenceDay - r.between(2 * 365, 90 * 365);
-    const auto landLine = [&r] {
-        return "(0" + std::to_string(r.between(2, 8)) + ") " + r.digits(4) + " " + r.digits(4);
-    };
+    const auto landLine
+        = [&r] { return "(0" + std::to_string(r.between(2, 8)) + ") " + r.digits(4) + " " + r.digits(4); };
 
     m_client->insert(
-        row.id, female ? "Ms" : "Mr", row.name, row.surname,
-        textOrNull(row.preferredName),
-        row.active ? "T" : "F", female ? "F" : "M", isoDateTime(born),
-        std::to_string(r.between(1, 250)) + " " + r.pick(kStreets), place.suburb, place.state, place.postCode,
-        textOrNull(r.chance(0.5) ? landLine() : ""), textOrNull(r.chance(0.3) ? landLine() : ""),
+        row.id, female ? "Ms" : "Mr", row.name, row.surname, textOrNull(row.preferredName), row.active ? "T" : "F",
+        female ? "F" : "M", isoDateTime(born), std::to_string(r.between(1, 250)) + " " + r.pick(kStreets), place.suburb,
+        place.state, place.postCode, textOrNull(r.chance(0.5) ? landLine() : ""),
+        textOrNull(r.chance(0.3) ? landLine() : ""),
         textOrNull(r.chance(0.85) ? "04" + r.digits(2) + " " + r.digits(3) + " " + r.digits(3) : ""), textOrNull(email),
         r.pick(kOccupations), std::string(fileNo), textOrNull(r.chance(0.1) ? "C" + r.digits(7) : ""),
-        std::string(bpay), r.digits(10), r.between(1, 4),
-        row.referredBy, row.referredBy2, int(row.isGroup), int(row.wpxAccess), int(row.wpxVerified),
-        textOrNull(row.wpxEmail), int(row.pending),
-        r.pastDate(10));
+        std::string(bpay), r.digits(10), r.between(1, 4), row.referredBy, row.referredBy2, int(row.isGroup),
+        int(row.wpxAccess), int(row.wpxVerified), textOrNull(row.wpxEmail), int(row.pending), r.pastDate(10));
 }
 
 void DemoBuilder::addAccount(int client, int account, const std::string& name, std::optional<int> groupId)
@@ -763,8 +754,8 @@ void DemoBuilder::addRandomExtras(int client, bool wpx)
 
 void DemoBuilder::addPair(const std::string& name, int from, int to, const std::string& what)
 {
-    m_pairs.push_back("pair " + name + ": from " + std::to_string(from) + " to " + std::to_string(to) + "  (" + what +
-                      ")");
+    m_pairs.push_back("pair " + name + ": from " + std::to_string(from) + " to " + std::to_string(to) + "  (" + what
+                      + ")");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -802,9 +793,9 @@ void DemoBuilder::buildSample()
     addCategory(812, 7);
     addCategory(812, 9);
     addClientContact(812, 6, 7, "family"); // same contact, relation and type (another case): identical
-    addClientContact(812, 7, 8);           // employer: 57 has none, so it moves
-    addClientContact(812, 8, 5);           // GP: 57 has none, so it moves
-    addPermission(812, 1, 0);              // duplicates 57's once moved
+    addClientContact(812, 7, 8); // employer: 57 has none, so it moves
+    addClientContact(812, 8, 5); // GP: 57 has none, so it moves
+    addPermission(812, 1, 0); // duplicates 57's once moved
     addPermission(812, 2, 0);
     addPasswordReset(812, expired, false);
     addPasswordReset(812, farFuture, true);
@@ -840,8 +831,8 @@ void DemoBuilder::buildSample()
     addAccount(202, 4, "Parent");
     addActivity(202, {0, 1, 2, 3, 4}, 0, 1);
     addClient(named(201, "Nguyen", "Thi"));
-    const std::array<const char*, 6> aliasNames = {"1st",     "Medicare EPC", "Dept. of Vet.",
-                                                   "W^Cover", "mum",          "Bulk Bill"};
+    const std::array<const char*, 6> aliasNames
+        = {"1st", "Medicare EPC", "Dept. of Vet.", "W^Cover", "mum", "Bulk Bill"};
     for (int i = 0; i < int(aliasNames.size()); ++i)
         addAccount(201, i, aliasNames[std::size_t(i)]);
     addActivity(201, {0, 1, 2, 3, 4, 5}, 1, 2);

@@ -6,15 +6,15 @@
 
 #include "accounts/AccountInfo.h"
 #include "accounts/AccountMergeModel.h"
+#include "core/TracePane.h"
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
-#include "core/TracePane.h"
 #include "support/TestDatabase.h"
 
 #include <QRandomGenerator>
-#include <gtest/gtest.h>
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
 #include <stdexcept>
@@ -68,7 +68,8 @@ protected:
 
     static QString insertAccount(int clientID, int accountID, const QString& name, const QString& groupID)
     {
-        return QStringLiteral("INSERT INTO Account (ClientID, AccountID, GroupID, ShortDescription) VALUES (%1, %2, %3, %4);")
+        return QStringLiteral(
+                   "INSERT INTO Account (ClientID, AccountID, GroupID, ShortDescription) VALUES (%1, %2, %3, %4);")
             .arg(clientID)
             .arg(accountID)
             .arg(groupID)
@@ -87,7 +88,10 @@ protected:
             db.exec(QStringLiteral("BEGIN;") + sql + QStringLiteral("COMMIT;"));
     }
     // Another client's account linked to the given client: HasGroupedAccounts for it.
-    void linkToClient(int clientID) { addAccount(9000 + clientID, 0, QStringLiteral("Linked"), QString::number(clientID)); }
+    void linkToClient(int clientID)
+    {
+        addAccount(9000 + clientID, 0, QStringLiteral("Linked"), QString::number(clientID));
+    }
 
     void load(TaInfo& info, int to, int from, TracePane* trace = nullptr)
     {
@@ -168,8 +172,8 @@ TEST(AccountOrder, EqualsSignBeforeEveryDigitAndCaseIgnored)
 TEST(AccountOrder, AccountIDAtAndAccountNameAtOutsideTheList)
 {
     TaClientInfo info;
-    info.AccountList = {QStringLiteral("0=Primary"), QStringLiteral("7=a=b"), QStringLiteral("x=Bad"),
-                        QStringLiteral("=Empty")};
+    info.AccountList
+        = {QStringLiteral("0=Primary"), QStringLiteral("7=a=b"), QStringLiteral("x=Bad"), QStringLiteral("=Empty")};
     EXPECT_EQ(TaInfo::AccountIDAt(0, info), 0);
     EXPECT_EQ(TaInfo::AccountIDAt(1, info), 7);
     EXPECT_EQ(TaInfo::AccountNameAt(1, info), QStringLiteral("a=b"));
@@ -260,8 +264,11 @@ TEST(AccountInfoState, NewObjectIsEmpty)
 TEST_F(AccountDb, LoadFillsFlagsListsAndSlotsWithGaps)
 {
     addAccounts(10, {{7, QStringLiteral("Seven")}, {0, QStringLiteral("Primary")}});
-    addAccounts(20, {{2, QStringLiteral("Two")}, {10, QStringLiteral("Ten")}, {1, QStringLiteral("One")},
-                     {5, QStringLiteral("a=b")}});
+    addAccounts(20,
+                {{2, QStringLiteral("Two")},
+                 {10, QStringLiteral("Ten")},
+                 {1, QStringLiteral("One")},
+                 {5, QStringLiteral("a=b")}});
     addAccount(20, 11, QStringLiteral("Linked back"), QStringLiteral("10")); // To linked to From
     addAccount(30, 0, QStringLiteral("Elsewhere"));
 
@@ -330,19 +337,20 @@ TEST_F(AccountDb, SecondLoadLeavesNothingOfTheFirst)
     // Without accounts: the dump's empty blocks and a summary of only its header.
     TracePane pane;
     info.DumpToMemo(&pane);
-    EXPECT_EQ(pane.lines().join(QLatin1Char('\n')), QStringLiteral("BadGroupIDMerge F\n"
-                                                                   "HasGroupedAccounts F\n"
-                                                                   "FromInfo\n"
-                                                                   "  ClientID     5\n"
-                                                                   "  ClientName   Second, From\n"
-                                                                   "  MaxAccountID -1\n"
-                                                                   "  Accounts (List)\n"
-                                                                   "ToInfo\n"
-                                                                   "  ClientID     6\n"
-                                                                   "  ClientName   Second, To\n"
-                                                                   "  MaxAccountID -1\n"
-                                                                   "  Accounts (List)\n"
-                                                                   "Accounts (Actions)\n"));
+    EXPECT_EQ(pane.lines().join(QLatin1Char('\n')),
+              QStringLiteral("BadGroupIDMerge F\n"
+                             "HasGroupedAccounts F\n"
+                             "FromInfo\n"
+                             "  ClientID     5\n"
+                             "  ClientName   Second, From\n"
+                             "  MaxAccountID -1\n"
+                             "  Accounts (List)\n"
+                             "ToInfo\n"
+                             "  ClientID     6\n"
+                             "  ClientName   Second, To\n"
+                             "  MaxAccountID -1\n"
+                             "  Accounts (List)\n"
+                             "Accounts (Actions)\n"));
     QStringList summary = {QStringLiteral("left over")};
     info.DescribeMerge(summary);
     EXPECT_EQ(summary, QStringList({QStringLiteral("Merge 5 > 6 (Second, From > Second, To)")}));
@@ -383,7 +391,8 @@ TEST_F(AccountDb, HugeFromIdIsRefusedBeforeAnySlotIsMade)
     } catch (const DbError&) {
         FAIL() << "a database error";
     } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "The client to be moved has an account id of 100001; account ids above 100000 cannot be merged.");
+        EXPECT_STREQ(e.what(),
+                     "The client to be moved has an account id of 100001; account ids above 100000 cannot be merged.");
     }
     EXPECT_TRUE(info.Accounts.empty());
     EXPECT_EQ(db.snapshot(), before);
@@ -428,7 +437,11 @@ TEST_P(AccountMatching, ProposesTheMapping)
 }
 
 const MatchCase kMatchCases[] = {
-    {"EpcAgainstMedicare", false, {{1, "Medicare EPC"}}, {{0, "Primary"}, {4, "Medicare"}}, "1 Medicare EPC -> MERGE 4 Medicare"},
+    {"EpcAgainstMedicare",
+     false,
+     {{1, "Medicare EPC"}},
+     {{0, "Primary"}, {4, "Medicare"}},
+     "1 Medicare EPC -> MERGE 4 Medicare"},
     {"MedicareAgainstBulkBillScheme", false, {{1, "Medicare"}}, {{3, "Medicare BB"}}, "1 Medicare -> UNASSIGNED -1 "},
     {"TrailingFullStop", false, {{1, "Medicare ."}}, {{3, "Medicare"}}, "1 Medicare . -> MERGE 3 Medicare"},
     {"CaseAndFullStop", false, {{1, " PRIVATE. "}}, {{2, "private"}}, "1  PRIVATE.  -> MERGE 2 private"},
@@ -437,16 +450,34 @@ const MatchCase kMatchCases[] = {
     {"Caret", false, {{1, "W^Cover"}}, {{2, "WC"}}, "1 W^Cover -> MERGE 2 WC"},
     {"InnerSpaceKept", false, {{1, "Bulk Bill"}}, {{2, "Bulkbill"}}, "1 Bulk Bill -> UNASSIGNED -1 "},
     // Positions: 12 first, then 3; the later match wins.
-    {"HighestPositionWins", false, {{1, "medicare"}}, {{3, "Medicare"}, {12, "MEDICARE"}}, "1 medicare -> MERGE 3 Medicare"},
+    {"HighestPositionWins",
+     false,
+     {{1, "medicare"}},
+     {{3, "Medicare"}, {12, "MEDICARE"}},
+     "1 medicare -> MERGE 3 Medicare"},
     // Pass 2 would pick "Medicare EPC" (same canonical name, higher position).
-    {"SameNameBeforeAlias", false, {{1, "Medicare"}}, {{1, "Medicare"}, {2, "Medicare EPC"}}, "1 Medicare -> MERGE 1 Medicare"},
-    {"SeveralIntoOneUnusedUntouched", false, {{0, "Medicare"}, {2, "EPC"}}, {{1, "Medicare"}},
+    {"SameNameBeforeAlias",
+     false,
+     {{1, "Medicare"}},
+     {{1, "Medicare"}, {2, "Medicare EPC"}},
+     "1 Medicare -> MERGE 1 Medicare"},
+    {"SeveralIntoOneUnusedUntouched",
+     false,
+     {{0, "Medicare"}, {2, "EPC"}},
+     {{1, "Medicare"}},
      "0 Medicare -> MERGE 1 Medicare; 2 EPC -> MERGE 1 Medicare"},
     {"NoRuleWithoutGroupedAccounts", false, {{0, "Primary"}}, {{0, "Main"}}, "0 Primary -> UNASSIGNED -1 "},
-    {"GroupedBothPrimary", true, {{0, "Primary"}, {1, "Other"}}, {{0, "Main"}, {5, "Primary"}},
+    {"GroupedBothPrimary",
+     true,
+     {{0, "Primary"}, {1, "Other"}},
+     {{0, "Main"}, {5, "Primary"}},
      "0 Primary -> MERGE 0 Main; 1 Other -> UNASSIGNED -1 "},
     {"GroupedToNamedPrimary", true, {{0, "Primary"}}, {{4, "PRIMARY"}, {9, "Other"}}, "0 Primary -> APPEND 0 Grouped"},
-    {"GroupedToWithoutPrimary", true, {{0, "Primary"}}, {{4, "Primary."}, {9, "Other"}}, "0 Primary -> APPEND 0 Primary"},
+    {"GroupedToWithoutPrimary",
+     true,
+     {{0, "Primary"}},
+     {{4, "Primary."}, {9, "Other"}},
+     "0 Primary -> APPEND 0 Primary"},
     {"GroupedToWithoutAccounts", true, {{0, "Primary"}}, {}, "0 Primary -> UNASSIGNED -1 "},
     {"GroupedFromWithoutPrimary", true, {{1, "Primary"}}, {{0, "Primary"}}, "1 Primary -> MERGE 0 Primary"},
 };
@@ -506,8 +537,10 @@ TEST_F(AccountDb, DumpAndSummaryOfTheDocumentedExample)
 
     QStringList summary;
     info.DescribeMerge(summary);
-    EXPECT_EQ(summary, QStringList({QStringLiteral("Merge 812 > 57 (Sample, One > Sample, Two)"),
-                                    QStringLiteral("MRG[0:Primary|0:Primary]"), QStringLiteral("ADD[2:WorkCover|2:WorkCover]")}));
+    EXPECT_EQ(
+        summary,
+        QStringList({QStringLiteral("Merge 812 > 57 (Sample, One > Sample, Two)"),
+                     QStringLiteral("MRG[0:Primary|0:Primary]"), QStringLiteral("ADD[2:WorkCover|2:WorkCover]")}));
 }
 
 TEST_F(AccountDb, DumpShowsFlagsNegativeIdsAndUnassignedSlots)
@@ -519,12 +552,14 @@ TEST_F(AccountDb, DumpShowsFlagsNegativeIdsAndUnassignedSlots)
     TracePane pane;
     info.DumpToMemo(&pane);
     const QStringList& lines = pane.lines();
-    EXPECT_EQ(lines.mid(0, 2), QStringList({QStringLiteral("BadGroupIDMerge T"), QStringLiteral("HasGroupedAccounts T")}));
+    EXPECT_EQ(lines.mid(0, 2),
+              QStringList({QStringLiteral("BadGroupIDMerge T"), QStringLiteral("HasGroupedAccounts T")}));
     EXPECT_TRUE(lines.contains(QStringLiteral("    [0] -4=Minus")));
     EXPECT_TRUE(lines.contains(QStringLiteral("  MaxAccountID -1"))); // the To client's highest id stays -1
     EXPECT_EQ(lines.mid(lines.indexOf(QStringLiteral("Accounts (Actions)"))),
-              QStringList({QStringLiteral("Accounts (Actions)"), QStringLiteral("  [0] UNUSED"), QStringLiteral("  [1] UNASSIGNED"),
-                           QStringLiteral("    FromID   1"), QStringLiteral("    FromName Solo"), QStringLiteral("    ToID     -1"),
+              QStringList({QStringLiteral("Accounts (Actions)"), QStringLiteral("  [0] UNUSED"),
+                           QStringLiteral("  [1] UNASSIGNED"), QStringLiteral("    FromID   1"),
+                           QStringLiteral("    FromName Solo"), QStringLiteral("    ToID     -1"),
                            QStringLiteral("    ToName   "), QString()}));
     QStringList summary;
     info.DescribeMerge(summary);

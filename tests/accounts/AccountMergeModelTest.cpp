@@ -1,8 +1,8 @@
 // The row logic of the account merging dialog: loading the rows from the account model,
 // checking new names, writing the decisions back and the dialog's geometry.
 
-#include "accounts/AccountInfo.h"
 #include "accounts/AccountMergeModel.h"
+#include "accounts/AccountInfo.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@ struct ModelFixture
     {
         if (info.Accounts.size() <= size_t(id))
             info.Accounts.resize(size_t(id) + 1);
-        info.Accounts[size_t(id)] = TaAccount{action, id, fromName, toID, toName};
+        info.Accounts[size_t(id)] = TaAccount {action, id, fromName, toID, toName};
         info.FromInfo.MaxAccountID = std::max(info.FromInfo.MaxAccountID, id);
         return *this;
     }
@@ -51,7 +51,8 @@ struct ModelFixture
 };
 
 const QString kIssuesHead = QStringLiteral("The following issues were encountered with the proposed merge:\n");
-const QString kIssuesTail = QStringLiteral("\n\nYou will need to resolve these issues before continuing with the merge.");
+const QString kIssuesTail
+    = QStringLiteral("\n\nYou will need to resolve these issues before continuing with the merge.");
 
 TEST(AccountMergeRows, OneRowPerUsedSlotLoadedFromTheModel)
 {
@@ -65,7 +66,8 @@ TEST(AccountMergeRows, OneRowPerUsedSlotLoadedFromTheModel)
     AccountMergeModel model(f.info);
     const auto& rows = model.rows();
     ASSERT_EQ(rows.size(), 4u);
-    const Destinations destinations = {{QStringLiteral("Primary"), 0}, {QStringLiteral("Medicare"), 1}, {QStringLiteral("Ten"), 10}};
+    const Destinations destinations
+        = {{QStringLiteral("Primary"), 0}, {QStringLiteral("Medicare"), 1}, {QStringLiteral("Ten"), 10}};
 
     struct Expected
     {
@@ -79,8 +81,8 @@ TEST(AccountMergeRows, OneRowPerUsedSlotLoadedFromTheModel)
     const Expected expected[] = {
         {"fraAction00", 0, "Primary", AccountMergeModel::Merge, 0, "Primary"},
         {"fraAction01", 2, "WorkCover", AccountMergeModel::Add, 0, "WorkCover"}, // no ToName: item 0
-        {"fraAction02", 3, "Main", AccountMergeModel::Add, 0, "Main"},           // APPEND shows the From name
-        {"fraAction03", 5, "Ten dollars", AccountMergeModel::Merge, 2, "TEN"},   // ToName found ignoring case
+        {"fraAction02", 3, "Main", AccountMergeModel::Add, 0, "Main"}, // APPEND shows the From name
+        {"fraAction03", 5, "Ten dollars", AccountMergeModel::Merge, 2, "TEN"}, // ToName found ignoring case
     };
     for (size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(expected[i].name);
@@ -124,7 +126,8 @@ TEST(AccountMergeRows, OnlyThePrimaryRowOfAGroupedClientIsLocked)
 {
     for (bool grouped : {false, true}) {
         ModelFixture f({{0, QStringLiteral("Main")}}, grouped);
-        f.slot(0, TaAction::MERGE, QStringLiteral("Primary"), 0, QStringLiteral("Main")).slot(1, TaAction::UNASSIGNED, QStringLiteral("X"));
+        f.slot(0, TaAction::MERGE, QStringLiteral("Primary"), 0, QStringLiteral("Main"))
+            .slot(1, TaAction::UNASSIGNED, QStringLiteral("X"));
         AccountMergeModel model(f.info);
         EXPECT_EQ(model.rows()[0].locked, grouped);
         EXPECT_FALSE(model.rows()[1].locked);
@@ -161,28 +164,28 @@ TEST(AccountMergeChecks, ValidRowsGiveNoIssues)
 TEST(AccountMergeChecks, IssuesAreCollectedInRowOrder)
 {
     ModelFixture f({{0, QStringLiteral("Primary")}, {1, QStringLiteral("Medicare")}});
-    f.slot(0, TaAction::UNASSIGNED, QStringLiteral("Primary"))   // own name, in use by To
-        .slot(1, TaAction::UNASSIGNED, QStringLiteral("Blank"))  // cleared below
+    f.slot(0, TaAction::UNASSIGNED, QStringLiteral("Primary")) // own name, in use by To
+        .slot(1, TaAction::UNASSIGNED, QStringLiteral("Blank")) // cleared below
         .slot(2, TaAction::MERGE, QStringLiteral("Medicare"), 1, QStringLiteral("Medicare"))
         .slot(3, TaAction::UNASSIGNED, QStringLiteral("Spaces")) // spaces only
         .slot(4, TaAction::UNASSIGNED, QStringLiteral("Other"));
     AccountMergeModel model(f.info);
     model.rows()[1].newName = QString();
-    model.rows()[2].action = AccountMergeModel::Add;                 // switched: edit box holds "Medicare"
+    model.rows()[2].action = AccountMergeModel::Add; // switched: edit box holds "Medicare"
     model.rows()[3].newName = QStringLiteral(" \t ");
-    model.rows()[4].newName = QStringLiteral("  mEDICARE  ");        // compared trimmed, ignoring case
+    model.rows()[4].newName = QStringLiteral("  mEDICARE  "); // compared trimmed, ignoring case
     QStringList before;
     for (int id = 0; id <= 4; ++id)
         before << f.slotText(id);
 
     EXPECT_EQ(model.validate(),
-              kIssuesHead +
-                  QStringLiteral("\nThe new name you entered for account 'Primary' is already in use."
-                                 "\nYou have not entered a new name for account 'Blank'."
-                                 "\nThe new name you entered for account 'Medicare' is already in use."
-                                 "\nYou have not entered a new name for account 'Spaces'."
-                                 "\nThe new name you entered for account 'Other' is already in use.") +
-                  kIssuesTail);
+              kIssuesHead
+                  + QStringLiteral("\nThe new name you entered for account 'Primary' is already in use."
+                                   "\nYou have not entered a new name for account 'Blank'."
+                                   "\nThe new name you entered for account 'Medicare' is already in use."
+                                   "\nYou have not entered a new name for account 'Spaces'."
+                                   "\nThe new name you entered for account 'Other' is already in use.")
+                  + kIssuesTail);
     // Refused: nothing is written back.
     EXPECT_EQ(model.accept(), model.validate());
     for (int id = 0; id <= 4; ++id)
@@ -196,7 +199,8 @@ TEST(AccountMergeChecks, LockedRowTakesPartWhenItShowsAdd)
     AccountMergeModel model(f.info);
     ASSERT_TRUE(model.rows()[0].locked);
     EXPECT_EQ(model.accept(),
-              kIssuesHead + QStringLiteral("\nThe new name you entered for account 'primary' is already in use.") + kIssuesTail);
+              kIssuesHead + QStringLiteral("\nThe new name you entered for account 'primary' is already in use.")
+                  + kIssuesTail);
     EXPECT_EQ(f.slotText(0), QStringLiteral("APPEND 0 Grouped"));
 }
 
@@ -205,10 +209,11 @@ TEST(AccountMergeChecks, LockedRowTakesPartWhenItShowsAdd)
 
 TEST(AccountMergeWriteBack, NewAccountsAreNumberedAboveTheToClientsHighest)
 {
-    for (const auto& [toAccounts, firstID] :
-         std::vector<std::pair<std::vector<std::pair<int, QString>>, int>>{{{{0, "Primary"}, {7, "Seven"}}, 8}, {{}, 1}}) {
+    for (const auto& [toAccounts, firstID] : std::vector<std::pair<std::vector<std::pair<int, QString>>, int>> {
+             {{{0, "Primary"}, {7, "Seven"}}, 8}, {{}, 1}}) {
         ModelFixture f(toAccounts);
-        f.slot(2, TaAction::UNASSIGNED, QStringLiteral("Two")).slot(5, TaAction::UNASSIGNED, QStringLiteral("Five"))
+        f.slot(2, TaAction::UNASSIGNED, QStringLiteral("Two"))
+            .slot(5, TaAction::UNASSIGNED, QStringLiteral("Five"))
             .slot(9, TaAction::UNASSIGNED, QStringLiteral("Nine"));
         AccountMergeModel model(f.info);
         model.rows()[1].newName = QStringLiteral("  Five new "); // stored as typed
@@ -274,8 +279,9 @@ TEST(AccountMergeDialog, NoRowsAndConfirmationText)
     AccountMergeModel model(f.info);
     EXPECT_TRUE(model.rows().empty());
     EXPECT_EQ(model.accept(), QString());
-    EXPECT_EQ(model.confirmationText(), QStringLiteral("Are you sure you want to merge the details of 'Sample, One' with "
-                                                       "'Sample, Two'?\n\nThis operation cannot be reversed."));
+    EXPECT_EQ(model.confirmationText(),
+              QStringLiteral("Are you sure you want to merge the details of 'Sample, One' with "
+                             "'Sample, Two'?\n\nThis operation cannot be reversed."));
 }
 
 } // namespace

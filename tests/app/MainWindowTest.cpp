@@ -59,7 +59,7 @@ TEST_F(MainWindowTest, StartUpWarnsFirstThenConnectsWithMergeDisabled)
 {
     TfrmMain window;
 
-    ASSERT_EQ(ui.shown, QStringList{kWarning});
+    ASSERT_EQ(ui.shown, QStringList {kWarning});
     EXPECT_FALSE(window.terminateRequested());
     EXPECT_TRUE(window.conZelvan.isOpen());
     EXPECT_TRUE(window.query.isOpen());
@@ -92,9 +92,10 @@ TEST_F(MainWindowTest, ConnectionFailureShowsTheErrorAndAsksToEnd)
 
 TEST_F(MainWindowTest, ChoosingBothClientsShowsTheCaptionsAndEnablesMerge)
 {
-    db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname) VALUES (1, 'John', 'Smith'), (2, ' Jon ', 'Smith');"
-                           "INSERT INTO Account (ClientID, AccountID, Description) VALUES (1, 0, 'Main'), (1, 1, 'Family');"
-                           "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 1);"));
+    db.exec(QStringLiteral(
+        "INSERT INTO Client (ClientID, Name, Surname) VALUES (1, 'John', 'Smith'), (2, ' Jon ', 'Smith');"
+        "INSERT INTO Account (ClientID, AccountID, Description) VALUES (1, 0, 'Main'), (1, 1, 'Family');"
+        "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 1);"));
     TfrmMain window;
 
     window.chooseToClient(2);
@@ -119,7 +120,7 @@ TEST_F(MainWindowTest, ChoosingBothClientsShowsTheCaptionsAndEnablesMerge)
     window.chooseToClient(1);
     EXPECT_EQ(window.memResults()->toPlainText(), QStringLiteral("2  Accounts\n1  Appointment"));
     EXPECT_TRUE(window.btnMerge()->isEnabled());
-    EXPECT_EQ(ui.shown, QStringList{kWarning});
+    EXPECT_EQ(ui.shown, QStringList {kWarning});
 }
 
 TEST_F(MainWindowTest, CaptionsFollowTheDisplayNameAndAreCut)
@@ -137,9 +138,9 @@ TEST_F(MainWindowTest, CaptionsFollowTheDisplayNameAndAreCut)
         QString to;
     };
     const QString full = QStringLiteral("5: ") + longSurname + QStringLiteral(", Jane");
-    for (const Case& c : {Case{3, QStringLiteral("3: Doe"), QStringLiteral("3: Doe")},
-                          Case{4, QStringLiteral("4: "), QStringLiteral("4: ")},
-                          Case{5, full.left(40), full.left(50)}}) {
+    for (const Case& c :
+         {Case {3, QStringLiteral("3: Doe"), QStringLiteral("3: Doe")},
+          Case {4, QStringLiteral("4: "), QStringLiteral("4: ")}, Case {5, full.left(40), full.left(50)}}) {
         window.chooseFromClient(c.id);
         window.chooseToClient(c.id);
         EXPECT_EQ(window.edtFrom()->text(), c.from);

@@ -52,10 +52,11 @@ protected:
 
 TEST_F(KolvixMergeTest, BadUsageExits64WithOneLine)
 {
-    for (const QStringList& args : {QStringList{}, QStringList{"--from", "812"}, QStringList{"--from", "x", "--to", "1"},
-                                    QStringList{"--from", "1", "--to", "2", "--frobnicate"},
-                                    QStringList{"--from", "1", "--to", "2", "--map", "2=move:1"},
-                                    QStringList{"--from", "1", "--to", "2", "stray"}}) {
+    for (const QStringList& args :
+         {QStringList {}, QStringList {"--from", "812"}, QStringList {"--from", "x", "--to", "1"},
+          QStringList {"--from", "1", "--to", "2", "--frobnicate"},
+          QStringList {"--from", "1", "--to", "2", "--map", "2=move:1"},
+          QStringList {"--from", "1", "--to", "2", "stray"}}) {
         const CliRun r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
@@ -76,8 +77,8 @@ TEST_F(KolvixMergeTest, DiagnoseConnectsOrNamesTheServer)
     const CliRun bad = run({"--diagnose", "Password=secret"}, missing);
     EXPECT_EQ(bad.exitCode, 3);
     EXPECT_EQ(bad.out.count("Attempt "), 3);
-    EXPECT_TRUE(bad.out.contains("Error: Unable to connect to the Zelvan database 'Zelvan' on '" + missing +
-                                 "\\ZELVAN'.\n\nPlease check your connection properties."))
+    EXPECT_TRUE(bad.out.contains("Error: Unable to connect to the Zelvan database 'Zelvan' on '" + missing
+                                 + "\\ZELVAN'.\n\nPlease check your connection properties."))
         << bad.out.toStdString();
     EXPECT_FALSE(bad.out.contains("secret"));
 }
@@ -130,7 +131,8 @@ TEST_F(KolvixMergeTest, DryRunChangesNothingAndShowsEveryStep)
     const auto withTrigger = db.snapshot();
     const CliRun failed = run({"--from", "812", "--to", "57", "--dry-run", "--yes"});
     EXPECT_EQ(failed.exitCode, 2);
-    EXPECT_TRUE(failed.out.contains("Warning: Some data could not be transferred.\nPatient details have been reverted."));
+    EXPECT_TRUE(
+        failed.out.contains("Warning: Some data could not be transferred.\nPatient details have been reverted."));
     EXPECT_EQ(db.snapshot(), withTrigger);
 }
 
@@ -148,7 +150,8 @@ TEST_F(KolvixMergeTest, MapOverridesAndIsValidated)
     EXPECT_EQ(run({"--from", "812", "--to", "57", "--yes", "--map", "2=merge:9"}).exitCode, 64);
     EXPECT_EQ(db.snapshot(), before);
 
-    const CliRun merged = run({"--from", "812", "--to", "57", "--yes", "--map", "2=merge:1", "--map", "0=add:Old Primary"});
+    const CliRun merged
+        = run({"--from", "812", "--to", "57", "--yes", "--map", "2=merge:1", "--map", "0=add:Old Primary"});
     EXPECT_EQ(merged.exitCode, 0) << merged.out.toStdString();
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 57 AND AccountID = 1"), 1);
     EXPECT_EQ(db.scalar("SELECT ShortDescription FROM Account WHERE ClientID = 57 AND AccountID = 2"), "Old Primary");

@@ -36,21 +36,21 @@ TEST_P(OptionsTest, ParsesOrNamesTheFault)
 INSTANTIATE_TEST_SUITE_P(
     Cases, OptionsTest,
     ::testing::Values(
-        OptionCase{"Diagnose", {"Provider=SQLite", "--diagnose"}, ""},
-        OptionCase{"Merge", {"--from", "812", "--to", "57"}, ""},
-        OptionCase{"InlineValues", {"--from=812", "--to=57", "--map=2=add:New"}, ""},
-        OptionCase{"AllSwitches", {"--from", "1", "--to", "2", "--dry-run", "--yes", "--progress"}, ""},
-        OptionCase{"NoClients", {}, "--from and --to are both required"},
-        OptionCase{"OnlyFrom", {"--from", "812"}, "--from and --to are both required"},
-        OptionCase{"MissingValue", {"--to", "1", "--from"}, "--from needs a value"},
-        OptionCase{"NonNumericId", {"--from", "x", "--to", "1"}, "needs an integer client id"},
-        OptionCase{"UnknownOption", {"--from", "1", "--to", "2", "--frobnicate"}, "unknown option --frobnicate"},
-        OptionCase{"StrayArgument", {"--from", "1", "--to", "2", "stray"}, "unexpected argument 'stray'"},
-        OptionCase{"BadMapForm", {"--from", "1", "--to", "2", "--map", "2=move:1"}, "expected FROMID=merge:TOID"},
-        OptionCase{"BadMapTarget", {"--from", "1", "--to", "2", "--map", "2=merge:x"}, "must be an integer id"},
-        OptionCase{"MapTwice", {"--from", "1", "--to", "2", "--map", "2=merge:1", "--map", "2=add:X"},
-                   "--map given twice"},
-        OptionCase{"DiagnoseWithMergeOptions", {"--diagnose", "--from", "1"}, "--diagnose takes no merge options"}),
+        OptionCase {"Diagnose", {"Provider=SQLite", "--diagnose"}, ""},
+        OptionCase {"Merge", {"--from", "812", "--to", "57"}, ""},
+        OptionCase {"InlineValues", {"--from=812", "--to=57", "--map=2=add:New"}, ""},
+        OptionCase {"AllSwitches", {"--from", "1", "--to", "2", "--dry-run", "--yes", "--progress"}, ""},
+        OptionCase {"NoClients", {}, "--from and --to are both required"},
+        OptionCase {"OnlyFrom", {"--from", "812"}, "--from and --to are both required"},
+        OptionCase {"MissingValue", {"--to", "1", "--from"}, "--from needs a value"},
+        OptionCase {"NonNumericId", {"--from", "x", "--to", "1"}, "needs an integer client id"},
+        OptionCase {"UnknownOption", {"--from", "1", "--to", "2", "--frobnicate"}, "unknown option --frobnicate"},
+        OptionCase {"StrayArgument", {"--from", "1", "--to", "2", "stray"}, "unexpected argument 'stray'"},
+        OptionCase {"BadMapForm", {"--from", "1", "--to", "2", "--map", "2=move:1"}, "expected FROMID=merge:TOID"},
+        OptionCase {"BadMapTarget", {"--from", "1", "--to", "2", "--map", "2=merge:x"}, "must be an integer id"},
+        OptionCase {
+            "MapTwice", {"--from", "1", "--to", "2", "--map", "2=merge:1", "--map", "2=add:X"}, "--map given twice"},
+        OptionCase {"DiagnoseWithMergeOptions", {"--diagnose", "--from", "1"}, "--diagnose takes no merge options"}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
 
 TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)

@@ -35,7 +35,7 @@ protected:
     QTemporaryDir dir;
     FakePlatform platform;
     ScriptedUi ui;
-    QDateTime clock{QDate(2026, 12, 10), QTime(10, 15, 2, 345)};
+    QDateTime clock {QDate(2026, 12, 10), QTime(10, 15, 2, 345)};
 };
 
 TEST_F(LogTest, OffWritesNothing)
@@ -55,9 +55,10 @@ TEST_F(LogTest, LinesAndFileNamesFollowTheClockAcrossMidnight)
     clock = QDateTime(QDate(2026, 12, 11), QTime(0, 0, 0, 7));
     writeLogFmt("100% %d literal", {});
 
-    EXPECT_EQ(fileOf("2026.12.10"), "10:15:02.345: merging\r\n"
-                                    "10:15:02.345:   from: 812=Sample, One\r\n"
-                                    "23:59:59.999: two\nlines\r\n");
+    EXPECT_EQ(fileOf("2026.12.10"),
+              "10:15:02.345: merging\r\n"
+              "10:15:02.345:   from: 812=Sample, One\r\n"
+              "23:59:59.999: two\nlines\r\n");
     EXPECT_EQ(fileOf("2026.12.11"), "00:00:00.007: 100% %d literal\r\n");
 }
 

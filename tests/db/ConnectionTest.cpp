@@ -1,10 +1,10 @@
 // Opening the two engines, the functions of the embedded engine and the translation of the
 // SQL Server connection string for ODBC.
 
-#include "support/TestDatabase.h"
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
+#include "support/TestDatabase.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -4,11 +4,11 @@
 // Server, through the SQLite ODBC driver (provider SQLiteODBC; skipped where that driver is
 // not installed).
 
-#include "support/TestDatabase.h"
+#include "db/Dataset.h"
 #include "db/Command.h"
 #include "db/Connection.h"
-#include "db/Dataset.h"
 #include "db/DbError.h"
+#include "support/TestDatabase.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // Every statement template the program sends, adapted for the embedded engine and run on a
 // database built from the schema; plus the cases where adaptation must leave text alone.
 
-#include "support/TestDatabase.h"
+#include "db/TsqlAdapter.h"
 #include "db/Command.h"
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
-#include "db/TsqlAdapter.h"
 #include "merge/ContactConflict.h"
 #include "merge/Statistics.h"
+#include "support/TestDatabase.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -599,7 +599,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "SELECT * FROM Client LIMIT 5 -- TOP 3\r\n"},
         Rewrite {"DistinctTopInParentheses", "select distinct top (7) Surname from Client order by Surname",
                  "select distinct Surname from Client order by Surname LIMIT 7"},
-        Rewrite {"TopInsideAnInList", "SELECT TOP 5 * FROM Client WHERE ClientID IN (SELECT TOP 3 ClientID FROM Account)",
+        Rewrite {"TopInsideAnInList",
+                 "SELECT TOP 5 * FROM Client WHERE ClientID IN (SELECT TOP 3 ClientID FROM Account)",
                  "SELECT * FROM Client WHERE ClientID IN (SELECT ClientID FROM Account LIMIT 3) LIMIT 5"},
         Rewrite {"NestedTops",
                  "SELECT TOP 2 * FROM (SELECT TOP 5 ClientID FROM Client ORDER BY ClientID) T ORDER BY ClientID DESC",

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/Connection.h"
 #include "core/Log.h"
+#include "db/Connection.h"
 #include "merge/MergeProcedure.h"
 #include "merge/MergeSession.h"
 #include "support/FakePlatform.h"
@@ -106,8 +106,8 @@ protected:
     MergeOutcome merge(qint32 from = 812, qint32 to = 57, const MergeOptions& options = {})
     {
         auto client = [this](qint32 id) {
-            return MergeClient{id, db.scalar(QStringLiteral("SELECT Surname FROM Client WHERE ClientID = %1").arg(id)),
-                               db.scalar(QStringLiteral("SELECT Name FROM Client WHERE ClientID = %1").arg(id))};
+            return MergeClient {id, db.scalar(QStringLiteral("SELECT Surname FROM Client WHERE ClientID = %1").arg(id)),
+                                db.scalar(QStringLiteral("SELECT Name FROM Client WHERE ClientID = %1").arg(id))};
         };
         return mergeClients(*session, client(from), client(to), options);
     }

@@ -17,16 +17,35 @@ const QStringList kClientSteps = {
     "TyroTrans", "Appoint", "ContactAttachment", "Attachments", "ClinicalNotes", "Future", "Recalls",
 };
 const QStringList kLaterClientSteps = {
-    "Referral", "Client].[ReferredByID", "Client].[ReferredByID2", "GroupAppDetail", "AppChange", "SMSReply",
-    "Documents", "Quotes", "ActEvents", "XRayFolder", "XRayReport", "XRay", "SalesEvents", "WaitingList",
-    "ClassTypeClient", "SMSMsg", "RecallRecurrence", "PXClientForgotPassword", "PXAppRequest",
-    "PXCurrentReservedApp", "PXClientSearchResult", "PXExceptionLog", "PXClientPracPermissions",
+    "Referral",
+    "Client].[ReferredByID",
+    "Client].[ReferredByID2",
+    "GroupAppDetail",
+    "AppChange",
+    "SMSReply",
+    "Documents",
+    "Quotes",
+    "ActEvents",
+    "XRayFolder",
+    "XRayReport",
+    "XRay",
+    "SalesEvents",
+    "WaitingList",
+    "ClassTypeClient",
+    "SMSMsg",
+    "RecallRecurrence",
+    "PXClientForgotPassword",
+    "PXAppRequest",
+    "PXCurrentReservedApp",
+    "PXClientSearchResult",
+    "PXExceptionLog",
+    "PXClientPracPermissions",
 };
 
 QString moveClientLine(const QString& tableAndColumn)
 {
-    const QString target = tableAndColumn.contains(QLatin1Char(']')) ? tableAndColumn
-                                                                       : tableAndColumn + QStringLiteral("].[ClientID");
+    const QString target
+        = tableAndColumn.contains(QLatin1Char(']')) ? tableAndColumn : tableAndColumn + QStringLiteral("].[ClientID");
     return QStringLiteral("moveClient [%1] updating 812 to 57").arg(target);
 }
 
@@ -38,8 +57,10 @@ TEST_F(MergeProcedureTest, ExampleMergeWithoutRollbackWritesTheDocumentedLog)
     QStringList expected = {"merging", "  from: 812=Sample, One", "  into: 57=Sample, Two",
                             "moveClient [Account].[GroupID] updating 812 to 57"};
     for (const char* account : {"0", "2"}) {
-        for (const char* table : {"Trans", "HICAPSDetail", "NewStatement", "StatementActivityLog", "InvoiceActivityLog"})
-            expected << QStringLiteral("moveTrans [%1].[ClientID|AccountID] updating 812.%2 to 57.%2").arg(table, account);
+        for (const char* table :
+             {"Trans", "HICAPSDetail", "NewStatement", "StatementActivityLog", "InvoiceActivityLog"})
+            expected
+                << QStringLiteral("moveTrans [%1].[ClientID|AccountID] updating 812.%2 to 57.%2").arg(table, account);
     }
     for (const QString& step : kClientSteps)
         expected << moveClientLine(step);
@@ -52,10 +73,11 @@ TEST_F(MergeProcedureTest, ExampleMergeWithoutRollbackWritesTheDocumentedLog)
              << "success - client merged";
     EXPECT_EQ(logLines(), expected);
 
-    EXPECT_EQ(ui.shown, QStringList{"Information: Clients have been successfully merged."});
-    EXPECT_EQ(ui.questions, QStringList{"Are you sure you want to merge the details of 'Sample, One' with "
-                                        "'Sample, Two'?\n\nThis operation cannot be reversed."});
-    EXPECT_EQ(ui.cursor, (QStringList{"wait", "arrow"}));
+    EXPECT_EQ(ui.shown, QStringList {"Information: Clients have been successfully merged."});
+    EXPECT_EQ(ui.questions,
+              QStringList {"Are you sure you want to merge the details of 'Sample, One' with "
+                           "'Sample, Two'?\n\nThis operation cannot be reversed."});
+    EXPECT_EQ(ui.cursor, (QStringList {"wait", "arrow"}));
 }
 
 TEST_F(MergeProcedureTest, ExampleMergeMovesEverythingAndWritesTheAuditRow)
@@ -81,7 +103,8 @@ TEST_F(MergeProcedureTest, ExampleMergeMovesEverythingAndWritesTheAuditRow)
     for (const CatalogueTable& entry : catalogueColumns()) {
         if (QString::fromLatin1(entry.table) == "Client")
             continue;
-        EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE [%2] = 812").arg(entry.table, entry.column)), 0)
+        EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE [%2] = 812").arg(entry.table, entry.column)),
+                  0)
             << entry.table << "." << entry.column;
     }
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Client WHERE ReferredByID = 57 OR ReferredByID2 = 57"), 2);
@@ -158,23 +181,25 @@ TEST_F(MergeProcedureTest, ANewNameWithQuotesAndKeywordsIsStoredAsTyped)
 // A failure forced at each step of the catalogue, by a trigger that raises on the statement
 // of that step.
 // A client whose account is linked to the From client, so that step 1 has a row to move.
-const char* const kLinkedClient =
-    "INSERT INTO Client (ClientID, Name, Surname) VALUES (300, 'Linked', 'Group');"
-    "INSERT INTO Account (ClientID, AccountID, ShortDescription, GroupID) VALUES (300, 0, 'Primary', 812);";
+const char* const kLinkedClient
+    = "INSERT INTO Client (ClientID, Name, Surname) VALUES (300, 'Linked', 'Group');"
+      "INSERT INTO Account (ClientID, AccountID, ShortDescription, GroupID) VALUES (300, 0, 'Primary', 812);";
 
 struct InjectedFailure
 {
     int step;
     const char* trigger; // the trigger's event, e.g. "UPDATE OF ClientID ON Appoint"
-    const char* probe;   // counts rows that the step changes
+    const char* probe; // counts rows that the step changes
 };
 
 const InjectedFailure kFailures[] = {
     {1, "UPDATE OF GroupID ON Account", "SELECT COUNT(*) FROM Account WHERE GroupID = 812"},
     {2, "INSERT ON Account", "SELECT COUNT(*) FROM Account WHERE ClientID = 57"},
     {3, "UPDATE OF ClientID ON Trans", "SELECT COUNT(*) FROM Trans WHERE ClientID = 812 AND AccountID = 0"},
-    {4, "UPDATE OF ClientID ON HICAPSDetail", "SELECT COUNT(*) FROM HICAPSDetail WHERE ClientID = 812 AND AccountID = 0"},
-    {5, "UPDATE OF ClientID ON NewStatement", "SELECT COUNT(*) FROM NewStatement WHERE ClientID = 812 AND AccountID = 0"},
+    {4, "UPDATE OF ClientID ON HICAPSDetail",
+     "SELECT COUNT(*) FROM HICAPSDetail WHERE ClientID = 812 AND AccountID = 0"},
+    {5, "UPDATE OF ClientID ON NewStatement",
+     "SELECT COUNT(*) FROM NewStatement WHERE ClientID = 812 AND AccountID = 0"},
     {6, "UPDATE OF ClientID ON StatementActivityLog",
      "SELECT COUNT(*) FROM StatementActivityLog WHERE ClientID = 812 AND AccountID = 0"},
     {7, "UPDATE OF ClientID ON InvoiceActivityLog",
@@ -208,13 +233,16 @@ const InjectedFailure kFailures[] = {
     {34, "UPDATE OF ClientID ON PXClientForgotPassword",
      "SELECT COUNT(*) FROM PXClientForgotPassword WHERE ClientID = 812"},
     {35, "UPDATE OF ClientID ON PXAppRequest", "SELECT COUNT(*) FROM PXAppRequest WHERE ClientID = 812"},
-    {36, "UPDATE OF ClientID ON PXCurrentReservedApp", "SELECT COUNT(*) FROM PXCurrentReservedApp WHERE ClientID = 812"},
-    {37, "UPDATE OF ClientID ON PXClientSearchResult", "SELECT COUNT(*) FROM PXClientSearchResult WHERE ClientID = 812"},
+    {36, "UPDATE OF ClientID ON PXCurrentReservedApp",
+     "SELECT COUNT(*) FROM PXCurrentReservedApp WHERE ClientID = 812"},
+    {37, "UPDATE OF ClientID ON PXClientSearchResult",
+     "SELECT COUNT(*) FROM PXClientSearchResult WHERE ClientID = 812"},
     {38, "UPDATE OF ClientID ON PXExceptionLog", "SELECT COUNT(*) FROM PXExceptionLog WHERE ClientID = 812"},
     {39, "UPDATE OF ClientID ON PXClientPracPermissions",
      "SELECT COUNT(*) FROM PXClientPracPermissions WHERE ClientID = 812"},
     {40, "DELETE ON PXClientPracPermissions", "SELECT COUNT(*) FROM PXClientPracPermissions"},
-    {41, "UPDATE OF GuestClientID ON PXPendingClient", "SELECT COUNT(*) FROM PXPendingClient WHERE GuestClientID = 812"},
+    {41, "UPDATE OF GuestClientID ON PXPendingClient",
+     "SELECT COUNT(*) FROM PXPendingClient WHERE GuestClientID = 812"},
     {42, "UPDATE OF ParentID ON PXPendingClient", "SELECT COUNT(*) FROM PXPendingClient WHERE ParentID = 812"},
     {43, "DELETE ON PXPendingClient", "SELECT COUNT(*) FROM PXPendingClient"},
 };
@@ -257,7 +285,7 @@ TEST_P(InjectedFailureTest, WithRollbackEveryTableButAuditIsAsBefore)
     EXPECT_EQ(log.last(), "failed - some data could not be transferred [DBRollbackTrans]");
     EXPECT_TRUE(log[log.size() - 2].startsWith("EXCEPTION ")) << log[log.size() - 2].toStdString();
     EXPECT_TRUE(log[log.size() - 2].contains("injected failure"));
-    EXPECT_EQ(ui.cursor, (QStringList{"wait", "arrow"}));
+    EXPECT_EQ(ui.cursor, (QStringList {"wait", "arrow"}));
 }
 
 TEST_P(InjectedFailureTest, WithoutRollbackEarlierStepsStayDoneAndLaterOnesDoNotRun)

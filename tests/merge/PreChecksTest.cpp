@@ -27,7 +27,7 @@ protected:
 struct Refusal
 {
     const char* name;
-    const char* fixture;  // makes the From client 812 refuse
+    const char* fixture; // makes the From client 812 refuse
     const char* nearMiss; // almost the same, but must pass
     const char* logLine;
     const char* message;
@@ -74,13 +74,15 @@ const Refusal kRefusals[] = {
      "cancelled - FROM is linked to another WPX client [WPXEnabledLink]",
      "Information: The client to be moved is linked to the following WPX client(s) and cannot be merged.\n"
      "    ,  [41]\n    Group, Gus [40]\n\nIf you want to merge them you will need to unlink them first."},
-    {"BadGroupMerge", "INSERT INTO Account (ClientID, AccountID, ShortDescription, GroupID) VALUES (57, 5, 'Link', 812)",
+    {"BadGroupMerge",
+     "INSERT INTO Account (ClientID, AccountID, ShortDescription, GroupID) VALUES (57, 5, 'Link', 812)",
      "INSERT INTO Account (ClientID, AccountID, ShortDescription, GroupID) VALUES (57, 5, 'Link', 56)",
      "cancelled - account has a bad group merge [BadGroupIDMerge]",
      "Information: The clients accounts are linked and cannot be merged.\nIf you want to merge them you will need to "
      "unlink the 'To' client from the 'From' client."},
-    {"InvalidMapping", "UPDATE Account SET AccountID = -3 WHERE ClientID = 57 AND AccountID = 1; "
-                       "UPDATE Account SET ShortDescription = 'Medicare' WHERE ClientID = 812 AND AccountID = 2",
+    {"InvalidMapping",
+     "UPDATE Account SET AccountID = -3 WHERE ClientID = 57 AND AccountID = 1; "
+     "UPDATE Account SET ShortDescription = 'Medicare' WHERE ClientID = 812 AND AccountID = 2",
      "UPDATE Account SET AccountID = 3 WHERE ClientID = 57 AND AccountID = 1; "
      "UPDATE Account SET ShortDescription = 'Medicare' WHERE ClientID = 812 AND AccountID = 2",
      "cancelled - account info is not correctly mapped [InvalidMapping]",
@@ -109,12 +111,13 @@ INSTANTIATE_TEST_SUITE_P(Checks, RefusalTest, ::testing::ValuesIn(kRefusals),
 
 TEST_F(PreChecksTest, SameClientIsRefusedWithoutAQuery)
 {
-    const MergeClient client{812, "Sample", "One"};
+    const MergeClient client {812, "Sample", "One"};
     db.exec("DROP TABLE PXPendingClient"); // any query of a later check would fail
     EXPECT_EQ(mergeClients(*session, client, client), MergeOutcome::Refused);
-    EXPECT_EQ(logLines(), (QStringList{"merging", "  from: 812=Sample, One", "  into: 812=Sample, One",
-                                       "cancelled - clients are the same"}));
-    EXPECT_EQ(ui.shown, QStringList{"Information: The selected clients are the same."});
+    EXPECT_EQ(logLines(),
+              (QStringList {"merging", "  from: 812=Sample, One", "  into: 812=Sample, One",
+                            "cancelled - clients are the same"}));
+    EXPECT_EQ(ui.shown, QStringList {"Information: The selected clients are the same."});
 }
 
 TEST_F(PreChecksTest, GroupedAccountsWarnAndTheMergeGoesOn)

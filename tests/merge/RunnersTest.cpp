@@ -52,7 +52,7 @@ TEST_F(RunnersTest, TableExists)
     EXPECT_FALSE(tableExists(session->dsTemp, session->mem, "Missing", false));
     EXPECT_TRUE(session->mem.lines().isEmpty());
     EXPECT_FALSE(tableExists(session->dsTemp, session->mem, "Missing", true));
-    EXPECT_EQ(session->mem.lines(), QStringList{"Table 'Missing' does not exist (not merged)"});
+    EXPECT_EQ(session->mem.lines(), QStringList {"Table 'Missing' does not exist (not merged)"});
 }
 
 TEST_F(RunnersTest, AFailingCatalogueQueryAnswersTrue)
@@ -60,7 +60,7 @@ TEST_F(RunnersTest, AFailingCatalogueQueryAnswersTrue)
     session->mem.clear();
     connection.close(); // every query now fails
     EXPECT_TRUE(tableExists(session->dsTemp, session->mem, "Appoint", true));
-    EXPECT_EQ(session->mem.lines(), QStringList{"tableExists: Exception occurred while checking for 'Appoint'"});
+    EXPECT_EQ(session->mem.lines(), QStringList {"tableExists: Exception occurred while checking for 'Appoint'"});
     ASSERT_EQ(logLines().size(), 1);
     EXPECT_TRUE(logLines()[0].startsWith("tableExists: Exception occurred while checking for 'Appoint' EXCEPTION: "));
     EXPECT_TRUE(ui.shown.isEmpty());

@@ -15,14 +15,36 @@ TEST_F(StatisticsTest, LinesOfTheExampleClient)
 {
     db.exec("DROP TABLE TyroTrans; DROP TABLE SMSMsg;");
     const QStringList lines = statisticsLines(collectStatistics(session->dsTemp, session->mem, 812));
-    EXPECT_EQ(lines, (QStringList{
-                         "2  Accounts", "2  Appointments", "1  Group Appointment", "1  Attachment",
-                         "1  Clinical Note", "3  Transactions", "2  Hicaps Transactions", "1  Future Transaction",
-                         "1  Document", "2  Statements", "1  X-ray", "1  X-ray Folder", "1  X-ray Report", "1  Contact",
-                         "1  Contact Attachment", "1  Event", "1  Tracking Category", "1  Recall",
-                         "1  Recall (recurring)", "1  Referral", "1  Referrer (1)", "1  Referrer (2)", "1  Sales Event",
-                         "1  Quote", "1  SMS Reply", "2  WPX Pending (master)", "1  WPX Pending (guest)",
-                     }));
+    EXPECT_EQ(lines,
+              (QStringList {
+                  "2  Accounts",
+                  "2  Appointments",
+                  "1  Group Appointment",
+                  "1  Attachment",
+                  "1  Clinical Note",
+                  "3  Transactions",
+                  "2  Hicaps Transactions",
+                  "1  Future Transaction",
+                  "1  Document",
+                  "2  Statements",
+                  "1  X-ray",
+                  "1  X-ray Folder",
+                  "1  X-ray Report",
+                  "1  Contact",
+                  "1  Contact Attachment",
+                  "1  Event",
+                  "1  Tracking Category",
+                  "1  Recall",
+                  "1  Recall (recurring)",
+                  "1  Referral",
+                  "1  Referrer (1)",
+                  "1  Referrer (2)",
+                  "1  Sales Event",
+                  "1  Quote",
+                  "1  SMS Reply",
+                  "2  WPX Pending (master)",
+                  "1  WPX Pending (guest)",
+              }));
     EXPECT_TRUE(session->mem.lines().contains("Table 'TyroTrans' does not exist (not merged)"));
 }
 
@@ -39,10 +61,14 @@ TEST_F(StatisticsTest, CountsAlignToTheWidest)
 TEST(SingularCaptionTest, EveryRule)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"Tracking Categories", "Tracking Category"}, {"SMS Replies", "SMS Reply"},
-        {"Recalls (recurring)", "Recall (recurring)"}, {"Referrers (2)", "Referrer (2)"},
-        {"X-rays", "X-ray"}, {"WPX Client (master)", "WPX Client (master)"},
-        {"Group Links", "Group Link"}, {"Hicaps Transactions", "Hicaps Transaction"},
+        {"Tracking Categories", "Tracking Category"},
+        {"SMS Replies", "SMS Reply"},
+        {"Recalls (recurring)", "Recall (recurring)"},
+        {"Referrers (2)", "Referrer (2)"},
+        {"X-rays", "X-ray"},
+        {"WPX Client (master)", "WPX Client (master)"},
+        {"Group Links", "Group Link"},
+        {"Hicaps Transactions", "Hicaps Transaction"},
     };
     for (const auto& [plural, singular] : cases) {
         EXPECT_EQ(singularCaption(plural, 1), singular) << plural;

@@ -55,7 +55,8 @@ struct DataHomeCase
 };
 
 class LocalAppDataTest : public ::testing::TestWithParam<DataHomeCase>
-{};
+{
+};
 
 TEST_P(LocalAppDataTest, FollowsTheXdgRule)
 {
@@ -66,10 +67,10 @@ TEST_P(LocalAppDataTest, FollowsTheXdgRule)
 }
 
 INSTANTIATE_TEST_SUITE_P(Environment, LocalAppDataTest,
-                         ::testing::Values(DataHomeCase{"/data/home", "/home/u", "/data/home"},
-                                           DataHomeCase{nullptr, "/home/u", "/home/u/.local/share"},
-                                           DataHomeCase{"", "/home/u", "/home/u/.local/share"},
-                                           DataHomeCase{"relative/path", "/home/u", "/home/u/.local/share"}));
+                         ::testing::Values(DataHomeCase {"/data/home", "/home/u", "/data/home"},
+                                           DataHomeCase {nullptr, "/home/u", "/home/u/.local/share"},
+                                           DataHomeCase {"", "/home/u", "/home/u/.local/share"},
+                                           DataHomeCase {"relative/path", "/home/u", "/home/u/.local/share"}));
 
 TEST(NativePlatformTest, MapsTheWindowsFolders)
 {

@@ -185,8 +185,7 @@ protected:
         if (killNow)
             kill(pid, SIGKILL);
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
         Ending ending;
         ending.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
         ending.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -50,8 +50,7 @@ public:
     }
     int between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_engine); }
     bool chance(int percent) { return between(1, 100) <= percent; }
-    template <typename T>
-    const T& pick(const std::vector<T>& items)
+    template <typename T> const T& pick(const std::vector<T>& items)
     {
         return items[size_t(between(0, int(items.size()) - 1))];
     }
@@ -71,9 +70,40 @@ private:
 // Pieces that settings files, command lines and connection strings are made of: blanks and
 // control characters, the characters their syntax gives meaning to, letters beyond ASCII
 // (a surrogate pair among them).
-const std::vector<QString> kNoise = {
-    "a", "Z", "k", "0", "7", " ", " ", "\t", "\r", "\x01", "\x1f", "=", "==", ";", "[", "]", "'", "\"", "#",
-    "{", "}", "\\", ".", ",", "-", "+", "$", "0x", "é", QStringLiteral("日"), QStringLiteral("🙂"), "Ĳ", "%", "_"};
+const std::vector<QString> kNoise = {"a",
+                                     "Z",
+                                     "k",
+                                     "0",
+                                     "7",
+                                     " ",
+                                     " ",
+                                     "\t",
+                                     "\r",
+                                     "\x01",
+                                     "\x1f",
+                                     "=",
+                                     "==",
+                                     ";",
+                                     "[",
+                                     "]",
+                                     "'",
+                                     "\"",
+                                     "#",
+                                     "{",
+                                     "}",
+                                     "\\",
+                                     ".",
+                                     ",",
+                                     "-",
+                                     "+",
+                                     "$",
+                                     "0x",
+                                     "é",
+                                     QStringLiteral("日"),
+                                     QStringLiteral("🙂"),
+                                     "Ĳ",
+                                     "%",
+                                     "_"};
 
 // Text for values: the noise without line feeds; never begins or ends with a blank.
 QString valueCore(Random& random, int length)
@@ -318,9 +348,11 @@ TEST(FuzzTest, CommandLineValuesReachTheOdbcConnectionString)
         const QString server = plainValue();
         const QString user = plainValue();
         const QString password = plainValue();
-        QStringList arguments = {"Initial Catalog=" + blanks(random) + catalog, "Data Source=" + server,
+        QStringList arguments = {"Initial Catalog=" + blanks(random) + catalog,
+                                 "Data Source=" + server,
                                  randomCase(random, QStringLiteral("User ID")) + "=" + user + blanks(random),
-                                 "Password=" + password, "Packet Size=" + plainValue(),
+                                 "Password=" + password,
+                                 "Packet Size=" + plainValue(),
                                  "UseTCPIP=" + random.text({"0", "1", "x"}, 1)};
         setCommandLineArguments(arguments);
         const QString built = buildConnectionString(0);
@@ -369,10 +401,12 @@ TEST(FuzzTest, QuotedConnectionValuesReachTheOdbcStringUnchanged)
 // ---- T-SQL adaptation -------------------------------------------------------------------------
 
 // The words and symbols the adaptation reacts to, and some it must leave alone.
-const std::vector<QString> kSqlWords = {
-    "SELECT", "TOP", "5", "(", "3", ")", "DISTINCT", "ALL", "PERCENT", "WITH", "FROM", "WHERE", "ORDER", "BY",
-    "UNION", "EXCEPT", "INTERSECT", "SYS", ".", "TABLES", "ISNULL", "dbo", "[dbo]", "Name", "x", "t", ",", ";",
-    "=", "<>", ">=", "<", "!=", "*", "-", "1.5", "@v", "AND", "IN", "NULL", "#tmp", "$"};
+const std::vector<QString> kSqlWords = {"SELECT", "TOP",     "5",         "(",    "3",     ")",      "DISTINCT",
+                                        "ALL",    "PERCENT", "WITH",      "FROM", "WHERE", "ORDER",  "BY",
+                                        "UNION",  "EXCEPT",  "INTERSECT", "SYS",  ".",     "TABLES", "ISNULL",
+                                        "dbo",    "[dbo]",   "Name",      "x",    "t",     ",",      ";",
+                                        "=",      "<>",      ">=",        "<",    "!=",    "*",      "-",
+                                        "1.5",    "@v",      "AND",       "IN",   "NULL",  "#tmp",   "$"};
 
 const std::vector<QString> kSqlSpace = {" ", " ", "  ", "\r\n", "\t", "\n"};
 
@@ -380,9 +414,10 @@ const std::vector<QString> kSqlSpace = {" ", " ", "  ", "\r\n", "\t", "\n"};
 // quoted name, or a comment; all hold what would be syntax outside them.
 QString protectedPiece(Random& random)
 {
-    const std::vector<QString> inner = {"a", "Z", " ", "'", "]", "[", "\"", "--", "/*", "*/", ";", ":p", "?", "@v",
-                                        "TOP 5", "SYS.TABLES", "dbo.", "ISNULL(", "20240101", QStringLiteral("日"),
-                                        "\r\n"};
+    const std::vector<QString> inner
+        = {"a",   "Z",  " ", "'",  "]",     "[",          "\"",   "--",      "/*",       "*/",
+           ";",   ":p", "?", "@v", "TOP 5", "SYS.TABLES", "dbo.", "ISNULL(", "20240101", QStringLiteral("日"),
+           "\r\n"};
     auto body = [&](const QString& close) {
         QString text = QStringLiteral("x") + random.text(inner, 6);
         text.replace(close, close + close);
@@ -520,10 +555,7 @@ public:
 private:
     QString space() { return m_random.pick(kSqlSpace); }
 
-    QString name(const QString& n)
-    {
-        return m_random.chance(50) ? "[" + n + "]" : n;
-    }
+    QString name(const QString& n) { return m_random.chance(50) ? "[" + n + "]" : n; }
 
     QString tableReference(const QString& table)
     {

@@ -6,9 +6,9 @@
 #include "accounts/AccountMergeModel.h"
 #include "merge/MergeFixture.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <chrono>
 #include <thread>
 
 namespace kolvix::test {
@@ -19,10 +19,7 @@ namespace {
 class LockHolder
 {
 public:
-    explicit LockHolder(const QString& path)
-    {
-        sqlite3_open(path.toUtf8().constData(), &m_db);
-    }
+    explicit LockHolder(const QString& path) { sqlite3_open(path.toUtf8().constData(), &m_db); }
     ~LockHolder()
     {
         release();
@@ -80,9 +77,10 @@ TEST_P(HeldLockTest, FailsTheMergeWhichLosesNothingAndTheNextMergeSucceeds)
     other.lock();
     ASSERT_EQ(merge(), MergeOutcome::Failed);
     ASSERT_FALSE(ui.shown.isEmpty());
-    EXPECT_EQ(ui.shown.last(), GetParam() ? "Warning: Some data could not be transferred.\n"
-                                            "Patient details have been reverted."
-                                          : "Warning: Some data could not be transferred.");
+    EXPECT_EQ(ui.shown.last(),
+              GetParam() ? "Warning: Some data could not be transferred.\n"
+                           "Patient details have been reverted."
+                         : "Warning: Some data could not be transferred.");
     // The engine's own text: the merge met the lock, and nothing else went wrong.
     EXPECT_TRUE(logLines().contains("EXCEPTION database is locked")) << logLines().join('\n').toStdString();
     EXPECT_TRUE(ui.steps.isEmpty()) << ui.steps.join('\n').toStdString();
@@ -91,7 +89,7 @@ TEST_P(HeldLockTest, FailsTheMergeWhichLosesNothingAndTheNextMergeSucceeds)
     other.release();
     ui.shown.clear();
     ASSERT_EQ(merge(), MergeOutcome::Merged) << ui.shown.join('\n').toStdString();
-    EXPECT_EQ(ui.shown, QStringList{"Information: Clients have been successfully merged."});
+    EXPECT_EQ(ui.shown, QStringList {"Information: Clients have been successfully merged."});
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 0);
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Audit"), 1); // the first attempt could not write one
 }
@@ -127,9 +125,10 @@ TEST_P(ReleasedLockTest, TheMergeWaitsForIt)
         releaser.join();
     EXPECT_EQ(outcome, MergeOutcome::Merged) << ui.shown.join('\n').toStdString();
     ASSERT_FALSE(ui.shown.isEmpty());
-    EXPECT_EQ(ui.shown.last(), GetParam() ? "Information: Dry run complete: every step ran and was rolled back. "
-                                            "Nothing was changed."
-                                          : "Information: Clients have been successfully merged.");
+    EXPECT_EQ(ui.shown.last(),
+              GetParam() ? "Information: Dry run complete: every step ran and was rolled back. "
+                           "Nothing was changed."
+                         : "Information: Clients have been successfully merged.");
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), GetParam() ? 3 : 0);
 }
 

@@ -17,16 +17,39 @@
 namespace kolvix::test {
 namespace {
 
-const QStringList kAccountKeyedTables = {"Trans", "HICAPSDetail", "NewStatement", "StatementActivityLog",
-                                         "InvoiceActivityLog"};
+const QStringList kAccountKeyedTables
+    = {"Trans", "HICAPSDetail", "NewStatement", "StatementActivityLog", "InvoiceActivityLog"};
 
-const QStringList kClientKeyedTables = {
-    "TyroTrans",   "Appoint",    "ContactAttachment", "Attachments",     "ClinicalNotes",        "Future",
-    "Recalls",     "Referral",   "GroupAppDetail",    "AppChange",       "SMSReply",             "Documents",
-    "Quotes",      "ActEvents",  "XRayFolder",        "XRayReport",      "XRay",                 "SalesEvents",
-    "WaitingList", "ClassTypeClient", "SMSMsg",       "RecallRecurrence", "PXAppRequest",        "PXCurrentReservedApp",
-    "PXClientSearchResult", "PXExceptionLog", "PXClientForgotPassword", "PXClientPracPermissions", "PatCat",
-    "ClientContact"};
+const QStringList kClientKeyedTables = {"TyroTrans",
+                                        "Appoint",
+                                        "ContactAttachment",
+                                        "Attachments",
+                                        "ClinicalNotes",
+                                        "Future",
+                                        "Recalls",
+                                        "Referral",
+                                        "GroupAppDetail",
+                                        "AppChange",
+                                        "SMSReply",
+                                        "Documents",
+                                        "Quotes",
+                                        "ActEvents",
+                                        "XRayFolder",
+                                        "XRayReport",
+                                        "XRay",
+                                        "SalesEvents",
+                                        "WaitingList",
+                                        "ClassTypeClient",
+                                        "SMSMsg",
+                                        "RecallRecurrence",
+                                        "PXAppRequest",
+                                        "PXCurrentReservedApp",
+                                        "PXClientSearchResult",
+                                        "PXExceptionLog",
+                                        "PXClientForgotPassword",
+                                        "PXClientPracPermissions",
+                                        "PatCat",
+                                        "ClientContact"};
 
 struct GeneratorRun
 {
@@ -77,15 +100,16 @@ QString checkOutcome(const SqliteFile& db, const Pair& pair)
     const QString to = QString::number(pair.to);
     QString outcome;
     const auto wpx = db.rows("SELECT PXAccess, PXVerified, IFNULL(PXEmail, '') FROM Client WHERE ClientID = " + from);
-    const auto pendingRow =
-        db.rows("SELECT ParentID FROM PXPendingClient WHERE GuestClientID = " + from + " ORDER BY PendingClientID");
+    const auto pendingRow
+        = db.rows("SELECT ParentID FROM PXPendingClient WHERE GuestClientID = " + from + " ORDER BY PendingClientID");
     const QString today = QDate::currentDate().toString("yyyy-MM-dd") + " 00:00:00";
-    const auto contactConflicts = db.count(
-        "SELECT COUNT(*) FROM ClientContacts t JOIN ClientContacts f ON f.ClientID = " + from +
-        " AND (f.RelationID = t.RelationID AND f.ContactID <> t.ContactID"
-        "      OR f.ContactID = t.ContactID AND (f.RelationID <> t.RelationID"
-        "         OR UPPER(TRIM(IFNULL(f.ContactType, ''))) <> UPPER(TRIM(IFNULL(t.ContactType, '')))))"
-        " WHERE t.ClientID = " + to);
+    const auto contactConflicts
+        = db.count("SELECT COUNT(*) FROM ClientContacts t JOIN ClientContacts f ON f.ClientID = " + from
+                   + " AND (f.RelationID = t.RelationID AND f.ContactID <> t.ContactID"
+                     "      OR f.ContactID = t.ContactID AND (f.RelationID <> t.RelationID"
+                     "         OR UPPER(TRIM(IFNULL(f.ContactType, ''))) <> UPPER(TRIM(IFNULL(t.ContactType, '')))))"
+                     " WHERE t.ClientID = "
+                   + to);
 
     if (!wpx.empty() && wpx[0][0] == "1" && wpx[0][1] == "1" && !wpx[0][2].isEmpty())
         outcome = "WPXEnabledFrom";
@@ -93,8 +117,9 @@ QString checkOutcome(const SqliteFile& db, const Pair& pair)
              && (pendingRow[0][0] != "NULL"
                  || db.scalar("SELECT PendingClient FROM Client WHERE ClientID = " + from) == "1"))
         outcome = "WPXPendingAction";
-    else if (db.count("SELECT COUNT(*) FROM PXClientForgotPassword WHERE ClientID = " + from + " AND ExpiryDate > '" +
-                      today + "' AND Activated = 0") > 0)
+    else if (db.count("SELECT COUNT(*) FROM PXClientForgotPassword WHERE ClientID = " + from + " AND ExpiryDate > '"
+                      + today + "' AND Activated = 0")
+             > 0)
         outcome = "WPXPendingPassword";
     else if (db.count("SELECT COUNT(*) FROM PXClientLink WHERE GroupID = " + from) > 0)
         outcome = "WPXEnabledGrouped";
@@ -192,10 +217,11 @@ TEST_F(SampleDatabase, BasicFromClientHasRowsEverywhereAMergeReaches)
     for (const QString& table : kClientKeyedTables)
         EXPECT_GT(db->count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE ClientID = 812").arg(table)), 0)
             << table.toStdString();
-    for (const QString& where : QStringList{"Client WHERE ReferredByID = 812", "Client WHERE ReferredByID2 = 812",
-                                 "PXPendingClient WHERE GuestClientID = 812", "PXPendingClient WHERE ParentID = 812",
-                                 // becomes a self-reference once the merge moves the parent
-                                 "PXPendingClient WHERE GuestClientID = 57 AND ParentID = 812"})
+    for (const QString& where :
+         QStringList {"Client WHERE ReferredByID = 812", "Client WHERE ReferredByID2 = 812",
+                      "PXPendingClient WHERE GuestClientID = 812", "PXPendingClient WHERE ParentID = 812",
+                      // becomes a self-reference once the merge moves the parent
+                      "PXPendingClient WHERE GuestClientID = 57 AND ParentID = 812"})
         EXPECT_GT(db->count(QStringLiteral("SELECT COUNT(*) FROM ") + where), 0) << where.toStdString();
 
     // Categories: one that moves, one that 57 already holds and that stays behind.
@@ -224,8 +250,8 @@ TEST_F(SampleDatabase, BasicFromClientHasRowsEverywhereAMergeReaches)
 TEST_F(SampleDatabase, PairsHoldTheAccountsAndContactsTheyClaim)
 {
     const Pair aliases = pairs.value("aliases");
-    EXPECT_EQ(accounts(*db, aliases.from), QStringList({"0=1st", "1=Medicare EPC", "2=Dept. of Vet.", "3=W^Cover",
-                                                        "4=mum", "5=Bulk Bill"}));
+    EXPECT_EQ(accounts(*db, aliases.from),
+              QStringList({"0=1st", "1=Medicare EPC", "2=Dept. of Vet.", "3=W^Cover", "4=mum", "5=Bulk Bill"}));
     EXPECT_EQ(accounts(*db, aliases.to), QStringList({"0=Primary", "1=Medicare", "2=DVA", "3=WC", "4=Parent"}));
 
     // linked: the primary accounts carry different names.
@@ -249,7 +275,7 @@ TEST_F(SampleDatabase, PairsHoldTheAccountsAndContactsTheyClaim)
 
 TEST_F(SampleDatabase, HoldsThePracticeSettingAndWpxExtras)
 {
-    EXPECT_EQ(db->rows("SELECT UseFileNo FROM SystemData"), (std::vector<QStringList>{{"0"}}));
+    EXPECT_EQ(db->rows("SELECT UseFileNo FROM SystemData"), (std::vector<QStringList> {{"0"}}));
     EXPECT_GE(db->count("SELECT COUNT(*) FROM Client c JOIN PXPendingClient p ON p.GuestClientID = c.ClientID "
                         "WHERE c.PendingClient = 1 AND p.ParentID IS NOT NULL"),
               1);
@@ -322,7 +348,7 @@ TEST(DemoDatabaseGenerator, LargeDatabaseHasRowsEverywhereAndAHeavyPairThatPasse
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Client"), 202);
     EXPECT_EQ(db.rows("SELECT MIN(n), MAX(n) FROM (SELECT COUNT(*) AS n FROM Account WHERE ClientID <= 200 "
                       "GROUP BY ClientID)"),
-              (std::vector<QStringList>{{"1", "3"}}));
+              (std::vector<QStringList> {{"1", "3"}}));
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 201"), 50000);
     EXPECT_EQ(accounts(db, 201), QStringList({"0=Primary", "1=Medicare", "2=DVA"}));
     EXPECT_EQ(checkOutcome(db, heavy), "");
@@ -333,9 +359,10 @@ TEST(DemoDatabaseGenerator, LargeDatabaseHasRowsEverywhereAndAHeavyPairThatPasse
         EXPECT_GT(db.count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE ClientID = 201").arg(table)), 0)
             << table.toStdString();
     }
-    for (const QString& where : QStringList{"Client WHERE ReferredByID = 201", "Client WHERE ReferredByID2 = 201",
-                                 "PXPendingClient WHERE ParentID = 201", "Account WHERE GroupID IS NOT NULL",
-                                 "PXClientLink", "PXPendingClient WHERE ParentID IS NULL"})
+    for (const QString& where :
+         QStringList {"Client WHERE ReferredByID = 201", "Client WHERE ReferredByID2 = 201",
+                      "PXPendingClient WHERE ParentID = 201", "Account WHERE GroupID IS NOT NULL", "PXClientLink",
+                      "PXPendingClient WHERE ParentID IS NULL"})
         EXPECT_GT(db.count(QStringLiteral("SELECT COUNT(*) FROM ") + where), 0) << where.toStdString();
 }
 
@@ -346,9 +373,9 @@ TEST(DemoDatabaseGenerator, TheSameSeedGivesTheSameDatabase)
         const QString path = folder.filePath(name);
         EXPECT_EQ(runGenerator({"--clients", "30", "--seed", seed, path}).exitCode, 0);
         SqliteFile db(path);
-        return db.column("SELECT ClientID || Surname || Name || IFNULL(Mobile, '') FROM Client ORDER BY ClientID") +
-               db.column("SELECT TransID || ClientID || AccountID || TransDate || Amount FROM Trans ORDER BY TransID "
-                         "LIMIT 500");
+        return db.column("SELECT ClientID || Surname || Name || IFNULL(Mobile, '') FROM Client ORDER BY ClientID")
+            + db.column("SELECT TransID || ClientID || AccountID || TransDate || Amount FROM Trans ORDER BY TransID "
+                        "LIMIT 500");
     };
     const QStringList first = build("a.db", "5");
     EXPECT_EQ(build("b.db", "5"), first);

@@ -15,24 +15,44 @@
 namespace kolvix::test {
 namespace {
 
-const QStringList kSearchViewColumns = {
-    "ClientID",  "Surname",    "Name",        "PreferredName", "Practitioner", "Address",  "HomePhone",
-    "DateOfBirth", "FileNo",   "Occupation",  "Email",         "Mobile",       "WorkPhone", "ClaimNumber",
-    "AccountID", "IsAGroup",   "Active",      "BPayRefNo",     "ShortDescription"};
+const QStringList kSearchViewColumns
+    = {"ClientID",    "Surname",  "Name",       "PreferredName", "Practitioner",    "Address",   "HomePhone",
+       "DateOfBirth", "FileNo",   "Occupation", "Email",         "Mobile",          "WorkPhone", "ClaimNumber",
+       "AccountID",   "IsAGroup", "Active",     "BPayRefNo",     "ShortDescription"};
 
-const QStringList kAccountKeyedTables = {"Trans", "HICAPSDetail", "NewStatement", "StatementActivityLog",
-                                         "InvoiceActivityLog"};
+const QStringList kAccountKeyedTables
+    = {"Trans", "HICAPSDetail", "NewStatement", "StatementActivityLog", "InvoiceActivityLog"};
 
-const QStringList kClientKeyedTables = {
-    "TyroTrans",   "Appoint",    "ContactAttachment", "Attachments",     "ClinicalNotes",        "Future",
-    "Recalls",     "Referral",   "GroupAppDetail",    "AppChange",       "SMSReply",             "Documents",
-    "Quotes",      "ActEvents",  "XRayFolder",        "XRayReport",      "XRay",                 "SalesEvents",
-    "WaitingList", "ClassTypeClient", "SMSMsg",       "RecallRecurrence", "PXAppRequest",        "PXCurrentReservedApp",
-    "PXClientSearchResult", "PXExceptionLog"};
+const QStringList kClientKeyedTables = {"TyroTrans",
+                                        "Appoint",
+                                        "ContactAttachment",
+                                        "Attachments",
+                                        "ClinicalNotes",
+                                        "Future",
+                                        "Recalls",
+                                        "Referral",
+                                        "GroupAppDetail",
+                                        "AppChange",
+                                        "SMSReply",
+                                        "Documents",
+                                        "Quotes",
+                                        "ActEvents",
+                                        "XRayFolder",
+                                        "XRayReport",
+                                        "XRay",
+                                        "SalesEvents",
+                                        "WaitingList",
+                                        "ClassTypeClient",
+                                        "SMSMsg",
+                                        "RecallRecurrence",
+                                        "PXAppRequest",
+                                        "PXCurrentReservedApp",
+                                        "PXClientSearchResult",
+                                        "PXExceptionLog"};
 
 // Columns that hold a client id, wherever they occur.
-const QStringList kClientIdColumns = {"ClientID",      "GroupID",       "ReferredByID",
-                                      "ReferredByID2", "GuestClientID", "ParentID"};
+const QStringList kClientIdColumns
+    = {"ClientID", "GroupID", "ReferredByID", "ReferredByID2", "GuestClientID", "ParentID"};
 
 QString readSource(const QString& relative)
 {
@@ -46,14 +66,15 @@ class SqliteSchema : public ::testing::Test
 {
 protected:
     TestDatabase database; // builds schema/sqlite/schema.sql; throws when the script fails
-    SqliteFile db{database.path()};
+    SqliteFile db {database.path()};
 };
 
 TEST_F(SqliteSchema, HasEveryObjectWithTheColumnsTheUtilityNames)
 {
     QMap<QString, QStringList> expected = {
-        {"Client", {"ClientID", "Name", "Surname", "Active", "ReferredByID", "ReferredByID2", "PXAccess", "PXVerified",
-                    "PXEmail", "PendingClient"}},
+        {"Client",
+         {"ClientID", "Name", "Surname", "Active", "ReferredByID", "ReferredByID2", "PXAccess", "PXVerified", "PXEmail",
+          "PendingClient"}},
         {"Account", {"ClientID", "AccountID", "ShortDescription", "GroupID"}},
         {"PatCat", {"ClientID", "CategoryID"}},
         {"ClientContact", {"ClientID", "ContactID", "RelationID"}},
@@ -130,7 +151,7 @@ TEST_F(SqliteSchema, EveryClientIdColumnHasAnIndex)
 
 TEST_F(SqliteSchema, SearchViewsCarryTheNineteenColumns)
 {
-    for (const QString& view : QStringList{"PatientSearch", "PatientSearchBPAY"}) {
+    for (const QString& view : QStringList {"PatientSearch", "PatientSearchBPAY"}) {
         const QStringList columns = db.columns(view);
         EXPECT_EQ(QSet<QString>(columns.begin(), columns.end()),
                   QSet<QString>(kSearchViewColumns.begin(), kSearchViewColumns.end()))
@@ -153,12 +174,12 @@ TEST_F(SqliteSchema, PatientSearchListsClientsAndPatientSearchBpayListsAccounts)
 
     EXPECT_EQ(db.rows("SELECT ClientID, AccountID, ShortDescription, Practitioner, Address, Active FROM PatientSearch "
                       "ORDER BY ClientID"),
-              (std::vector<QStringList>{{"10", "0", "Primary", "Dr Alice Morgan", "1 High St Fitzroy VIC 3065", "T"},
-                                        {"11", "NULL", "NULL", "NULL", "NULL", "F"}}));
+              (std::vector<QStringList> {{"10", "0", "Primary", "Dr Alice Morgan", "1 High St Fitzroy VIC 3065", "T"},
+                                         {"11", "NULL", "NULL", "NULL", "NULL", "F"}}));
     EXPECT_EQ(db.rows("SELECT ClientID, AccountID, ShortDescription, BPayRefNo, ClaimNumber FROM PatientSearchBPAY "
                       "ORDER BY AccountID"),
-              (std::vector<QStringList>{{"10", "0", "Primary", "0000001000", "NULL"},
-                                        {"10", "3", "WorkCover", "0000001003", "WC123456"}}));
+              (std::vector<QStringList> {{"10", "0", "Primary", "0000001000", "NULL"},
+                                         {"10", "3", "WorkCover", "0000001003", "WC123456"}}));
     // Names compare without regard to case, as on SQL Server.
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM PatientSearch WHERE Surname = 'SMITH'"), 1);
 }
@@ -176,9 +197,9 @@ TEST_F(SqliteSchema, ClientContactsNamesTheContactAndItsKind)
     )");
     EXPECT_EQ(db.rows("SELECT ContactID, FullNameNoTitle, ContactType, RelationMergeID FROM ClientContacts "
                       "WHERE ClientID = 10 ORDER BY ContactID"),
-              (std::vector<QStringList>{{"1", "Helen Park", "GP", "5"},
-                                        {"2", "Acme Logistics", "Employer", "8"},
-                                        {"3", "Ann Lee", "Next of kin", "3"}}));
+              (std::vector<QStringList> {{"1", "Helen Park", "GP", "5"},
+                                         {"2", "Acme Logistics", "Employer", "8"},
+                                         {"3", "Ann Lee", "Next of kin", "3"}}));
 }
 
 TEST_F(SqliteSchema, AuditIdsAreFilledByTheDatabaseAndNeverReused)
@@ -199,8 +220,8 @@ TEST_F(SqliteSchema, AuditIdsAreFilledByTheDatabaseAndNeverReused)
 struct ScriptObjects
 {
     QMap<QString, QStringList> tableColumns; // in order
-    QMap<QString, QStringList> viewColumns;  // in order
-    QSet<QString> indexes;                   // "table(columns)"
+    QMap<QString, QStringList> viewColumns; // in order
+    QSet<QString> indexes; // "table(columns)"
 };
 
 QString withoutComments(QString script)

@@ -20,7 +20,8 @@ struct BoolCase
 };
 
 class IniBoolTest : public ::testing::TestWithParam<BoolCase>
-{};
+{
+};
 
 TEST_P(IniBoolTest, ReadsIntegersAsBooleans)
 {
@@ -33,17 +34,17 @@ TEST_P(IniBoolTest, ReadsIntegersAsBooleans)
 // Non-zero integers are true, zero false; anything that is not an integer keeps the default.
 INSTANTIATE_TEST_SUITE_P(
     Values, IniBoolTest,
-    ::testing::Values(BoolCase{"1", true, true}, BoolCase{"0", false, false}, BoolCase{"-1", true, true},
-                      BoolCase{"+0", false, false}, BoolCase{"2", true, true}, BoolCase{"007", true, true},
-                      BoolCase{"0x0", false, false}, BoolCase{"0X1F", true, true}, BoolCase{"0xff", true, true},
-                      BoolCase{"$0", false, false}, BoolCase{"$A", true, true}, BoolCase{"0xFFFFFFFF", true, true},
-                      BoolCase{"\"0\"", false, false}, BoolCase{" 0 ", false, false},
-                      BoolCase{"true", false, true}, BoolCase{"yes", false, true}, BoolCase{"no", false, true},
-                      BoolCase{"false", false, true}, BoolCase{"", false, true}, BoolCase{"0x", false, true},
-                      BoolCase{"$", false, true}, BoolCase{"-", false, true}, BoolCase{"1a", false, true},
-                      BoolCase{"1 2", false, true}, BoolCase{"1.0", false, true}, BoolCase{"0xG", false, true},
-                      BoolCase{"2147483647", true, true}, BoolCase{"-2147483648", true, true},
-                      BoolCase{"2147483648", false, true}, BoolCase{"0x100000000", false, true}));
+    ::testing::Values(BoolCase {"1", true, true}, BoolCase {"0", false, false}, BoolCase {"-1", true, true},
+                      BoolCase {"+0", false, false}, BoolCase {"2", true, true}, BoolCase {"007", true, true},
+                      BoolCase {"0x0", false, false}, BoolCase {"0X1F", true, true}, BoolCase {"0xff", true, true},
+                      BoolCase {"$0", false, false}, BoolCase {"$A", true, true}, BoolCase {"0xFFFFFFFF", true, true},
+                      BoolCase {"\"0\"", false, false}, BoolCase {" 0 ", false, false}, BoolCase {"true", false, true},
+                      BoolCase {"yes", false, true}, BoolCase {"no", false, true}, BoolCase {"false", false, true},
+                      BoolCase {"", false, true}, BoolCase {"0x", false, true}, BoolCase {"$", false, true},
+                      BoolCase {"-", false, true}, BoolCase {"1a", false, true}, BoolCase {"1 2", false, true},
+                      BoolCase {"1.0", false, true}, BoolCase {"0xG", false, true}, BoolCase {"2147483647", true, true},
+                      BoolCase {"-2147483648", true, true}, BoolCase {"2147483648", false, true},
+                      BoolCase {"0x100000000", false, true}));
 
 TEST(IniFileTest, MissingKeyOrSectionGivesTheDefault)
 {
@@ -62,43 +63,46 @@ struct StringCase
 };
 
 class IniStringTest : public ::testing::TestWithParam<StringCase>
-{};
+{
+};
 
 TEST_P(IniStringTest, ReadsTheValue)
 {
     const StringCase& c = GetParam();
     const IniFile ini = IniFile::fromText(QString::fromLatin1(c.text));
     const QString expected = c.expected ? QString::fromLatin1(c.expected) : QStringLiteral("default");
-    EXPECT_EQ(ini.readString(QStringLiteral("Database Settings"), QStringLiteral("Password"), QStringLiteral("default")),
-              expected);
+    EXPECT_EQ(
+        ini.readString(QStringLiteral("Database Settings"), QStringLiteral("Password"), QStringLiteral("default")),
+        expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, IniStringTest,
-    ::testing::Values(
-        StringCase{"Plain", "[Database Settings]\nPassword=pw\n", "pw"},
-        StringCase{"EmptyValueIsEmpty", "[Database Settings]\nPassword=\n", ""},
-        StringCase{"BlankValueIsEmpty", "[Database Settings]\nPassword=   \n", ""},
-        StringCase{"ValueAndKeyTrimmed", "[Database Settings]\n  Password \t=  pw x  \n", "pw x"},
-        StringCase{"DoubleQuotesRemoved", "[Database Settings]\nPassword=\" pw \"\n", " pw "},
-        StringCase{"SingleQuotesRemoved", "[Database Settings]\nPassword='pw'\n", "pw"},
-        StringCase{"OnlyOnePairOfQuotes", "[Database Settings]\nPassword=\"\"pw\"\"\n", "\"pw\""},
-        StringCase{"UnmatchedQuotesKept", "[Database Settings]\nPassword=\"pw'\n", "\"pw'"},
-        StringCase{"LoneQuoteKept", "[Database Settings]\nPassword=\"\n", "\""},
-        StringCase{"EqualsInValue", "[Database Settings]\nPassword=a=b\n", "a=b"},
-        StringCase{"SectionNameIgnoresCase", "[DATABASE settings]\nPassword=pw\n", "pw"},
-        StringCase{"KeyNameIgnoresCase", "[Database Settings]\nPASSWORD=pw\n", "pw"},
-        StringCase{"SectionNameTrimmed", "[ Database Settings ]\nPassword=pw\n", "pw"},
-        StringCase{"CrLfLines", "[Database Settings]\r\nPassword=pw\r\nUser ID=x\r\n", "pw"},
-        StringCase{"FirstKeyWins", "[Database Settings]\nPassword=one\nPassword=two\n", "one"},
-        StringCase{"FirstSectionWins", "[Database Settings]\nUser ID=x\n[Other]\nPassword=o\n"
-                                       "[database settings]\nPassword=two\n", nullptr},
-        StringCase{"KeyInOtherSection", "[Misc]\nPassword=pw\n[Database Settings]\n", nullptr},
-        StringCase{"KeyBeforeAnySection", "Password=pw\n[Database Settings]\n", nullptr},
-        StringCase{"SemicolonComment", "[Database Settings]\n;Password=pw\n", nullptr},
-        StringCase{"HashComment", "[Database Settings]\n  # Password=pw\n", nullptr},
-        StringCase{"LineWithoutEquals", "[Database Settings]\nPassword\n", nullptr},
-        StringCase{"InlineSemicolonIsPartOfValue", "[Database Settings]\nPassword=a;b\n", "a;b"}),
+    ::testing::Values(StringCase {"Plain", "[Database Settings]\nPassword=pw\n", "pw"},
+                      StringCase {"EmptyValueIsEmpty", "[Database Settings]\nPassword=\n", ""},
+                      StringCase {"BlankValueIsEmpty", "[Database Settings]\nPassword=   \n", ""},
+                      StringCase {"ValueAndKeyTrimmed", "[Database Settings]\n  Password \t=  pw x  \n", "pw x"},
+                      StringCase {"DoubleQuotesRemoved", "[Database Settings]\nPassword=\" pw \"\n", " pw "},
+                      StringCase {"SingleQuotesRemoved", "[Database Settings]\nPassword='pw'\n", "pw"},
+                      StringCase {"OnlyOnePairOfQuotes", "[Database Settings]\nPassword=\"\"pw\"\"\n", "\"pw\""},
+                      StringCase {"UnmatchedQuotesKept", "[Database Settings]\nPassword=\"pw'\n", "\"pw'"},
+                      StringCase {"LoneQuoteKept", "[Database Settings]\nPassword=\"\n", "\""},
+                      StringCase {"EqualsInValue", "[Database Settings]\nPassword=a=b\n", "a=b"},
+                      StringCase {"SectionNameIgnoresCase", "[DATABASE settings]\nPassword=pw\n", "pw"},
+                      StringCase {"KeyNameIgnoresCase", "[Database Settings]\nPASSWORD=pw\n", "pw"},
+                      StringCase {"SectionNameTrimmed", "[ Database Settings ]\nPassword=pw\n", "pw"},
+                      StringCase {"CrLfLines", "[Database Settings]\r\nPassword=pw\r\nUser ID=x\r\n", "pw"},
+                      StringCase {"FirstKeyWins", "[Database Settings]\nPassword=one\nPassword=two\n", "one"},
+                      StringCase {"FirstSectionWins",
+                                  "[Database Settings]\nUser ID=x\n[Other]\nPassword=o\n"
+                                  "[database settings]\nPassword=two\n",
+                                  nullptr},
+                      StringCase {"KeyInOtherSection", "[Misc]\nPassword=pw\n[Database Settings]\n", nullptr},
+                      StringCase {"KeyBeforeAnySection", "Password=pw\n[Database Settings]\n", nullptr},
+                      StringCase {"SemicolonComment", "[Database Settings]\n;Password=pw\n", nullptr},
+                      StringCase {"HashComment", "[Database Settings]\n  # Password=pw\n", nullptr},
+                      StringCase {"LineWithoutEquals", "[Database Settings]\nPassword\n", nullptr},
+                      StringCase {"InlineSemicolonIsPartOfValue", "[Database Settings]\nPassword=a;b\n", "a;b"}),
     [](const ::testing::TestParamInfo<StringCase>& info) { return std::string(info.param.name); });
 
 TEST(IniFileTest, LongValuesAreCutTo2047Characters)
@@ -114,7 +118,8 @@ TEST(IniFileTest, LongValuesAreCutTo2047Characters)
 }
 
 class IniFileOnDiskTest : public SettingsFixture
-{};
+{
+};
 
 TEST_F(IniFileOnDiskTest, MissingFileIsEmpty)
 {

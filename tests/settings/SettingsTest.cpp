@@ -36,18 +36,18 @@ TEST_P(ParamValueTest, FindsTheFirstArgumentWithTheKey)
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, ParamValueTest,
     ::testing::Values(
-        ParamCase{"NoArguments", {}, "Data Source", ""},
-        ParamCase{"ExactKey", {"Data Source=SRV1"}, "Data Source", "SRV1"},
-        ParamCase{"KeyInLowerCase", {"data source=SRV1"}, "Data Source", "SRV1"},
-        ParamCase{"FirstOfTwoWins", {"Password=one", "PASSWORD=two"}, "Password", "one"},
-        ParamCase{"ValueTrimmed", {"User ID=  bob \t"}, "User ID", "bob"},
-        ParamCase{"KeyWithTrailingBlankDoesNotMatch", {"Data Source =SRV1"}, "Data Source", ""},
-        ParamCase{"KeyWithLeadingBlankDoesNotMatch", {" Data Source=SRV1"}, "Data Source", ""},
-        ParamCase{"ArgumentWithoutEqualsIgnored", {"Data Source", "Data Source=SRV2"}, "Data Source", "SRV2"},
-        ParamCase{"ValueKeepsLaterEquals", {"Password=a=b"}, "Password", "a=b"},
-        ParamCase{"EmptyValueStillWins", {"UseTCPIP=", "UseTCPIP=1"}, "UseTCPIP", ""},
-        ParamCase{"OtherKeysSkipped", {"x=1", "Initial Catalog=Practice", "y=2"}, "Initial Catalog", "Practice"},
-        ParamCase{"PrefixIsNoMatch", {"Data=SRV1"}, "Data Source", ""}),
+        ParamCase {"NoArguments", {}, "Data Source", ""},
+        ParamCase {"ExactKey", {"Data Source=SRV1"}, "Data Source", "SRV1"},
+        ParamCase {"KeyInLowerCase", {"data source=SRV1"}, "Data Source", "SRV1"},
+        ParamCase {"FirstOfTwoWins", {"Password=one", "PASSWORD=two"}, "Password", "one"},
+        ParamCase {"ValueTrimmed", {"User ID=  bob \t"}, "User ID", "bob"},
+        ParamCase {"KeyWithTrailingBlankDoesNotMatch", {"Data Source =SRV1"}, "Data Source", ""},
+        ParamCase {"KeyWithLeadingBlankDoesNotMatch", {" Data Source=SRV1"}, "Data Source", ""},
+        ParamCase {"ArgumentWithoutEqualsIgnored", {"Data Source", "Data Source=SRV2"}, "Data Source", "SRV2"},
+        ParamCase {"ValueKeepsLaterEquals", {"Password=a=b"}, "Password", "a=b"},
+        ParamCase {"EmptyValueStillWins", {"UseTCPIP=", "UseTCPIP=1"}, "UseTCPIP", ""},
+        ParamCase {"OtherKeysSkipped", {"x=1", "Initial Catalog=Practice", "y=2"}, "Initial Catalog", "Practice"},
+        ParamCase {"PrefixIsNoMatch", {"Data=SRV1"}, "Data Source", ""}),
     [](const ::testing::TestParamInfo<ParamCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------
@@ -112,34 +112,128 @@ TEST_P(LocateSettingsTest, ChoosesTheFiles)
     EXPECT_EQ(gsDataFolder, expand(c.dataFolder));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Machines, LocateSettingsTest,
-    ::testing::Values(
-        LocateCase{"BothFilesInCommonFolder", false, true, true, false, {},
-                   "{common}/config.ini", "{common}//data.ini", "{common}", "{common}/"},
-        LocateCase{"LocalConfigWinsOutsideRemoteSession", true, true, true, false, {},
-                   "{local}/config.ini", "{common}//data.ini", "{local}", "{common}/"},
-        LocateCase{"RemoteSessionUsesLocalConfig", true, true, true, true, {},
-                   "{local}/config.ini", "{common}//data.ini", "{local}", "{common}/"},
-        LocateCase{"RemoteSessionWithoutLocalConfigFallsBackToLegacy", false, true, true, true, {},
-                   "{legacy}", "{common}//data.ini", "{local}", "{common}/"},
-        LocateCase{"MissingDataFileFallsBackAlone", false, true, false, false, {},
-                   "{common}/config.ini", "{legacy}", "{common}", "{common}/"},
-        LocateCase{"MissingConfigFileFallsBackAlone", false, false, true, false, {},
-                   "{legacy}", "{common}//data.ini", "{common}", "{common}/"},
-        LocateCase{"OldSettingsOneUsesLegacyFile", false, true, true, false, {"OldSettings=1"},
-                   "{legacy}", "{legacy}", "", ""},
-        LocateCase{"OldSettingsTrueIsNotRecognised", false, true, true, false, {"OldSettings=true"},
-                   "{common}/config.ini", "{common}//data.ini", "{common}", "{common}/"},
-        LocateCase{"OldSettingsZeroOneIsNotRecognised", false, true, true, false, {"OldSettings=01"},
-                   "{common}/config.ini", "{common}//data.ini", "{common}", "{common}/"},
-        LocateCase{"UtilityIniNameServesBothFiles", false, true, true, false, {"gsUtilityIniName={utility}"},
-                   "{utility}", "{utility}", "{common}", "{common}/"},
-        LocateCase{"MissingUtilityIniNameFallsBackToLegacy", false, true, true, false,
-                   {"gsUtilityIniName={missing}"}, "{legacy}", "{legacy}", "{common}", "{common}/"},
-        LocateCase{"OldSettingsTakesUtilityIniNameUntested", false, true, true, false,
-                   {"OldSettings=1", "gsUtilityIniName={missing}"}, "{missing}", "{missing}", "", ""}),
-    [](const ::testing::TestParamInfo<LocateCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Machines, LocateSettingsTest,
+                         ::testing::Values(LocateCase {"BothFilesInCommonFolder",
+                                                       false,
+                                                       true,
+                                                       true,
+                                                       false,
+                                                       {},
+                                                       "{common}/config.ini",
+                                                       "{common}//data.ini",
+                                                       "{common}",
+                                                       "{common}/"},
+                                           LocateCase {"LocalConfigWinsOutsideRemoteSession",
+                                                       true,
+                                                       true,
+                                                       true,
+                                                       false,
+                                                       {},
+                                                       "{local}/config.ini",
+                                                       "{common}//data.ini",
+                                                       "{local}",
+                                                       "{common}/"},
+                                           LocateCase {"RemoteSessionUsesLocalConfig",
+                                                       true,
+                                                       true,
+                                                       true,
+                                                       true,
+                                                       {},
+                                                       "{local}/config.ini",
+                                                       "{common}//data.ini",
+                                                       "{local}",
+                                                       "{common}/"},
+                                           LocateCase {"RemoteSessionWithoutLocalConfigFallsBackToLegacy",
+                                                       false,
+                                                       true,
+                                                       true,
+                                                       true,
+                                                       {},
+                                                       "{legacy}",
+                                                       "{common}//data.ini",
+                                                       "{local}",
+                                                       "{common}/"},
+                                           LocateCase {"MissingDataFileFallsBackAlone",
+                                                       false,
+                                                       true,
+                                                       false,
+                                                       false,
+                                                       {},
+                                                       "{common}/config.ini",
+                                                       "{legacy}",
+                                                       "{common}",
+                                                       "{common}/"},
+                                           LocateCase {"MissingConfigFileFallsBackAlone",
+                                                       false,
+                                                       false,
+                                                       true,
+                                                       false,
+                                                       {},
+                                                       "{legacy}",
+                                                       "{common}//data.ini",
+                                                       "{common}",
+                                                       "{common}/"},
+                                           LocateCase {"OldSettingsOneUsesLegacyFile",
+                                                       false,
+                                                       true,
+                                                       true,
+                                                       false,
+                                                       {"OldSettings=1"},
+                                                       "{legacy}",
+                                                       "{legacy}",
+                                                       "",
+                                                       ""},
+                                           LocateCase {"OldSettingsTrueIsNotRecognised",
+                                                       false,
+                                                       true,
+                                                       true,
+                                                       false,
+                                                       {"OldSettings=true"},
+                                                       "{common}/config.ini",
+                                                       "{common}//data.ini",
+                                                       "{common}",
+                                                       "{common}/"},
+                                           LocateCase {"OldSettingsZeroOneIsNotRecognised",
+                                                       false,
+                                                       true,
+                                                       true,
+                                                       false,
+                                                       {"OldSettings=01"},
+                                                       "{common}/config.ini",
+                                                       "{common}//data.ini",
+                                                       "{common}",
+                                                       "{common}/"},
+                                           LocateCase {"UtilityIniNameServesBothFiles",
+                                                       false,
+                                                       true,
+                                                       true,
+                                                       false,
+                                                       {"gsUtilityIniName={utility}"},
+                                                       "{utility}",
+                                                       "{utility}",
+                                                       "{common}",
+                                                       "{common}/"},
+                                           LocateCase {"MissingUtilityIniNameFallsBackToLegacy",
+                                                       false,
+                                                       true,
+                                                       true,
+                                                       false,
+                                                       {"gsUtilityIniName={missing}"},
+                                                       "{legacy}",
+                                                       "{legacy}",
+                                                       "{common}",
+                                                       "{common}/"},
+                                           LocateCase {"OldSettingsTakesUtilityIniNameUntested",
+                                                       false,
+                                                       true,
+                                                       true,
+                                                       false,
+                                                       {"OldSettings=1", "gsUtilityIniName={missing}"},
+                                                       "{missing}",
+                                                       "{missing}",
+                                                       "",
+                                                       ""}),
+                         [](const ::testing::TestParamInfo<LocateCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsFixture, LocatingCreatesTheProductFoldersUnlessOldSettings)
 {
@@ -209,7 +303,8 @@ TEST_F(SettingsFixture, ReadersConsultTheInstalledFile)
     IniFile second = IniFile::fromText(QStringLiteral("[Database Settings]\nPassword=pw\n"));
     setConfigObject(&first);
     EXPECT_EQ(configReadString(QStringLiteral("Database Settings"), QStringLiteral("Password"), QStringLiteral("d")),
-              QString()) << "a present but empty key reads as empty";
+              QString())
+        << "a present but empty key reads as empty";
     EXPECT_TRUE(configReadBool(QStringLiteral("Database Settings"), QStringLiteral("UseTCPIP"), false));
     setConfigObject(&second);
     EXPECT_EQ(configReadString(QStringLiteral("Database Settings"), QStringLiteral("Password"), QString()),
@@ -220,12 +315,13 @@ TEST_F(SettingsFixture, ReadersConsultTheInstalledFile)
 struct SwitchCase
 {
     const char* value; // nullptr: the key is missing
-    bool log;          // default false
-    bool useRollback;  // default true
+    bool log; // default false
+    bool useRollback; // default true
 };
 
 class UtilitySettingTest : public SettingsFixture, public ::testing::WithParamInterface<SwitchCase>
-{};
+{
+};
 
 TEST_P(UtilitySettingTest, ReadsTheKolvixSwitches)
 {
@@ -240,10 +336,10 @@ TEST_P(UtilitySettingTest, ReadsTheKolvixSwitches)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, UtilitySettingTest,
-                         ::testing::Values(SwitchCase{"1", true, true}, SwitchCase{"0", false, false},
-                                           SwitchCase{"0x0", false, false}, SwitchCase{"0x10", true, true},
-                                           SwitchCase{"true", false, true}, SwitchCase{"no", false, true},
-                                           SwitchCase{"", false, true}, SwitchCase{nullptr, false, true}));
+                         ::testing::Values(SwitchCase {"1", true, true}, SwitchCase {"0", false, false},
+                                           SwitchCase {"0x0", false, false}, SwitchCase {"0x10", true, true},
+                                           SwitchCase {"true", false, true}, SwitchCase {"no", false, true},
+                                           SwitchCase {"", false, true}, SwitchCase {nullptr, false, true}));
 
 TEST_F(SettingsFixture, LegacyFileIsReadFromTheWindowsFolder)
 {

@@ -12,10 +12,17 @@ namespace kolvix::test {
 namespace {
 
 const QStringList kKeyOrder = {
-    QStringLiteral("Provider"),       QStringLiteral("Persist Security Info"), QStringLiteral("Use Procedure for Prepare"),
-    QStringLiteral("Auto Translate"), QStringLiteral("Packet Size"),           QStringLiteral("Initial Catalog"),
-    QStringLiteral("Data Source"),    QStringLiteral("User ID"),               QStringLiteral("Password"),
-    QStringLiteral("Workstation ID"), QStringLiteral("Integrated Security"),
+    QStringLiteral("Provider"),
+    QStringLiteral("Persist Security Info"),
+    QStringLiteral("Use Procedure for Prepare"),
+    QStringLiteral("Auto Translate"),
+    QStringLiteral("Packet Size"),
+    QStringLiteral("Initial Catalog"),
+    QStringLiteral("Data Source"),
+    QStringLiteral("User ID"),
+    QStringLiteral("Password"),
+    QStringLiteral("Workstation ID"),
+    QStringLiteral("Integrated Security"),
 };
 
 const QString kDefaultPw = QString::fromLatin1(kDefaultPassword);
@@ -71,9 +78,10 @@ TEST_F(ConnectionStringTest, NothingConfiguredGivesTheStandardString)
 {
     writeConfig(QStringLiteral("[Misc]\nLogin=0\n"));
     writeData(QStringLiteral("[Other]\nData Source=ignored\n"));
-    EXPECT_EQ(build(0), QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=False;Use Procedure for Prepare=1;"
-                                       "Auto Translate=True;Packet Size=4096;Initial Catalog=Zelvan;Data Source=;"
-                                       "User ID=SA;Password=;Workstation ID=PC01;Integrated Security=;"));
+    EXPECT_EQ(build(0),
+              QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=False;Use Procedure for Prepare=1;"
+                             "Auto Translate=True;Packet Size=4096;Initial Catalog=Zelvan;Data Source=;"
+                             "User ID=SA;Password=;Workstation ID=PC01;Integrated Security=;"));
     EXPECT_EQ(gsDatabaseName, QStringLiteral("Zelvan"));
     EXPECT_EQ(gsServerName, QString());
     EXPECT_EQ(gConfigObject, nullptr) << "the data file is closed after the build";
@@ -92,15 +100,17 @@ struct ModeCase
 };
 
 class ConnectionModeTest : public ConnectionStringTest, public ::testing::WithParamInterface<ModeCase>
-{};
+{
+};
 
 TEST_P(ConnectionModeTest, AppliesTheModeRules)
 {
     const ModeCase& c = GetParam();
     if (c.login)
         loginOn();
-    writeData(c.dataSource ? QStringLiteral("[Database Settings]\nData Source=%1\n").arg(QString::fromLatin1(c.dataSource))
-                           : QStringLiteral("[Database Settings]\n"));
+    writeData(c.dataSource
+                  ? QStringLiteral("[Database Settings]\nData Source=%1\n").arg(QString::fromLatin1(c.dataSource))
+                  : QStringLiteral("[Database Settings]\n"));
     EXPECT_EQ(valueOf(c.mode, QStringLiteral("Data Source")), QString::fromLatin1(c.expectedDataSource));
     EXPECT_EQ(gsServerName, QString::fromLatin1(c.expectedDataSource));
     EXPECT_EQ(valueOf(c.mode, QStringLiteral("User ID")), QString::fromLatin1(c.expectedUser));
@@ -109,15 +119,16 @@ TEST_P(ConnectionModeTest, AppliesTheModeRules)
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, ConnectionModeTest,
-    ::testing::Values(ModeCase{"LoginOnModeZero", true, nullptr, 0, ".\\ZELVAN", "SA", true},
-                      ModeCase{"LoginOffModeZero", false, nullptr, 0, "", "SA", false},
-                      ModeCase{"ModeOneWithoutServer", false, nullptr, 1, ".\\ZELVAN", "sa", true},
-                      ModeCase{"ModeOneAppendsInstance", false, "SRV1", 1, "SRV1\\ZELVAN", "sa", true},
-                      ModeCase{"ModeOneAppendsInstanceTwice", false, "SRV1\\ZELVAN", 1, "SRV1\\ZELVAN\\ZELVAN", "sa", true},
-                      ModeCase{"ModeOneWithLoginDefault", true, nullptr, 1, ".\\ZELVAN\\ZELVAN", "sa", true},
-                      ModeCase{"ModeTwoKeepsServer", false, "SRV1", 2, "SRV1", "sa", false},
-                      ModeCase{"ModeTwoWithLogin", true, nullptr, 2, ".\\ZELVAN", "sa", false},
-                      ModeCase{"ModeZeroKeepsServer", false, "SRV1", 0, "SRV1", "SA", false}),
+    ::testing::Values(ModeCase {"LoginOnModeZero", true, nullptr, 0, ".\\ZELVAN", "SA", true},
+                      ModeCase {"LoginOffModeZero", false, nullptr, 0, "", "SA", false},
+                      ModeCase {"ModeOneWithoutServer", false, nullptr, 1, ".\\ZELVAN", "sa", true},
+                      ModeCase {"ModeOneAppendsInstance", false, "SRV1", 1, "SRV1\\ZELVAN", "sa", true},
+                      ModeCase {"ModeOneAppendsInstanceTwice", false, "SRV1\\ZELVAN", 1, "SRV1\\ZELVAN\\ZELVAN", "sa",
+                                true},
+                      ModeCase {"ModeOneWithLoginDefault", true, nullptr, 1, ".\\ZELVAN\\ZELVAN", "sa", true},
+                      ModeCase {"ModeTwoKeepsServer", false, "SRV1", 2, "SRV1", "sa", false},
+                      ModeCase {"ModeTwoWithLogin", true, nullptr, 2, ".\\ZELVAN", "sa", false},
+                      ModeCase {"ModeZeroKeepsServer", false, "SRV1", 0, "SRV1", "SA", false}),
     [](const ::testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ConnectionStringTest, ModesOverrideCommandLineLogin)
@@ -188,19 +199,21 @@ TEST_F(ConnectionStringTest, LegacyFileServesBothFiles)
 {
     writeFile(legacyFile(), QStringLiteral("[Misc]\nLogin=1\n[Database Settings]\nUser ID=legacy\n"));
     EXPECT_EQ(valueOf(0, QStringLiteral("User ID")), QStringLiteral("legacy"));
-    EXPECT_EQ(valueOf(0, QStringLiteral("Data Source")), QStringLiteral(".\\ZELVAN")) << "Login read from the same file";
+    EXPECT_EQ(valueOf(0, QStringLiteral("Data Source")), QStringLiteral(".\\ZELVAN"))
+        << "Login read from the same file";
 }
 
 struct TcpCase
 {
     const char* name;
     const char* commandLine; // nullptr: no argument
-    const char* dataFile;    // nullptr: no key
+    const char* dataFile; // nullptr: no key
     bool appended;
 };
 
 class UseTcpIpTest : public ConnectionStringTest, public ::testing::WithParamInterface<TcpCase>
-{};
+{
+};
 
 TEST_P(UseTcpIpTest, AppendsTheNetworkLibrary)
 {
@@ -210,23 +223,23 @@ TEST_P(UseTcpIpTest, AppendsTheNetworkLibrary)
     writeData(c.dataFile ? QStringLiteral("[Database Settings]\nUseTCPIP=%1\n").arg(QString::fromLatin1(c.dataFile))
                          : QStringLiteral("[Database Settings]\n"));
     const QString s = build(0);
-    EXPECT_EQ(s.endsWith(QStringLiteral(";Integrated Security=;Network Library=dbmssocn;")), c.appended) << s.toStdString();
+    EXPECT_EQ(s.endsWith(QStringLiteral(";Integrated Security=;Network Library=dbmssocn;")), c.appended)
+        << s.toStdString();
     EXPECT_EQ(s.endsWith(QStringLiteral(";Integrated Security=;")), !c.appended) << s.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sources, UseTcpIpTest,
-    ::testing::Values(TcpCase{"CommandLineOne", "1", nullptr, true},
-                      TcpCase{"CommandLineZeroBeatsDataFile", "0", "1", false},
-                      TcpCase{"CommandLineOtherTextBeatsDataFile", "true", "1", false},
-                      TcpCase{"CommandLineZeroOneIsNotOne", "01", "1", false},
-                      TcpCase{"CommandLineEmptyFallsToDataFile", "", "1", true},
-                      TcpCase{"DataFileOne", nullptr, "1", true},
-                      TcpCase{"DataFileHex", nullptr, "0x1", true},
-                      TcpCase{"DataFileZero", nullptr, "0", false},
-                      TcpCase{"DataFileText", nullptr, "yes", false},
-                      TcpCase{"Nowhere", nullptr, nullptr, false}),
-    [](const ::testing::TestParamInfo<TcpCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sources, UseTcpIpTest,
+                         ::testing::Values(TcpCase {"CommandLineOne", "1", nullptr, true},
+                                           TcpCase {"CommandLineZeroBeatsDataFile", "0", "1", false},
+                                           TcpCase {"CommandLineOtherTextBeatsDataFile", "true", "1", false},
+                                           TcpCase {"CommandLineZeroOneIsNotOne", "01", "1", false},
+                                           TcpCase {"CommandLineEmptyFallsToDataFile", "", "1", true},
+                                           TcpCase {"DataFileOne", nullptr, "1", true},
+                                           TcpCase {"DataFileHex", nullptr, "0x1", true},
+                                           TcpCase {"DataFileZero", nullptr, "0", false},
+                                           TcpCase {"DataFileText", nullptr, "yes", false},
+                                           TcpCase {"Nowhere", nullptr, nullptr, false}),
+                         [](const ::testing::TestParamInfo<TcpCase>& info) { return std::string(info.param.name); });
 
 TEST(MaskPasswordTest, HidesOnlyThePasswordValue)
 {
@@ -253,9 +266,8 @@ class ConnectTest : public ConnectionStringTest
 protected:
     bool connect(Connection& connection)
     {
-        return connectToDatabase(connection, &failure, [this](const ConnectionAttempt& attempt) {
-            attempts.push_back(attempt);
-        });
+        return connectToDatabase(connection, &failure,
+                                 [this](const ConnectionAttempt& attempt) { attempts.push_back(attempt); });
     }
     std::vector<int> modes() const
     {
@@ -279,16 +291,18 @@ TEST_F(ConnectTest, UnreachableSqlServerTriesThreeFormsAndNamesTheInstance)
     EXPECT_FALSE(connect(connection));
 
     EXPECT_FALSE(connection.isOpen());
-    EXPECT_EQ(modes(), (std::vector<int>{0, 2, 1}));
+    EXPECT_EQ(modes(), (std::vector<int> {0, 2, 1}));
     for (const ConnectionAttempt& a : attempts) {
         EXPECT_FALSE(a.succeeded);
         EXPECT_FALSE(a.error.isEmpty()) << "the client's message is reported";
     }
     ASSERT_EQ(attempts.size(), 3u);
-    EXPECT_TRUE(attempts[0].connectionString.contains(QStringLiteral(";Data Source=127.0.0.1,1;User ID=SA;Password=;")));
-    EXPECT_TRUE(attempts[1].connectionString.contains(QStringLiteral(";Data Source=127.0.0.1,1;User ID=sa;Password=;")));
     EXPECT_TRUE(
-        attempts[2].connectionString.contains(QStringLiteral(";Data Source=127.0.0.1,1\\ZELVAN;User ID=sa;Password=***;")))
+        attempts[0].connectionString.contains(QStringLiteral(";Data Source=127.0.0.1,1;User ID=SA;Password=;")));
+    EXPECT_TRUE(
+        attempts[1].connectionString.contains(QStringLiteral(";Data Source=127.0.0.1,1;User ID=sa;Password=;")));
+    EXPECT_TRUE(attempts[2].connectionString.contains(
+        QStringLiteral(";Data Source=127.0.0.1,1\\ZELVAN;User ID=sa;Password=***;")))
         << "the password is masked in the report";
     EXPECT_EQ(failure, failureFor(QStringLiteral("Zelvan"), QStringLiteral("127.0.0.1,1\\ZELVAN")));
     EXPECT_EQ(connection.commandTimeout(), 4000);
@@ -298,12 +312,13 @@ TEST_F(ConnectTest, UnreachableSqlServerTriesThreeFormsAndNamesTheInstance)
 TEST_F(ConnectTest, MissingDatabaseFileFailsAfterTheFallbacks)
 {
     const QString missing = root.filePath(QStringLiteral("missing.db"));
-    writeData(QStringLiteral("[Database Settings]\nProvider=SQLite\nData Source=%1\nInitial Catalog=Practice\n").arg(missing));
+    writeData(QStringLiteral("[Database Settings]\nProvider=SQLite\nData Source=%1\nInitial Catalog=Practice\n")
+                  .arg(missing));
     Connection connection;
 
     EXPECT_FALSE(connect(connection));
 
-    EXPECT_EQ(modes(), (std::vector<int>{0, 2, 1}));
+    EXPECT_EQ(modes(), (std::vector<int> {0, 2, 1}));
     EXPECT_EQ(failure, failureFor(QStringLiteral("Practice"), missing + QStringLiteral("\\ZELVAN")));
     EXPECT_FALSE(QFileInfo::exists(missing)) << "a failed open creates no database";
 }
@@ -317,7 +332,7 @@ TEST_F(ConnectTest, LoginOnFallsBackToTheInstanceOnly)
 
     EXPECT_FALSE(connect(connection));
 
-    EXPECT_EQ(modes(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(modes(), (std::vector<int> {0, 1}));
     EXPECT_EQ(failure, failureFor(QStringLiteral("Zelvan"), root.filePath(QStringLiteral("missing.db\\ZELVAN"))));
 }
 
@@ -331,7 +346,7 @@ TEST_F(ConnectTest, FirstAttemptThatOpensEndsTheRoutine)
     EXPECT_TRUE(connect(connection));
 
     EXPECT_TRUE(connection.isOpen());
-    EXPECT_EQ(modes(), std::vector<int>{0});
+    EXPECT_EQ(modes(), std::vector<int> {0});
     EXPECT_TRUE(attempts[0].succeeded);
     EXPECT_EQ(failure, QString()) << "the failure text is cleared";
     EXPECT_EQ(gsServerName, path);

@@ -16,16 +16,16 @@ public:
     ScriptedUi();
     ~ScriptedUi() override;
 
-    QStringList shown;            // every box, in order
-    QStringList questions;        // every confirmation text
-    bool answerYes = true;        // the answer to confirmations
+    QStringList shown; // every box, in order
+    QStringList questions; // every confirmation text
+    bool answerYes = true; // the answer to confirmations
     // Called for the account dialog; the default presses OK on the rows as loaded
     // (model.accept(); an issues message is shown as an information box and the dialog
     // counts as cancelled).
     std::function<bool(AccountMergeModel&)> onEditAccounts;
     int accountDialogs = 0;
-    QStringList cursor;           // "wait" / "arrow", in order
-    QStringList steps;            // "step table rows"
+    QStringList cursor; // "wait" / "arrow", in order
+    QStringList steps; // "step table rows"
 
     void showInfo(const QString& text) override { shown << QStringLiteral("Information: ") + text; }
     void showWarning(const QString& text) override { shown << QStringLiteral("Warning: ") + text; }

@@ -1,9 +1,9 @@
 #include "app/accounts/EditAccounts.h"
 
-#include "app/accounts/FrameAction.h"
 #include "app/DisplayFonts.h"
-#include "db/DbError.h"
+#include "app/accounts/FrameAction.h"
 #include "core/UserInterface.h"
+#include "db/DbError.h"
 #include "ui_EditAccounts.h"
 
 #include <QApplication>
@@ -13,8 +13,9 @@
 namespace kolvix {
 
 TfrmEditAccounts::TfrmEditAccounts(AccountMergeModel& model, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
     , ui(std::make_unique<Ui::TfrmEditAccounts>())
     , Info(model)
 {
@@ -31,11 +32,26 @@ TfrmEditAccounts::TfrmEditAccounts(AccountMergeModel& model, QWidget* parent)
 
 TfrmEditAccounts::~TfrmEditAccounts() = default;
 
-QFrame* TfrmEditAccounts::bvlMerge() const { return ui->bvlMerge; }
-QLabel* TfrmEditAccounts::lblNameFrom() const { return ui->lblNameFrom; }
-QLabel* TfrmEditAccounts::lblNameTo() const { return ui->lblNameTo; }
-QPushButton* TfrmEditAccounts::okButton() const { return ui->OK; }
-QPushButton* TfrmEditAccounts::btnCancel() const { return ui->btnCancel; }
+QFrame* TfrmEditAccounts::bvlMerge() const
+{
+    return ui->bvlMerge;
+}
+QLabel* TfrmEditAccounts::lblNameFrom() const
+{
+    return ui->lblNameFrom;
+}
+QLabel* TfrmEditAccounts::lblNameTo() const
+{
+    return ui->lblNameTo;
+}
+QPushButton* TfrmEditAccounts::okButton() const
+{
+    return ui->OK;
+}
+QPushButton* TfrmEditAccounts::btnCancel() const
+{
+    return ui->btnCancel;
+}
 
 void TfrmEditAccounts::FormCreate()
 {

@@ -20,10 +20,22 @@ TfraAccountAction::TfraAccountAction(QWidget* parent)
 
 TfraAccountAction::~TfraAccountAction() = default;
 
-QLineEdit* TfraAccountAction::edtSource() const { return ui->edtSource; }
-QComboBox* TfraAccountAction::cmbAction() const { return ui->cmbAction; }
-QComboBox* TfraAccountAction::cmbDestination() const { return ui->cmbDestination; }
-QLineEdit* TfraAccountAction::edtDestination() const { return ui->edtDestination; }
+QLineEdit* TfraAccountAction::edtSource() const
+{
+    return ui->edtSource;
+}
+QComboBox* TfraAccountAction::cmbAction() const
+{
+    return ui->cmbAction;
+}
+QComboBox* TfraAccountAction::cmbDestination() const
+{
+    return ui->cmbDestination;
+}
+QLineEdit* TfraAccountAction::edtDestination() const
+{
+    return ui->edtDestination;
+}
 
 void TfraAccountAction::LoadAccount(const AccountMergeModel::Row& row)
 {
@@ -32,7 +44,7 @@ void TfraAccountAction::LoadAccount(const AccountMergeModel::Row& row)
     {
         bool& ready;
         ~ReadyAgain() { ready = true; }
-    } readyAgain{m_ready};
+    } readyAgain {m_ready};
 
     m_tag = row.tag;
     setProperty("Tag", row.tag);

@@ -1,6 +1,6 @@
+#include "app/accounts/EditAccounts.h"
 #include "accounts/AccountInfo.h"
 #include "accounts/AccountMergeModel.h"
-#include "app/accounts/EditAccounts.h"
 #include "app/accounts/FrameAction.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedUi.h"
@@ -91,7 +91,7 @@ TEST_F(EditAccountsTest, RowsGrowTheBevelAndTheWindowFromTheDesignedSize)
         int bevel;
         int window;
     };
-    for (const Case c : {Case{0, -1, 70, 113}, Case{1, 39, 63, 113}, Case{2, 63, 87, 131}, Case{3, 87, 111, 155}}) {
+    for (const Case c : {Case {0, -1, 70, 113}, Case {1, 39, 63, 113}, Case {2, 63, 87, 131}, Case {3, 87, 111, 155}}) {
         TaInfo info = unassignedAccounts(c.rows);
         AccountMergeModel model(info);
         TfrmEditAccounts dialog(model);
@@ -102,7 +102,8 @@ TEST_F(EditAccountsTest, RowsGrowTheBevelAndTheWindowFromTheDesignedSize)
         EXPECT_EQ(dialog.width(), 620);
         for (int r = 0; r < c.rows; ++r) {
             EXPECT_EQ(dialog.Frames()[size_t(r)]->geometry(), QRect(18, 39 + 24 * r, 507, 24)) << c.rows;
-            EXPECT_EQ(dialog.Frames()[size_t(r)]->objectName(), QStringLiteral("fraAction%1").arg(r, 2, 10, QLatin1Char('0')));
+            EXPECT_EQ(dialog.Frames()[size_t(r)]->objectName(),
+                      QStringLiteral("fraAction%1").arg(r, 2, 10, QLatin1Char('0')));
         }
         if (c.rows > 0) {
             EXPECT_EQ(dialog.Frames().back()->y(), c.lastTop);
@@ -196,7 +197,8 @@ TEST_F(EditAccountsTest, OkWithAnInvalidNewNameKeepsTheDialogOpen)
         QString issue;
     };
     const Case cases[] = {
-        {QStringLiteral(" dental "), QStringLiteral("The new name you entered for account 'Family' is already in use.")},
+        {QStringLiteral(" dental "),
+         QStringLiteral("The new name you entered for account 'Family' is already in use.")},
         {QStringLiteral("  "), QStringLiteral("You have not entered a new name for account 'Family'.")},
     };
     for (const Case& c : cases) {
@@ -211,11 +213,12 @@ TEST_F(EditAccountsTest, OkWithAnInvalidNewNameKeepsTheDialogOpen)
 
         EXPECT_TRUE(dialog.isVisible());
         ASSERT_EQ(ui.shown.size(), 1);
-        EXPECT_EQ(ui.shown[0], QStringLiteral("Information: The following issues were encountered with the proposed "
-                                              "merge:\n\n")
-                                   + c.issue
-                                   + QStringLiteral("\n\nYou will need to resolve these issues before continuing "
-                                                    "with the merge."));
+        EXPECT_EQ(ui.shown[0],
+                  QStringLiteral("Information: The following issues were encountered with the proposed "
+                                 "merge:\n\n")
+                      + c.issue
+                      + QStringLiteral("\n\nYou will need to resolve these issues before continuing "
+                                       "with the merge."));
         EXPECT_EQ(info.Accounts[1].Action, TaAction::UNASSIGNED);
         EXPECT_EQ(dialog.Frames()[1]->edtDestination()->text(), c.typed);
 
@@ -275,8 +278,8 @@ TEST_F(EditAccountsTest, TheGroupedPrimaryAccountRowIsGreyedAndNeverWrittenBack)
     dialog.show();
 
     const TfraAccountAction* locked = dialog.Frames()[0];
-    const QWidget* controls[] = {locked->edtSource(), locked->cmbAction(), locked->cmbDestination(),
-                                 locked->edtDestination()};
+    const QWidget* controls[]
+        = {locked->edtSource(), locked->cmbAction(), locked->cmbDestination(), locked->edtDestination()};
     for (const QWidget* control : controls) {
         EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
         EXPECT_EQ(control->palette().color(QPalette::Base), control->palette().color(QPalette::Button));
