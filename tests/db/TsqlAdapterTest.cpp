@@ -109,7 +109,7 @@ TEST_P(TemplateTest, AdaptsAndRuns)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Templates, TemplateTest, ::testing::ValuesIn(statementTemplates()),
+INSTANTIATE_TEST_SUITE_P(Templates, TemplateTest, ::testing::ValuesIn(embeddedStatementTemplates()),
                          [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // ---- Literal safety and the edges of each rewrite --------------------------------------------

@@ -1,7 +1,8 @@
 // The statement templates that the program sends, each with the values of one merge (client 812,
 // From, into client 57, To) already in its text, as the merge formats them, and with its
 // parameters (":name") still to be bound. Shared by the adapter test, which runs each one
-// adapted on the embedded engine, and the T-SQL syntax test, which parses each one as sent.
+// adapted on the embedded engine (all but those sent to SQL Server only), and the T-SQL syntax
+// test, which parses each one as sent.
 
 #include "support/TsqlTemplates.h"
 
@@ -121,6 +122,15 @@ const QString& unnamedAccountValues()
 void PrintTo(const StatementTemplate& t, std::ostream* os)
 {
     *os << t.name;
+}
+
+std::vector<StatementTemplate> embeddedStatementTemplates()
+{
+    std::vector<StatementTemplate> result;
+    for (StatementTemplate& t : statementTemplates())
+        if (!t.serverOnly)
+            result.push_back(std::move(t));
+    return result;
 }
 
 std::vector<StatementTemplate> statementTemplates()
@@ -458,6 +468,31 @@ std::vector<StatementTemplate> statementTemplates()
                  {},
                  1,
                  QStringLiteral("1")});
+    c.push_back({"clientExists",
+                 QStringLiteral("SELECT COUNT(*) FROM [Client] WHERE [ClientID] = 812"),
+                 {},
+                 {},
+                 1,
+                 QStringLiteral("1")});
+    // Rows left behind: the tables with a ClientID column (on SQL Server; the embedded engine
+    // reads its own catalogue), then a count in each that the merge does not cover.
+    c.push_back({"leftBehindTables",
+                 QStringLiteral("SELECT c.TABLE_NAME FROM INFORMATION_SCHEMA.COLUMNS c "
+                                "JOIN INFORMATION_SCHEMA.TABLES t ON t.TABLE_SCHEMA = c.TABLE_SCHEMA AND "
+                                "t.TABLE_NAME = c.TABLE_NAME "
+                                "WHERE t.TABLE_TYPE = 'BASE TABLE' AND c.COLUMN_NAME = 'ClientID' "
+                                "ORDER BY c.TABLE_NAME"),
+                 {},
+                 {},
+                 -1,
+                 {},
+                 true});
+    c.push_back({"leftBehindCount",
+                 QStringLiteral("SELECT COUNT(*) FROM [Trans] WHERE [ClientID] = 812"),
+                 {},
+                 {},
+                 1,
+                 QStringLiteral("2")});
     return c;
 }
 

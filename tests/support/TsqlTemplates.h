@@ -1,7 +1,8 @@
 #pragma once
 
 // Every statement template the program sends, as the merge, the pre-checks, the account model,
-// the search and the main window write it for one merge: client 812 (From) into client 57 (To).
+// the search, the left-behind check and the main window write it for one merge: client 812
+// (From) into client 57 (To).
 
 #include <QString>
 #include <QVariantList>
@@ -19,11 +20,13 @@ struct StatementTemplate
     QVariantList params; // values of the parameters, by position (first occurrence of each name)
     int rows = -1; // rows of the result, or rows affected; -1: not checked
     QString firstValue = {}; // first column of the first row; null: not checked
+    bool serverOnly = false; // sent to SQL Server only: never adapted nor run on the embedded engine
 };
 
 void PrintTo(const StatementTemplate& t, std::ostream* os);
 
 std::vector<StatementTemplate> statementTemplates();
+std::vector<StatementTemplate> embeddedStatementTemplates(); // all but the serverOnly ones
 
 // The account copy of a merge with the given select list (see the account-copy templates).
 QString copyAccount(const QString& values);
