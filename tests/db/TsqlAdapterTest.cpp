@@ -40,6 +40,7 @@ INSERT INTO Contact (ContactID, Name, Surname, ContactType) VALUES
 INSERT INTO ClientContact (ClientID, ContactID, RelationID) VALUES (57, 1, 1), (812, 2, 1), (57, 3, 2), (812, 3, 2);
 )SQL";
 
+// Columns of the main window's count statement, each a count by the client id.
 constexpr int kCountColumnCount = 21;
 
 // One database for all templates; each case runs inside a transaction that is rolled back.

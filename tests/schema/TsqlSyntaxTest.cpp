@@ -16,8 +16,8 @@
 // all of it). The statements that the adapter makes for the embedded engine are not T-SQL and
 // are not checked here.
 
-#include "support/TsqlTemplates.h"
 #include "db/TsqlAdapter.h"
+#include "support/TsqlTemplates.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -337,8 +337,8 @@ std::vector<Fault> faults()
          QStringLiteral("SELECT * FROM PatientSearch\r\nWHERE Surname LIKE 'smi%'\r\nORDER BY Surname LIMIT 50"),
          Grammar},
         {"VariableSetWithoutEqualsSign",
-         countStatement(QStringLiteral("@CID")).replace(QStringLiteral("SET @CID = :ClientID"),
-                                                        QStringLiteral("SET @CID 812")),
+         countStatement(QStringLiteral("@CID"))
+             .replace(QStringLiteral("SET @CID = :ClientID"), QStringLiteral("SET @CID 812")),
          Grammar},
         // The script, broken.
         {"TableWithoutACommaBetweenColumns",
