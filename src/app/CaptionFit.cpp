@@ -12,6 +12,7 @@
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
 #include <algorithm>
+#include <initializer_list>
 
 namespace kolvix {
 
@@ -169,17 +170,27 @@ void openColumn(QWidget* container, int x, int dx)
 
 int widenToFitCaption(QWidget* control)
 {
-    const int dx = captionShortfall(control);
-    if (dx <= 0)
+    return widenToFitCaptions({control});
+}
+
+int widenToFitCaptions(std::initializer_list<QWidget*> column)
+{
+    int dx = 0;
+    for (const QWidget* control : column)
+        dx = std::max(dx, captionShortfall(control));
+    if (dx <= 0 || column.size() == 0)
         return 0;
-    QWidget* widget = control;
+    QWidget* widget = *column.begin();
     int rightEdge = widget->x() + widget->width();
-    growBy(widget, dx);
+    for (QWidget* control : column)
+        growBy(control, dx);
+    const auto inColumn
+        = [&](const QObject* object) { return std::find(column.begin(), column.end(), object) != column.end(); };
     while (!widget->isWindow() && widget->parentWidget()) {
         QWidget* parent = widget->parentWidget();
-        // Everything that begins right of the grown widget moves; what reaches across grows.
+        // Everything that begins right of the grown column moves; what reaches across grows.
         for (QObject* object : parent->children()) {
-            if (object == widget || !object->isWidgetType())
+            if (object == widget || inColumn(object) || !object->isWidgetType())
                 continue;
             auto* sibling = static_cast<QWidget*>(object);
             if (sibling->isWindow())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -31,5 +33,8 @@ void openColumn(QWidget* container, int x, int dx);
 // every container up to its window; a caption that fits leaves the designed layout alone.
 // Returns how many pixels the control grew.
 int widenToFitCaption(QWidget* control);
+// The same for controls of one parent that share their right edge (a column of labels, a stack
+// of buttons): all grow by what the neediest of them lacks, and the room is opened once.
+int widenToFitCaptions(std::initializer_list<QWidget*> column);
 
 } // namespace kolvix

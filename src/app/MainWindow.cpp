@@ -21,7 +21,6 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QStyle>
-#include <initializer_list>
 #include <iterator>
 #include <limits>
 
@@ -187,8 +186,8 @@ void TfrmMain::FormCreate()
     ApplyStatisticsPaneFont(ui->memResults, QFontDatabase::families());
     // Where the font in use cannot hold a caption in its designed width, that control grows
     // and the window with it; with the designed fonts the layout stays as designed.
-    for (QWidget* control : std::initializer_list<QWidget*> {ui->Label1, ui->Label2, ui->btnOk, ui->btnMerge})
-        widenToFitCaption(control);
+    widenToFitCaptions({ui->Label1, ui->Label2});
+    widenToFitCaptions({ui->btnOk, ui->btnMerge});
     // The box's title sits on its frame line, so that the pane inside keeps its designed place
     // below the title in every style (set after the fonts, which the style sheet keeps).
     ui->GroupBox1->setStyleSheet(QStringLiteral(

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace kolvix::test {
@@ -79,6 +80,27 @@ TEST(CaptionFit, ALabelTooNarrowForItsFontGrowsAndMakesRoomUpToTheWindow)
     EXPECT_EQ(form.window.minimumSize(), QSize(300 + dx, 200));
     EXPECT_EQ(form.window.maximumSize(), QSize(300 + dx, 200));
     EXPECT_EQ(captionProblems(&form.window), QStringList {});
+}
+
+TEST(CaptionFit, AColumnOfLabelsGrowsOnceByWhatTheNeediestLacks)
+{
+    Form form;
+    auto* below = new QLabel(QStringLiteral("Move To"), &form.window);
+    below->setGeometry(12, 50, 64, 16);
+    QFont big = form.label->font();
+    big.setPointSize(20);
+    form.label->setFont(big);
+    big.setPointSize(24);
+    below->setFont(big);
+    const int needed = std::max(captionShortfall(form.label), captionShortfall(below));
+    ASSERT_GT(captionShortfall(form.label), 0);
+
+    EXPECT_EQ(widenToFitCaptions({form.label, below}), needed);
+
+    EXPECT_EQ(form.label->width(), 64 + needed);
+    EXPECT_EQ(below->width(), 64 + needed);
+    EXPECT_EQ(form.edit->x(), 79 + needed);
+    EXPECT_EQ(form.window.width(), 300 + needed);
 }
 
 TEST(CaptionFit, TheLongestItemOfADropDownDecides)

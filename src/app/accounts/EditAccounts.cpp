@@ -62,8 +62,7 @@ void TfrmEditAccounts::FormCreate()
 {
     // Only the designed controls: the rows come later and follow the dialog's font.
     ApplyDisplayFonts(this);
-    for (QWidget* control : std::initializer_list<QWidget*> {ui->OK, ui->btnCancel})
-        widenToFitCaption(control);
+    widenToFitCaptions({ui->OK, ui->btnCancel});
 }
 
 void TfrmEditAccounts::addRows()
