@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
+#include "app/CaptionFit.h"
 #include "app/DisplayFonts.h"
+#include "app/FixedSizeWindow.h"
 #include "app/KolvixApplication.h"
 #include "core/Format.h"
 #include "core/TextHelpers.h"
@@ -182,8 +184,10 @@ void TfrmMain::FormCreate()
 {
     ApplyDisplayFonts(this);
     ApplyStatisticsPaneFont(ui->memResults, QFontDatabase::families());
-    for (QLabel* label : {ui->Label1, ui->Label2})
-        label->adjustSize();
+    // Where the font in use cannot hold a caption in its designed width, that control grows
+    // and the window with it; with the designed fonts the layout stays as designed.
+    widenToFitCaptions({ui->Label1, ui->Label2});
+    widenToFitCaptions({ui->btnOk, ui->btnMerge});
     // The box's title sits on its frame line, so that the pane inside keeps its designed place
     // below the title in every style (set after the fonts, which the style sheet keeps).
     ui->GroupBox1->setStyleSheet(QStringLiteral(
@@ -212,6 +216,7 @@ void TfrmMain::openQuery()
 void TfrmMain::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    announceFixedSize(this);
     if (m_centred)
         return;
     m_centred = true;
@@ -299,13 +304,13 @@ QString fullCaption(const Dataset& dataset, int maxLength)
 
 void TfrmMain::dsFromAfterOpen()
 {
-    ui->edtFrom->setText(fullCaption(dsFrom, 40));
+    showFilledText(ui->edtFrom, fullCaption(dsFrom, 40));
     ui->btnMerge->setEnabled(dsFrom.isOpen() && dsTo.isOpen());
 }
 
 void TfrmMain::dsToAfterOpen()
 {
-    ui->edtTo->setText(fullCaption(dsTo, 50));
+    showFilledText(ui->edtTo, fullCaption(dsTo, 50));
     ui->btnMerge->setEnabled(dsFrom.isOpen() && dsTo.isOpen());
 }
 
@@ -313,8 +318,9 @@ void TfrmMain::timUpdateTimer()
 {
     m_timUpdate.stop();
     ui->memResults->clear();
-    statisticsList.clear();
-    statisticsList = collectStatistics(session.dsTemp, session.mem, m_timUpdateTag);
+    // Filled in place: when a count fails, the rows counted before it stay in the list and
+    // the pane stays empty.
+    collectStatistics(session.dsTemp, session.mem, m_timUpdateTag, statisticsList);
     ui->memResults->setPlainText(statisticsLines(statisticsList).join(QLatin1Char('\n')));
 }
 
@@ -359,19 +365,44 @@ void TfrmMain::timDrawButtonsTimer()
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn) {
-        if (watched == ui->edtFrom)
+    if (event->type() == QEvent::FocusIn && (watched == ui->edtFrom || watched == ui->edtTo)) {
+        auto* edit = static_cast<QLineEdit*>(watched);
+        if (edit == ui->edtFrom)
             edtFromEnter();
-        else if (watched == ui->edtTo)
+        else
             edtToEnter();
-    } else if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        // The edit never keeps the focus: it does not see the focus arrive either, so that it
+        // selects nothing (as it would when tabbed into) and keeps showing the start of its text.
+        edit->deselect();
+        edit->setCursorPosition(0);
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         // Seen once per key: on its way to the focused control of this window.
         auto* widget = static_cast<QWidget*>(watched);
-        const QWidget* focus = QApplication::focusWidget();
-        if (widget->window() == this && (widget == focus || (focus == nullptr && widget == this)))
-            FormKeyDown(*static_cast<QKeyEvent*>(event));
+        QWidget* focus = QApplication::focusWidget();
+        if (widget->window() == this && (widget == focus || (focus == nullptr && widget == this))) {
+            const auto& key = *static_cast<QKeyEvent*>(event);
+            FormKeyDown(key);
+            if (pressFocusedButton(key, focus))
+                return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool TfrmMain::pressFocusedButton(const QKeyEvent& event, QWidget* focus)
+{
+    // Enter (and the keypad's Enter) presses the push button that has the focus, as Space does;
+    // the window has no default button.
+    const bool enter = event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    auto* button = qobject_cast<QPushButton*>(focus);
+    if (!enter || modifiers != Qt::NoModifier || !button || !button->isEnabled() || button->window() != this)
+        return false;
+    if (!event.isAutoRepeat())
+        button->click();
+    return true;
 }
 
 } // namespace kolvix

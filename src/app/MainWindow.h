@@ -84,6 +84,8 @@ private:
     void dsToAfterOpen();
     void openQuery();
     void repaintButtons();
+    // Enter on a focused push button of this window presses it; true when the key was used.
+    bool pressFocusedButton(const QKeyEvent& event, QWidget* focus);
 
     std::unique_ptr<Ui::TfrmMain> ui;
     QTimer m_timUpdate;

@@ -110,12 +110,18 @@ QString clientCountStatement()
     return joinLines(lines);
 }
 
-StatisticsList collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID)
+void collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID, StatisticsList& list)
 {
-    StatisticsList list;
+    list.clear();
     for (const StatisticsRow& row : gStatisticsRows)
         countClientRows(dsTemp, trace, list, QString::fromLatin1(row.caption), QString::fromLatin1(row.table),
                         QString::fromLatin1(row.column), clientID);
+}
+
+StatisticsList collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID)
+{
+    StatisticsList list;
+    collectStatistics(dsTemp, trace, clientID, list);
     return list;
 }
 

@@ -14,8 +14,11 @@ class TracePane;
 // in the fixed order of the 32 kinds.
 using StatisticsList = std::vector<std::pair<QString, int>>;
 
-// Counts the client's rows kind by kind (a missing table is left out and noted in trace).
-// A failing count passes on.
+// Counts the client's rows kind by kind into list, which is cleared first (a missing table is
+// left out and noted in trace). A failing count passes on, and the rows counted before it
+// stay in list.
+void collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID, StatisticsList& list);
+// The same, returning the rows.
 StatisticsList collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID);
 // The pane's lines: each count right-aligned to the widest, two blanks, the caption.
 QStringList statisticsLines(const StatisticsList& list);

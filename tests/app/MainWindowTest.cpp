@@ -1,19 +1,24 @@
 #include "app/MainWindow.h"
+#include "app/CaptionFit.h"
 #include "core/Log.h"
 #include "settings/CommandLine.h"
 #include "settings/UtilityConnect.h"
+#include "support/CaptionCheck.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedUi.h"
 #include "support/TestDatabase.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace kolvix::test {
@@ -22,6 +27,24 @@ namespace {
 const QString kWarning = QStringLiteral(
     "Warning: WARNING: The process of merging patient data cannot be reversed.  Proceed with caution.\n\n"
     "If you do not understand the proper use of this utility please contact Ombrix support.");
+
+// How many pixels wider than designed the window has to be for its captions in that font: 0
+// where the font holds them.
+int captionExtra(const QFont& font)
+{
+    QWidget form;
+    form.setFont(font);
+    auto* moveFrom = new QLabel(QStringLiteral("Move From"), &form);
+    auto* moveTo = new QLabel(QStringLiteral("Move To"), &form);
+    auto* close = new QPushButton(QStringLiteral("&Close"), &form);
+    auto* merge = new QPushButton(QStringLiteral("&Merge"), &form);
+    for (QWidget* label : {static_cast<QWidget*>(moveFrom), static_cast<QWidget*>(moveTo)})
+        label->resize(64, 16);
+    for (QWidget* button : {static_cast<QWidget*>(close), static_cast<QWidget*>(merge)})
+        button->resize(75, 25);
+    return std::max(captionShortfall(moveFrom), captionShortfall(moveTo))
+        + std::max(captionShortfall(close), captionShortfall(merge));
+}
 
 // A machine without any settings file: folders in a temporary directory, the database named
 // on the command line.
@@ -67,7 +90,8 @@ TEST_F(MainWindowTest, StartUpWarnsFirstThenConnectsWithMergeDisabled)
     EXPECT_FALSE(window.btnMerge()->isEnabled());
     EXPECT_EQ(window.edtFrom()->text(), QStringLiteral("Please search for a patient..."));
     EXPECT_EQ(window.edtTo()->text(), QStringLiteral("Please search for a patient..."));
-    EXPECT_EQ(window.size(), QSize(505, 469));
+    // The designed size, unless the font in use cannot hold the captions in their designed widths.
+    EXPECT_EQ(window.size(), QSize(505 + captionExtra(window.font()), 469));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Kolvix Utility"));
 }
 
@@ -126,9 +150,10 @@ TEST_F(MainWindowTest, ChoosingBothClientsShowsTheCaptionsAndEnablesMerge)
 TEST_F(MainWindowTest, CaptionsFollowTheDisplayNameAndAreCut)
 {
     const QString longSurname = QStringLiteral("Abcdefghijklmnopqrstuvwxyzabcdefghijklmn"); // 40
+    const QString wideSurname = QString(40, QLatin1Char('W'));
     db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname) VALUES (3, NULL, 'Doe'), (4, '  ', NULL),"
-                           "(5, 'Jane', '%1');")
-                .arg(longSurname));
+                           "(5, 'Jane', '%1'), (6, 'Jane', '%2');")
+                .arg(longSurname, wideSurname));
     TfrmMain window;
 
     struct Case
@@ -138,17 +163,32 @@ TEST_F(MainWindowTest, CaptionsFollowTheDisplayNameAndAreCut)
         QString to;
     };
     const QString full = QStringLiteral("5: ") + longSurname + QStringLiteral(", Jane");
-    for (const Case& c :
-         {Case {3, QStringLiteral("3: Doe"), QStringLiteral("3: Doe")},
-          Case {4, QStringLiteral("4: "), QStringLiteral("4: ")}, Case {5, full.left(40), full.left(50)}}) {
+    const QString wide = QStringLiteral("6: ") + wideSurname + QStringLiteral(", Jane");
+    for (const Case& c : {Case {3, QStringLiteral("3: Doe"), QStringLiteral("3: Doe")},
+                          Case {4, QStringLiteral("4: "), QStringLiteral("4: ")},
+                          Case {5, full.left(40), full.left(50)}, Case {6, wide.left(40), wide.left(50)}}) {
         window.chooseFromClient(c.id);
         window.chooseToClient(c.id);
+        ASSERT_GT(window.edtTo()->fontMetrics().horizontalAdvance(wide), window.edtTo()->width());
         EXPECT_EQ(window.edtFrom()->text(), c.from);
         EXPECT_EQ(window.edtTo()->text(), c.to);
+        // The edits show the start of the caption (the client id) and, when it does not fit,
+        // the whole caption as their tool tip.
+        for (const QLineEdit* edit : {window.edtFrom(), window.edtTo()}) {
+            EXPECT_EQ(edit->cursorPosition(), 0) << c.id;
+            const int textWidth = edit->fontMetrics().horizontalAdvance(edit->text());
+            if (textWidth > edit->width()) {
+                EXPECT_EQ(edit->toolTip(), edit->text()) << c.id;
+            } else if (textWidth < edit->width() / 2) {
+                EXPECT_EQ(edit->toolTip(), QString()) << c.id;
+            } else {
+                EXPECT_TRUE(edit->toolTip().isEmpty() || edit->toolTip() == edit->text()) << c.id;
+            }
+        }
     }
 }
 
-TEST_F(MainWindowTest, AFailingCountShowsTheErrorBoxAndLeavesThePaneEmpty)
+TEST_F(MainWindowTest, AFailingCountShowsTheErrorBoxLeavesThePaneEmptyAndKeepsTheRowsCounted)
 {
     db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname) VALUES (1, 'John', 'Smith');"
                            "INSERT INTO Account (ClientID, AccountID, Description) VALUES (1, 0, 'Main');"
@@ -162,6 +202,8 @@ TEST_F(MainWindowTest, AFailingCountShowsTheErrorBoxAndLeavesThePaneEmpty)
     EXPECT_TRUE(ui.shown[1].startsWith(QStringLiteral("Error: "))) << ui.shown[1].toStdString();
     EXPECT_TRUE(window.memResults()->toPlainText().isEmpty());
     EXPECT_TRUE(window.btnSearchFrom()->isEnabled());
+    // The rows before the failing one (row 9, TyroTrans) stay in the list.
+    EXPECT_EQ(window.statisticsList, (StatisticsList {{QStringLiteral("Account"), 1}}));
 }
 
 TEST_F(MainWindowTest, TheEditsPassTheFocusToTheirSearchButtons)
@@ -175,6 +217,80 @@ TEST_F(MainWindowTest, TheEditsPassTheFocusToTheirSearchButtons)
     EXPECT_EQ(QApplication::focusWidget(), window.btnSearchTo());
     window.edtFrom()->setFocus();
     EXPECT_EQ(QApplication::focusWidget(), window.btnSearchFrom());
+}
+
+TEST_F(MainWindowTest, TabbingThroughAndACancelledDialogLeaveNoSelectionInTheEdits)
+{
+    db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname) VALUES (1, 'John', 'Smith');"));
+    TfrmMain window;
+    window.chooseFromClient(1);
+    window.chooseToClient(1);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.btnSearchFrom()->setFocus();
+
+    const auto noSelection = [&](const char* when) {
+        for (const QLineEdit* edit : {window.edtFrom(), window.edtTo()}) {
+            EXPECT_FALSE(edit->hasSelectedText()) << when << ' ' << edit->objectName().toStdString();
+            EXPECT_EQ(edit->cursorPosition(), 0) << when;
+        }
+    };
+    // Twice round the window, forwards and backwards: the edits hand the focus on.
+    for (const Qt::KeyboardModifier direction : {Qt::NoModifier, Qt::ShiftModifier}) {
+        for (int i = 0; i < 10; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), direction == Qt::NoModifier ? Qt::Key_Tab : Qt::Key_Backtab,
+                            direction);
+            EXPECT_NE(QApplication::focusWidget(), window.edtFrom());
+            EXPECT_NE(QApplication::focusWidget(), window.edtTo());
+            noSelection("tab");
+        }
+    }
+
+    // A dialog over the window, cancelled (as the search is).
+    window.btnSearchTo()->setFocus();
+    QTimer::singleShot(50, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    QInputDialog::getInt(&window, QStringLiteral("Find Patient"), QStringLiteral("Client ID:"));
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    noSelection("after a cancelled dialog");
+}
+
+TEST_F(MainWindowTest, EnterAndTheKeypadEnterPressTheFocusedButton)
+{
+    struct Case
+    {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    for (const Case c : {Case {Qt::Key_Return, Qt::NoModifier}, Case {Qt::Key_Enter, Qt::KeypadModifier}}) {
+        TfrmMain window;
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+        // Enter elsewhere presses nothing; on Close the window closes.
+        window.memResults()->setFocus();
+        QTest::keyClick(window.memResults(), c.key, c.modifiers);
+        EXPECT_TRUE(window.isVisible());
+        window.btnOk()->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), window.btnOk());
+        QTest::keyClick(window.btnOk(), c.key, c.modifiers);
+        EXPECT_FALSE(window.isVisible()) << c.key;
+    }
+}
+
+TEST_F(MainWindowTest, EveryCaptionFitsItsControl)
+{
+    db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname) VALUES (1, 'John', 'Smith');"));
+    TfrmMain window;
+    window.chooseFromClient(1);
+    window.chooseToClient(1);
+    window.show();
+    EXPECT_EQ(captionProblems(&window), QStringList {});
 }
 
 TEST_F(MainWindowTest, AltRepaintsTheButtonsThreeTimesAndOtherKeysNothing)

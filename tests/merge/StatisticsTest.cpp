@@ -58,6 +58,17 @@ TEST_F(StatisticsTest, CountsAlignToTheWidest)
     EXPECT_TRUE(statisticsLines(collectStatistics(session->dsTemp, session->mem, 4242)).isEmpty());
 }
 
+TEST_F(StatisticsTest, AFailingCountKeepsTheRowsCountedBeforeIt)
+{
+    // Row 9 of the table fails: the column it counts is missing.
+    db.exec("DROP TABLE TyroTrans; CREATE TABLE TyroTrans (TyroTransID INTEGER);");
+    StatisticsList list {{"stale", 7}};
+    EXPECT_ANY_THROW(collectStatistics(session->dsTemp, session->mem, 812, list));
+    EXPECT_EQ(statisticsLines(list),
+              (QStringList {"2  Accounts", "2  Appointments", "1  Group Appointment", "1  Attachment",
+                            "1  Clinical Note", "3  Transactions", "2  Hicaps Transactions"}));
+}
+
 TEST(SingularCaptionTest, EveryRule)
 {
     const std::pair<const char*, const char*> cases[] = {

@@ -1,6 +1,8 @@
 #include "app/accounts/EditAccounts.h"
 
+#include "app/CaptionFit.h"
 #include "app/DisplayFonts.h"
+#include "app/FixedSizeWindow.h"
 #include "app/accounts/FrameAction.h"
 #include "core/UserInterface.h"
 #include "db/DbError.h"
@@ -9,6 +11,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <algorithm>
+#include <initializer_list>
 
 namespace kolvix {
 
@@ -27,6 +30,8 @@ TfrmEditAccounts::TfrmEditAccounts(AccountMergeModel& model, QWidget* parent)
 
     ui->lblNameFrom->setText(Info.fromName());
     ui->lblNameTo->setText(Info.toName());
+    updateOverflowToolTip(ui->lblNameFrom);
+    updateOverflowToolTip(ui->lblNameTo);
     addRows();
 }
 
@@ -57,6 +62,7 @@ void TfrmEditAccounts::FormCreate()
 {
     // Only the designed controls: the rows come later and follow the dialog's font.
     ApplyDisplayFonts(this);
+    widenToFitCaptions({ui->OK, ui->btnCancel});
 }
 
 void TfrmEditAccounts::addRows()
@@ -71,6 +77,18 @@ void TfrmEditAccounts::addRows()
         frame->show();
         m_frames.push_back(frame);
     }
+    // Rows that had to grow for their choices widen the dialog: the bevel grows, and what
+    // stands right of the choices (the To client's name, the buttons) moves along.
+    int dx = 0;
+    for (const TfraAccountAction* frame : m_frames)
+        dx = std::max(dx, frame->extraWidth());
+    if (dx > 0) {
+        for (QWidget* control : std::initializer_list<QWidget*> {ui->lblNameTo, ui->OK, ui->btnCancel})
+            control->move(control->x() + dx, control->y());
+        ui->bvlMerge->resize(ui->bvlMerge->width() + dx, ui->bvlMerge->height());
+        setFixedSize(width() + dx, height());
+    }
+
     const int count = int(rows.size());
     if (count > 0) {
         ui->bvlMerge->resize(ui->bvlMerge->width(), bevelHeight(count));
@@ -81,6 +99,7 @@ void TfrmEditAccounts::addRows()
 void TfrmEditAccounts::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    announceFixedSize(this);
     if (QScreen* screen = this->screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

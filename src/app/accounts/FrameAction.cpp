@@ -1,5 +1,6 @@
 #include "app/accounts/FrameAction.h"
 
+#include "app/CaptionFit.h"
 #include "ui_FrameAction.h"
 
 #include <QPalette>
@@ -14,8 +15,11 @@ TfraAccountAction::TfraAccountAction(QWidget* parent)
     , ui(std::make_unique<Ui::TfraAccountAction>())
 {
     ui->setupUi(this);
-    setFixedSize(507, 24);
+    setFixedSize(kDesignWidth, 24);
     connect(ui->cmbAction, &QComboBox::currentIndexChanged, this, &TfraAccountAction::cmbActionChange);
+    connect(ui->edtDestination, &QLineEdit::textChanged, this, [this] { updateOverflowToolTip(ui->edtDestination); });
+    connect(ui->cmbDestination, &QComboBox::currentIndexChanged, this,
+            [this] { updateOverflowToolTip(ui->cmbDestination); });
 }
 
 TfraAccountAction::~TfraAccountAction() = default;
@@ -49,7 +53,7 @@ void TfraAccountAction::LoadAccount(const AccountMergeModel::Row& row)
     m_tag = row.tag;
     setProperty("Tag", row.tag);
     setObjectName(row.name);
-    ui->edtSource->setText(row.source);
+    showFilledText(ui->edtSource, row.source);
 
     ui->cmbDestination->clear();
     for (const auto& [text, accountID] : row.destinations)
@@ -60,8 +64,23 @@ void TfraAccountAction::LoadAccount(const AccountMergeModel::Row& row)
     ui->cmbAction->addItem(QString::fromLatin1(kMergeItem));
     ui->cmbAction->addItem(QString::fromLatin1(kAddItem));
     ui->cmbAction->setCurrentIndex(row.action == AccountMergeModel::Merge ? 0 : 1);
-    ui->edtDestination->setText(row.newName);
+    widenActionColumn();
+    showFilledText(ui->edtDestination, row.newName);
+    updateOverflowToolTip(ui->cmbDestination);
     showDestination(ui->cmbAction->currentIndex());
+}
+
+int TfraAccountAction::widenActionColumn()
+{
+    // Where the font in use cannot hold the longer choice in the designed width, the choice
+    // grows and the destination moves right; the row grows with it.
+    const int dx = captionShortfall(ui->cmbAction);
+    if (dx <= 0)
+        return 0;
+    const QRect action = ui->cmbAction->geometry();
+    openColumn(this, action.left() + action.width(), dx);
+    ui->cmbAction->resize(action.width() + dx, action.height());
+    return dx;
 }
 
 void TfraAccountAction::storeInto(AccountMergeModel::Row& row) const

@@ -34,6 +34,9 @@ public:
     void storeInto(AccountMergeModel::Row& row) const;
 
     qint32 tag() const { return m_tag; }
+    // How much wider than designed the row is, so that the choices of cmbAction fit.
+    int extraWidth() const { return width() - kDesignWidth; }
+    static constexpr int kDesignWidth = 507;
     bool Ready() const { return m_ready; }
 
     QLineEdit* edtSource() const;
@@ -48,6 +51,8 @@ public:
 private:
     void cmbActionChange(int index);
     void showDestination(int action);
+    // Returns how many pixels the row grew.
+    int widenActionColumn();
 
     std::unique_ptr<Ui::TfraAccountAction> ui;
     qint32 m_tag = -1;

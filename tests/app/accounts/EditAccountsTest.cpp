@@ -1,7 +1,9 @@
 #include "app/accounts/EditAccounts.h"
 #include "accounts/AccountInfo.h"
 #include "accounts/AccountMergeModel.h"
+#include "app/CaptionFit.h"
 #include "app/accounts/FrameAction.h"
+#include "support/CaptionCheck.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedUi.h"
 
@@ -62,6 +64,19 @@ void pressOk(TfrmEditAccounts& dialog)
     QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
 }
 
+// How many pixels a drop-down of the designed width, in the dialog's font, lacks for the
+// longer of the two actions (0 where the font holds them).
+int actionShortfall(const TfrmEditAccounts& dialog)
+{
+    QWidget row;
+    row.setFont(dialog.font());
+    auto* combo = new QComboBox(&row);
+    combo->setGeometry(122, 0, 260, 21);
+    combo->addItems(
+        {QString::fromLatin1(TfraAccountAction::kMergeItem), QString::fromLatin1(TfraAccountAction::kAddItem)});
+    return captionShortfall(combo);
+}
+
 class EditAccountsTest : public ::testing::Test
 {
 protected:
@@ -95,13 +110,19 @@ TEST_F(EditAccountsTest, RowsGrowTheBevelAndTheWindowFromTheDesignedSize)
         TaInfo info = unassignedAccounts(c.rows);
         AccountMergeModel model(info);
         TfrmEditAccounts dialog(model);
+        // The designed widths, unless the font in use cannot hold the action's choices in 260
+        // pixels: then the rows and the dialog are just that much wider.
+        const int extra = c.rows == 0 ? 0 : actionShortfall(dialog);
 
         ASSERT_EQ(int(dialog.Frames().size()), c.rows);
         EXPECT_EQ(dialog.bvlMerge()->height(), c.bevel) << c.rows;
         EXPECT_EQ(dialog.outerHeight(), c.window) << c.rows;
-        EXPECT_EQ(dialog.width(), 620);
+        EXPECT_EQ(dialog.width(), 620 + extra);
+        EXPECT_EQ(dialog.bvlMerge()->width(), 524 + extra);
         for (int r = 0; r < c.rows; ++r) {
-            EXPECT_EQ(dialog.Frames()[size_t(r)]->geometry(), QRect(18, 39 + 24 * r, 507, 24)) << c.rows;
+            EXPECT_EQ(dialog.Frames()[size_t(r)]->geometry(), QRect(18, 39 + 24 * r, 507 + extra, 24)) << c.rows;
+            EXPECT_EQ(dialog.Frames()[size_t(r)]->cmbAction()->geometry(), QRect(122, 0, 260 + extra, 21));
+            EXPECT_EQ(dialog.Frames()[size_t(r)]->cmbDestination()->geometry(), QRect(385 + extra, 0, 119, 21));
             EXPECT_EQ(dialog.Frames()[size_t(r)]->objectName(),
                       QStringLiteral("fraAction%1").arg(r, 2, 10, QLatin1Char('0')));
         }
@@ -292,6 +313,45 @@ TEST_F(EditAccountsTest, TheGroupedPrimaryAccountRowIsGreyedAndNeverWrittenBack)
     EXPECT_EQ(info.Accounts[0].ToID, 0);
     EXPECT_EQ(info.Accounts[0].ToName, QStringLiteral("Main"));
     EXPECT_EQ(info.Accounts[1].Action, TaAction::APPEND);
+}
+
+TEST_F(EditAccountsTest, EveryCaptionFitsItsControl)
+{
+    for (bool grouped : {false, true}) {
+        TaInfo info = twoAccounts();
+        info.HasGroupedAccounts = grouped;
+        AccountMergeModel model(info);
+        TfrmEditAccounts dialog(model);
+        dialog.show();
+        EXPECT_EQ(captionProblems(&dialog), QStringList {}) << grouped;
+    }
+}
+
+TEST_F(EditAccountsTest, LongAccountNamesShowTheirStartAndTheWholeNameAsToolTip)
+{
+    const QString wide = QString(16, QLatin1Char('W'));
+    TaInfo info = twoAccounts();
+    info.Accounts[0].FromName = wide;
+    info.Accounts[1].FromName = wide + QStringLiteral("x");
+    info.ToInfo.AccountList = {QStringLiteral("3=Dental"), QStringLiteral("0=") + wide};
+    info.Accounts[0].ToName = wide;
+    AccountMergeModel model(info);
+    TfrmEditAccounts dialog(model);
+    dialog.show();
+
+    const TfraAccountAction* merge = dialog.Frames()[0];
+    const TfraAccountAction* add = dialog.Frames()[1];
+    for (const QLineEdit* edit : {merge->edtSource(), add->edtSource(), add->edtDestination()}) {
+        EXPECT_EQ(edit->cursorPosition(), 0) << edit->objectName().toStdString();
+        EXPECT_EQ(edit->toolTip(), edit->text()) << edit->objectName().toStdString();
+    }
+    EXPECT_EQ(merge->cmbDestination()->currentText(), wide);
+    EXPECT_EQ(merge->cmbDestination()->toolTip(), wide);
+    merge->cmbDestination()->setCurrentIndex(0);
+    EXPECT_EQ(merge->cmbDestination()->toolTip(), QString());
+    // A short name typed in drops the tool tip.
+    add->edtDestination()->setText(QStringLiteral("Dental 2"));
+    EXPECT_EQ(add->edtDestination()->toolTip(), QString());
 }
 
 TEST_F(EditAccountsTest, ExecuteReportsWhetherTheRowsWereAccepted)
