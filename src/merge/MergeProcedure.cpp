@@ -33,8 +33,8 @@ constexpr std::chrono::milliseconds kLockWaitNotice {2000};
 
 // Watches a statement that may wait for a lock held by another connection: the writes made
 // before the merge holds the database's write lock (the Audit row, the start of the
-// transaction). Once it has run for kLockWaitNotice the user interface hears of it, from the
-// watch's own thread, while the statement goes on waiting.
+// transaction) and the commit (which on the embedded engine waits for readers to finish). Once it has run for
+// kLockWaitNotice the user interface hears of it, from the watch's own thread, while the statement goes on waiting.
 class LockWaitWatch
 {
 public:
@@ -270,7 +270,8 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
             showInfo(QStringLiteral("Dry run complete: every step ran and was rolled back. Nothing was changed."));
         } else {
             if (transaction)
-                s.conZelvan.commitTransaction();
+                watchingForLocks(QStringLiteral("the changes could not be committed"),
+                                 [&] { s.conZelvan.commitTransaction(); });
             else
                 writeLog(QStringLiteral("success - client merged"));
             showInfo(QStringLiteral("Clients have been successfully merged."));

@@ -178,6 +178,38 @@ TEST_F(MergeLockTest, AWaitForAnotherConnectionsLockIsReportedAndNamedWhenItFail
         << ui.lockWaitFailures.join('\n').toStdString();
 }
 
+// Another program's connection in the middle of a read: the commit waits for it to finish.
+TEST_F(MergeLockTest, ACommitThatWaitsForAReaderIsReportedAndRolledBackWhenItFails)
+{
+    for (Dataset* ds : {&session->dsTemp, &session->dsAudit, &session->dsAccount})
+        ds->setCommandTimeout(3);
+    session->cmd.setCommandTimeout(3);
+    connection.setCommandTimeout(3);
+    sqlite3* reader = nullptr;
+    sqlite3_open(db.path().toUtf8().constData(), &reader);
+    sqlite3_stmt* read = nullptr;
+    ui.onEditAccounts = [&](AccountMergeModel& model) {
+        // The read stays open until the merge has ended.
+        sqlite3_exec(reader, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(reader, "SELECT ClientID FROM Client", -1, &read, nullptr);
+        EXPECT_EQ(sqlite3_step(read), SQLITE_ROW);
+        return model.accept().isEmpty();
+    };
+    const auto before = db.snapshot({"Audit"});
+    EXPECT_EQ(merge(), MergeOutcome::Failed);
+    sqlite3_finalize(read);
+    sqlite3_exec(reader, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+    EXPECT_GE(ui.lockWaits.load(), 1);
+    // The Audit row, written on its own, also needs the reader gone; the merge goes on without it.
+    EXPECT_EQ(ui.lockWaitFailures.join('\n').toStdString(),
+              "the Audit row was not written: database is locked\n"
+              "the changes could not be committed: database is locked");
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Audit"), 0);
+    EXPECT_EQ(db.snapshot({"Audit"}), before);
+    EXPECT_EQ(ui.shown.last(), "Warning: Some data could not be transferred.\nPatient details have been reverted.");
+}
+
 TEST_F(MergeLockTest, AMergeThatDoesNotWaitReportsNoLockWait)
 {
     ASSERT_EQ(merge(), MergeOutcome::Merged);
