@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QThread>
 #include <sqlite3.h>
@@ -145,6 +146,43 @@ TEST_F(KolvixMergeTest, AMergeIsRefusedWhileAnotherHoldsTheMergeLock)
 
     held.release();
     EXPECT_EQ(run({"--from", "812", "--to", "57", "--yes"}).exitCode, 0);
+}
+
+// A merge whose user has not yet answered the confirmation on the terminal holds the merge
+// lock; a second merge meanwhile is refused, and the first goes on when answered.
+TEST_F(KolvixMergeTest, ASecondMergeIsRefusedWhileTheFirstWaitsForItsConfirmation)
+{
+    if (QStandardPaths::findExecutable("script").isEmpty())
+        GTEST_SKIP() << "script (util-linux) is needed to give the merge a terminal";
+    db.exec("INSERT INTO Client (ClientID, Name, Surname) VALUES (300, 'Three', 'Sample');"
+            "INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (300, 0, 'Primary');");
+    QString command = QStringLiteral("'" KOLVIX_BINARY_DIR "/kolvix-merge'");
+    for (const QString& arg : arguments({"--from", "812", "--to", "57"}))
+        command += " '" + arg + "'";
+    QProcess first;
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    first.start("script", {"-qec", command, "/dev/null"});
+    ASSERT_TRUE(first.waitForStarted());
+    QByteArray shown;
+    QElapsedTimer timer;
+    timer.start();
+    while (!shown.contains("Yes/No? ") && timer.elapsed() < 20000 && first.state() == QProcess::Running) {
+        first.waitForReadyRead(500);
+        shown += first.readAll();
+    }
+    ASSERT_TRUE(shown.contains("Yes/No? ")) << shown.constData();
+
+    const auto before = db.snapshot();
+    const CliRun second = run({"--from", "57", "--to", "300", "--yes"});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_TRUE(second.out.contains("Information: Another merge is in progress")) << second.out.toStdString();
+    EXPECT_EQ(db.snapshot(), before);
+
+    first.write("yes\n");
+    ASSERT_TRUE(first.waitForFinished(30000));
+    shown += first.readAll();
+    EXPECT_EQ(first.exitCode(), 0) << shown.constData();
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 0);
 }
 
 // Another program's connection that holds the database's write lock.
