@@ -56,9 +56,13 @@ FileLock::Result FileLock::tryLock()
     if (m_locked)
         return Result::Acquired;
     const std::wstring path = m_path.toStdWString();
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A file that another user created may be read-only for this one: the lock works on it
+    // all the same, only the record cannot be written.
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+        handle = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         m_error = QStringLiteral("cannot open '%1' (system error %2)").arg(m_path).arg(GetLastError());
         return Result::Failed;
@@ -107,7 +111,11 @@ FileLock::Result FileLock::tryLock()
     if (m_locked)
         return Result::Acquired;
     const QByteArray path = QFile::encodeName(m_path);
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // A file that another user created may be read-only for this one: the lock works on it
+    // all the same, only the record cannot be written.
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         m_error = QStringLiteral("cannot open '%1': %2").arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
         return Result::Failed;
