@@ -8,6 +8,7 @@
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
+#include "merge/LockWaitWatch.h"
 #include "merge/MergeLock.h"
 #include "merge/MergeSession.h"
 #include "merge/PreChecks.h"
@@ -15,11 +16,7 @@
 #include "merge/Runners.h"
 
 #include <QDateTime>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 namespace kolvix {
 
@@ -28,65 +25,6 @@ namespace {
 constexpr int kAuditActionLength = 100;
 constexpr int kAuditCommentLength = 7899;
 const char* const kRevertedMark = " - reverted";
-// How long a statement waits for another connection's lock before the user is told.
-constexpr std::chrono::milliseconds kLockWaitNotice {2000};
-
-// Watches a statement that may wait for a lock held by another connection: the writes made
-// before the merge holds the database's write lock (the Audit row, the start of the
-// transaction) and the commit (which on the embedded engine waits for readers to finish). Once it has run for
-// kLockWaitNotice the user interface hears of it, from the watch's own thread, while the statement goes on waiting.
-class LockWaitWatch
-{
-public:
-    LockWaitWatch()
-        : m_thread([this] {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            if (!m_done.wait_for(lock, kLockWaitNotice, [this] { return m_finished; })) {
-                m_noticed = true;
-                userInterface().waitingForLock();
-            }
-        })
-    {
-    }
-    ~LockWaitWatch() { finish(); }
-    LockWaitWatch(const LockWaitWatch&) = delete;
-    LockWaitWatch& operator=(const LockWaitWatch&) = delete;
-
-    // Ends the watch; true when the statement had been waiting long enough to be noticed.
-    bool finish()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_finished = true;
-        }
-        m_done.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
-        return m_noticed;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_finished = false;
-    bool m_noticed = false;
-    std::thread m_thread;
-};
-
-// Runs a statement under a LockWaitWatch; when it fails after the wait was noticed, the
-// user interface hears that the lock was the cause.
-template <typename Statement> void watchingForLocks(const QString& what, Statement statement)
-{
-    LockWaitWatch watch;
-    try {
-        statement();
-    } catch (const std::exception& e) {
-        if (watch.finish())
-            userInterface().lockWaitFailed(QStringLiteral("%1: %2").arg(what, exceptionMessage(e)));
-        throw;
-    }
-}
-
 // The account dialog and its final confirmation: true when the user pressed OK on valid rows
 // (now written back into the model's Accounts) and answered Yes.
 bool ExecuteAccountMerging(TaInfo& info)

@@ -174,8 +174,17 @@ TEST_F(MergeLockTest, AWaitForAnotherConnectionsLockIsReportedAndNamedWhenItFail
     WriteLockHolder other(db.path());
     EXPECT_EQ(merge(), MergeOutcome::Failed);
     EXPECT_GE(ui.lockWaits.load(), 1);
-    EXPECT_TRUE(ui.lockWaitFailures.contains("the transaction could not begin: database is locked"))
-        << ui.lockWaitFailures.join('\n').toStdString();
+    EXPECT_EQ(ui.lockWaitFailures.join('\n').toStdString(),
+              "the Audit row was not written: database is locked\n"
+              "the transaction could not begin: database is locked");
+
+    // Without the transaction each step takes the write lock for itself; the first one waits.
+    ui.lockWaitFailures.clear();
+    session->UseRollback = false;
+    EXPECT_EQ(merge(), MergeOutcome::Failed);
+    EXPECT_EQ(ui.lockWaitFailures.join('\n').toStdString(),
+              "the Audit row was not written: database is locked\n"
+              "a statement could not be run: database is locked");
 }
 
 // Another program's connection in the middle of a read: the commit waits for it to finish.
