@@ -11,8 +11,12 @@
 
 namespace kolvix::cli {
 
-int runKolvixMerge(const QStringList& args)
+int runKolvixMerge(const QStringList& args, const std::vector<QByteArray>& rawArgs)
 {
+    if (const auto bad = firstNonUtf8Argument(rawArgs)) {
+        err(QStringLiteral("kolvix-merge: argument %1 is not valid UTF-8 text (see --help)").arg(*bad + 1));
+        return ExitUsage;
+    }
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         std::cout << kUsage;
         return ExitMerged;

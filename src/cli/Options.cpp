@@ -37,6 +37,15 @@ std::optional<qint32> parseId(const QString& text)
 
 } // namespace
 
+std::optional<qsizetype> firstNonUtf8Argument(const std::vector<QByteArray>& args)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (!args[i].isValidUtf8())
+            return qsizetype(i);
+    }
+    return std::nullopt;
+}
+
 std::optional<Options> parseArguments(const QStringList& args, QString& error)
 {
     Options o;
@@ -61,15 +70,24 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             into = args[++i];
             return true;
         };
-        if (arg == QLatin1String("--diagnose")) {
-            o.diagnose = true;
-        } else if (arg == QLatin1String("--dry-run")) {
-            o.dryRun = true;
-        } else if (arg == QLatin1String("--yes")) {
-            o.yes = true;
-        } else if (arg == QLatin1String("--progress")) {
-            o.progress = true;
+        bool* switchOption = arg == QLatin1String("--diagnose") ? &o.diagnose
+            : arg == QLatin1String("--dry-run")                 ? &o.dryRun
+            : arg == QLatin1String("--yes")                     ? &o.yes
+            : arg == QLatin1String("--progress")                ? &o.progress
+                                                                : nullptr;
+        if (switchOption) {
+            // A switch is on by being there; "--yes=no" must not read as "--yes".
+            if (hasInlineValue) {
+                error = QStringLiteral("%1 is a switch and takes no value ('%2')").arg(arg, args[i]);
+                return std::nullopt;
+            }
+            *switchOption = true;
         } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
+            std::optional<qint32>& target = arg == QLatin1String("--from") ? o.from : o.to;
+            if (target) {
+                error = QStringLiteral("%1 given twice").arg(arg);
+                return std::nullopt;
+            }
             QString text;
             if (!takeValue(text))
                 return std::nullopt;
@@ -78,7 +96,7 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
                 error = QStringLiteral("%1 needs an integer client id, not '%2'").arg(arg, text);
                 return std::nullopt;
             }
-            (arg == QLatin1String("--from") ? o.from : o.to) = id;
+            target = id;
         } else if (arg == QLatin1String("--map")) {
             QString text;
             if (!takeValue(text))

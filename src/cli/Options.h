@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace kolvix::cli {
 
@@ -35,5 +37,10 @@ struct Options
 // Parses the arguments (without the program name); nothing, and a one-line message in
 // error, for anything malformed.
 std::optional<Options> parseArguments(const QStringList& args, QString& error);
+
+// The position (0 = the first argument after the program name) of the first argument that is
+// not valid UTF-8 text; nothing when all are. Where the command line is bytes, such an
+// argument would reach the program with replacement characters in place of what was meant.
+std::optional<qsizetype> firstNonUtf8Argument(const std::vector<QByteArray>& args);
 
 } // namespace kolvix::cli

@@ -29,16 +29,26 @@ void TerminalUserInterface::showWarning(const QString& text)
 }
 void TerminalUserInterface::showError(const QString& text)
 {
+    m_errorShown = true;
     out(QStringLiteral("Error: ") + text);
 }
 void TerminalUserInterface::showPlain(const QString& text)
 {
+    // The engine's plain boxes report failures: a statement of a runner, the log file.
+    m_errorShown = true;
     out(QString::fromLatin1(kApplicationTitle) + QStringLiteral(": ") + text);
 }
 
 bool TerminalUserInterface::confirm(const QString& text)
 {
     out(text);
+    if (m_options.yes && m_errorShown) {
+        // At the desktop a person reads the error box before answering; unattended, a merge
+        // never goes on past a database error.
+        out(QStringLiteral("(--yes) No: an error was reported before this question, so the merge does not go on "
+                           "unattended"));
+        return false;
+    }
     if (m_options.yes) {
         out(QStringLiteral("(--yes) Yes"));
         return true;
@@ -81,6 +91,16 @@ void TerminalUserInterface::catalogueStepDone(int step, const QString& table, in
         out(line);
     if (m_options.progress || (!m_options.dryRun && stderrIsTerminal()))
         err(line);
+}
+
+void TerminalUserInterface::waitingForLock()
+{
+    err(QStringLiteral("kolvix-merge: waiting for a lock held by another connection ..."));
+}
+
+void TerminalUserInterface::lockWaitFailed(const QString& what)
+{
+    err(QStringLiteral("kolvix-merge: gave up waiting for a lock held by another connection: ") + what);
 }
 
 void TerminalUserInterface::applyMaps(AccountMergeModel& model)

@@ -34,6 +34,8 @@ public:
     bool editAccounts(AccountMergeModel& model) override;
     void setWaitCursor(bool) override { }
     void catalogueStepDone(int step, const QString& table, int rows) override;
+    void waitingForLock() override;
+    void lockWaitFailed(const QString& what) override;
 
     bool mappingIssues() const { return m_mappingIssues; }
 
@@ -45,6 +47,8 @@ private:
     const Options& m_options;
     MergeSession& m_session;
     bool m_mappingIssues = false;
+    // An error box (or a runner's plain box, which reports a failed statement) was shown.
+    bool m_errorShown = false;
 };
 
 } // namespace kolvix::cli

@@ -9,13 +9,22 @@
 
 #include "cli/KolvixMerge.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
+#include <vector>
 
 int main(int argc, char** argv)
 {
+    // The arguments as bytes, before Qt decodes them (and before it takes its own options
+    // out of them); on Windows the command line is UTF-16 text and cannot hold bad bytes.
+    std::vector<QByteArray> rawArgs;
+#ifndef _WIN32
+    for (int i = 1; i < argc; ++i)
+        rawArgs.emplace_back(argv[i]);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kolvix-merge"));
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
-    return kolvix::cli::runKolvixMerge(args);
+    return kolvix::cli::runKolvixMerge(args, rawArgs);
 }

@@ -32,6 +32,12 @@ public:
     // A catalogue step has run: its number (1..42, 43 for the pending-client clean-up),
     // its table, and the rows it changed. Only the terminal shows it.
     virtual void catalogueStepDone(int step, const QString& table, int rows) { (void)step, (void)table, (void)rows; }
+    // A statement of the merge has waited 2 s for a lock that another connection holds.
+    // Called on a thread of its own while the statement still waits; only the terminal shows it.
+    virtual void waitingForLock() { }
+    // A statement that waited for another connection's lock gave up: what could not be done
+    // and the database client's message. Only the terminal shows it.
+    virtual void lockWaitFailed(const QString& what) { (void)what; }
 };
 
 // The interface in use; the program installs one at start. Without one, boxes are dropped

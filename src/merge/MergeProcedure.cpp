@@ -4,14 +4,19 @@
 #include "core/Log.h"
 #include "core/TextHelpers.h"
 #include "core/UserInterface.h"
+#include "db/Command.h"
 #include "db/Connection.h"
+#include "db/Dataset.h"
 #include "db/DbError.h"
+#include "merge/LockWaitWatch.h"
+#include "merge/MergeLock.h"
 #include "merge/MergeSession.h"
 #include "merge/PreChecks.h"
 #include "merge/RecordMovers.h"
 #include "merge/Runners.h"
 
 #include <QDateTime>
+#include <functional>
 
 namespace kolvix {
 
@@ -19,7 +24,7 @@ namespace {
 
 constexpr int kAuditActionLength = 100;
 constexpr int kAuditCommentLength = 7899;
-
+const char* const kRevertedMark = " - reverted";
 // The account dialog and its final confirmation: true when the user pressed OK on valid rows
 // (now written back into the model's Accounts) and answered Yes.
 bool ExecuteAccountMerging(TaInfo& info)
@@ -31,13 +36,16 @@ bool ExecuteAccountMerging(TaInfo& info)
 }
 
 // One Audit row per merge, written before the transaction so that it stays whatever becomes
-// of the merge. Any failure ends the audit writing silently.
-void writeAuditRow(MergeSession& s)
+// of the merge. Any failure ends the audit writing silently (and is passed to onFailure).
+// Returns the row's AuditID, or -1 when it was not written or cannot be found again.
+int writeAuditRow(MergeSession& s, const std::function<void(const std::exception&)>& onFailure)
 {
     QStringList list;
     s.info.DescribeMerge(list);
     if (list.isEmpty())
-        return;
+        return -1;
+    const QString action = list.first().left(kAuditActionLength);
+    bool posted = false;
     try {
         s.dsAudit.close();
         s.dsAudit.open();
@@ -50,12 +58,84 @@ void writeAuditRow(MergeSession& s)
                                     joinList(list, QStringLiteral(", "), 0, -1).left(kAuditCommentLength));
             s.dsAudit.setFieldValue(QStringLiteral("Report"), false);
             s.dsAudit.post();
-        } catch (const std::exception&) {
+            posted = true;
+        } catch (const std::exception& e) {
             s.dsAudit.cancel();
+            onFailure(e);
         }
+    } catch (const std::exception& e) {
+        onFailure(e);
+    }
+    if (!posted)
+        return -1;
+    // The merge lock keeps other merges from writing their rows meanwhile, so the newest
+    // merge row with this action is this one.
+    try {
+        QString quoted = action;
+        quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+        Dataset ds(s.conZelvan, s.dsAudit.commandTimeout());
+        ds.setSql(QStringLiteral("SELECT MAX([AuditID]) FROM [Audit] WHERE [UserName] = 'MERGE' AND [Action] = '%1'")
+                      .arg(quoted));
+        ds.open();
+        if (!ds.isEmpty() && !ds.field(0).isNull())
+            return ds.field(0).asInteger();
+    } catch (const std::exception&) {
+    }
+    return -1;
+}
+
+// After a rollback the attempt's Audit row says so: its Action ends in " - reverted", cut
+// to fit the column. A failure leaves the row as it is.
+void markAuditRowReverted(MergeSession& s, int auditId)
+{
+    if (auditId < 0)
+        return;
+    try {
+        Dataset ds(s.conZelvan, s.dsAudit.commandTimeout());
+        ds.setSql(QStringLiteral("SELECT [Action] FROM [Audit] WHERE [AuditID] = %1").arg(auditId));
+        ds.open();
+        if (ds.isEmpty())
+            return;
+        const QString mark = QString::fromLatin1(kRevertedMark);
+        QString action = ds.field(0).asString().left(kAuditActionLength - int(mark.size())) + mark;
+        action.replace(QLatin1Char('\''), QStringLiteral("''"));
+        Command update(s.conZelvan, s.dsAudit.commandTimeout());
+        update.setCommandText(
+            QStringLiteral("UPDATE [Audit] SET [Action] = '%1' WHERE [AuditID] = %2").arg(action).arg(auditId));
+        update.execute();
     } catch (const std::exception&) {
     }
 }
+
+// The accounts of both clients, and the accounts linked to either, as the database holds
+// them now: what the account mapping is made on.
+QStringList accountState(MergeSession& s, qint32 fromClient, qint32 toClient)
+{
+    Dataset ds(s.conZelvan, s.dsTemp.commandTimeout());
+    ds.setSql(QStringLiteral("SELECT [ClientID], [AccountID], [ShortDescription], [GroupID] FROM [Account]\r\n"
+                             "WHERE [ClientID] IN (%1, %2) OR [GroupID] IN (%1, %2)\r\n"
+                             "ORDER BY [ClientID], [AccountID]")
+                  .arg(fromClient)
+                  .arg(toClient));
+    ds.open();
+    QStringList rows;
+    for (ds.first(); !ds.eof(); ds.next())
+        rows << QStringLiteral("%1|%2|%3|%4")
+                    .arg(ds.field(0).asString(), ds.field(1).asString(), ds.field(2).asString(),
+                         ds.field(3).isNull() ? QStringLiteral("null") : ds.field(3).asString());
+    return rows;
+}
+
+// The merge stops because the accounts changed after the mapping was made; nothing of the
+// catalogue has run.
+class AccountsChanged : public std::runtime_error
+{
+public:
+    AccountsChanged()
+        : std::runtime_error("accounts changed")
+    {
+    }
+};
 
 } // namespace
 
@@ -71,8 +151,21 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
     writeLogFmt(QStringLiteral("  from: %d=%s"), {from.id, fromName});
     writeLogFmt(QStringLiteral("  into: %d=%s"), {to.id, toName});
 
+    // One merge at a time, from the first check to the outcome box: a merge that loaded its
+    // mapping while another moved accounts onto its clients would split a record.
+    MergeLock lock(s.conZelvan);
+    if (!lock.tryAcquire()) {
+        if (!lock.error().isEmpty())
+            writeLogFmt(QStringLiteral("merge lock: %s"), {lock.error()});
+        writeLog(QStringLiteral("cancelled - another merge is in progress [MergeLocked]"));
+        showInfo(lock.refusalMessage());
+        return MergeOutcome::Refused;
+    }
+
     if (!runClientChecks(s, from.id, to.id))
         return MergeOutcome::Refused;
+    // Read before the model loads, so that a change made meanwhile shows as a difference.
+    const QStringList accountsMapped = accountState(s, from.id, to.id);
     s.info.Load(s.dsTemp, to.id, toName, from.id, fromName, &s.mem);
     if (!runAccountChecks(s.info))
         return MergeOutcome::Refused;
@@ -90,12 +183,24 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
     } restoreCursor;
     const bool transaction = s.UseRollback || options.dryRun;
     MergeOutcome outcome = MergeOutcome::Merged;
+    int auditId = -1;
     try {
         s.info.DumpToMemo(&s.mem);
-        if (!options.dryRun)
-            writeAuditRow(s);
+        if (!options.dryRun) {
+            LockWaitWatch watch;
+            auditId = writeAuditRow(s, [&watch](const std::exception& e) {
+                if (watch.finish())
+                    userInterface().lockWaitFailed(
+                        QStringLiteral("the Audit row was not written: %1").arg(exceptionMessage(e)));
+            });
+        }
         if (transaction)
-            s.conZelvan.beginTransaction();
+            watchingForLocks(QStringLiteral("the transaction could not begin"),
+                             [&] { s.conZelvan.beginTransaction(); });
+        // Inside the transaction, before the first step: the accounts must still be those
+        // the mapping was made on.
+        if (accountState(s, from.id, to.id) != accountsMapped)
+            throw AccountsChanged();
         runCatalogue(s, from.id, to.id);
         if (options.dryRun) {
             s.conZelvan.rollbackTransaction();
@@ -103,11 +208,21 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
             showInfo(QStringLiteral("Dry run complete: every step ran and was rolled back. Nothing was changed."));
         } else {
             if (transaction)
-                s.conZelvan.commitTransaction();
+                watchingForLocks(QStringLiteral("the changes could not be committed"),
+                                 [&] { s.conZelvan.commitTransaction(); });
             else
                 writeLog(QStringLiteral("success - client merged"));
             showInfo(QStringLiteral("Clients have been successfully merged."));
         }
+    } catch (const AccountsChanged&) {
+        outcome = MergeOutcome::Refused;
+        writeLog(QStringLiteral("cancelled - the accounts changed after they were mapped [AccountsChanged]"));
+        if (s.conZelvan.inTransaction())
+            s.conZelvan.rollbackTransaction();
+        markAuditRowReverted(s, auditId);
+        showInfo(QStringLiteral("The accounts of the clients changed while the merge was being prepared (another "
+                                "merge or another user changed them).\nNothing has been changed. Please start the "
+                                "merge again."));
     } catch (const std::exception& e) {
         outcome = MergeOutcome::Failed;
         if (transaction) {
@@ -115,6 +230,7 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
             writeLog(QStringLiteral("failed - some data could not be transferred [DBRollbackTrans]"));
             if (s.conZelvan.inTransaction())
                 s.conZelvan.rollbackTransaction();
+            markAuditRowReverted(s, auditId);
             showWarning(QStringLiteral("Some data could not be transferred.\nPatient details have been reverted."));
         } else {
             writeLog(QStringLiteral("failed - some data could not be transferred"));

@@ -4,8 +4,10 @@
 #include "core/TracePane.h"
 #include "core/UserInterface.h"
 #include "db/Command.h"
+#include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
+#include "merge/LockWaitWatch.h"
 
 namespace kolvix {
 
@@ -34,6 +36,13 @@ int doADOCommandRows(Command& command, const QString& sql)
 {
     try {
         command.setCommandText(sql);
+        // On the embedded engine a statement outside a transaction takes the write lock for
+        // itself, and may wait for another connection's.
+        if (command.connection().isEmbedded() && !command.connection().inTransaction()) {
+            int rows = 0;
+            watchingForLocks(QStringLiteral("a statement could not be run"), [&] { rows = command.execute(); });
+            return rows;
+        }
         return command.execute();
     } catch (const std::exception& e) {
         const QString message = exceptionMessage(e);

@@ -1,6 +1,13 @@
 #include "merge/MergeFixture.h"
 
+#include "merge/MergeLock.h"
+
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QThread>
+#include <sqlite3.h>
 
 using namespace kolvix;
 using namespace kolvix::test;
@@ -32,18 +39,33 @@ protected:
         file.write(text);
     }
 
-    CliRun run(const QStringList& options, const QString& dataSource = {})
+    QStringList arguments(const QStringList& options, const QString& dataSource = {}) const
     {
         QStringList args = {"OldSettings=1", "gsUtilityIniName=" + settingsDir.filePath("kolvix.ini"),
                             "Provider=SQLite", "Data Source=" + (dataSource.isEmpty() ? db.path() : dataSource)};
-        args << options;
-        QProcess process;
+        return args << options;
+    }
+
+    // Starts kolvix-merge without waiting for it.
+    void start(QProcess& process, const QStringList& options, const QString& dataSource = {}) const
+    {
         process.setProcessChannelMode(QProcess::SeparateChannels);
-        process.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-merge"), args);
+        process.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-merge"), arguments(options, dataSource));
         process.closeWriteChannel();
+    }
+
+    static CliRun finish(QProcess& process)
+    {
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
                 QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    CliRun run(const QStringList& options, const QString& dataSource = {})
+    {
+        QProcess process;
+        start(process, options, dataSource);
+        return finish(process);
     }
 
     QTemporaryDir settingsDir;
@@ -56,12 +78,229 @@ TEST_F(KolvixMergeTest, BadUsageExits64WithOneLine)
          {QStringList {}, QStringList {"--from", "812"}, QStringList {"--from", "x", "--to", "1"},
           QStringList {"--from", "1", "--to", "2", "--frobnicate"},
           QStringList {"--from", "1", "--to", "2", "--map", "2=move:1"},
-          QStringList {"--from", "1", "--to", "2", "stray"}}) {
+          QStringList {"--from", "1", "--to", "2", "stray"}, QStringList {"--from", "812", "--to", "57", "--yes=no"},
+          QStringList {"--from", "812", "--to", "57", "--yes", "--dry-run=0"},
+          QStringList {"--from", "99999", "--from", "812", "--to", "57", "--yes"}}) {
+        const auto before = db.snapshot();
         const CliRun r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_EQ(db.snapshot(), before) << args.join(' ').toStdString();
     }
     EXPECT_EQ(run({"--help"}).exitCode, 0);
+}
+
+// Where the command line is bytes, an argument that is not UTF-8 would reach the database
+// with replacement characters ("caf\uFFFD"); it is refused before anything happens.
+TEST_F(KolvixMergeTest, ArgumentsThatAreNotUtf8AreBadUsage)
+{
+    const auto before = db.snapshot();
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    // The shell's printf writes the byte 0xE9 (e-acute in Latin-1) into the argument.
+    process.start(QStringLiteral("/bin/sh"),
+                  QStringList {"-c", R"sh(exec "$0" "$@" --map "$(printf '2=add:caf\351')")sh",
+                               QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-merge")}
+                      + arguments({"--from", "812", "--to", "57", "--yes"}));
+    process.closeWriteChannel();
+    const CliRun r = finish(process);
+    EXPECT_EQ(r.exitCode, 64) << r.out.toStdString();
+    EXPECT_EQ(r.err, "kolvix-merge: argument 11 is not valid UTF-8 text (see --help)\n");
+    EXPECT_EQ(db.snapshot(), before);
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Account WHERE ShortDescription LIKE 'caf%'"), 0);
+}
+
+// A check whose query failed passes on, as at the desktop where a person reads the box
+// before answering; unattended, --yes does not carry the merge past it.
+TEST_F(KolvixMergeTest, YesAnswersNoAfterAnErrorBox)
+{
+    db.exec("DROP TABLE PXClientForgotPassword");
+    const auto before = db.snapshot();
+    const CliRun r = run({"--from", "812", "--to", "57", "--yes"});
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Kolvix Utility: doADOQuery: no such table: PXClientForgotPassword"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith("(--yes) No: an error was reported before this question, so the merge does not go "
+                               "on unattended\n"))
+        << r.out.toStdString();
+    EXPECT_EQ(db.snapshot(), before);
+}
+
+TEST_F(KolvixMergeTest, AMergeIsRefusedWhileAnotherHoldsTheMergeLock)
+{
+    Connection connection;
+    connection.setConnectionString(db.connectionString());
+    connection.open();
+    FakePlatform platform;
+    platform.computer = QStringLiteral("SURGERY2");
+    MergeLock held(connection);
+    ASSERT_TRUE(held.tryAcquire());
+    const auto before = db.snapshot();
+    const CliRun r = run({"--from", "812", "--to", "57", "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.contains("\nInformation: Another merge is in progress: it was started on workstation "
+                               "'SURGERY2' at "
+                               + QDate::currentDate().toString(Qt::ISODate)))
+        << r.out.toStdString();
+    EXPECT_EQ(db.snapshot(), before);
+
+    held.release();
+    EXPECT_EQ(run({"--from", "812", "--to", "57", "--yes"}).exitCode, 0);
+}
+
+// A merge whose user has not yet answered the confirmation on the terminal holds the merge
+// lock; a second merge meanwhile is refused, and the first goes on when answered.
+TEST_F(KolvixMergeTest, ASecondMergeIsRefusedWhileTheFirstWaitsForItsConfirmation)
+{
+    if (QStandardPaths::findExecutable("script").isEmpty())
+        GTEST_SKIP() << "script (util-linux) is needed to give the merge a terminal";
+    db.exec("INSERT INTO Client (ClientID, Name, Surname) VALUES (300, 'Three', 'Sample');"
+            "INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (300, 0, 'Primary');");
+    QString command = QStringLiteral("'" KOLVIX_BINARY_DIR "/kolvix-merge'");
+    for (const QString& arg : arguments({"--from", "812", "--to", "57"}))
+        command += " '" + arg + "'";
+    QProcess first;
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    first.start("script", {"-qec", command, "/dev/null"});
+    ASSERT_TRUE(first.waitForStarted());
+    QByteArray shown;
+    QElapsedTimer timer;
+    timer.start();
+    while (!shown.contains("Yes/No? ") && timer.elapsed() < 20000 && first.state() == QProcess::Running) {
+        first.waitForReadyRead(500);
+        shown += first.readAll();
+    }
+    ASSERT_TRUE(shown.contains("Yes/No? ")) << shown.constData();
+
+    const auto before = db.snapshot();
+    const CliRun second = run({"--from", "57", "--to", "300", "--yes"});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_TRUE(second.out.contains("Information: Another merge is in progress")) << second.out.toStdString();
+    EXPECT_EQ(db.snapshot(), before);
+
+    first.write("yes\n");
+    ASSERT_TRUE(first.waitForFinished(30000));
+    shown += first.readAll();
+    EXPECT_EQ(first.exitCode(), 0) << shown.constData();
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 0);
+}
+
+// Another program's connection that holds the database's write lock.
+class WriteLockHolder
+{
+public:
+    explicit WriteLockHolder(const QString& path)
+    {
+        sqlite3_open(path.toUtf8().constData(), &m_db);
+        EXPECT_EQ(sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    ~WriteLockHolder()
+    {
+        release();
+        sqlite3_close(m_db);
+    }
+    void release() { sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr); }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+// A merge that waits for another connection's lock says so after 2 s and holds the merge
+// lock meanwhile; killed while it waits, it leaves no lock behind.
+TEST_F(KolvixMergeTest, AWaitingMergeSaysSoHoldsTheMergeLockAndLeavesNoneWhenKilled)
+{
+    db.exec("INSERT INTO Client (ClientID, Name, Surname) VALUES (300, 'Three', 'Sample');"
+            "INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (300, 0, 'Primary');");
+    WriteLockHolder other(db.path());
+    QProcess waiting;
+    start(waiting, {"--from", "812", "--to", "57", "--yes"});
+    ASSERT_TRUE(waiting.waitForStarted());
+    QByteArray err;
+    const QByteArray waitLine = "kolvix-merge: waiting for a lock held by another connection ...\n";
+    QElapsedTimer timer;
+    timer.start();
+    while (!err.contains(waitLine) && timer.elapsed() < 20000 && waiting.state() == QProcess::Running) {
+        waiting.waitForReadyRead(500);
+        err += waiting.readAllStandardError();
+    }
+    ASSERT_TRUE(err.contains(waitLine)) << err.constData();
+    EXPECT_EQ(err.count('\n'), 1);
+
+    const CliRun second = run({"--from", "57", "--to", "300", "--yes"});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_TRUE(second.out.contains("Information: Another merge is in progress: it was started on workstation '"
+                                    + QSysInfo::machineHostName() + "' at "))
+        << second.out.toStdString();
+
+    waiting.kill();
+    waiting.waitForFinished(10000);
+    other.release();
+    EXPECT_TRUE(QFile::exists(MergeLock::lockFilePath(db.path())));
+    const CliRun next = run({"--from", "812", "--to", "57", "--yes"});
+    EXPECT_EQ(next.exitCode, 0) << next.out.toStdString();
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 0);
+}
+
+// Merge A (812 into 57) and merge B (57 into 300) started close together, many times: the
+// merges run one after the other or one is refused, and no client's record is ever split.
+TEST_F(KolvixMergeTest, ChainedMergesStartedTogetherNeverSplitARecord)
+{
+    const int rounds = 12;
+    int bothMerged = 0;
+    for (int round = 0; round < rounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        TestDatabase race;
+        race.exec(QString::fromLatin1(kExamplePair));
+        race.exec("INSERT INTO Client (ClientID, Name, Surname) VALUES (300, 'Three', 'Sample');"
+                  "INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (300, 0, 'Primary');"
+                  "INSERT INTO Trans (ClientID, AccountID, Amount) VALUES (300, 0, 7);"
+                  // 57 is no pending client here, so that either merge can come first.
+                  "DELETE FROM PXPendingClient WHERE GuestClientID = 57;");
+        QProcess a;
+        QProcess b;
+        QProcess& first = round % 2 ? b : a;
+        QProcess& second = round % 2 ? a : b;
+        const QStringList firstOptions = round % 2 ? QStringList {"--from", "57", "--to", "300", "--yes"}
+                                                   : QStringList {"--from", "812", "--to", "57", "--yes"};
+        const QStringList secondOptions = round % 2 ? QStringList {"--from", "812", "--to", "57", "--yes"}
+                                                    : QStringList {"--from", "57", "--to", "300", "--yes"};
+        start(first, firstOptions, race.path());
+        QThread::msleep(unsigned((round / 2) % 6) * 20);
+        start(second, secondOptions, race.path());
+        const CliRun ra = finish(a);
+        const CliRun rb = finish(b);
+        ASSERT_TRUE(ra.exitCode == 0 || ra.exitCode == 1) << ra.out.toStdString();
+        ASSERT_TRUE(rb.exitCode == 0 || rb.exitCode == 1) << rb.out.toStdString();
+
+        // The transactions of each original client are all in one place.
+        const QString ofOne
+            = race.scalar("SELECT group_concat(DISTINCT ClientID) FROM Trans WHERE Amount IN (10, 11, 20)");
+        const QString ofTwo = race.scalar("SELECT group_concat(DISTINCT ClientID) FROM Trans WHERE Amount = 5");
+        EXPECT_FALSE(ofOne.contains(',')) << "split: " << ofOne.toStdString();
+        EXPECT_FALSE(ofTwo.contains(',')) << "split: " << ofTwo.toStdString();
+        if (ra.exitCode == 0) {
+            EXPECT_NE(ofOne, "812");
+        }
+        if (rb.exitCode == 0) {
+            EXPECT_EQ(ofTwo, "300");
+        }
+        if (ra.exitCode == 0 && rb.exitCode == 0) {
+            ++bothMerged;
+            // A then B moves everything to 300; B then A leaves A's rows on 57.
+            EXPECT_TRUE(ofOne == "300" || ofOne == "57") << ofOne.toStdString();
+        }
+        if (ra.exitCode == 1) {
+            EXPECT_TRUE(ra.out.contains("Another merge is in progress")
+                        || ra.out.contains("The accounts of the clients changed"))
+                << ra.out.toStdString();
+        }
+        if (rb.exitCode == 1) {
+            EXPECT_TRUE(rb.out.contains("Another merge is in progress")
+                        || rb.out.contains("The accounts of the clients changed"))
+                << rb.out.toStdString();
+        }
+    }
+    RecordProperty("both_merged", bothMerged);
 }
 
 TEST_F(KolvixMergeTest, DiagnoseConnectsOrNamesTheServer)

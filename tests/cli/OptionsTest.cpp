@@ -50,7 +50,18 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase {"BadMapTarget", {"--from", "1", "--to", "2", "--map", "2=merge:x"}, "must be an integer id"},
         OptionCase {
             "MapTwice", {"--from", "1", "--to", "2", "--map", "2=merge:1", "--map", "2=add:X"}, "--map given twice"},
-        OptionCase {"DiagnoseWithMergeOptions", {"--diagnose", "--from", "1"}, "--diagnose takes no merge options"}),
+        OptionCase {"DiagnoseWithMergeOptions", {"--diagnose", "--from", "1"}, "--diagnose takes no merge options"},
+        // A switch is there or not; a value given to it is a mistake, never the bare switch.
+        OptionCase {"YesWithNo", {"--from", "1", "--to", "2", "--yes=no"}, "--yes is a switch and takes no value"},
+        OptionCase {"YesWithZero", {"--from", "1", "--to", "2", "--yes=0"}, "--yes is a switch and takes no value"},
+        OptionCase {"YesWithEmpty", {"--from", "1", "--to", "2", "--yes="}, "--yes is a switch and takes no value"},
+        OptionCase {"DryRunWithNo", {"--from", "1", "--to", "2", "--dry-run=no"}, "--dry-run is a switch"},
+        OptionCase {"ProgressWithZero", {"--from", "1", "--to", "2", "--progress=0"}, "--progress is a switch"},
+        OptionCase {"DiagnoseWithNo", {"--diagnose=no"}, "--diagnose is a switch"},
+        // A client given twice is ambiguous, whichever form each one takes.
+        OptionCase {"FromTwice", {"--from", "99999", "--from", "812", "--to", "57"}, "--from given twice"},
+        OptionCase {"ToTwiceInline", {"--from", "1", "--to=2", "--to", "2"}, "--to given twice"},
+        OptionCase {"FromTwiceSameValue", {"--from=1", "--from=1", "--to", "2"}, "--from given twice"}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
 
 TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)
@@ -70,6 +81,26 @@ TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)
     EXPECT_EQ(o->maps.at(3).name, QStringLiteral("Work Cover"));
     EXPECT_TRUE(o->dryRun);
     EXPECT_FALSE(o->yes);
+}
+
+// Arguments as the command line's bytes: the first one that is not UTF-8 text, if any.
+TEST(OptionsTest, FindsTheFirstArgumentThatIsNotUtf8)
+{
+    struct Case
+    {
+        std::vector<QByteArray> args;
+        std::optional<qsizetype> bad;
+    };
+    const Case cases[] = {
+        {{}, std::nullopt},
+        {{"--map", "2=add:caf\xc3\xa9", "Data Source=C:\\x.db"}, std::nullopt},
+        {{"--map", "2=add:caf\xe9"}, 1},
+        {{"\xff", "--from"}, 0},
+        {{"--from", "1", "Data Source=\xc3"}, 2}, // cut in the middle of a character
+        {{"--to", "2", "Password=\xed\xa0\x80"}, 2}, // a surrogate, which UTF-8 cannot hold
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(firstNonUtf8Argument(c.args), c.bad) << (c.args.empty() ? "" : c.args.back().toHex().constData());
 }
 
 } // namespace

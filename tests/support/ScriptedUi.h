@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 
 namespace kolvix::test {
@@ -26,6 +27,8 @@ public:
     int accountDialogs = 0;
     QStringList cursor; // "wait" / "arrow", in order
     QStringList steps; // "step table rows"
+    std::atomic<int> lockWaits {0}; // waitingForLock() calls
+    QStringList lockWaitFailures;
 
     void showInfo(const QString& text) override { shown << QStringLiteral("Information: ") + text; }
     void showWarning(const QString& text) override { shown << QStringLiteral("Warning: ") + text; }
@@ -45,6 +48,8 @@ public:
     {
         steps << QStringLiteral("%1 %2 %3").arg(step).arg(table).arg(rows);
     }
+    void waitingForLock() override { ++lockWaits; }
+    void lockWaitFailed(const QString& what) override { lockWaitFailures << what; }
 };
 
 } // namespace kolvix::test
