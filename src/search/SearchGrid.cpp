@@ -1,6 +1,7 @@
 #include "SearchGrid.h"
 
 #include "search/SearchQuery.h"
+#include "search/SearchQueryCursor.h"
 
 #include <QVariant>
 
@@ -140,6 +141,30 @@ QDateTime searchGridDateTime(const QVariant& value)
         return dateTime;
     const QDate date = QDate::fromString(text, Qt::ISODate);
     return date.isValid() ? date.startOfDay() : QDateTime();
+}
+
+QVariant searchGridValue(const SearchQueryCursor& cursor, int row, const QString& field, bool useFileNo)
+{
+    auto text = [&](const QString& column) {
+        const QVariant& v = cursor.value(row, cursor.columnIndex(column));
+        if (!v.isValid() || v.isNull())
+            return QString();
+        if (v.typeId() == QMetaType::QByteArray)
+            return QString::fromUtf8(v.toByteArray());
+        return v.toString();
+    };
+    if (field == QLatin1String("NewName"))
+        return searchGridName(text(QStringLiteral("Name")), text(QStringLiteral("PreferredName")));
+    if (field == QLatin1String("FileNoClient"))
+        return searchGridFileNo(useFileNo, text(QStringLiteral("FileNo")), text(QStringLiteral("ClientID")));
+    if (field == QLatin1String("DateOfBirth")) {
+        const QDateTime dateTime = searchGridDateTime(cursor.value(row, cursor.columnIndex(field)));
+        return dateTime.isValid() ? QVariant(dateTime) : QVariant();
+    }
+    const QVariant& v = cursor.value(row, cursor.columnIndex(field));
+    if (!v.isValid() || v.isNull())
+        return QVariant();
+    return text(field);
 }
 
 } // namespace kolvix

@@ -3,9 +3,12 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <vector>
 
 namespace kolvix {
+
+class SearchQueryCursor;
 
 // One column of the search result grid: the field it shows, its title and its width in
 // characters.
@@ -38,5 +41,10 @@ bool searchGridActive(const QString& active);
 // A value of DateOfBirth as stored (a date-time, or the embedded engine's ISO text); invalid
 // for null or anything else.
 QDateTime searchGridDateTime(const QVariant& value);
+
+// What a grid cell shows for a row of the result: the text of the field (the calculated NewName
+// and FileNoClient included; the address, e-mail and phone numbers as stored), the date of birth
+// as a date-time; an invalid value for a null cell.
+QVariant searchGridValue(const SearchQueryCursor& cursor, int row, const QString& field, bool useFileNo);
 
 } // namespace kolvix
