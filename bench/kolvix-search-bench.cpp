@@ -216,7 +216,7 @@ int run(const QStringList& arguments)
     print(QStringLiteral("client count"), QString(), repeat, measureCount(connection, repeat, false), "clients");
     print(QStringLiteral("client count (archived too)"), QString(), repeat, measureCount(connection, repeat, true),
           "clients");
-    for (int field : {int(SearchField::Surname), int(SearchField::Name), int(SearchField::ClientID)}) {
+    for (int field : {int(SearchField::Surname), int(SearchField::Name)}) {
         SearchRequest showAll;
         showAll.field = field;
         showAll.showAll = true;
