@@ -67,21 +67,19 @@ private:
     SearchResultModel* m_model;
 };
 
-// A picture for the Sounds Like button: a note, drawn in the button's text colour.
+// A picture for the Sounds Like button: two notes, drawn in the button's text colour.
 QIcon soundsLikeIcon(const QWidget* widget)
 {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor colour = widget->palette().color(QPalette::ButtonText);
-    painter.setPen(QPen(colour, 1.5));
+    const QColor colour = widget->palette().color(QPalette::Active, QPalette::ButtonText);
+    painter.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     painter.setBrush(colour);
-    painter.drawEllipse(QRectF(2.5, 10.5, 4.5, 3.5));
-    painter.drawEllipse(QRectF(9.5, 9.0, 4.5, 3.5));
-    painter.drawLine(QPointF(6.8, 12.0), QPointF(6.8, 2.5));
-    painter.drawLine(QPointF(13.8, 10.5), QPointF(13.8, 1.0));
-    painter.drawLine(QPointF(6.8, 2.5), QPointF(13.8, 1.0));
+    painter.drawEllipse(QRectF(1.5, 10.5, 5.0, 4.0));
+    painter.drawEllipse(QRectF(9.0, 9.0, 5.0, 4.0));
+    painter.drawPolyline(QPolygonF({QPointF(6.0, 12.5), QPointF(6.0, 2.5), QPointF(13.5, 1.0), QPointF(13.5, 11.0)}));
     return QIcon(pixmap);
 }
 

@@ -37,6 +37,9 @@ public:
     bool atEnd() const { return m_atEnd; }
 
     int rowCount() const { return int(m_rows.size()); }
+    // Forgets the rows read so far (a reader that goes through a long result once keeps only
+    // one batch in memory); the next fetch reads on from where the result stands.
+    void discardRows() { m_rows.clear(); }
     // A value of a row read so far; null is an invalid QVariant.
     const QVariant& value(int row, int column) const;
 
