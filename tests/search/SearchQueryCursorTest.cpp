@@ -62,6 +62,22 @@ TEST_F(SearchQueryCursorTest, ReadsRowsAsTheyAreAskedFor)
     EXPECT_EQ(cursor.columnIndex(QStringLiteral("RawMobile")), -1);
 }
 
+TEST_F(SearchQueryCursorTest, ALongResultCanBeReadOnceInBatches)
+{
+    SearchQueryCursor cursor(connection, showAll());
+    const int surname = cursor.columnIndex(QStringLiteral("Surname"));
+    QStringList read;
+    while (cursor.fetch(50) > 0) {
+        EXPECT_LE(cursor.rowCount(), 50);
+        for (int row = 0; row < cursor.rowCount(); ++row)
+            read << cursor.value(row, surname).toString();
+        cursor.discardRows();
+    }
+    ASSERT_EQ(read.size(), 120);
+    EXPECT_EQ(read.first(), QStringLiteral("Lee001"));
+    EXPECT_EQ(read.last(), QStringLiteral("Lee120"));
+}
+
 TEST_F(SearchQueryCursorTest, AMobileSearchCarriesTheDigitsBeside)
 {
     SearchRequest request;
