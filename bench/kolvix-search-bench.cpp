@@ -131,9 +131,7 @@ Figures measureCount(Connection& connection, int repeat, bool showArchived)
 {
     const QString sql = clientCountLines(showArchived).join(QStringLiteral("\r\n"));
     Figures figures;
-    auto once = [&] {
-        return millisecondsOf([&] { figures.rows = scalar(connection, sql).toInt(); });
-    };
+    auto once = [&] { return millisecondsOf([&] { figures.rows = scalar(connection, sql).toInt(); }); };
     figures.first = once();
     std::vector<double> runs;
     for (int i = 0; i < repeat; ++i)
@@ -193,18 +191,21 @@ int run(const QStringList& arguments)
         request.useFileNo = true;
         request.text = sampleValue(connection, request.field, middle).left(3);
         // With the practice setting on the field searches file numbers; the demo practice has it off.
-        request.text = scalar(connection, QStringLiteral("SELECT FileNo FROM Client WHERE ClientID >= %1 AND FileNo "
-                                                         "IS NOT NULL ORDER BY ClientID LIMIT 1")
-                                              .arg(middle))
+        request.text = scalar(connection,
+                              QStringLiteral("SELECT FileNo FROM Client WHERE ClientID >= %1 AND FileNo "
+                                             "IS NOT NULL ORDER BY ClientID LIMIT 1")
+                                  .arg(middle))
                            .left(3);
-        print(QStringLiteral("prefix File No (UseFileNo on)"), request.text, repeat, measure(connection, repeat, request));
+        print(QStringLiteral("prefix File No (UseFileNo on)"), request.text, repeat,
+              measure(connection, repeat, request));
     }
     {
         const QString surname = sampleValue(connection, int(SearchField::Surname), middle);
-        const QString name = scalar(connection, QStringLiteral("SELECT Name FROM Client WHERE ClientID >= %1 AND "
-                                                               "Surname = '%2' AND Active = 'T' ORDER BY ClientID LIMIT 1")
-                                                    .arg(middle)
-                                                    .arg(QString(surname).replace(u'\'', QStringLiteral("''"))));
+        const QString name = scalar(connection,
+                                    QStringLiteral("SELECT Name FROM Client WHERE ClientID >= %1 AND "
+                                                   "Surname = '%2' AND Active = 'T' ORDER BY ClientID LIMIT 1")
+                                        .arg(middle)
+                                        .arg(QString(surname).replace(u'\'', QStringLiteral("''"))));
         SearchRequest pair;
         pair.text = surname.left(3) + QStringLiteral(", ") + name.left(2);
         print(QStringLiteral("name pair"), pair.text, repeat, measure(connection, repeat, pair));

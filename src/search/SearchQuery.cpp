@@ -31,10 +31,10 @@ int integerOrZero(const QString& text)
 const QStringList& searchFieldCaptions()
 {
     static const QStringList captions {
-        QStringLiteral("Surname"),    QStringLiteral("Name"),    QStringLiteral("Home Phone"),
+        QStringLiteral("Surname"),    QStringLiteral("Name"),      QStringLiteral("Home Phone"),
         QStringLiteral("File No"),    QStringLiteral("Client ID"), QStringLiteral("Occupation"),
-        QStringLiteral("Address"),    QStringLiteral("Email"),   QStringLiteral("Mobile"),
-        QStringLiteral("Work Phone"), QStringLiteral("Claim No"), QStringLiteral("BPAY Ref No"),
+        QStringLiteral("Address"),    QStringLiteral("Email"),     QStringLiteral("Mobile"),
+        QStringLiteral("Work Phone"), QStringLiteral("Claim No"),  QStringLiteral("BPAY Ref No"),
     };
     return captions;
 }

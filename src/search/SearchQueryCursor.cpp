@@ -11,12 +11,12 @@ namespace kolvix {
 const QStringList& searchResultColumns()
 {
     static const QStringList columns {
-        QStringLiteral("ClientID"),    QStringLiteral("Surname"),     QStringLiteral("Name"),
-        QStringLiteral("PreferredName"), QStringLiteral("Practitioner"), QStringLiteral("Address"),
-        QStringLiteral("HomePhone"),   QStringLiteral("DateOfBirth"), QStringLiteral("FileNo"),
-        QStringLiteral("Occupation"),  QStringLiteral("Email"),       QStringLiteral("Mobile"),
-        QStringLiteral("WorkPhone"),   QStringLiteral("ClaimNumber"), QStringLiteral("AccountID"),
-        QStringLiteral("IsAGroup"),    QStringLiteral("Active"),      QStringLiteral("BPayRefNo"),
+        QStringLiteral("ClientID"),         QStringLiteral("Surname"),      QStringLiteral("Name"),
+        QStringLiteral("PreferredName"),    QStringLiteral("Practitioner"), QStringLiteral("Address"),
+        QStringLiteral("HomePhone"),        QStringLiteral("DateOfBirth"),  QStringLiteral("FileNo"),
+        QStringLiteral("Occupation"),       QStringLiteral("Email"),        QStringLiteral("Mobile"),
+        QStringLiteral("WorkPhone"),        QStringLiteral("ClaimNumber"),  QStringLiteral("AccountID"),
+        QStringLiteral("IsAGroup"),         QStringLiteral("Active"),       QStringLiteral("BPayRefNo"),
         QStringLiteral("ShortDescription"),
     };
     return columns;

@@ -739,10 +739,37 @@ std::set<QString> searchStatementShapes()
 
 // What people type, and what they should not: quotes, brackets, statement ends, comment markers,
 // wildcards, commas, blanks and control characters, letters beyond ASCII.
-const std::vector<QString> kSearchNoise = {
-    "a", "Sm", "o", "7", "0", " ", " ", ",", ", ", "'", "''", "\"", "[", "]", ";", "--", "/*", "*/", "%", "_",
-    ":asLike1", "@v", "?", "\t", "\r\n", "\x01", "DROP TABLE Client", "é", QStringLiteral("日"), QStringLiteral("🙂"),
-    QString(QChar(0xDC00))};
+const std::vector<QString> kSearchNoise = {"a",
+                                           "Sm",
+                                           "o",
+                                           "7",
+                                           "0",
+                                           " ",
+                                           " ",
+                                           ",",
+                                           ", ",
+                                           "'",
+                                           "''",
+                                           "\"",
+                                           "[",
+                                           "]",
+                                           ";",
+                                           "--",
+                                           "/*",
+                                           "*/",
+                                           "%",
+                                           "_",
+                                           ":asLike1",
+                                           "@v",
+                                           "?",
+                                           "\t",
+                                           "\r\n",
+                                           "\x01",
+                                           "DROP TABLE Client",
+                                           "é",
+                                           QStringLiteral("日"),
+                                           QStringLiteral("🙂"),
+                                           QString(QChar(0xDC00))};
 
 TEST(FuzzTest, SearchStatementsAreFixedShapesThatRunOnTheSchema)
 {

@@ -1,7 +1,7 @@
 // The columns of the search result grid and the values it calculates.
 
-#include "reliability/QtPrinting.h"
 #include "search/SearchGrid.h"
+#include "reliability/QtPrinting.h"
 #include "search/SearchQuery.h"
 
 #include <QVariant>
@@ -20,8 +20,9 @@ QStringList titles(int field)
 
 TEST(SearchGridTest, ColumnsAreArrangedForEveryField)
 {
-    const QStringList base {"Surname",    "Name",  "Address", "Practitioner", "Phone Number", "Date of Birth", "File No",
-                            "Client ID",  "Occupation", "Email", "Mobile", "Work Phone", "Claim No"};
+    const QStringList base {"Surname",       "Name",       "Address",   "Practitioner", "Phone Number",
+                            "Date of Birth", "File No",    "Client ID", "Occupation",   "Email",
+                            "Mobile",        "Work Phone", "Claim No"};
     auto first = [&](const char* title) {
         QStringList order = base;
         order.removeOne(QString::fromLatin1(title));
@@ -56,11 +57,10 @@ TEST(SearchGridTest, ColumnsCarryTheirFieldsAndWidths)
         described << QStringLiteral("%1:%2:%3").arg(c.field, c.title).arg(c.width);
     EXPECT_EQ(described,
               QStringList({"Surname:Surname:14", "NewName:Name:15", "Address:Address:25",
-                           "Practitioner:Practitioner:15", "HomePhone:Phone Number:15",
-                           "DateOfBirth:Date of Birth:13", "FileNoClient:File No:10", "ClientID:Client ID:9",
-                           "Occupation:Occupation:13", "Email:Email:20", "Mobile:Mobile:15",
-                           "WorkPhone:Work Phone:15", "ClaimNumber:Claim No:10", "ShortDescription:Account:16",
-                           "BPayRefNo:BPAY Ref No:10"}));
+                           "Practitioner:Practitioner:15", "HomePhone:Phone Number:15", "DateOfBirth:Date of Birth:13",
+                           "FileNoClient:File No:10", "ClientID:Client ID:9", "Occupation:Occupation:13",
+                           "Email:Email:20", "Mobile:Mobile:15", "WorkPhone:Work Phone:15", "ClaimNumber:Claim No:10",
+                           "ShortDescription:Account:16", "BPayRefNo:BPAY Ref No:10"}));
 }
 
 TEST(SearchGridTest, CalculatedNameAndFileNumber)

@@ -1,8 +1,8 @@
 // A search opened on a practice built from the schema and read a few rows at a time.
 
+#include "search/SearchQueryCursor.h"
 #include "reliability/QtPrinting.h"
 #include "search/SearchQuery.h"
-#include "search/SearchQueryCursor.h"
 #include "support/TestDatabase.h"
 
 #include "db/Connection.h"
@@ -90,8 +90,9 @@ TEST_F(SearchQueryCursorTest, AMobileSearchCarriesTheDigitsBeside)
 
 TEST_F(SearchQueryCursorTest, FailuresCarryTheClientsMessage)
 {
-    db.exec(QStringLiteral("DROP VIEW PatientSearchBPAY;"
-                           "DROP VIEW PatientSearch; CREATE VIEW PatientSearch AS SELECT ClientID, Surname, Name, Active FROM Client;"));
+    db.exec(QStringLiteral(
+        "DROP VIEW PatientSearchBPAY;"
+        "DROP VIEW PatientSearch; CREATE VIEW PatientSearch AS SELECT ClientID, Surname, Name, Active FROM Client;"));
     try {
         SearchQueryCursor cursor(connection, showAll());
         FAIL() << "a result without the dialog's columns opened";

@@ -2,8 +2,8 @@
 // and parameters they must give; then the statements run on a small practice built from the
 // schema, through the adaptation for the embedded engine.
 
-#include "reliability/QtPrinting.h"
 #include "search/SearchQuery.h"
+#include "reliability/QtPrinting.h"
 #include "support/TestDatabase.h"
 
 #include "db/Connection.h"
@@ -59,11 +59,11 @@ std::vector<BuilderCase> builderCases()
     std::vector<BuilderCase> c;
 
     // The worked statements.
-    c.push_back({"SurnamePrefix",
-                 request(F::Surname, "smi"),
-                 {"SELECT TOP 50 * FROM PatientSearch", "WHERE Surname LIKE :asLike1", active, "ORDER BY Surname",
-                  ", Name"},
-                 {"asLike1=smi%"}});
+    c.push_back(
+        {"SurnamePrefix",
+         request(F::Surname, "smi"),
+         {"SELECT TOP 50 * FROM PatientSearch", "WHERE Surname LIKE :asLike1", active, "ORDER BY Surname", ", Name"},
+         {"asLike1=smi%"}});
     c.push_back({"SurnameNamePair",
                  request(F::Surname, "smith, jo"),
                  {"SELECT TOP 50 * FROM PatientSearch", "WHERE (Surname LIKE :asLike1 ) AND (Name LIKE :asLike2 )",
@@ -96,18 +96,18 @@ std::vector<BuilderCase> builderCases()
                  request(F::FileNo, "12"),
                  {"SELECT TOP 50 * FROM PatientSearch", "WHERE ClientID LIKE :asLike1", active, "ORDER BY ClientID"},
                  {"asLike1=12%"}});
-    c.push_back({"BpayFourCharacters",
-                 request(F::BPAYRefNo, "1234"),
-                 {"SELECT TOP 0 * FROM PatientSearchBPAY", "WHERE BPAYRefNo LIKE :asLike1", active,
-                  "ORDER BY BPAYRefNo"},
-                 {"asLike1=1234%"}});
+    c.push_back(
+        {"BpayFourCharacters",
+         request(F::BPAYRefNo, "1234"),
+         {"SELECT TOP 0 * FROM PatientSearchBPAY", "WHERE BPAYRefNo LIKE :asLike1", active, "ORDER BY BPAYRefNo"},
+         {"asLike1=1234%"}});
 
     // Edge cases.
-    c.push_back({"BlanksStayInThePattern",
-                 request(F::Surname, " smi  "),
-                 {"SELECT TOP 50 * FROM PatientSearch", "WHERE Surname LIKE :asLike1", active, "ORDER BY Surname",
-                  ", Name"},
-                 {"asLike1= smi  %"}});
+    c.push_back(
+        {"BlanksStayInThePattern",
+         request(F::Surname, " smi  "),
+         {"SELECT TOP 50 * FROM PatientSearch", "WHERE Surname LIKE :asLike1", active, "ORDER BY Surname", ", Name"},
+         {"asLike1= smi  %"}});
     c.push_back({"OnlyTheNamePairPartsAreTrimmed",
                  request(F::Surname, " \tsmith  ,\x01 jo  "),
                  {"SELECT TOP 50 * FROM PatientSearch", "WHERE (Surname LIKE :asLike1 ) AND (Name LIKE :asLike2 )",
@@ -145,12 +145,12 @@ std::vector<BuilderCase> builderCases()
                  {"SELECT TOP 50 * FROM PatientSearch", "WHERE Soundex(:asSounds) = Soundex(Surname)", active,
                   "ORDER BY Surname", ", Name"},
                  {"asSounds=Smyth "}});
-    c.push_back({"NameSearchesThePreferredNameToo",
-                 request(F::Name, "jo"),
-                 {"SELECT TOP 50 * FROM PatientSearch",
-                  "WHERE (( Name LIKE :asLike1 ) OR ( PreferredName LIKE :asLike3 ))", active, "ORDER BY Name",
-                  ", Surname"},
-                 {"asLike1=jo%", "asLike3=jo%"}});
+    c.push_back(
+        {"NameSearchesThePreferredNameToo",
+         request(F::Name, "jo"),
+         {"SELECT TOP 50 * FROM PatientSearch", "WHERE (( Name LIKE :asLike1 ) OR ( PreferredName LIKE :asLike3 ))",
+          active, "ORDER BY Name", ", Surname"},
+         {"asLike1=jo%", "asLike3=jo%"}});
     c.push_back({"NameEmpty",
                  request(F::Name, ""),
                  {"SELECT TOP 0 * FROM PatientSearch",
@@ -178,26 +178,26 @@ std::vector<BuilderCase> builderCases()
                  request(F::ClientID, "99999999999", false, true, true),
                  {"SELECT * FROM PatientSearch", "WHERE ClientID = :asLike1", "ORDER BY ClientID"},
                  {"asLike1#0"}});
-    c.push_back({"BpayShortEvenWithShowAll",
-                 request(F::BPAYRefNo, "1234", false, true),
-                 {"SELECT TOP 0 * FROM PatientSearchBPAY", "WHERE BPAYRefNo LIKE :asLike1", active,
-                  "ORDER BY BPAYRefNo"},
-                 {"asLike1=1234%"}});
+    c.push_back(
+        {"BpayShortEvenWithShowAll",
+         request(F::BPAYRefNo, "1234", false, true),
+         {"SELECT TOP 0 * FROM PatientSearchBPAY", "WHERE BPAYRefNo LIKE :asLike1", active, "ORDER BY BPAYRefNo"},
+         {"asLike1=1234%"}});
     c.push_back({"BpayEmptyShowAll",
                  request(F::BPAYRefNo, "", false, true),
                  {"SELECT TOP 0 * FROM PatientSearchBPAY", "WHERE ((BPAYRefNo LIKE :asLike1 ) OR (BPAYRefNo IS Null))",
                   active, "ORDER BY BPAYRefNo"},
                  {"asLike1=%"}});
-    c.push_back({"BpayFiveCharacters",
-                 request(F::BPAYRefNo, "12345"),
-                 {"SELECT TOP 50 * FROM PatientSearchBPAY", "WHERE BPAYRefNo LIKE :asLike1", active,
-                  "ORDER BY BPAYRefNo"},
-                 {"asLike1=12345%"}});
-    c.push_back({"ClaimNumber",
-                 request(F::ClaimNo, "C1"),
-                 {"SELECT TOP 50 * FROM PatientSearchBPAY", "WHERE ClaimNumber LIKE :asLike1", active,
-                  "ORDER BY ClaimNumber"},
-                 {"asLike1=C1%"}});
+    c.push_back(
+        {"BpayFiveCharacters",
+         request(F::BPAYRefNo, "12345"),
+         {"SELECT TOP 50 * FROM PatientSearchBPAY", "WHERE BPAYRefNo LIKE :asLike1", active, "ORDER BY BPAYRefNo"},
+         {"asLike1=12345%"}});
+    c.push_back(
+        {"ClaimNumber",
+         request(F::ClaimNo, "C1"),
+         {"SELECT TOP 50 * FROM PatientSearchBPAY", "WHERE ClaimNumber LIKE :asLike1", active, "ORDER BY ClaimNumber"},
+         {"asLike1=C1%"}});
     c.push_back({"MobileOfBlanksOnly",
                  request(F::Mobile, "   "),
                  {"SELECT TOP 50 * FROM (", mobileInner, "WHERE ((RawMobile LIKE :asLike1 ) OR (RawMobile IS Null))",
@@ -210,8 +210,7 @@ std::vector<BuilderCase> builderCases()
                  {"asLike1=%"}});
     c.push_back({"MobileKeepsOtherCharacters",
                  request(F::Mobile, "(04)\t1-2"),
-                 {"SELECT TOP 50 * FROM (", mobileInner, "WHERE RawMobile LIKE :asLike1", active,
-                  "ORDER BY RawMobile"},
+                 {"SELECT TOP 50 * FROM (", mobileInner, "WHERE RawMobile LIKE :asLike1", active, "ORDER BY RawMobile"},
                  {"asLike1=(04)\t1-2%"}});
     c.push_back({"OccupationSortsByName",
                  request(F::Occupation, "te"),
@@ -273,8 +272,7 @@ TEST(SearchFieldTest, CaptionsAndTheirIndexes)
 
 TEST(SearchFieldTest, ClientCountFollowsTheArchivedOption)
 {
-    EXPECT_EQ(clientCountLines(false),
-              QStringList({"SELECT Count(*) AS Total FROM Client", "WHERE Active = 'T'"}));
+    EXPECT_EQ(clientCountLines(false), QStringList({"SELECT Count(*) AS Total FROM Client", "WHERE Active = 'T'"}));
     EXPECT_EQ(clientCountLines(true), QStringList({"SELECT Count(*) AS Total FROM Client"}));
 }
 
@@ -419,10 +417,10 @@ TEST_F(SearchResultsTest, TopFiftyAndShowAll)
 
 TEST_F(SearchResultsTest, EveryFieldOpensWithTheColumnsTheDialogReads)
 {
-    const QStringList columns {"ClientID", "Surname", "Name", "PreferredName", "Practitioner", "Address",
-                               "HomePhone", "DateOfBirth", "FileNo", "Occupation", "Email", "Mobile",
-                               "WorkPhone", "ClaimNumber", "AccountID", "IsAGroup", "Active", "BPayRefNo",
-                               "ShortDescription"};
+    const QStringList columns {"ClientID", "Surname",   "Name",        "PreferredName",   "Practitioner",
+                               "Address",  "HomePhone", "DateOfBirth", "FileNo",          "Occupation",
+                               "Email",    "Mobile",    "WorkPhone",   "ClaimNumber",     "AccountID",
+                               "IsAGroup", "Active",    "BPayRefNo",   "ShortDescription"};
     for (int field = 0; field < kSearchFieldCount; ++field) {
         for (const QString& text : {QString(), QStringLiteral("1")}) {
             SCOPED_TRACE(searchFieldCaptions()[field].toStdString() + " '" + text.toStdString() + "'");

@@ -1,7 +1,7 @@
 // The patient search dialog on a small practice built from the schema, offscreen.
 
-#include "app/SearchPatient.h"
-#include "app/SearchResultModel.h"
+#include "app/search/SearchPatient.h"
+#include "app/search/SearchResultModel.h"
 #include "db/Connection.h"
 #include "reliability/QtPrinting.h"
 #include "support/TestDatabase.h"
@@ -19,8 +19,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace kolvix::test {
 namespace {

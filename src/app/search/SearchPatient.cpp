@@ -3,7 +3,7 @@
 
 #include "app/DisplayFonts.h"
 #include "app/KolvixApplication.h"
-#include "app/SearchResultModel.h"
+#include "app/search/SearchResultModel.h"
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
@@ -132,20 +132,47 @@ TfrmSearchPatient::~TfrmSearchPatient()
     setBusy(false);
 }
 
-QLineEdit* TfrmSearchPatient::edSearch() const { return ui->edSearch; }
-QToolButton* TfrmSearchPatient::spSoundex() const { return ui->spSoundex; }
-QComboBox* TfrmSearchPatient::cbFields() const { return ui->cbFields; }
-QLabel* TfrmSearchPatient::lbTotalPatients() const { return ui->lbTotalPatients; }
-QTableView* TfrmSearchPatient::grdSearch() const { return ui->grdSearch; }
-QCheckBox* TfrmSearchPatient::cbInactive() const { return ui->cbInactive; }
-QCheckBox* TfrmSearchPatient::cbAll() const { return ui->cbAll; }
-QPushButton* TfrmSearchPatient::btnOK() const { return ui->btnOK; }
-QPushButton* TfrmSearchPatient::btnCancel() const { return ui->btnCancel; }
+QLineEdit* TfrmSearchPatient::edSearch() const
+{
+    return ui->edSearch;
+}
+QToolButton* TfrmSearchPatient::spSoundex() const
+{
+    return ui->spSoundex;
+}
+QComboBox* TfrmSearchPatient::cbFields() const
+{
+    return ui->cbFields;
+}
+QLabel* TfrmSearchPatient::lbTotalPatients() const
+{
+    return ui->lbTotalPatients;
+}
+QTableView* TfrmSearchPatient::grdSearch() const
+{
+    return ui->grdSearch;
+}
+QCheckBox* TfrmSearchPatient::cbInactive() const
+{
+    return ui->cbInactive;
+}
+QCheckBox* TfrmSearchPatient::cbAll() const
+{
+    return ui->cbAll;
+}
+QPushButton* TfrmSearchPatient::btnOK() const
+{
+    return ui->btnOK;
+}
+QPushButton* TfrmSearchPatient::btnCancel() const
+{
+    return ui->btnCancel;
+}
 
 void TfrmSearchPatient::connectOptionHandlers()
 {
-    m_inactiveClicked = connect(ui->cbInactive, &QCheckBox::toggled, this,
-                                [this] { runHandler([this] { cbInactiveClick(); }); });
+    m_inactiveClicked
+        = connect(ui->cbInactive, &QCheckBox::toggled, this, [this] { runHandler([this] { cbInactiveClick(); }); });
     m_allClicked = connect(ui->cbAll, &QCheckBox::toggled, this, [this] { runHandler([this] { cbAllClick(); }); });
 }
 
