@@ -67,20 +67,27 @@ private:
     SearchResultModel* m_model;
 };
 
-// A picture for the Sounds Like button: two notes, drawn in the button's text colour.
-QIcon soundsLikeIcon(const QWidget* widget)
+// A picture for the Sounds Like button: two notes in the button's text colour, greyed while
+// the button is disabled.
+QPixmap notesPixmap(const QColor& colour)
 {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor colour = widget->palette().color(QPalette::Active, QPalette::ButtonText);
     painter.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     painter.setBrush(colour);
     painter.drawEllipse(QRectF(1.5, 10.5, 5.0, 4.0));
     painter.drawEllipse(QRectF(9.0, 9.0, 5.0, 4.0));
     painter.drawPolyline(QPolygonF({QPointF(6.0, 12.5), QPointF(6.0, 2.5), QPointF(13.5, 1.0), QPointF(13.5, 11.0)}));
-    return QIcon(pixmap);
+    return pixmap;
+}
+
+QIcon soundsLikeIcon(const QWidget* widget)
+{
+    QIcon icon(notesPixmap(widget->palette().color(QPalette::Active, QPalette::ButtonText)));
+    icon.addPixmap(notesPixmap(widget->palette().color(QPalette::Disabled, QPalette::ButtonText)), QIcon::Disabled);
+    return icon;
 }
 
 } // namespace
