@@ -21,6 +21,7 @@
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QToolTip>
+#include <exception>
 
 namespace kolvix {
 
@@ -281,8 +282,19 @@ void TfrmSearchPatient::cbInactiveClick()
 {
     ui->btnOK->setEnabled(false);
     m_tmrSearch.stop();
+    // The count runs while no result is open: on SQL Server a result that is still being read
+    // (Show All) keeps the connection busy for any other statement. A failing count is reported
+    // after the search has run.
+    m_model->setResult(nullptr, true);
+    std::exception_ptr countFailure;
+    try {
+        openClientCount();
+    } catch (...) {
+        countFailure = std::current_exception();
+    }
     DoSearch(ui->cbFields->currentText(), ui->edSearch->text(), false);
-    openClientCount();
+    if (countFailure)
+        std::rethrow_exception(countFailure);
 }
 
 void TfrmSearchPatient::cbAllClick()
