@@ -70,8 +70,8 @@ CREATE TABLE Client (
     Suburb            VARCHAR(30) COLLATE NOCASE,
     State             VARCHAR(3),
     PostCode          VARCHAR(6),
-    HomePhone         VARCHAR(15),
-    WorkPhone         VARCHAR(15),
+    HomePhone         VARCHAR(15) COLLATE NOCASE,
+    WorkPhone         VARCHAR(15) COLLATE NOCASE,
     Mobile            VARCHAR(15),
     Email             VARCHAR(50) COLLATE NOCASE,
     Occupation        VARCHAR(30) COLLATE NOCASE,
@@ -88,13 +88,27 @@ CREATE TABLE Client (
     PXEmail           VARCHAR(50),
     PendingClient     INTEGER DEFAULT 0,
     CreatedDate       DATETIME,
-    Notes             VARCHAR(255)
+    Notes             VARCHAR(255),
+    -- The address as the search views show it (street, suburb, state and post code), computed
+    -- here rather than in the views so that an index can serve searches by address.
+    -- Only the embedded engine has it (SQL Server's views compute the address themselves).
+    SearchAddress     VARCHAR(122) COLLATE NOCASE GENERATED ALWAYS AS (NULLIF(TRIM(IFNULL(Address || ' ', '') || IFNULL(Suburb || ' ', '') || IFNULL(State || ' ', '') || IFNULL(PostCode, '')), '')) VIRTUAL
 );
 CREATE INDEX IX_Client_ReferredByID  ON Client (ReferredByID);
 CREATE INDEX IX_Client_ReferredByID2 ON Client (ReferredByID2);
+-- The patient search: a prefix search on a column walks its index (a LIKE with a fixed prefix
+-- is a range of a NOCASE index), and an index that begins with the sort order's columns gives
+-- the rows in that order, so that the first 50, or the first screen of all clients, are read
+-- without sorting the practice.
 CREATE INDEX IX_Client_Surname       ON Client (Surname, Name);
-CREATE INDEX IX_Client_Name          ON Client (Name);
+CREATE INDEX IX_Client_Name          ON Client (Name, Surname);
 CREATE INDEX IX_Client_PreferredName ON Client (PreferredName);
+CREATE INDEX IX_Client_HomePhone     ON Client (HomePhone);
+CREATE INDEX IX_Client_WorkPhone     ON Client (WorkPhone);
+CREATE INDEX IX_Client_FileNo        ON Client (FileNo);
+CREATE INDEX IX_Client_Occupation    ON Client (Occupation, Surname, Name);
+CREATE INDEX IX_Client_Email         ON Client (Email);
+CREATE INDEX IX_Client_SearchAddress ON Client (SearchAddress);
 
 -- The account copy of a merge rests on this column order: the client id first, the account id
 -- second, the account's name sixth. Keep it.
@@ -544,7 +558,7 @@ SELECT c.ClientID,
        c.Name,
        c.PreferredName,
        NULLIF(TRIM(IFNULL(p.Title || ' ', '') || IFNULL(p.Name || ' ', '') || IFNULL(p.Surname, '')), '') COLLATE NOCASE AS Practitioner,
-       NULLIF(TRIM(IFNULL(c.Address || ' ', '') || IFNULL(c.Suburb || ' ', '') || IFNULL(c.State || ' ', '') || IFNULL(c.PostCode, '')), '') COLLATE NOCASE AS Address,
+       c.SearchAddress AS Address,
        c.HomePhone,
        c.DateOfBirth,
        c.FileNo,
@@ -569,7 +583,7 @@ SELECT c.ClientID,
        c.Name,
        c.PreferredName,
        NULLIF(TRIM(IFNULL(p.Title || ' ', '') || IFNULL(p.Name || ' ', '') || IFNULL(p.Surname, '')), '') COLLATE NOCASE AS Practitioner,
-       NULLIF(TRIM(IFNULL(c.Address || ' ', '') || IFNULL(c.Suburb || ' ', '') || IFNULL(c.State || ' ', '') || IFNULL(c.PostCode, '')), '') COLLATE NOCASE AS Address,
+       c.SearchAddress AS Address,
        c.HomePhone,
        c.DateOfBirth,
        c.FileNo,

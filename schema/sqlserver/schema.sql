@@ -90,9 +90,16 @@ CREATE TABLE dbo.Client (
 );
 CREATE INDEX IX_Client_ReferredByID  ON dbo.Client (ReferredByID);
 CREATE INDEX IX_Client_ReferredByID2 ON dbo.Client (ReferredByID2);
+-- The patient search: an index that begins with a searched column serves its prefix search and
+-- its sort order.
 CREATE INDEX IX_Client_Surname       ON dbo.Client (Surname, Name);
-CREATE INDEX IX_Client_Name          ON dbo.Client (Name);
+CREATE INDEX IX_Client_Name          ON dbo.Client (Name, Surname);
 CREATE INDEX IX_Client_PreferredName ON dbo.Client (PreferredName);
+CREATE INDEX IX_Client_HomePhone     ON dbo.Client (HomePhone);
+CREATE INDEX IX_Client_WorkPhone     ON dbo.Client (WorkPhone);
+CREATE INDEX IX_Client_FileNo        ON dbo.Client (FileNo);
+CREATE INDEX IX_Client_Occupation    ON dbo.Client (Occupation, Surname, Name);
+CREATE INDEX IX_Client_Email         ON dbo.Client (Email);
 
 -- The account copy of a merge rests on this column order: the client id first, the account id
 -- second, the account's name sixth. Keep it.

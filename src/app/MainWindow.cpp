@@ -4,6 +4,7 @@
 #include "app/DisplayFonts.h"
 #include "app/FixedSizeWindow.h"
 #include "app/KolvixApplication.h"
+#include "app/search/SearchPatient.h"
 #include "core/Format.h"
 #include "core/TextHelpers.h"
 #include "core/UserInterface.h"
@@ -15,14 +16,12 @@
 
 #include <QFontDatabase>
 #include <QIcon>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QStyle>
 #include <iterator>
-#include <limits>
 
 namespace kolvix {
 
@@ -251,19 +250,7 @@ void TfrmMain::btnSearchToClick()
 
 qint32 TfrmMain::SelectPatient()
 {
-    // Stand-in for the patient search dialog, which replaces this prompt: asks for a client id
-    // and, like the search, returns only a client that exists (or -1).
-    bool ok = false;
-    const int id = QInputDialog::getInt(this, QStringLiteral("Find Patient"), QStringLiteral("Client ID:"), 0, 0,
-                                        std::numeric_limits<int>::max(), 1, &ok);
-    if (!ok)
-        return -1;
-    if (doADOQuery(session.dsTemp, QStringLiteral("SELECT COUNT(*) FROM [Client] WHERE [ClientID] = %1").arg(id), 0)
-        == 0) {
-        showInfo(QStringLiteral("There is no client with the ID %1.").arg(id));
-        return -1;
-    }
-    return id;
+    return kolvix::SelectPatient(conZelvan, UseFileNo, QString(), this);
 }
 
 void TfrmMain::chooseFromClient(qint32 id)

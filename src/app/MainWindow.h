@@ -64,7 +64,7 @@ public:
     // Event handlers.
     void btnSearchFromClick();
     void btnSearchToClick();
-    // The chosen client's id, or -1 when nothing was chosen.
+    // The patient search dialog: the chosen client's id, or -1 when nothing was chosen.
     qint32 SelectPatient();
     void btnMergeClick();
     void btnOkClick();

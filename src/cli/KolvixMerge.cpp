@@ -1,6 +1,7 @@
 #include "cli/KolvixMerge.h"
 
 #include "cli/DiagnoseVerb.h"
+#include "cli/FindVerb.h"
 #include "cli/MergeVerb.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
@@ -34,6 +35,8 @@ int runKolvixMerge(const QStringList& args, const std::vector<QByteArray>& rawAr
     setCommandLineArguments(options->settings);
 
     Connection connection;
+    if (options->find)
+        return find(connection, *options);
     return options->diagnose ? diagnose(connection) : merge(connection, *options);
 }
 

@@ -1,11 +1,15 @@
 #include "cli/Options.h"
 
+#include "search/SearchQuery.h"
+
 namespace kolvix::cli {
 
 const char* const kUsage
     = "Usage: kolvix-merge [KEY=VALUE ...] --diagnose\n"
       "       kolvix-merge [KEY=VALUE ...] --from ID --to ID [--map FROMID=merge:TOID]...\n"
       "                    [--map FROMID=add:NAME]... [--dry-run] [--yes] [--progress]\n"
+      "       kolvix-merge [KEY=VALUE ...] --find TEXT [--field CAPTION] [--sounds-like] [--all]\n"
+      "                    [--archived] [--show-sql]\n"
       "\n"
       "Merges the client --from into the client --to, as the Merge button of Kolvix Utility does.\n"
       "KEY=VALUE arguments are the utility's command-line settings (OldSettings, gsUtilityIniName,\n"
@@ -20,9 +24,17 @@ const char* const kUsage
       "  --yes           answer Yes to the final confirmation\n"
       "  --progress      print each catalogue step on standard error as it is done, also when\n"
       "                  standard error is not a terminal\n"
+      "  --find TEXT     search the clients as the patient search dialog does (TEXT may be empty)\n"
+      "  --field CAPTION the field searched: Surname (default), Name, Home Phone, File No, Client ID,\n"
+      "                  Occupation, Address, Email, Mobile, Work Phone, Claim No, BPAY Ref No\n"
+      "  --sounds-like   the Sounds Like search (Surname or Name, with a text)\n"
+      "  --all           Show All: every match, not only the first 50\n"
+      "  --archived      Show Archived Patients\n"
+      "  --show-sql      print the statement and its parameters first\n"
       "  --help, --version\n"
       "\n"
-      "Exit codes: 0 merged, 1 refused or cancelled, 2 failed, 3 no connection, 64 bad usage.\n";
+      "Exit codes: 0 merged (or searched), 1 refused or cancelled, 2 failed, 3 no connection,\n"
+      "64 bad usage.\n";
 
 namespace {
 
@@ -49,6 +61,7 @@ std::optional<qsizetype> firstNonUtf8Argument(const std::vector<QByteArray>& arg
 std::optional<Options> parseArguments(const QStringList& args, QString& error)
 {
     Options o;
+    bool hasField = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         QString arg = args[i];
         QString value;
@@ -74,6 +87,10 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             : arg == QLatin1String("--dry-run")                 ? &o.dryRun
             : arg == QLatin1String("--yes")                     ? &o.yes
             : arg == QLatin1String("--progress")                ? &o.progress
+            : arg == QLatin1String("--sounds-like")             ? &o.soundsLike
+            : arg == QLatin1String("--all")                     ? &o.all
+            : arg == QLatin1String("--archived")                ? &o.archived
+            : arg == QLatin1String("--show-sql")                ? &o.showSql
                                                                 : nullptr;
         if (switchOption) {
             // A switch is on by being there; "--yes=no" must not read as "--yes".
@@ -82,6 +99,30 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
                 return std::nullopt;
             }
             *switchOption = true;
+        } else if (arg == QLatin1String("--find")) {
+            QString text;
+            if (o.find) {
+                error = QStringLiteral("--find given twice");
+                return std::nullopt;
+            }
+            if (!takeValue(text))
+                return std::nullopt;
+            o.find = text;
+        } else if (arg == QLatin1String("--field")) {
+            QString caption;
+            if (hasField) {
+                error = QStringLiteral("--field given twice");
+                return std::nullopt;
+            }
+            if (!takeValue(caption))
+                return std::nullopt;
+            o.field = searchFieldIndex(caption);
+            if (o.field < 0) {
+                error = QStringLiteral("--field '%1': expected one of %2")
+                            .arg(caption, searchFieldCaptions().join(QStringLiteral(", ")));
+                return std::nullopt;
+            }
+            hasField = true;
         } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
             std::optional<qint32>& target = arg == QLatin1String("--from") ? o.from : o.to;
             if (target) {
@@ -134,8 +175,30 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             return std::nullopt;
         }
     }
+    const bool findOptions = hasField || o.soundsLike || o.all || o.archived || o.showSql;
+    if (o.find) {
+        if (o.diagnose || o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress) {
+            error = QStringLiteral("--find takes no merge options");
+            return std::nullopt;
+        }
+        // The dialog keeps its Sounds Like button disabled for an empty text and for every
+        // field but Surname and Name.
+        if (o.soundsLike && o.find->isEmpty()) {
+            error = QStringLiteral("--sounds-like needs a text");
+            return std::nullopt;
+        }
+        if (o.soundsLike && o.field != int(SearchField::Surname) && o.field != int(SearchField::Name)) {
+            error = QStringLiteral("--sounds-like searches only by Surname or Name");
+            return std::nullopt;
+        }
+        return o;
+    }
+    if (findOptions) {
+        error = QStringLiteral("--field, --sounds-like, --all, --archived and --show-sql go with --find");
+        return std::nullopt;
+    }
     if (!o.diagnose && (!o.from || !o.to)) {
-        error = QStringLiteral("--from and --to are both required (or --diagnose)");
+        error = QStringLiteral("--from and --to are both required (or --diagnose, or --find)");
         return std::nullopt;
     }
     if (o.diagnose && (o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress)) {

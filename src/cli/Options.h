@@ -32,6 +32,13 @@ struct Options
     bool dryRun = false;
     bool yes = false;
     bool progress = false;
+    // --find TEXT and its options: the patient search of the desktop program.
+    std::optional<QString> find;
+    int field = 0; // the index of the caption given to --field; Surname without one
+    bool soundsLike = false;
+    bool all = false;
+    bool archived = false;
+    bool showSql = false;
 };
 
 // Parses the arguments (without the program name); nothing, and a one-line message in

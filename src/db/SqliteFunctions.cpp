@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+#include <string>
+
 namespace kolvix {
 
 namespace {
@@ -26,25 +29,89 @@ void resultText(sqlite3_context* context, const QString& text)
     sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
+char upperAscii(unsigned char c)
+{
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : char(c);
+}
+
+bool isAsciiLetter(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+
+// sqlServerSoundex on UTF-8 text that is ASCII up to where the code ends: a search compares the
+// code of every client, so this runs once per row. False when a character beyond ASCII comes
+// first (the caller then takes the general way).
+bool asciiSoundex(const unsigned char* text, int size, char (&code)[5])
+{
+    if (text[0] >= 0x80)
+        return false;
+    const char first = upperAscii(text[0]);
+    if (!isAsciiLetter(first)) {
+        std::memcpy(code, "0000", 5);
+        return true;
+    }
+    int length = 0;
+    code[length++] = first;
+    char previous = soundexCode(QChar(first));
+    for (int i = 1; i < size && length < 4; ++i) {
+        if (text[i] >= 0x80)
+            return false;
+        const char c = upperAscii(text[i]);
+        if (!isAsciiLetter(c))
+            break;
+        if (c == 'H' || c == 'W')
+            continue;
+        const char digit = soundexCode(QChar(c));
+        if (digit != '0' && digit != previous)
+            code[length++] = digit;
+        previous = digit;
+    }
+    while (length < 4)
+        code[length++] = '0';
+    code[4] = 0;
+    return true;
+}
+
 void soundexFunction(sqlite3_context* context, int, sqlite3_value** argv)
 {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = sqlite3_value_text(argv[0]);
+    const int size = sqlite3_value_bytes(argv[0]);
+    char code[5];
+    if (size == 0)
+        sqlite3_result_text(context, "", 0, SQLITE_STATIC);
+    else if (asciiSoundex(text, size, code))
+        sqlite3_result_text(context, code, -1, SQLITE_TRANSIENT);
     else
         resultText(context, sqlServerSoundex(argumentText(argv[0])));
 }
 
+// The digits of the text. Digits are single bytes in UTF-8 and no byte of another character
+// looks like one, so the bytes are read as they are.
 void onlyNumericCharsFunction(sqlite3_context* context, int, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(context);
         return;
     }
-    QString digits;
-    for (const QChar c : argumentText(argv[0]))
-        if (c >= u'0' && c <= u'9')
-            digits += c;
-    resultText(context, digits);
+    const auto* text = sqlite3_value_text(argv[0]);
+    const int size = sqlite3_value_bytes(argv[0]);
+    char small[64];
+    std::string large;
+    char* digits = small;
+    if (size > int(sizeof small)) {
+        large.resize(size_t(size));
+        digits = large.data();
+    }
+    int length = 0;
+    for (int i = 0; i < size; ++i)
+        if (text[i] >= '0' && text[i] <= '9')
+            digits[length++] = char(text[i]);
+    sqlite3_result_text(context, digits, length, SQLITE_TRANSIENT);
 }
 
 } // namespace

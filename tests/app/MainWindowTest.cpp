@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 #include "app/CaptionFit.h"
+#include "app/search/SearchPatient.h"
 #include "core/Log.h"
+#include "merge/MergeFixture.h"
 #include "settings/CommandLine.h"
 #include "settings/UtilityConnect.h"
 #include "support/CaptionCheck.h"
@@ -16,10 +18,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace kolvix::test {
 namespace {
@@ -307,6 +312,104 @@ TEST_F(MainWindowTest, AltRepaintsTheButtonsThreeTimesAndOtherKeysNothing)
     EXPECT_TRUE(window.timDrawButtons().isActive());
     window.timDrawButtonsTimer();
     EXPECT_FALSE(window.timDrawButtons().isActive());
+}
+
+// Runs the action on the search dialog as soon as it has opened (a key press may run events
+// before the dialog is shown, so a timer polls for it).
+void whenSearchOpens(std::function<void(TfrmSearchPatient&)> action)
+{
+    auto* poll = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [poll, tries, action] {
+        auto* dialog = qobject_cast<TfrmSearchPatient*>(QApplication::activeModalWidget());
+        if (!dialog && ++*tries < 500)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (!dialog) {
+            ADD_FAILURE() << "the search dialog did not open";
+            return;
+        }
+        // The window system activates a new modal dialog; the offscreen platform is told to.
+        QApplication::setActiveWindow(dialog);
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::focusWidget(), dialog->edSearch());
+        action(*dialog);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the search dialog stayed open";
+            dialog->reject();
+        }
+    });
+    poll->start(10);
+}
+
+// Finds a client in the search dialog that the focused search button opens, by keys alone:
+// types the text, waits for the search, presses Enter.
+void searchByKeyboard(const QString& text)
+{
+    whenSearchOpens([text](TfrmSearchPatient& dialog) {
+        QSignalSpy searched(&dialog, &TfrmSearchPatient::searchFinished);
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        if (!searched.wait(2000))
+            ADD_FAILURE() << "no search after typing " << text.toStdString();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+}
+
+TEST_F(MainWindowTest, BothClientsAreFoundByTypingAndMergedWithTheKeyboardAlone)
+{
+    db.exec(QString::fromLatin1(kExamplePair));
+    TfrmMain window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), window.btnSearchFrom());
+
+    searchByKeyboard(QStringLiteral("sample, o"));
+    EXPECT_EQ(window.edtFrom()->text(), QStringLiteral("812: Sample, One"));
+    // The window system gives the activation back to the main window when the dialog closes.
+    QApplication::setActiveWindow(&window);
+    ASSERT_EQ(QApplication::focusWidget(), window.btnSearchFrom());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), window.btnSearchTo());
+    searchByKeyboard(QStringLiteral("sample, t"));
+    EXPECT_EQ(window.edtTo()->text(), QStringLiteral("57: Sample, Two"));
+    ASSERT_TRUE(window.btnMerge()->isEnabled());
+    QApplication::setActiveWindow(&window);
+
+    // Tab on to the Merge button and press it.
+    for (int tabs = 0; tabs < 8 && QApplication::focusWidget() != window.btnMerge(); ++tabs)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), window.btnMerge());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(ui.accountDialogs, 1);
+    EXPECT_TRUE(ui.shown.last().contains(QStringLiteral("successfully merged"))) << ui.shown.last().toStdString();
+    EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM Trans WHERE ClientID = 812")), 0);
+    EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM Trans WHERE ClientID = 57")), 4);
+    EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM Appoint WHERE ClientID = 57")), 3);
+    EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM Audit")), 1);
+}
+
+TEST_F(MainWindowTest, CancellingTheSearchChangesNothingAndAFromSearchReadsUseFileNo)
+{
+    db.exec(QString::fromLatin1(kExamplePair)
+            + QStringLiteral("INSERT INTO SystemData (SystemDataID, UseFileNo) VALUES (1, 1);"));
+    TfrmMain window;
+    window.show();
+    QApplication::processEvents();
+    // A To search before any From search runs without the practice setting.
+    whenSearchOpens([](TfrmSearchPatient&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); });
+    window.btnSearchTo()->click();
+    EXPECT_FALSE(window.UseFileNo);
+    EXPECT_EQ(window.edtTo()->text(), QStringLiteral("Please search for a patient..."));
+
+    whenSearchOpens([](TfrmSearchPatient&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); });
+    window.btnSearchFrom()->click();
+    EXPECT_TRUE(window.UseFileNo);
+    EXPECT_EQ(window.edtFrom()->text(), QStringLiteral("Please search for a patient..."));
+    EXPECT_TRUE(window.memResults()->toPlainText().isEmpty());
+    EXPECT_FALSE(window.btnMerge()->isEnabled());
 }
 
 TEST(StatisticsPaneFont, TheLastInstalledCandidateWins)

@@ -61,7 +61,24 @@ INSTANTIATE_TEST_SUITE_P(
         // A client given twice is ambiguous, whichever form each one takes.
         OptionCase {"FromTwice", {"--from", "99999", "--from", "812", "--to", "57"}, "--from given twice"},
         OptionCase {"ToTwiceInline", {"--from", "1", "--to=2", "--to", "2"}, "--to given twice"},
-        OptionCase {"FromTwiceSameValue", {"--from=1", "--from=1", "--to", "2"}, "--from given twice"}),
+        OptionCase {"FromTwiceSameValue", {"--from=1", "--from=1", "--to", "2"}, "--from given twice"},
+        OptionCase {"Find", {"Provider=SQLite", "--find", "smith, jo", "--all", "--archived", "--show-sql"}, ""},
+        OptionCase {"FindEmptyText", {"--find", ""}, ""},
+        OptionCase {"FindInline", {"--find=sm", "--field=work phone"}, ""},
+        OptionCase {"FindSoundsLikeByName", {"--find", "jo", "--field", "NAME", "--sounds-like"}, ""},
+        OptionCase {"FindWithoutText", {"--find"}, "--find needs a value"},
+        OptionCase {"FindTwice", {"--find", "a", "--find", "b"}, "--find given twice"},
+        OptionCase {
+            "FindUnknownField", {"--find", "a", "--field", "Phone"}, "--field 'Phone': expected one of Surname"},
+        OptionCase {"FindFieldTwice", {"--find", "a", "--field", "Name", "--field", "Email"}, "--field given twice"},
+        OptionCase {"FindSoundsLikeEmpty", {"--find", "", "--sounds-like"}, "--sounds-like needs a text"},
+        OptionCase {"FindSoundsLikeOtherField",
+                    {"--find", "a", "--field", "Email", "--sounds-like"},
+                    "--sounds-like searches only by Surname or Name"},
+        OptionCase {"FindFlagWithValue", {"--find", "a", "--all=yes"}, "--all is a switch and takes no value"},
+        OptionCase {
+            "FindWithMergeOptions", {"--find", "a", "--from", "1", "--to", "2"}, "--find takes no merge options"},
+        OptionCase {"FindOptionsWithoutFind", {"--from", "1", "--to", "2", "--all"}, "go with --find"}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
 
 TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)
@@ -101,6 +118,20 @@ TEST(OptionsTest, FindsTheFirstArgumentThatIsNotUtf8)
     };
     for (const Case& c : cases)
         EXPECT_EQ(firstNonUtf8Argument(c.args), c.bad) << (c.args.empty() ? "" : c.args.back().toHex().constData());
+}
+
+TEST(OptionsTest, FindKeepsItsTextAndField)
+{
+    QString error;
+    const auto o = parseArguments({"--find", " O'Brien, Pat ", "--field", "bpay ref no", "--show-sql"}, error);
+    ASSERT_TRUE(o.has_value()) << error.toStdString();
+    EXPECT_EQ(*o->find, QStringLiteral(" O'Brien, Pat "));
+    EXPECT_EQ(o->field, 11);
+    EXPECT_TRUE(o->showSql);
+    EXPECT_FALSE(o->all);
+    const auto byDefault = parseArguments({"--find", "x"}, error);
+    ASSERT_TRUE(byDefault.has_value());
+    EXPECT_EQ(byDefault->field, 0);
 }
 
 } // namespace

@@ -137,6 +137,12 @@ TEST_F(FunctionTest, SoundexFollowsSqlServer)
         {"Lloyd-Jones", "L300"},
         {"123", "0000"},
         {"", ""},
+        // Letters beyond ASCII: a letter that carries no code, like a vowel.
+        {"Müller", "M460"},
+        {"Muller", "M460"},
+        {"Émile", "É540"},
+        {"ÉMILE", "É540"},
+        {"Ngô Bảo", "N200"},
     };
     for (const auto& [text, code] : cases)
         EXPECT_EQ(call("SOUNDEX", QString::fromUtf8(text)), QString::fromUtf8(code)) << text;
@@ -149,6 +155,9 @@ TEST_F(FunctionTest, OnlyNumericCharsKeepsTheDigits)
     EXPECT_EQ(call("onlyNumericChars", QStringLiteral("none")), QString());
     EXPECT_EQ(call("onlyNumericChars", 4711), QStringLiteral("4711"));
     EXPECT_EQ(call("onlyNumericChars", QVariant()), QStringLiteral("NULL"));
+    EXPECT_EQ(call("onlyNumericChars", QStringLiteral("日 04½12 ٣")), QStringLiteral("0412"));
+    EXPECT_EQ(call("onlyNumericChars", QStringLiteral("0123456789 ").repeated(20)),
+              QStringLiteral("0123456789").repeated(20));
 }
 
 TEST(ConnectionStringTest, ReadsKeysInAnyCaseWithQuotedValues)

@@ -259,12 +259,17 @@ ScriptObjects parseScript(const QString& script)
 
     static const QRegularExpression table(QStringLiteral(R"(CREATE TABLE (?:dbo\.)?(\w+) \((.*?)\n\);)"),
                                           QRegularExpression::DotMatchesEverythingOption);
+    // Columns that the embedded engine computes for its own indexes (the address of the search
+    // views) are not the product's: they and their indexes stay out of the comparison.
+    QStringList generated;
     for (auto it = table.globalMatch(text); it.hasNext();) {
         const auto match = it.next();
         QStringList columns;
         for (const QString& line : match.captured(2).split('\n')) {
             const QString first = line.trimmed().section(' ', 0, 0);
-            if (!first.isEmpty() && first != "CONSTRAINT" && first != "PRIMARY")
+            if (line.contains(QLatin1String("GENERATED ALWAYS AS")))
+                generated << match.captured(1) + "(" + first + ")";
+            else if (!first.isEmpty() && first != "CONSTRAINT" && first != "PRIMARY")
                 columns << first;
         }
         objects.tableColumns.insert(match.captured(1), columns);
@@ -284,7 +289,9 @@ ScriptObjects parseScript(const QString& script)
     static const QRegularExpression index(QStringLiteral(R"(CREATE INDEX \w+\s+ON (?:dbo\.)?(\w+) \(([^)]*)\))"));
     for (auto it = index.globalMatch(text); it.hasNext();) {
         const auto match = it.next();
-        objects.indexes << match.captured(1) + "(" + match.captured(2).remove(' ') + ")";
+        const QString index = match.captured(1) + "(" + match.captured(2).remove(' ') + ")";
+        if (!generated.contains(index))
+            objects.indexes << index;
     }
     return objects;
 }

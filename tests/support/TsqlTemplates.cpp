@@ -468,12 +468,6 @@ std::vector<StatementTemplate> statementTemplates()
                  {},
                  1,
                  QStringLiteral("1")});
-    c.push_back({"clientExists",
-                 QStringLiteral("SELECT COUNT(*) FROM [Client] WHERE [ClientID] = 812"),
-                 {},
-                 {},
-                 1,
-                 QStringLiteral("1")});
     // Rows left behind: the tables with a ClientID column (on SQL Server; the embedded engine
     // reads its own catalogue), then a count in each that the merge does not cover.
     c.push_back({"leftBehindTables",

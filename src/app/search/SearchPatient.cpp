@@ -1,0 +1,435 @@
+#include "SearchPatient.h"
+#include "ui_SearchPatient.h"
+
+#include "app/DisplayFonts.h"
+#include "app/KolvixApplication.h"
+#include "app/search/SearchResultModel.h"
+#include "db/Connection.h"
+#include "db/Dataset.h"
+#include "db/DbError.h"
+#include "search/SearchGrid.h"
+#include "search/SearchQuery.h"
+#include "search/SearchQueryCursor.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+#include <QToolTip>
+#include <exception>
+
+namespace kolvix {
+
+namespace {
+
+// Paints each cell in its row's text colour, and shows a cell's whole text as a hint when the
+// mouse rests on a cell too small for it.
+class SearchGridDelegate : public QStyledItemDelegate
+{
+public:
+    SearchGridDelegate(SearchResultModel* model, QObject* parent)
+        : QStyledItemDelegate(parent)
+        , m_model(model)
+    {
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const bool highlighted = option->state & QStyle::State_Selected;
+        const QColor colour = m_model->textColour(index.row(), highlighted, option->palette);
+        if (colour.isValid()) {
+            option->palette.setColor(QPalette::Text, colour);
+            option->palette.setColor(QPalette::HighlightedText, colour);
+        }
+    }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QString text = index.data().toString();
+        const QRect needed = option.fontMetrics.boundingRect(option.rect, Qt::TextWordWrap, text);
+        if (!text.isEmpty() && (needed.width() > option.rect.width() - 4 || needed.height() > option.rect.height()))
+            QToolTip::showText(event->globalPos(), text, view);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+
+private:
+    SearchResultModel* m_model;
+};
+
+// A picture for the Sounds Like button: two notes in the button's text colour, greyed while
+// the button is disabled.
+QPixmap notesPixmap(const QColor& colour)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(1.5, 10.5, 5.0, 4.0));
+    painter.drawEllipse(QRectF(9.0, 9.0, 5.0, 4.0));
+    painter.drawPolyline(QPolygonF({QPointF(6.0, 12.5), QPointF(6.0, 2.5), QPointF(13.5, 1.0), QPointF(13.5, 11.0)}));
+    return pixmap;
+}
+
+QIcon soundsLikeIcon(const QWidget* widget)
+{
+    QIcon icon(notesPixmap(widget->palette().color(QPalette::Active, QPalette::ButtonText)));
+    icon.addPixmap(notesPixmap(widget->palette().color(QPalette::Disabled, QPalette::ButtonText)), QIcon::Disabled);
+    return icon;
+}
+
+} // namespace
+
+TfrmSearchPatient::TfrmSearchPatient(Connection& connection, bool useFileNo, QWidget* parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::TfrmSearchPatient>())
+    , m_connection(connection)
+    , m_useFileNo(useFileNo)
+    , m_model(new SearchResultModel(this))
+{
+    ui->setupUi(this);
+    // A system menu and a close box, no minimise or maximise box; resizable.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
+    ui->spSoundex->setIcon(soundsLikeIcon(ui->spSoundex));
+
+    m_model->setUseFileNo(useFileNo);
+    ui->grdSearch->setModel(m_model);
+    ui->grdSearch->setItemDelegate(new SearchGridDelegate(m_model, ui->grdSearch));
+    ui->grdSearch->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    ui->grdSearch->horizontalHeader()->setHighlightSections(false);
+    ui->grdSearch->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui->grdSearch->verticalHeader()->setDefaultSectionSize(ui->grdSearch->fontMetrics().height() + 4);
+    ui->grdSearch->verticalHeader()->setMinimumWidth(ui->grdSearch->fontMetrics().horizontalAdvance(u'\u25B6') + 8);
+    ui->grdSearch->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    ui->grdSearch->setMouseTracking(true);
+
+    m_tmrSearch.setSingleShot(true);
+    m_tmrSearch.setInterval(kTypingDelayMs);
+
+    connect(&m_tmrSearch, &QTimer::timeout, this, [this] { runHandler([this] { tmrSearchTimer(); }); });
+    connect(ui->edSearch, &QLineEdit::textChanged, this, [this] { runHandler([this] { edSearchChange(); }); });
+    connect(ui->spSoundex, &QToolButton::clicked, this, [this] { runHandler([this] { spSoundexClick(); }); });
+    connect(ui->cbFields, &QComboBox::currentIndexChanged, this, [this] { runHandler([this] { cbFieldsChange(); }); });
+    connectOptionHandlers();
+    connect(ui->btnOK, &QPushButton::clicked, this, [this] { runHandler([this] { btnOKClick(); }); });
+    connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->grdSearch, &QTableView::doubleClicked, this, [this] { runHandler([this] { btnOKClick(); }); });
+    connect(ui->grdSearch->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { m_model->setCurrentRow(current.isValid() ? current.row() : -1); });
+    ui->edSearch->installEventFilter(this);
+
+    runHandler([this] { FormCreate(); });
+}
+
+TfrmSearchPatient::~TfrmSearchPatient()
+{
+    setBusy(false);
+}
+
+QLineEdit* TfrmSearchPatient::edSearch() const
+{
+    return ui->edSearch;
+}
+QToolButton* TfrmSearchPatient::spSoundex() const
+{
+    return ui->spSoundex;
+}
+QComboBox* TfrmSearchPatient::cbFields() const
+{
+    return ui->cbFields;
+}
+QLabel* TfrmSearchPatient::lbTotalPatients() const
+{
+    return ui->lbTotalPatients;
+}
+QTableView* TfrmSearchPatient::grdSearch() const
+{
+    return ui->grdSearch;
+}
+QCheckBox* TfrmSearchPatient::cbInactive() const
+{
+    return ui->cbInactive;
+}
+QCheckBox* TfrmSearchPatient::cbAll() const
+{
+    return ui->cbAll;
+}
+QPushButton* TfrmSearchPatient::btnOK() const
+{
+    return ui->btnOK;
+}
+QPushButton* TfrmSearchPatient::btnCancel() const
+{
+    return ui->btnCancel;
+}
+
+void TfrmSearchPatient::connectOptionHandlers()
+{
+    m_inactiveClicked
+        = connect(ui->cbInactive, &QCheckBox::toggled, this, [this] { runHandler([this] { cbInactiveClick(); }); });
+    m_allClicked = connect(ui->cbAll, &QCheckBox::toggled, this, [this] { runHandler([this] { cbAllClick(); }); });
+}
+
+void TfrmSearchPatient::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TfrmSearchPatient::FormCreate()
+{
+    ApplyDisplayFonts(this);
+    ArrangeColumns();
+    const QSignalBlocker blocker(ui->cbFields);
+    ui->cbFields->setCurrentIndex(int(SearchField::Surname));
+}
+
+void TfrmSearchPatient::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!m_centred) {
+        m_centred = true;
+        if (QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    runHandler([this] { FormShow(); });
+}
+
+void TfrmSearchPatient::FormShow()
+{
+    setBusy(true);
+    struct NormalCursor
+    {
+        TfrmSearchPatient* dialog;
+        ~NormalCursor() { dialog->setBusy(false); }
+    } normalCursor {this};
+    ui->edSearch->clear();
+    ui->edSearch->setFocus();
+    ui->btnOK->setEnabled(false);
+    m_tmrSearch.stop();
+    DoSearch(ui->cbFields->currentText(), ui->edSearch->text(), false);
+    openClientCount();
+    ArrangeColumns();
+}
+
+void TfrmSearchPatient::hideEvent(QHideEvent* event)
+{
+    FormHide();
+    QDialog::hideEvent(event);
+}
+
+void TfrmSearchPatient::FormHide()
+{
+    m_tmrSearch.stop();
+    // The boxes are reset with their handlers detached, so that no search runs.
+    disconnect(m_inactiveClicked);
+    disconnect(m_allClicked);
+    ui->cbAll->setChecked(false);
+    ui->cbInactive->setChecked(false);
+    connectOptionHandlers();
+}
+
+void TfrmSearchPatient::edSearchChange()
+{
+    m_tmrSearch.start();
+    const int field = ui->cbFields->currentIndex();
+    ui->spSoundex->setEnabled(!ui->edSearch->text().isEmpty()
+                              && (field == int(SearchField::Surname) || field == int(SearchField::Name)));
+}
+
+void TfrmSearchPatient::tmrSearchTimer()
+{
+    ui->btnOK->setEnabled(false);
+    m_tmrSearch.stop();
+    DoSearch(ui->cbFields->currentText(), ui->edSearch->text(), false);
+}
+
+void TfrmSearchPatient::spSoundexClick()
+{
+    DoSearch(ui->cbFields->currentText(), ui->edSearch->text(), true);
+}
+
+void TfrmSearchPatient::cbFieldsChange()
+{
+    ui->edSearch->clear();
+    ui->edSearch->setFocus();
+    ArrangeColumns();
+}
+
+void TfrmSearchPatient::cbInactiveClick()
+{
+    ui->btnOK->setEnabled(false);
+    m_tmrSearch.stop();
+    // The count runs while no result is open: on SQL Server a result that is still being read
+    // (Show All) keeps the connection busy for any other statement. A failing count is reported
+    // after the search has run.
+    m_model->setResult(nullptr, true);
+    std::exception_ptr countFailure;
+    try {
+        openClientCount();
+    } catch (...) {
+        countFailure = std::current_exception();
+    }
+    DoSearch(ui->cbFields->currentText(), ui->edSearch->text(), false);
+    if (countFailure)
+        std::rethrow_exception(countFailure);
+}
+
+void TfrmSearchPatient::cbAllClick()
+{
+    ui->btnOK->setEnabled(false);
+    m_tmrSearch.stop();
+    DoSearch(ui->cbFields->currentText(), ui->edSearch->text(), false);
+}
+
+void TfrmSearchPatient::btnOKClick()
+{
+    if (!ui->btnOK->isEnabled())
+        return;
+    ui->btnOK->setEnabled(false);
+    accept();
+    ui->btnOK->setEnabled(true);
+}
+
+void TfrmSearchPatient::DoSearch(const QString& caption, const QString& text, bool soundsLike)
+{
+    SearchRequest request;
+    request.field = std::max(0, searchFieldIndex(caption));
+    request.text = text;
+    request.soundsLike = soundsLike;
+    request.showAll = ui->cbAll->isChecked();
+    request.showArchived = ui->cbInactive->isChecked();
+    request.onlyWithEmail = OnlyWithEmail;
+    request.onlyWithMobile = OnlyWithMobile;
+    request.useFileNo = m_useFileNo;
+    const SearchQuery query = buildSearchQuery(request);
+
+    // The grid is frozen while the result is replaced and repaints once, after the run.
+    QTableView* grid = ui->grdSearch;
+    grid->setUpdatesEnabled(false);
+    m_model->setResult(nullptr, true);
+    bool opened = false;
+    try {
+        m_model->setResult(std::make_unique<SearchQueryCursor>(m_connection, query), query.top >= 0);
+        opened = true;
+    } catch (const std::exception&) {
+        // A failed search leaves the grid empty, silently.
+    }
+    setBusy(false);
+    grid->setUpdatesEnabled(true);
+    QScrollBar* scrollBar = grid->verticalScrollBar();
+    if (scrollBar->isVisible()) {
+        scrollBar->hide();
+        scrollBar->show();
+    }
+    if (opened)
+        qrySearchAfterOpen();
+    emit searchFinished();
+}
+
+void TfrmSearchPatient::qrySearchAfterOpen()
+{
+    const bool rows = m_model->rowCount() > 0;
+    ui->btnOK->setEnabled(rows);
+    if (rows) {
+        ui->grdSearch->setCurrentIndex(m_model->index(0, 0));
+        ui->grdSearch->selectRow(0);
+    }
+}
+
+void TfrmSearchPatient::openClientCount()
+{
+    Dataset qryRecCount(m_connection);
+    qryRecCount.setSql(clientCountLines(ui->cbInactive->isChecked()).join(QStringLiteral("\r\n")));
+    qryRecCount.open();
+    if (qryRecCount.isEmpty())
+        return;
+    ui->lbTotalPatients->setText(
+        QStringLiteral("Total Patients %1").arg(qryRecCount.field(QStringLiteral("Total")).asInteger()));
+}
+
+void TfrmSearchPatient::ArrangeColumns()
+{
+    const int field = ui->cbFields->currentIndex();
+    m_model->setColumns(arrangeSearchGridColumns(field));
+    const QFontMetrics cell(ui->grdSearch->font());
+    const QFontMetrics title(ui->grdSearch->horizontalHeader()->font());
+    const int zero = cell.horizontalAdvance(u'0');
+    const auto& columns = m_model->columns();
+    for (int i = 0; i < int(columns.size()); ++i) {
+        const int width = std::max(columns[size_t(i)].width * zero + 4,
+                                   title.horizontalAdvance(columns[size_t(i)].title) + 4 + 2 * 4);
+        ui->grdSearch->setColumnWidth(i, width);
+    }
+    if (m_model->rowCount() > 0) {
+        ui->grdSearch->setCurrentIndex(m_model->index(0, 0));
+        ui->grdSearch->selectRow(0);
+    }
+}
+
+int TfrmSearchPatient::highlightedClientId() const
+{
+    const QModelIndex current = ui->grdSearch->currentIndex();
+    return current.isValid() ? m_model->clientId(current.row()) : -1;
+}
+
+void TfrmSearchPatient::moveHighlight(int step)
+{
+    const QModelIndex current = ui->grdSearch->currentIndex();
+    int row = current.isValid() ? current.row() + step : 0;
+    if (row >= m_model->rowCount() && m_model->canFetchMore(QModelIndex()))
+        m_model->fetchMore(QModelIndex());
+    row = std::clamp(row, 0, m_model->rowCount() - 1);
+    if (row < 0)
+        return;
+    ui->grdSearch->setCurrentIndex(m_model->index(row, current.isValid() ? current.column() : 0));
+    ui->grdSearch->selectRow(row);
+}
+
+bool TfrmSearchPatient::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->edSearch && event->type() == QEvent::KeyPress && m_model->isOpen()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            if (m_model->rowCount() > 0)
+                moveHighlight(key == Qt::Key_Up ? -1 : 1);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+int SelectPatient(Connection& connection, bool useFileNo, const QString& initialText, QWidget* parent)
+{
+    TfrmSearchPatient dialog(connection, useFileNo, parent);
+    dialog.OnlyWithEmail = false;
+    dialog.OnlyWithMobile = false;
+    dialog.edSearch()->setText(initialText);
+    if (dialog.exec() != QDialog::Accepted || dialog.model()->rowCount() == 0)
+        return -1;
+    return dialog.highlightedClientId();
+}
+
+} // namespace kolvix

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QToolButton;
+
+namespace Ui {
+class TfrmSearchPatient;
+}
+
+namespace kolvix {
+
+class Connection;
+class SearchResultModel;
+
+// The modal dialog "Search on Patient": the user types, 150 ms after the last change the
+// search runs and shows up to 50 matches (all of them with Show All); the highlighted row is
+// the choice.
+class TfrmSearchPatient : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // useFileNo: the practice setting read by the main window before a Move From search.
+    TfrmSearchPatient(Connection& connection, bool useFileNo, QWidget* parent = nullptr);
+    ~TfrmSearchPatient() override;
+
+    // Options of the search without a control of their own.
+    bool OnlyWithEmail = false;
+    bool OnlyWithMobile = false;
+
+    // The ClientID of the highlighted row; -1 when there is none.
+    int highlightedClientId() const;
+
+    // Builds and opens the search statement for the field of that caption and the text.
+    void DoSearch(const QString& caption, const QString& text, bool soundsLike);
+
+    QLineEdit* edSearch() const;
+    QToolButton* spSoundex() const;
+    QComboBox* cbFields() const;
+    QLabel* lbTotalPatients() const;
+    QTableView* grdSearch() const;
+    QCheckBox* cbInactive() const;
+    QCheckBox* cbAll() const;
+    QPushButton* btnOK() const;
+    QPushButton* btnCancel() const;
+    const QTimer& tmrSearch() const { return m_tmrSearch; }
+    SearchResultModel* model() const { return m_model; }
+
+    static constexpr int kTypingDelayMs = 150;
+
+signals:
+    // A search has run (opened or failed).
+    void searchFinished();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormHide();
+    void edSearchChange();
+    void tmrSearchTimer();
+    void spSoundexClick();
+    void cbFieldsChange();
+    void cbInactiveClick();
+    void cbAllClick();
+    void btnOKClick();
+    void qrySearchAfterOpen();
+    void ArrangeColumns();
+    void openClientCount();
+    void moveHighlight(int step);
+    void setBusy(bool busy);
+    void connectOptionHandlers();
+
+    std::unique_ptr<Ui::TfrmSearchPatient> ui;
+    Connection& m_connection;
+    bool m_useFileNo;
+    SearchResultModel* m_model;
+    QTimer m_tmrSearch;
+    bool m_busy = false;
+    bool m_centred = false;
+    QMetaObject::Connection m_inactiveClicked;
+    QMetaObject::Connection m_allClicked;
+};
+
+// Shows the search dialog modally and returns the ClientID of the row highlighted when the
+// user pressed OK, or -1 (Cancel, Esc, the close box, no rows). Each call makes a new dialog.
+int SelectPatient(Connection& connection, bool useFileNo, const QString& initialText, QWidget* parent = nullptr);
+
+} // namespace kolvix

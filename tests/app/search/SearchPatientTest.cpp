@@ -1,0 +1,348 @@
+// The patient search dialog on a small practice built from the schema, offscreen.
+
+#include "app/search/SearchPatient.h"
+#include "app/search/SearchResultModel.h"
+#include "db/Connection.h"
+#include "reliability/QtPrinting.h"
+#include "support/TestDatabase.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace kolvix::test {
+namespace {
+
+// Clients 1 to 4 near the start of the alphabet, an archived one, a group client, and 300
+// "Zed" clients for the searches that list many.
+const char* const kPractice = R"SQL(
+INSERT INTO Client (ClientID, Surname, Name, PreferredName, Active, IsAGroup, FileNo, DateOfBirth, Mobile) VALUES
+  (1, 'Abbot', 'Ann', NULL, 'T', 0, 'F-1', '1970-05-06 00:00:00', '0412 111 222'),
+  (2, 'Abbott', 'Bill', 'Billy', 'T', 0, 'F-2', '1971-01-02 08:15:00', NULL),
+  (3, 'Abel', 'Cat', NULL, 'F', 0, NULL, NULL, NULL),
+  (4, 'Abner Family', 'Group', NULL, 'T', 1, NULL, NULL, NULL);
+INSERT INTO Account (ClientID, AccountID, ShortDescription, BPayRefNo) VALUES (1, 0, 'Primary', '1234567');
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300)
+INSERT INTO Client (ClientID, Surname, Name, Active) SELECT 1000 + i, 'Zed' || printf('%03d', i), 'Zoe', 'T' FROM n;
+)SQL";
+
+class SearchPatientTest : public ::testing::Test
+{
+protected:
+    SearchPatientTest()
+    {
+        db.exec(QString::fromUtf8(kPractice));
+        connection.setConnectionString(db.connectionString());
+        connection.open();
+    }
+
+    // A dialog shown as SelectPatient shows it, without its modal loop.
+    std::unique_ptr<TfrmSearchPatient> shownDialog(bool useFileNo = false)
+    {
+        auto dialog = std::make_unique<TfrmSearchPatient>(connection, useFileNo);
+        dialog->show();
+        QApplication::processEvents();
+        return dialog;
+    }
+
+    // Types the text and waits for the search that follows.
+    static void type(TfrmSearchPatient& dialog, const QString& text)
+    {
+        QSignalSpy searched(&dialog, &TfrmSearchPatient::searchFinished);
+        QTest::keyClicks(dialog.edSearch(), text);
+        ASSERT_TRUE(searched.wait(2000));
+    }
+
+    static QStringList titles(const TfrmSearchPatient& dialog)
+    {
+        QStringList result;
+        const auto* model = dialog.model();
+        for (int i = 0; i < model->columnCount(); ++i)
+            result << model->headerData(i, Qt::Horizontal).toString();
+        return result;
+    }
+
+    static QList<int> ids(const TfrmSearchPatient& dialog)
+    {
+        QList<int> result;
+        for (int row = 0; row < dialog.model()->rowCount(); ++row)
+            result << dialog.model()->clientId(row);
+        return result;
+    }
+
+    TestDatabase db;
+    Connection connection;
+};
+
+TEST_F(SearchPatientTest, OpensEmptyWithTheActiveClientCount)
+{
+    auto dialog = shownDialog();
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Search on Patient"));
+    EXPECT_EQ(dialog->size(), QSize(510, 363));
+    EXPECT_EQ(dialog->minimumSize(), QSize(500, 225));
+    EXPECT_EQ(dialog->cbFields()->currentText(), QStringLiteral("Surname"));
+    EXPECT_EQ(dialog->cbFields()->count(), 12);
+    EXPECT_EQ(dialog->cbFields()->maxVisibleItems(), 11);
+    EXPECT_TRUE(dialog->edSearch()->text().isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), dialog->edSearch());
+    EXPECT_FALSE(dialog->btnOK()->isEnabled());
+    EXPECT_TRUE(dialog->btnOK()->isDefault());
+    EXPECT_FALSE(dialog->spSoundex()->isEnabled());
+    EXPECT_TRUE(dialog->model()->isOpen());
+    EXPECT_EQ(dialog->model()->rowCount(), 0);
+    EXPECT_EQ(titles(*dialog).first(), QStringLiteral("Surname"));
+    EXPECT_EQ(titles(*dialog).size(), 13);
+    EXPECT_EQ(dialog->lbTotalPatients()->text(), QStringLiteral("Total Patients 303"));
+    EXPECT_FALSE(dialog->tmrSearch().isActive());
+}
+
+TEST_F(SearchPatientTest, TypingSearchesOnceAfterTheDelay)
+{
+    auto dialog = shownDialog();
+    QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
+    QTest::keyClicks(dialog->edSearch(), QStringLiteral("abb"));
+    EXPECT_EQ(searched.count(), 0);
+    EXPECT_TRUE(dialog->tmrSearch().isActive());
+    EXPECT_EQ(dialog->tmrSearch().interval(), 150);
+    ASSERT_TRUE(searched.wait(2000));
+    QTest::qWait(300);
+    EXPECT_EQ(searched.count(), 1);
+    EXPECT_EQ(ids(*dialog), QList<int>({1, 2}));
+    EXPECT_TRUE(dialog->btnOK()->isEnabled());
+    EXPECT_EQ(dialog->highlightedClientId(), 1);
+
+    // A text without matches disables OK.
+    type(*dialog, QStringLiteral("x"));
+    EXPECT_EQ(dialog->model()->rowCount(), 0);
+    EXPECT_FALSE(dialog->btnOK()->isEnabled());
+    EXPECT_EQ(dialog->highlightedClientId(), -1);
+}
+
+TEST_F(SearchPatientTest, UpAndDownMoveTheHighlightFromTheTextBox)
+{
+    auto dialog = shownDialog();
+    type(*dialog, QStringLiteral("ab"));
+    ASSERT_EQ(ids(*dialog), QList<int>({1, 2, 4}));
+    QTest::keyClick(dialog->edSearch(), Qt::Key_Down);
+    EXPECT_EQ(dialog->highlightedClientId(), 2);
+    QTest::keyClick(dialog->edSearch(), Qt::Key_Down);
+    QTest::keyClick(dialog->edSearch(), Qt::Key_Down);
+    EXPECT_EQ(dialog->highlightedClientId(), 4);
+    QTest::keyClick(dialog->edSearch(), Qt::Key_Up);
+    EXPECT_EQ(dialog->highlightedClientId(), 2);
+    EXPECT_EQ(dialog->edSearch()->text(), QStringLiteral("ab"));
+    EXPECT_EQ(dialog->model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("\u25B6"));
+}
+
+TEST_F(SearchPatientTest, SelectPatientReturnsTheHighlightedRowOrMinusOne)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(TfrmSearchPatient&)> act;
+        int expected;
+    };
+    const std::vector<Case> cases {
+        {"Enter on the second row",
+         [](TfrmSearchPatient& d) {
+             type(d, QStringLiteral("abb"));
+             QTest::keyClick(d.edSearch(), Qt::Key_Down);
+             QTest::keyClick(d.edSearch(), Qt::Key_Return);
+         },
+         2},
+        {"OK button",
+         [](TfrmSearchPatient& d) {
+             type(d, QStringLiteral("abbot"));
+             QTest::mouseClick(d.btnOK(), Qt::LeftButton);
+         },
+         1},
+        {"double-click on a row",
+         [](TfrmSearchPatient& d) {
+             type(d, QStringLiteral("abb"));
+             QTableView* grid = d.grdSearch();
+             const QRect cell = grid->visualRect(d.model()->index(1, 0));
+             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+             QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+         },
+         2},
+        {"Esc",
+         [](TfrmSearchPatient& d) {
+             type(d, QStringLiteral("abb"));
+             QTest::keyClick(d.edSearch(), Qt::Key_Escape);
+         },
+         -1},
+        {"Enter and double-click without rows, then the close box",
+         [](TfrmSearchPatient& d) {
+             type(d, QStringLiteral("q"));
+             QTest::keyClick(d.edSearch(), Qt::Key_Return);
+             QTest::mouseDClick(d.grdSearch()->viewport(), Qt::LeftButton);
+             EXPECT_TRUE(d.isVisible());
+             d.close();
+         },
+         -1},
+        {"Cancel", [](TfrmSearchPatient& d) { QTest::mouseClick(d.btnCancel(), Qt::LeftButton); }, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<TfrmSearchPatient*>(QApplication::activeModalWidget());
+            if (!dialog) {
+                ADD_FAILURE() << "no search dialog";
+                return;
+            }
+            EXPECT_TRUE(dialog->edSearch()->text().isEmpty()); // showing clears the initial text
+            c.act(*dialog);
+            if (dialog->isVisible()) {
+                ADD_FAILURE() << "the dialog stayed open";
+                dialog->reject();
+            }
+        });
+        EXPECT_EQ(SelectPatient(connection, false, QStringLiteral("ignored")), c.expected);
+    }
+}
+
+TEST_F(SearchPatientTest, CountAndArchivedClientsFollowShowArchivedPatients)
+{
+    auto dialog = shownDialog();
+    type(*dialog, QStringLiteral("abe"));
+    EXPECT_EQ(ids(*dialog), QList<int>());
+    dialog->cbInactive()->click();
+    EXPECT_EQ(dialog->lbTotalPatients()->text(), QStringLiteral("Total Patients 304"));
+    EXPECT_EQ(ids(*dialog), QList<int>({3}));
+    EXPECT_TRUE(dialog->btnOK()->isEnabled());
+    dialog->cbInactive()->click();
+    EXPECT_EQ(dialog->lbTotalPatients()->text(), QStringLiteral("Total Patients 303"));
+    EXPECT_EQ(ids(*dialog), QList<int>());
+    EXPECT_FALSE(dialog->btnOK()->isEnabled());
+}
+
+TEST_F(SearchPatientTest, RowColoursMarkArchivedAndGroupClients)
+{
+    auto dialog = shownDialog();
+    dialog->cbInactive()->click();
+    type(*dialog, QStringLiteral("ab"));
+    ASSERT_EQ(ids(*dialog), QList<int>({1, 2, 3, 4}));
+    const QPalette palette = dialog->grdSearch()->palette();
+    const SearchResultModel* model = dialog->model();
+    EXPECT_FALSE(model->textColour(0, false, palette).isValid());
+    EXPECT_FALSE(model->textColour(0, true, palette).isValid());
+    EXPECT_EQ(model->textColour(2, false, palette), palette.color(QPalette::Active, QPalette::Dark));
+    EXPECT_EQ(model->textColour(3, false, palette), QColor(Qt::blue));
+    EXPECT_EQ(model->textColour(3, true, palette), QColor(Qt::yellow));
+}
+
+TEST_F(SearchPatientTest, ColumnsFollowTheSearchFieldAndItsTextIsCleared)
+{
+    auto dialog = shownDialog();
+    type(*dialog, QStringLiteral("ab"));
+    ASSERT_TRUE(dialog->btnOK()->isEnabled());
+    QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
+    dialog->cbFields()->setCurrentIndex(11);
+    EXPECT_TRUE(dialog->edSearch()->text().isEmpty());
+    EXPECT_EQ(titles(*dialog),
+              QStringList({"BPAY Ref No", "Surname", "Name", "Account", "Address", "Practitioner", "Phone Number",
+                           "Date of Birth", "File No", "Client ID", "Occupation", "Email", "Work Phone", "Claim No",
+                           "Mobile"}));
+    ASSERT_TRUE(searched.wait(2000));
+    EXPECT_EQ(dialog->model()->rowCount(), 0);
+    type(*dialog, QStringLiteral("1234"));
+    EXPECT_EQ(dialog->model()->rowCount(), 0);
+    type(*dialog, QStringLiteral("5"));
+    EXPECT_EQ(ids(*dialog), QList<int>({1}));
+    EXPECT_EQ(dialog->model()->data(dialog->model()->index(0, 3)).toString(), QStringLiteral("Primary"));
+
+    dialog->cbFields()->setCurrentIndex(1);
+    EXPECT_EQ(titles(*dialog).first(), QStringLiteral("Name"));
+}
+
+TEST_F(SearchPatientTest, CellsShowTheCalculatedFields)
+{
+    for (const bool useFileNo : {false, true}) {
+        auto dialog = shownDialog(useFileNo);
+        type(*dialog, QStringLiteral("abb"));
+        const SearchResultModel* model = dialog->model();
+        EXPECT_EQ(model->cellText(1, QStringLiteral("NewName")), QStringLiteral("Bill (Billy)"));
+        EXPECT_EQ(model->cellText(0, QStringLiteral("NewName")), QStringLiteral("Ann"));
+        EXPECT_EQ(model->cellText(0, QStringLiteral("FileNoClient")), useFileNo ? QStringLiteral("F-1") : "1");
+        const QLocale locale = QLocale::system();
+        EXPECT_EQ(model->cellText(0, QStringLiteral("DateOfBirth")),
+                  locale.toString(QDate(1970, 5, 6), QLocale::ShortFormat));
+        EXPECT_EQ(model->cellText(1, QStringLiteral("DateOfBirth")),
+                  locale.toString(QDate(1971, 1, 2), QLocale::ShortFormat) + u' '
+                      + locale.toString(QTime(8, 15), QLocale::ShortFormat));
+        EXPECT_EQ(model->cellText(0, QStringLiteral("Mobile")), QStringLiteral("0412 111 222"));
+    }
+}
+
+TEST_F(SearchPatientTest, SoundsLikeIsForNamesWithText)
+{
+    auto dialog = shownDialog();
+    QTest::keyClicks(dialog->edSearch(), QStringLiteral("Abot"));
+    EXPECT_TRUE(dialog->spSoundex()->isEnabled());
+    QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
+    dialog->spSoundex()->click();
+    EXPECT_EQ(searched.count(), 1);
+    EXPECT_EQ(ids(*dialog), QList<int>({1, 2})); // Abbot and Abbott: A130
+    dialog->edSearch()->clear();
+    EXPECT_FALSE(dialog->spSoundex()->isEnabled());
+    dialog->cbFields()->setCurrentIndex(2);
+    QTest::keyClicks(dialog->edSearch(), QStringLiteral("02"));
+    EXPECT_FALSE(dialog->spSoundex()->isEnabled());
+    dialog->cbFields()->setCurrentIndex(1);
+    QTest::keyClicks(dialog->edSearch(), QStringLiteral("b"));
+    EXPECT_TRUE(dialog->spSoundex()->isEnabled());
+}
+
+TEST_F(SearchPatientTest, ShowAllListsEveryClientAndFetchesAsTheGridScrolls)
+{
+    auto dialog = shownDialog();
+    dialog->cbAll()->click();
+    SearchResultModel* model = dialog->model();
+    EXPECT_TRUE(dialog->btnOK()->isEnabled());
+    EXPECT_LT(model->rowCount(), 303); // not read whole
+    EXPECT_EQ(model->clientId(0), 1);
+    QTableView* grid = dialog->grdSearch();
+    for (int i = 0; i < 100 && model->canFetchMore(QModelIndex()); ++i) {
+        grid->scrollToBottom();
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(model->rowCount(), 303);
+    EXPECT_EQ(model->clientId(302), 1300);
+
+    // Hiding resets both boxes without a search.
+    QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
+    dialog->cbInactive()->setChecked(true);
+    ASSERT_EQ(searched.count(), 1);
+    dialog->hide();
+    EXPECT_FALSE(dialog->cbAll()->isChecked());
+    EXPECT_FALSE(dialog->cbInactive()->isChecked());
+    EXPECT_EQ(searched.count(), 1);
+}
+
+TEST_F(SearchPatientTest, AFailedSearchLeavesTheGridEmptyAndSilent)
+{
+    auto dialog = shownDialog();
+    type(*dialog, QStringLiteral("ab"));
+    ASSERT_TRUE(dialog->btnOK()->isEnabled());
+    db.exec(QStringLiteral("DROP VIEW PatientSearchBPAY; DROP VIEW PatientSearch;"));
+    type(*dialog, QStringLiteral("b"));
+    EXPECT_FALSE(dialog->model()->isOpen());
+    EXPECT_EQ(dialog->model()->rowCount(), 0);
+    EXPECT_FALSE(dialog->btnOK()->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+} // namespace
+} // namespace kolvix::test
