@@ -180,8 +180,8 @@ int main(int argc, char** argv)
                         threshold == kDefaultMinScore ? " default" : "");
         }
 
-        // False pairs at the default threshold, and those of people who merely share a surname
-        // and a birth year.
+        // False pairs at the default threshold, and among them those of people who merely share
+        // a surname and a year of birth (their given names differ).
         int sameSurnameYear = 0, falsePairs = 0;
         for (const DuplicatePair& p : all.pairs) {
             if (p.score < kDefaultMinScore)
@@ -195,9 +195,12 @@ int main(int argc, char** argv)
                 std::printf("false %d %s | %s | %s | %s\n", p.score, qPrintable(p.keep.displayName()),
                             qPrintable(p.merge.displayName()), qPrintable(p.keep.dateOfBirth.toString(Qt::ISODate)),
                             qPrintable(p.reasonText()));
+            // Different people who share the surname and the year of birth, with given names that
+            // are not the same nor one the nickname of the other.
+            const QString givenA = normaliseName(p.keep.name), givenB = normaliseName(p.merge.name);
             if (normaliseName(p.keep.surname) == normaliseName(p.merge.surname)
-                && p.keep.dateOfBirth.year() == p.merge.dateOfBirth.year()
-                && p.keep.dateOfBirth != p.merge.dateOfBirth)
+                && p.keep.dateOfBirth.isValid() && p.keep.dateOfBirth.year() == p.merge.dateOfBirth.year()
+                && givenA != givenB && !isNickname(givenA, givenB))
                 ++sameSurnameYear;
         }
         std::printf("false_same_surname_birth_year %d\n", sameSurnameYear);

@@ -743,16 +743,20 @@ int DuplicateRecords::streetCount(std::uint64_t key) const
 namespace {
 
 // Weight in bits, where the total weight reaches the default threshold.
-constexpr double kThresholdWeight = 24.0;
+constexpr double kThresholdWeight = 26.5;
 constexpr double kScorePerBit = 2.0;
 
-// Pseudo-count of the smoothing: a value's frequency is taken as (count + kPrior * typical) /
-// (clients + kPrior), so that a practice of a few clients still weighs as a typical one.
+// Pseudo-count of the smoothing: the chance that another client holds a value is taken as
+// (others + kPrior * typical) / (clients + kPrior), where `others` counts the clients that hold
+// it besides the pair itself, so that a practice of a few clients still weighs as a typical one.
 constexpr double kPrior = 5000.0;
 
-double agreementWeight(double m, int count, int clients, double typicalFrequency, double cap)
+// `own` is how many of the pair's two records hold the value counted: 2 for an exact agreement,
+// 1 when the value is one side's spelling of a name.
+double agreementWeight(double m, int count, int clients, double typicalFrequency, double cap, int own = 2)
 {
-    const double u = (double(count) + kPrior * typicalFrequency) / (double(clients) + kPrior);
+    const double others = std::max(0, count - own);
+    const double u = (others + kPrior * typicalFrequency) / (double(clients) + kPrior);
     return std::min(cap, std::log2(m / u));
 }
 
@@ -825,11 +829,11 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
         return compareCoded(rs.name(x), rs.nameCode(x), rs.nicknames(x), rs.name(y), rs.nameCode(y), rs.nicknames(y),
                             given);
     };
-    const auto surnameExact = [&](int id) {
-        return agreementWeight(kSurnameM, rs.surnameCount(id), clients, kSurnameTypical, kSurnameCap);
+    const auto surnameExact = [&](int id, int own = 2) {
+        return agreementWeight(kSurnameM, rs.surnameCount(id), clients, kSurnameTypical, kSurnameCap, own);
     };
-    const auto givenExact = [&](int id) {
-        return agreementWeight(kGivenM, rs.givenCount(id), clients, kGivenTypical, kGivenCap);
+    const auto givenExact = [&](int id, int own = 2) {
+        return agreementWeight(kGivenM, rs.givenCount(id), clients, kGivenTypical, kGivenCap, own);
     };
     const auto graded = [&](NameAgreement level, int x, int y, bool given) -> double {
         switch (level) {
@@ -841,8 +845,8 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
             return given ? 1.0 : 0.5;
         default: {
             // Graded agreements weigh as the more common of the two values.
-            const double wx = given ? givenExact(x) : surnameExact(x);
-            const double wy = given ? givenExact(y) : surnameExact(y);
+            const double wx = given ? givenExact(x, 1) : surnameExact(x, 1);
+            const double wy = given ? givenExact(y, 1) : surnameExact(y, 1);
             return std::min(wx, wy) - gradePenalty(level);
         }
         }
@@ -912,7 +916,7 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
                                    std::pair(a.preferred, b.preferred)}) {
             const NameAgreement level = nameLevel(x, y, true);
             if (level == NameAgreement::Exact)
-                consider(level, givenExact(x) - 0.5, "preferred name matches");
+                consider(level, givenExact(x, 1) - 0.5, "preferred name matches");
             else if (level == NameAgreement::Nickname)
                 consider(level, graded(level, x, y, true) - 0.5, "preferred name matches");
         }
