@@ -200,8 +200,13 @@ int main(int argc, char** argv)
             const QString givenA = normaliseName(p.keep.name), givenB = normaliseName(p.merge.name);
             if (normaliseName(p.keep.surname) == normaliseName(p.merge.surname)
                 && p.keep.dateOfBirth.isValid() && p.keep.dateOfBirth.year() == p.merge.dateOfBirth.year()
-                && givenA != givenB && !isNickname(givenA, givenB))
+                && givenA != givenB && !isNickname(givenA, givenB)) {
                 ++sameSurnameYear;
+                std::printf("same_surname_birth_year %d %s (%s) | %s (%s) | %s\n", p.score,
+                            qPrintable(p.keep.displayName()), qPrintable(p.keep.dateOfBirth.toString(Qt::ISODate)),
+                            qPrintable(p.merge.displayName()), qPrintable(p.merge.dateOfBirth.toString(Qt::ISODate)),
+                            qPrintable(p.reasonText()));
+            }
         }
         std::printf("false_same_surname_birth_year %d\n", sameSurnameYear);
 
