@@ -300,10 +300,11 @@ QHash<QString, NicknameGroups> buildNicknames()
 
 bool shortForm(QStringView a, QStringView b)
 {
-    // The first three letters or more of the other name.
+    // The first three letters or more of the other name, which has at least two letters more
+    // (Sam and Samuel; not Luc and Lucy).
     const QStringView shorter = a.size() < b.size() ? a : b;
     const QStringView longer = a.size() < b.size() ? b : a;
-    return shorter.size() >= 3 && shorter.size() < longer.size() && longer.startsWith(shorter);
+    return shorter.size() >= 3 && longer.size() - shorter.size() >= 2 && longer.startsWith(shorter);
 }
 
 bool shareGroup(const NicknameGroups& a, const NicknameGroups& b)

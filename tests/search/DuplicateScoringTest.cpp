@@ -90,6 +90,7 @@ TEST(DuplicateScoringTest, NamesCompareInGrades)
     EXPECT_TRUE(isNickname(u"JIM", u"JAMES"));
     EXPECT_FALSE(isNickname(u"JAMES", u"JAMES"));
     EXPECT_FALSE(isNickname(u"AL", u"ALEXANDER")); // two letters are not a short form
+    EXPECT_FALSE(isNickname(u"LUC", u"LUCY"));     // nor a name one letter short
 }
 
 TEST(DuplicateScoringTest, DatesCompareInGrades)
