@@ -195,12 +195,12 @@ int main(int argc, char** argv)
                 std::printf("false %d %s | %s | %s | %s\n", p.score, qPrintable(p.keep.displayName()),
                             qPrintable(p.merge.displayName()), qPrintable(p.keep.dateOfBirth.toString(Qt::ISODate)),
                             qPrintable(p.reasonText()));
-            // Different people who share the surname and the year of birth, with given names that
-            // are not the same nor one the nickname of the other.
+            // Different people who share the surname and the year of birth, and whose given names
+            // differ (not the same, not alike, not a nickname of one another).
             const QString givenA = normaliseName(p.keep.name), givenB = normaliseName(p.merge.name);
             if (normaliseName(p.keep.surname) == normaliseName(p.merge.surname)
                 && p.keep.dateOfBirth.isValid() && p.keep.dateOfBirth.year() == p.merge.dateOfBirth.year()
-                && givenA != givenB && !isNickname(givenA, givenB)) {
+                && compareNames(givenA, givenB, true) == NameAgreement::Different) {
                 ++sameSurnameYear;
                 std::printf("same_surname_birth_year %d %s (%s) | %s (%s) | %s\n", p.score,
                             qPrintable(p.keep.displayName()), qPrintable(p.keep.dateOfBirth.toString(Qt::ISODate)),

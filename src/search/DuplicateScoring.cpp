@@ -913,8 +913,9 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
         if (a.givenFirst && a.givenFirst == b.givenFirst && (a.givenFirst != a.given || b.givenFirst != b.given))
             consider(NameAgreement::FirstWord, givenExact(a.givenFirst) - gradePenalty(NameAgreement::FirstWord),
                      "same first given name");
-        for (const auto& [x, y] : {std::pair(a.preferred, b.given), std::pair(a.given, b.preferred),
-                                   std::pair(a.preferred, b.preferred)}) {
+        // A preferred name written as the other record's given name. Two equal preferred names
+        // alone say little (brothers Alexander and Alexis both go by Alex).
+        for (const auto& [x, y] : {std::pair(a.preferred, b.given), std::pair(a.given, b.preferred)}) {
             const NameAgreement level = nameLevel(x, y, true);
             if (level == NameAgreement::Exact)
                 consider(level, givenExact(x, 1) - 0.5, "preferred name matches");
