@@ -175,7 +175,7 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { grdPairsDoubleClick(index); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { updateButtons(); });
 
-    resize(860, 480);
+    resize(980, 520);
     setMinimumSize(560, 300);
     updateButtons();
 }
@@ -313,6 +313,7 @@ void TfrmDuplicates::fillGrid()
         row << numberItem(pair.score) << numberItem(pair.group) << textItem(clientText(pair.keep))
             << dateItem(pair.keep.dateOfBirth) << textItem(clientText(pair.merge)) << dateItem(pair.merge.dateOfBirth)
             << textItem(pair.reasonText());
+        row[cReasons]->setToolTip(pair.reasonText());
         row[cScore]->setData(index, kPairRole);
         m_model->appendRow(row);
     }
