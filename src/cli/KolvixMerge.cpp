@@ -1,6 +1,7 @@
 #include "cli/KolvixMerge.h"
 
 #include "cli/DiagnoseVerb.h"
+#include "cli/DuplicatesVerb.h"
 #include "cli/MergeVerb.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
@@ -30,6 +31,8 @@ int runKolvixMerge(const QStringList& args)
     setCommandLineArguments(options->settings);
 
     Connection connection;
+    if (options->duplicates)
+        return duplicates(connection, *options);
     return options->diagnose ? diagnose(connection) : merge(connection, *options);
 }
 

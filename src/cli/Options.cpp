@@ -6,6 +6,7 @@ const char* const kUsage
     = "Usage: kolvix-merge [KEY=VALUE ...] --diagnose\n"
       "       kolvix-merge [KEY=VALUE ...] --from ID --to ID [--map FROMID=merge:TOID]...\n"
       "                    [--map FROMID=add:NAME]... [--dry-run] [--yes] [--progress]\n"
+      "       kolvix-merge [KEY=VALUE ...] --duplicates [--min-score S] [--archived] [--limit N]\n"
       "\n"
       "Merges the client --from into the client --to, as the Merge button of Kolvix Utility does.\n"
       "KEY=VALUE arguments are the utility's command-line settings (OldSettings, gsUtilityIniName,\n"
@@ -20,9 +21,15 @@ const char* const kUsage
       "  --yes           answer Yes to the final confirmation\n"
       "  --progress      print each catalogue step on standard error as it is done, also when\n"
       "                  standard error is not a terminal\n"
+      "  --duplicates    list the clients that are probably registered twice, one tab-separated\n"
+      "                  line per pair (Score, Group, Keep, Merge, Reasons, Keep name, Merge name),\n"
+      "                  highest score first; the database is only read\n"
+      "  --min-score S   list pairs scoring at least S (0 to 100; default 50)\n"
+      "  --archived      include archived clients\n"
+      "  --limit N       list at most N pairs\n"
       "  --help, --version\n"
       "\n"
-      "Exit codes: 0 merged, 1 refused or cancelled, 2 failed, 3 no connection, 64 bad usage.\n";
+      "Exit codes: 0 merged (or listed), 1 refused or cancelled, 2 failed, 3 no connection, 64 bad usage.\n";
 
 namespace {
 
@@ -69,6 +76,22 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             o.yes = true;
         } else if (arg == QLatin1String("--progress")) {
             o.progress = true;
+        } else if (arg == QLatin1String("--duplicates") && !hasInlineValue) {
+            o.duplicates = true;
+        } else if (arg == QLatin1String("--archived") && !hasInlineValue) {
+            o.archived = true;
+        } else if (arg == QLatin1String("--min-score") || arg == QLatin1String("--limit")) {
+            QString text;
+            if (!takeValue(text))
+                return std::nullopt;
+            const auto number = parseId(text);
+            const bool minScore = arg == QLatin1String("--min-score");
+            if (!number || (minScore && (*number < 0 || *number > 100)) || (!minScore && *number < 1)) {
+                error = minScore ? QStringLiteral("--min-score needs a whole number from 0 to 100, not '%1'").arg(text)
+                                 : QStringLiteral("--limit needs a whole number of at least 1, not '%1'").arg(text);
+                return std::nullopt;
+            }
+            (minScore ? o.minScore : o.limit) = *number;
         } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
             QString text;
             if (!takeValue(text))
@@ -116,8 +139,20 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             return std::nullopt;
         }
     }
+    const bool duplicateOptions = o.minScore || o.archived || o.limit;
+    if (o.duplicates) {
+        if (o.diagnose || o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress) {
+            error = QStringLiteral("--duplicates takes no merge options");
+            return std::nullopt;
+        }
+        return o;
+    }
+    if (duplicateOptions) {
+        error = QStringLiteral("--min-score, --archived and --limit go with --duplicates");
+        return std::nullopt;
+    }
     if (!o.diagnose && (!o.from || !o.to)) {
-        error = QStringLiteral("--from and --to are both required (or --diagnose)");
+        error = QStringLiteral("--from and --to are both required (or --diagnose, or --duplicates)");
         return std::nullopt;
     }
     if (o.diagnose && (o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress)) {

@@ -30,6 +30,11 @@ struct Options
     bool dryRun = false;
     bool yes = false;
     bool progress = false;
+    // --duplicates and its options.
+    bool duplicates = false;
+    std::optional<int> minScore;
+    bool archived = false;
+    std::optional<int> limit;
 };
 
 // Parses the arguments (without the program name); nothing, and a one-line message in

@@ -50,7 +50,19 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase {"BadMapTarget", {"--from", "1", "--to", "2", "--map", "2=merge:x"}, "must be an integer id"},
         OptionCase {
             "MapTwice", {"--from", "1", "--to", "2", "--map", "2=merge:1", "--map", "2=add:X"}, "--map given twice"},
-        OptionCase {"DiagnoseWithMergeOptions", {"--diagnose", "--from", "1"}, "--diagnose takes no merge options"}),
+        OptionCase {"DiagnoseWithMergeOptions", {"--diagnose", "--from", "1"}, "--diagnose takes no merge options"},
+        OptionCase {"Duplicates", {"Provider=SQLite", "--duplicates"}, ""},
+        OptionCase {"DuplicatesAllOptions", {"--duplicates", "--min-score", "70", "--archived", "--limit=5"}, ""},
+        OptionCase {"DuplicatesScoreBounds", {"--duplicates", "--min-score=0", "--limit", "1"}, ""},
+        OptionCase {"DuplicatesScoreTooHigh", {"--duplicates", "--min-score", "101"}, "--min-score needs a whole number"},
+        OptionCase {"DuplicatesScoreNotANumber", {"--duplicates", "--min-score", "high"}, "--min-score needs"},
+        OptionCase {"DuplicatesScoreMissing", {"--duplicates", "--min-score"}, "--min-score needs a value"},
+        OptionCase {"DuplicatesLimitZero", {"--duplicates", "--limit", "0"}, "--limit needs a whole number of at least 1"},
+        OptionCase {"DuplicatesLimitNegative", {"--duplicates", "--limit", "-3"}, "--limit needs"},
+        OptionCase {"DuplicatesWithMerge", {"--duplicates", "--from", "1", "--to", "2"}, "--duplicates takes no merge"},
+        OptionCase {"DuplicatesWithDiagnose", {"--duplicates", "--diagnose"}, "--duplicates takes no merge"},
+        OptionCase {"DuplicateOptionAlone", {"--from", "1", "--to", "2", "--archived"}, "go with --duplicates"},
+        OptionCase {"DuplicatesWithValue", {"--duplicates=yes"}, "unknown option --duplicates=yes"}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
 
 TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)
@@ -70,6 +82,21 @@ TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)
     EXPECT_EQ(o->maps.at(3).name, QStringLiteral("Work Cover"));
     EXPECT_TRUE(o->dryRun);
     EXPECT_FALSE(o->yes);
+}
+
+TEST(OptionsTest, DuplicatesOptionsAsGiven)
+{
+    QString error;
+    const auto o = parseArguments({"--duplicates", "--min-score", "65", "--limit", "20"}, error);
+    ASSERT_TRUE(o.has_value()) << error.toStdString();
+    EXPECT_TRUE(o->duplicates);
+    EXPECT_EQ(o->minScore, 65);
+    EXPECT_EQ(o->limit, 20);
+    EXPECT_FALSE(o->archived);
+    const auto plain = parseArguments({"--duplicates"}, error);
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_FALSE(plain->minScore.has_value());
+    EXPECT_FALSE(plain->limit.has_value());
 }
 
 } // namespace
