@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/DisplayFonts.h"
+#include "app/DuplicatesWindow.h"
 #include "app/KolvixApplication.h"
 #include "core/Format.h"
 #include "core/TextHelpers.h"
@@ -130,6 +131,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     connect(ui->btnSearchTo, &QPushButton::clicked, this, [this] { runHandler([this] { btnSearchToClick(); }); });
     connect(ui->btnMerge, &QPushButton::clicked, this, [this] { runHandler([this] { btnMergeClick(); }); });
     connect(ui->btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
+    connect(ui->btnDuplicates, &QPushButton::clicked, this, [this] { runHandler([this] { btnDuplicatesClick(); }); });
 
     // Key preview: the window sees every key before the control that has the focus.
     qApp->installEventFilter(this);
@@ -167,6 +169,11 @@ QPushButton* TfrmMain::btnOk() const
 QPushButton* TfrmMain::btnMerge() const
 {
     return ui->btnMerge;
+}
+
+QPushButton* TfrmMain::btnDuplicates() const
+{
+    return ui->btnDuplicates;
 }
 QPlainTextEdit* TfrmMain::memResults() const
 {
@@ -316,6 +323,31 @@ void TfrmMain::timUpdateTimer()
     statisticsList.clear();
     statisticsList = collectStatistics(session.dsTemp, session.mem, m_timUpdateTag);
     ui->memResults->setPlainText(statisticsLines(statisticsList).join(QLatin1Char('\n')));
+}
+
+void TfrmMain::btnDuplicatesClick()
+{
+    if (!m_duplicates) {
+        // The scan reads on a connection of its own, with this window's settings.
+        m_duplicates = new TfrmDuplicates(conZelvan.connectionString(), conZelvan.commandTimeout(),
+                                          conZelvan.connectTimeout(), this);
+        connect(m_duplicates, &TfrmDuplicates::pairChosen, this, [this](qint32 moveFrom, qint32 moveTo) {
+            runHandler([&] {
+                // As choosing the two clients by search does.
+                chooseFromClient(moveFrom);
+                chooseToClient(moveTo);
+                raise();
+                activateWindow();
+            });
+        });
+    }
+    if (m_duplicates->isVisible()) {
+        m_duplicates->raise();
+        m_duplicates->activateWindow();
+        return;
+    }
+    m_duplicates->show();
+    m_duplicates->startScan();
 }
 
 void TfrmMain::btnMergeClick()
