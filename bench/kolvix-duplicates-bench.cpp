@@ -187,7 +187,7 @@ int main(int argc, char** argv)
             if (p.score < kDefaultMinScore)
                 break;
             const bool isTrue = truthClients.contains(p.keep.clientId) && truthClients.contains(p.merge.clientId)
-                                && findRoot(parent, p.keep.clientId) == findRoot(parent, p.merge.clientId);
+                && findRoot(parent, p.keep.clientId) == findRoot(parent, p.merge.clientId);
             if (isTrue)
                 continue;
             ++falsePairs;
@@ -198,8 +198,8 @@ int main(int argc, char** argv)
             // Different people who share the surname and the year of birth, and whose given names
             // differ (not the same, not alike, not a nickname of one another).
             const QString givenA = normaliseName(p.keep.name), givenB = normaliseName(p.merge.name);
-            if (normaliseName(p.keep.surname) == normaliseName(p.merge.surname)
-                && p.keep.dateOfBirth.isValid() && p.keep.dateOfBirth.year() == p.merge.dateOfBirth.year()
+            if (normaliseName(p.keep.surname) == normaliseName(p.merge.surname) && p.keep.dateOfBirth.isValid()
+                && p.keep.dateOfBirth.year() == p.merge.dateOfBirth.year()
                 && compareNames(givenA, givenB, true) == NameAgreement::Different) {
                 ++sameSurnameYear;
                 std::printf("same_surname_birth_year %d %s (%s) | %s (%s) | %s\n", p.score,

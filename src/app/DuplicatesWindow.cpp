@@ -1,8 +1,8 @@
 #include "app/DuplicatesWindow.h"
 
+#include "core/UserInterface.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "core/UserInterface.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -86,8 +86,7 @@ QStandardItem* dateItem(const QDate& date)
 
 } // namespace
 
-TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeout, int connectTimeout,
-                               QWidget* parent)
+TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeout, int connectTimeout, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_connectionString(connectionString)
     , m_commandTimeout(commandTimeout)
@@ -127,10 +126,9 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     m_model = new QStandardItemModel(0, cColumns, this);
-    m_model->setHorizontalHeaderLabels({QStringLiteral("Score"), QStringLiteral("Group"),
-                                        QStringLiteral("Keep (Move To)"), QStringLiteral("Born"),
-                                        QStringLiteral("Merge (Move From)"), QStringLiteral("Born"),
-                                        QStringLiteral("Reasons")});
+    m_model->setHorizontalHeaderLabels(
+        {QStringLiteral("Score"), QStringLiteral("Group"), QStringLiteral("Keep (Move To)"), QStringLiteral("Born"),
+         QStringLiteral("Merge (Move From)"), QStringLiteral("Born"), QStringLiteral("Reasons")});
     m_sorted = new QSortFilterProxyModel(this);
     m_sorted->setSourceModel(m_model);
     m_sorted->setSortRole(kSortRole);
@@ -272,7 +270,8 @@ void TfrmDuplicates::scanDone(const DuplicateScanResult& result)
     m_pairs = result.pairs;
     const QLocale locale;
     if (m_pairs.empty())
-        m_status->setText(QStringLiteral("No probable duplicates among %1 clients.").arg(locale.toString(result.clients)));
+        m_status->setText(
+            QStringLiteral("No probable duplicates among %1 clients.").arg(locale.toString(result.clients)));
     else
         m_status->setText(QStringLiteral("%1 pairs in %2 groups among %3 clients.")
                               .arg(locale.toString(qlonglong(m_pairs.size())), locale.toString(result.groups),

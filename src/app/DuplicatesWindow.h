@@ -3,8 +3,8 @@
 #include "search/DuplicateFinder.h"
 
 #include <QPointer>
-#include <QThread>
 #include <QString>
+#include <QThread>
 #include <QWidget>
 
 #include <atomic>

@@ -68,7 +68,10 @@ int duplicates(Connection& connection, const Options& options)
                 .arg(pair.merge.clientId)
                 .arg(cell(pair.reasonText()), cell(pair.keep.displayName()), cell(pair.merge.displayName())));
     if (stderrIsTerminal())
-        err(QStringLiteral("%1 pairs in %2 groups among %3 clients").arg(result.pairs.size()).arg(result.groups).arg(result.clients));
+        err(QStringLiteral("%1 pairs in %2 groups among %3 clients")
+                .arg(result.pairs.size())
+                .arg(result.groups)
+                .arg(result.clients));
     return ExitMerged;
 }
 

@@ -53,7 +53,8 @@ DuplicateScanResult DuplicateFinder::scan(const DuplicateOptions& options)
             throw DbError(Connection::errorMessage(query.lastError()));
         DuplicateInput input;
         int rows = 0;
-        const auto text = [&query](int column) { return query.isNull(column) ? QString() : query.value(column).toString(); };
+        const auto text
+            = [&query](int column) { return query.isNull(column) ? QString() : query.value(column).toString(); };
         while (query.next()) {
             if (query.isNull(0))
                 continue;
@@ -140,7 +141,8 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
 
     using R = DuplicateRecord;
     // A phonetic surname code and the date of birth.
-    byKey([&](const R& r) { return r.surname && r.dateOfBirth != kNoDate ? mix(1, mix(code(r.surname), date(r))) : 0; });
+    byKey(
+        [&](const R& r) { return r.surname && r.dateOfBirth != kNoDate ? mix(1, mix(code(r.surname), date(r))) : 0; });
     // The date of birth and a phonetic code of the given name (a changed surname).
     byKey([&](const R& r) { return r.given && r.dateOfBirth != kNoDate ? mix(2, mix(code(r.given), date(r))) : 0; });
     // The date of birth and both codes in either order (given name and surname swapped).
@@ -268,7 +270,8 @@ DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, 
         if (i % step == 0) {
             if (cancelled())
                 return stop();
-            report(QStringLiteral("Comparing %1 candidate pairs").arg(candidates.size()), 5 + int(90 * i / candidates.size()));
+            report(QStringLiteral("Comparing %1 candidate pairs").arg(candidates.size()),
+                   5 + int(90 * i / candidates.size()));
         }
         const auto [a, b] = candidates[i];
         const PairScore s = scorer.score(a, b, false);

@@ -51,10 +51,10 @@ struct DuplicatePair
 struct DuplicateScanResult
 {
     std::vector<DuplicatePair> pairs; // highest score first
-    int clients = 0;                  // clients compared (groups and, unless asked, archived left out)
-    std::int64_t candidates = 0;      // distinct pairs compared
+    int clients = 0; // clients compared (groups and, unless asked, archived left out)
+    std::int64_t candidates = 0; // distinct pairs compared
     int groups = 0;
-    bool cancelled = false;           // the scan stopped early; no pairs then
+    bool cancelled = false; // the scan stopped early; no pairs then
 };
 
 struct DuplicateProgress

@@ -118,8 +118,8 @@ std::uint32_t phoneticCode(QStringView name)
     }
 
     // Soundex digits of the letters, with H and W not separating equal digits.
-    static constexpr std::array<char, 26> kDigits = {
-        0, '1', '2', '3', 0, '1', '2', 0, 0, '2', '2', '4', '5', '5', 0, '1', '2', '6', '2', '3', 0, '1', 0, '2', 0, '2'};
+    static constexpr std::array<char, 26> kDigits = {0,   '1', '2', '3', 0,   '1', '2', 0, 0,   '2', '2', '4', '5',
+                                                     '5', 0,   '1', '2', '6', '2', '3', 0, '1', 0,   '2', 0,   '2'};
     std::uint32_t code = std::uint32_t(first.unicode() - u'A' + 1) << 20;
     int count = 0;
     char last = kDigits[std::size_t(letters[0].unicode() - u'A')];
@@ -426,13 +426,13 @@ std::uint64_t emailKey(QStringView text)
 namespace {
 
 // The usual street-type words and their abbreviations; words to leave out have an empty one.
-constexpr std::pair<const char16_t*, const char16_t*> kStreetWords[] = {
-    {u"STREET", u"ST"},    {u"ROAD", u"RD"},      {u"AVENUE", u"AVE"},  {u"AV", u"AVE"},      {u"DRIVE", u"DR"},
-    {u"COURT", u"CT"},     {u"CRT", u"CT"},       {u"PLACE", u"PL"},    {u"LANE", u"LN"},     {u"PARADE", u"PDE"},
-    {u"CRESCENT", u"CRES"}, {u"HIGHWAY", u"HWY"}, {u"TERRACE", u"TCE"}, {u"BOULEVARD", u"BLVD"}, {u"CLOSE", u"CL"},
-    {u"SQUARE", u"SQ"},    {u"GROVE", u"GR"},     {u"CIRCUIT", u"CCT"}, {u"WAY", u"WY"},      {u"NORTH", u"N"},
-    {u"SOUTH", u"S"},      {u"EAST", u"E"},       {u"WEST", u"W"},      {u"UNIT", u""},       {u"FLAT", u""},
-    {u"APT", u""},         {u"SHOP", u""}};
+constexpr std::pair<const char16_t*, const char16_t*> kStreetWords[]
+    = {{u"STREET", u"ST"},     {u"ROAD", u"RD"},     {u"AVENUE", u"AVE"},  {u"AV", u"AVE"},         {u"DRIVE", u"DR"},
+       {u"COURT", u"CT"},      {u"CRT", u"CT"},      {u"PLACE", u"PL"},    {u"LANE", u"LN"},        {u"PARADE", u"PDE"},
+       {u"CRESCENT", u"CRES"}, {u"HIGHWAY", u"HWY"}, {u"TERRACE", u"TCE"}, {u"BOULEVARD", u"BLVD"}, {u"CLOSE", u"CL"},
+       {u"SQUARE", u"SQ"},     {u"GROVE", u"GR"},    {u"CIRCUIT", u"CCT"}, {u"WAY", u"WY"},         {u"NORTH", u"N"},
+       {u"SOUTH", u"S"},       {u"EAST", u"E"},      {u"WEST", u"W"},      {u"UNIT", u""},          {u"FLAT", u""},
+       {u"APT", u""},          {u"SHOP", u""}};
 
 QStringView streetWord(QStringView word)
 {
@@ -673,9 +673,10 @@ void DuplicateRecords::finish()
 {
     std::stable_sort(m_records.begin(), m_records.end(),
                      [](const DuplicateRecord& a, const DuplicateRecord& b) { return a.clientId < b.clientId; });
-    m_records.erase(std::unique(m_records.begin(), m_records.end(),
-                                [](const DuplicateRecord& a, const DuplicateRecord& b) { return a.clientId == b.clientId; }),
-                    m_records.end());
+    m_records.erase(
+        std::unique(m_records.begin(), m_records.end(),
+                    [](const DuplicateRecord& a, const DuplicateRecord& b) { return a.clientId == b.clientId; }),
+        m_records.end());
     m_records.shrink_to_fit();
     m_nameIndex = {};
     m_textIndex = {};

@@ -78,13 +78,13 @@ AddressKeys addressKeys(QStringView text);
 // ---- Graded comparisons --------------------------------------------------------------------
 
 enum class NameAgreement {
-    Missing,      // blank on either side
+    Missing, // blank on either side
     Exact,
-    SoundsAlike,  // the same phonetic code
-    Similar,      // Jaro-Winkler of at least 0.9 (typing slips, transposed letters)
-    Nickname,     // nickname or short form
-    FirstWord,    // the first word of a name of several words agrees
-    Initial,      // one side is a single letter, the other's first letter
+    SoundsAlike, // the same phonetic code
+    Similar, // Jaro-Winkler of at least 0.9 (typing slips, transposed letters)
+    Nickname, // nickname or short form
+    FirstWord, // the first word of a name of several words agrees
+    Initial, // one side is a single letter, the other's first letter
     Different,
 };
 // Compares two normalised names (the given-name forms are compared as well when given).
@@ -187,8 +187,8 @@ private:
 // The verdict on one pair.
 struct PairScore
 {
-    double weight = 0;  // total bits of evidence
-    int score = 0;      // 0..100
+    double weight = 0; // total bits of evidence
+    int score = 0; // 0..100
     bool namesAgree = false; // some positive evidence from a name
     QStringList reasons;
 };

@@ -1080,7 +1080,6 @@ void DemoBuilder::buildLarge(int clients, bool activity)
             "50,000 transactions and rows in every moved table; account 0 and 1 merge, account 2 is added");
 }
 
-
 // ---------------------------------------------------------------------------------------------
 // Planted duplicates
 // ---------------------------------------------------------------------------------------------
@@ -1088,20 +1087,37 @@ void DemoBuilder::buildLarge(int clients, bool activity)
 namespace {
 
 // Short forms of the given names of the pool, as a front desk writes them.
-constexpr std::array<std::pair<const char*, const char*>, 24> kNicknames = {{
-    {"Olivia", "Liv"},     {"Charlotte", "Lottie"}, {"Amelia", "Millie"}, {"Sophie", "Sophia"},
-    {"Emily", "Em"},       {"Sarah", "Sally"},      {"Jessica", "Jess"},  {"Anna", "Annie"},
-    {"Oliver", "Ollie"},   {"William", "Bill"},     {"Thomas", "Tom"},    {"Henry", "Harry"},
-    {"James", "Jim"},      {"Samuel", "Sam"},       {"Daniel", "Danny"},  {"Joshua", "Josh"},
-    {"Michael", "Mike"},   {"David", "Dave"},       {"Peter", "Pete"},    {"Jack", "John"},
-    {"Liam", "William"},   {"Lucas", "Luke"},       {"Hannah", "Anna"},   {"Zoe", "Zoey"}}};
+constexpr std::array<std::pair<const char*, const char*>, 24> kNicknames
+    = {{{"Olivia", "Liv"},   {"Charlotte", "Lottie"}, {"Amelia", "Millie"}, {"Sophie", "Sophia"}, {"Emily", "Em"},
+        {"Sarah", "Sally"},  {"Jessica", "Jess"},     {"Anna", "Annie"},    {"Oliver", "Ollie"},  {"William", "Bill"},
+        {"Thomas", "Tom"},   {"Henry", "Harry"},      {"James", "Jim"},     {"Samuel", "Sam"},    {"Daniel", "Danny"},
+        {"Joshua", "Josh"},  {"Michael", "Mike"},     {"David", "Dave"},    {"Peter", "Pete"},    {"Jack", "John"},
+        {"Liam", "William"}, {"Lucas", "Luke"},       {"Hannah", "Anna"},   {"Zoe", "Zoey"}}};
 
 // One client row as the planting reads and writes it: the columns of kPlantedColumns, in order.
-constexpr const char* kPlantedColumns =
-    "Title, Name, Surname, PreferredName, Active, Sex, DateOfBirth, Address, Suburb, State, PostCode, HomePhone, "
-    "WorkPhone, Mobile, Email, Occupation, PractitionerID";
-enum PlantedColumn { cTitle, cName, cSurname, cPreferred, cActive, cSex, cBirth, cAddress, cSuburb, cState, cPostCode,
-                     cHome, cWork, cMobile, cEmail, cOccupation, cPractitioner, cColumnCount };
+constexpr const char* kPlantedColumns
+    = "Title, Name, Surname, PreferredName, Active, Sex, DateOfBirth, Address, Suburb, State, PostCode, HomePhone, "
+      "WorkPhone, Mobile, Email, Occupation, PractitionerID";
+enum PlantedColumn {
+    cTitle,
+    cName,
+    cSurname,
+    cPreferred,
+    cActive,
+    cSex,
+    cBirth,
+    cAddress,
+    cSuburb,
+    cState,
+    cPostCode,
+    cHome,
+    cWork,
+    cMobile,
+    cEmail,
+    cOccupation,
+    cPractitioner,
+    cColumnCount
+};
 using PlantedRow = std::array<std::optional<std::string>, cColumnCount>;
 
 std::string typo(Random& r, const std::string& word)
@@ -1153,14 +1169,15 @@ void DemoBuilder::plantDuplicates(int firstId, const std::vector<int>& sources, 
     if (sources.empty() || count <= 0)
         return;
     Random r(m_seed * 7919 + 104729);
-    Statement insert(m_db,
-                     std::string("INSERT INTO Client (ClientID, ") + kPlantedColumns +
-                         ", FileNo, BPayRefNo, IsAGroup, CreatedDate) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
-                     m_rowCount);
+    Statement insert(
+        m_db,
+        std::string("INSERT INTO Client (ClientID, ") + kPlantedColumns
+            + ", FileNo, BPayRefNo, IsAGroup, CreatedDate) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+        m_rowCount);
     // Group clients are never copied: a duplicate is a person.
     sqlite3_stmt* select = nullptr;
-    const std::string selectSql =
-        std::string("SELECT ") + kPlantedColumns + " FROM Client WHERE ClientID = ? AND IsAGroup = 0";
+    const std::string selectSql
+        = std::string("SELECT ") + kPlantedColumns + " FROM Client WHERE ClientID = ? AND IsAGroup = 0";
     if (sqlite3_prepare_v2(m_db.handle(), selectSql.c_str(), -1, &select, nullptr) != SQLITE_OK)
         throw std::runtime_error(sqlite3_errmsg(m_db.handle()));
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> selectOwner(select, sqlite3_finalize);
@@ -1190,13 +1207,33 @@ void DemoBuilder::plantDuplicates(int firstId, const std::vector<int>& sources, 
     };
 
     // The errors, one of them (in turn with everyKind) and sometimes a second of the lighter ones.
-    enum Kind { Typo, Transposed, Nickname, Swapped, MissingContact, DayMonth, DateDigit, NewSurname, Moved,
-                NewMobile, Preferred, Capitals, kKinds };
-    static const char* const kKindNames[kKinds] = {
-        "typing slip",         "transposed letters", "nickname",          "given name and surname swapped",
-        "missing phone or e-mail", "day and month of birth swapped", "date of birth one digit off",
-        "changed surname",     "moved address",      "new mobile",        "preferred name as given name",
-        "capitals and blanks"};
+    enum Kind {
+        Typo,
+        Transposed,
+        Nickname,
+        Swapped,
+        MissingContact,
+        DayMonth,
+        DateDigit,
+        NewSurname,
+        Moved,
+        NewMobile,
+        Preferred,
+        Capitals,
+        kKinds
+    };
+    static const char* const kKindNames[kKinds] = {"typing slip",
+                                                   "transposed letters",
+                                                   "nickname",
+                                                   "given name and surname swapped",
+                                                   "missing phone or e-mail",
+                                                   "day and month of birth swapped",
+                                                   "date of birth one digit off",
+                                                   "changed surname",
+                                                   "moved address",
+                                                   "new mobile",
+                                                   "preferred name as given name",
+                                                   "capitals and blanks"};
     const auto apply = [&](Kind kind, PlantedRow& row) -> bool {
         std::string& surname = *row[cSurname];
         std::string& name = *row[cName];
@@ -1555,7 +1592,8 @@ int run(int argc, char** argv)
     for (const std::string& line : pairs)
         std::printf("%s\n", line.c_str());
     if (!duplicatePairs.empty())
-        std::printf("duplicates: %zu planted; the true pairs are in %s\n", duplicatePairs.size(), truth.string().c_str());
+        std::printf("duplicates: %zu planted; the true pairs are in %s\n", duplicatePairs.size(),
+                    truth.string().c_str());
     return 0;
 }
 

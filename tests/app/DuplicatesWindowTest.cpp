@@ -108,7 +108,8 @@ TEST_F(DuplicatesWindowTest, UseThisPairAndADoubleClickHandOnMoveFromAndMoveTo)
     window.grdPairs()->selectRow(1);
     const DuplicatePair* pair = window.currentPair();
     ASSERT_NE(pair, nullptr);
-    EXPECT_EQ(model->index(1, 2).data().toString(), QStringLiteral("%1: %2").arg(pair->keep.clientId).arg(pair->keep.displayName()));
+    EXPECT_EQ(model->index(1, 2).data().toString(),
+              QStringLiteral("%1: %2").arg(pair->keep.clientId).arg(pair->keep.displayName()));
     window.btnUse()->click();
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen[0][0].toInt(), pair->merge.clientId);
@@ -128,10 +129,11 @@ TEST_F(DuplicatesWindowTest, UseThisPairAndADoubleClickHandOnMoveFromAndMoveTo)
 
 TEST_F(DuplicatesWindowTest, StopCancelsTheScanAndAFailureIsShown)
 {
-    QString sql = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) "
-                  "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Active) "
-                  "SELECT 1000 + i, 'Walker' || (i % 700), 'Paul', date('1950-01-01', '+' || (i % 9000) || ' days'), 'T' "
-                  "FROM n";
+    QString sql
+        = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) "
+          "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Active) "
+          "SELECT 1000 + i, 'Walker' || (i % 700), 'Paul', date('1950-01-01', '+' || (i % 9000) || ' days'), 'T' "
+          "FROM n";
     db.exec(sql);
     {
         TfrmDuplicates window(db.connectionString(), 30, 15);

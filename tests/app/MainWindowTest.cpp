@@ -127,12 +127,11 @@ TEST_F(MainWindowTest, ChoosingBothClientsShowsTheCaptionsAndEnablesMerge)
 
 TEST_F(MainWindowTest, APairChosenInTheDuplicatesWindowFillsBothClientsAsASearchWould)
 {
-    db.exec(QStringLiteral(
-        "INSERT INTO Client (ClientID, Name, Surname, DateOfBirth, Mobile, Active) VALUES "
-        "(20, 'Louise', 'Harper', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
-        "(35, 'Louise', 'Harpur', '1975-04-09 00:00:00', '0412345678', 'T');"
-        "INSERT INTO Account (ClientID, AccountID, Description) VALUES (35, 0, 'Main');"
-        "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 35);"));
+    db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname, DateOfBirth, Mobile, Active) VALUES "
+                           "(20, 'Louise', 'Harper', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
+                           "(35, 'Louise', 'Harpur', '1975-04-09 00:00:00', '0412345678', 'T');"
+                           "INSERT INTO Account (ClientID, AccountID, Description) VALUES (35, 0, 'Main');"
+                           "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 35);"));
     TfrmMain window;
     window.show();
     // Below Merge, the designed form otherwise as it was.

@@ -134,10 +134,10 @@ TEST_F(DuplicatesVerbTest, ArchivedMinScoreAndLimit)
 TEST_F(DuplicatesVerbTest, ExitCodesOfFailures)
 {
     // Bad usage: 64 and one line on standard error.
-    for (const QStringList& args : {QStringList {"--duplicates", "--min-score", "101"},
-                                    QStringList {"--duplicates", "--limit", "0"},
-                                    QStringList {"--duplicates", "--from", "1", "--to", "2"},
-                                    QStringList {"--archived", "--from", "1", "--to", "2"}}) {
+    for (const QStringList& args :
+         {QStringList {"--duplicates", "--min-score", "101"}, QStringList {"--duplicates", "--limit", "0"},
+          QStringList {"--duplicates", "--from", "1", "--to", "2"},
+          QStringList {"--archived", "--from", "1", "--to", "2"}}) {
         const CliRun r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();

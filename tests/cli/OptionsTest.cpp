@@ -54,10 +54,12 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase {"Duplicates", {"Provider=SQLite", "--duplicates"}, ""},
         OptionCase {"DuplicatesAllOptions", {"--duplicates", "--min-score", "70", "--archived", "--limit=5"}, ""},
         OptionCase {"DuplicatesScoreBounds", {"--duplicates", "--min-score=0", "--limit", "1"}, ""},
-        OptionCase {"DuplicatesScoreTooHigh", {"--duplicates", "--min-score", "101"}, "--min-score needs a whole number"},
+        OptionCase {
+            "DuplicatesScoreTooHigh", {"--duplicates", "--min-score", "101"}, "--min-score needs a whole number"},
         OptionCase {"DuplicatesScoreNotANumber", {"--duplicates", "--min-score", "high"}, "--min-score needs"},
         OptionCase {"DuplicatesScoreMissing", {"--duplicates", "--min-score"}, "--min-score needs a value"},
-        OptionCase {"DuplicatesLimitZero", {"--duplicates", "--limit", "0"}, "--limit needs a whole number of at least 1"},
+        OptionCase {
+            "DuplicatesLimitZero", {"--duplicates", "--limit", "0"}, "--limit needs a whole number of at least 1"},
         OptionCase {"DuplicatesLimitNegative", {"--duplicates", "--limit", "-3"}, "--limit needs"},
         OptionCase {"DuplicatesWithMerge", {"--duplicates", "--from", "1", "--to", "2"}, "--duplicates takes no merge"},
         OptionCase {"DuplicatesWithDiagnose", {"--duplicates", "--diagnose"}, "--duplicates takes no merge"},

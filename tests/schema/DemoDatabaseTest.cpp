@@ -308,8 +308,7 @@ TEST(DemoDatabaseGenerator, KeepsAnExistingFileUnlessForced)
     const GeneratorRun forced = runGenerator({"--force", path});
     ASSERT_EQ(forced.exitCode, 0) << forced.err.toStdString();
     EXPECT_EQ(SqliteFile(path).count("SELECT COUNT(*) FROM Client WHERE ClientID = 812"), 1);
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files),
-              QStringList({"existing.db", "existing.db.duplicates.tsv"}));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"existing.db", "existing.db.duplicates.tsv"}));
 }
 
 TEST(DemoDatabaseGenerator, RejectsBadArgumentsWithoutWritingAnything)
@@ -397,14 +396,16 @@ TEST_F(SampleDatabase, PlantsOneDuplicateOfEachKindAndWritesTheTruePairs)
         const QString pair = QStringLiteral("(%1, %2)").arg(source).arg(duplicate);
         // A person, not a group, and active, so that the finder's default lists it.
         EXPECT_EQ(db->count("SELECT COUNT(*) FROM Client WHERE IsAGroup = 0 AND ClientID IN " + pair), 2);
-        EXPECT_EQ(db->count(QStringLiteral("SELECT COUNT(*) FROM Client WHERE Active = 'T' AND ClientID = %1")
-                                .arg(duplicate)),
-                  1);
+        EXPECT_EQ(
+            db->count(
+                QStringLiteral("SELECT COUNT(*) FROM Client WHERE Active = 'T' AND ClientID = %1").arg(duplicate)),
+            1);
         // The error shows in the rows.
         const auto row = [&](int id) {
-            return db->rows(QStringLiteral("SELECT Surname, Name, DateOfBirth, IFNULL(Mobile, ''), "
-                                           "IFNULL(Email, ''), Address FROM Client WHERE ClientID = %1")
-                                .arg(id))
+            return db
+                ->rows(QStringLiteral("SELECT Surname, Name, DateOfBirth, IFNULL(Mobile, ''), "
+                                      "IFNULL(Email, ''), Address FROM Client WHERE ClientID = %1")
+                           .arg(id))
                 .at(0);
         };
         const QStringList a = row(source), b = row(duplicate);
@@ -424,10 +425,11 @@ TEST_F(SampleDatabase, PlantsOneDuplicateOfEachKindAndWritesTheTruePairs)
         }
         EXPECT_NE(a, b) << cells[2].toStdString();
     }
-    EXPECT_EQ(kinds, QStringList({"typing slip", "transposed letters", "nickname", "given name and surname swapped",
-                                  "missing phone or e-mail", "day and month of birth swapped",
-                                  "date of birth one digit off", "changed surname", "moved address", "new mobile",
-                                  "preferred name as given name", "capitals and blanks"}));
+    EXPECT_EQ(kinds,
+              QStringList({"typing slip", "transposed letters", "nickname", "given name and surname swapped",
+                           "missing phone or e-mail", "day and month of birth swapped", "date of birth one digit off",
+                           "changed surname", "moved address", "new mobile", "preferred name as given name",
+                           "capitals and blanks"}));
 }
 
 TEST(DemoDatabaseGenerator, PlantsDuplicatesInALargePracticeOnlyWhenAsked)

@@ -44,12 +44,12 @@ void addClients(const TestDatabase& db, const std::vector<ClientFixture>& client
 {
     QString sql;
     for (const ClientFixture& c : clients)
-        sql += QStringLiteral("INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Mobile, Email, Address, Active, "
-                              "IsAGroup) VALUES (%1, %2, %3, %4, %5, %6, %7, %8, %9);\n")
+        sql += QStringLiteral(
+                   "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Mobile, Email, Address, Active, "
+                   "IsAGroup) VALUES (%1, %2, %3, %4, %5, %6, %7, %8, %9);\n")
                    .arg(c.id)
-                   .arg(quoted(c.surname), quoted(c.name),
-                        c.born.isEmpty() ? "NULL" : quoted(c.born + " 00:00:00"), quoted(c.mobile), quoted(c.email),
-                        quoted(c.address), quoted(c.active))
+                   .arg(quoted(c.surname), quoted(c.name), c.born.isEmpty() ? "NULL" : quoted(c.born + " 00:00:00"),
+                        quoted(c.mobile), quoted(c.email), quoted(c.address), quoted(c.active))
                    .arg(c.group);
     db.exec(sql);
 }
@@ -84,14 +84,15 @@ protected:
 
 TEST_F(DuplicateFinderTest, ATruePairOutranksASameSurnameSameYearPair)
 {
-    addClients(db, {
-                       {10, "Smith", "Olivia", "1980-02-01", "0433 000 001", "olivia@example.com", "3 High St Fitzroy"},
-                       {11, "Smith", "Grace", "1980-09-17", "0433 000 002", "", "9 King St Carlton"},
-                       {12, "Smith", "Olivia", "1980-06-11"},
-                       {20, "Harper", "Louise", "1975-04-09", "0412 345 678", "", "12 Beach Rd Glenelg"},
-                       {35, "Harpur", "Louise", "1975-04-09", "0412345678", "", "12 Beach Road Glenelg"},
-                       {40, "Jones", "Peter", "1990-01-01"},
-                   });
+    addClients(db,
+               {
+                   {10, "Smith", "Olivia", "1980-02-01", "0433 000 001", "olivia@example.com", "3 High St Fitzroy"},
+                   {11, "Smith", "Grace", "1980-09-17", "0433 000 002", "", "9 King St Carlton"},
+                   {12, "Smith", "Olivia", "1980-06-11"},
+                   {20, "Harper", "Louise", "1975-04-09", "0412 345 678", "", "12 Beach Rd Glenelg"},
+                   {35, "Harpur", "Louise", "1975-04-09", "0412345678", "", "12 Beach Road Glenelg"},
+                   {40, "Jones", "Peter", "1990-01-01"},
+               });
     const DuplicateScanResult result = scan();
     EXPECT_EQ(result.clients, 6);
     ASSERT_EQ(pairIds(result), QStringList({"20-35"}));
@@ -102,7 +103,8 @@ TEST_F(DuplicateFinderTest, ATruePairOutranksASameSurnameSameYearPair)
     EXPECT_EQ(pair.keep.displayName(), "Harper, Louise");
     EXPECT_EQ(pair.merge.displayName(), "Harpur, Louise");
     EXPECT_EQ(pair.keep.dateOfBirth, QDate(1975, 4, 9));
-    EXPECT_EQ(pair.reasonText(), "same date of birth, surname sounds alike, same given name, same mobile, same address");
+    EXPECT_EQ(pair.reasonText(),
+              "same date of birth, surname sounds alike, same given name, same mobile, same address");
 
     // Lowering the threshold lists the weaker pairs below it, still ranked.
     DuplicateOptions all;
@@ -121,15 +123,16 @@ TEST_F(DuplicateFinderTest, ATruePairOutranksASameSurnameSameYearPair)
 
 TEST_F(DuplicateFinderTest, ThreeRecordsOfOnePersonShareAGroupAndTheActiveOlderOneIsKept)
 {
-    addClients(db, {
-                       // One person three times: 5 is archived, so 7 (active) is kept over it.
-                       {5, "Baird", "Thomas", "1962-07-31", "0411 173 722", "", "", "F"},
-                       {7, "Baird", "Tom", "1962-07-31", "0411 173 722"},
-                       {9, "Bard", "Thomas", "1962-07-31", "0411 173 722"},
-                       // Another person twice.
-                       {3, "Quinn", "Harriet", "1950-12-01", "0400 111 222"},
-                       {8, "Quinn", "Harriet", "1950-12-01", "0400 111 222"},
-                   });
+    addClients(db,
+               {
+                   // One person three times: 5 is archived, so 7 (active) is kept over it.
+                   {5, "Baird", "Thomas", "1962-07-31", "0411 173 722", "", "", "F"},
+                   {7, "Baird", "Tom", "1962-07-31", "0411 173 722"},
+                   {9, "Bard", "Thomas", "1962-07-31", "0411 173 722"},
+                   // Another person twice.
+                   {3, "Quinn", "Harriet", "1950-12-01", "0400 111 222"},
+                   {8, "Quinn", "Harriet", "1950-12-01", "0400 111 222"},
+               });
     DuplicateOptions options;
     options.includeArchived = true;
     const DuplicateScanResult result = scan(options);
@@ -164,10 +167,11 @@ TEST_F(DuplicateFinderTest, ThreeRecordsOfOnePersonShareAGroupAndTheActiveOlderO
 
 TEST_F(DuplicateFinderTest, GroupClientsAreNeverCandidates)
 {
-    addClients(db, {
-                       {1, "Lincoln", "Grace", "1990-01-05", "0400 000 001"},
-                       {2, "Lincoln", "Grace", "1990-01-05", "0400 000 001", "", "", "T", 1},
-                   });
+    addClients(db,
+               {
+                   {1, "Lincoln", "Grace", "1990-01-05", "0400 000 001"},
+                   {2, "Lincoln", "Grace", "1990-01-05", "0400 000 001", "", "", "T", 1},
+               });
     const DuplicateScanResult result = scan();
     EXPECT_EQ(result.clients, 1);
     EXPECT_TRUE(result.pairs.empty());
@@ -176,19 +180,20 @@ TEST_F(DuplicateFinderTest, GroupClientsAreNeverCandidates)
 TEST_F(DuplicateFinderTest, BadDataNeitherCrashesNorPairsBlankRecords)
 {
     const QString longText(5000, u'x');
-    addClients(db, {
-                       {1, QString(), QString(), ""},
-                       {2, "", "", ""},
-                       {3, "  ", " ", ""},
-                       {4, QString(), QString(), "", "0499 999 999"},
-                       {5, "", "", "", "0499 999 999", "same@example.com"},
-                       {6, longText, longText, "1980-01-01", longText, longText, longText},
-                       {7, longText, longText, "1980-01-01", longText, longText, longText},
-                       {8, QString::fromUtf8("Müller"), QString::fromUtf8("Jürgen"), "1966-03-03", "0455 123 456"},
-                       {9, "Muller", "Jurgen", "1966-03-03"},
-                       {10, QString::fromUtf8("王"), QString::fromUtf8("小明"), "2001-05-05", "0466 000 111"},
-                       {11, QString::fromUtf8("王"), QString::fromUtf8("小明"), "2001-05-05", "0466 000 111"},
-                   });
+    addClients(db,
+               {
+                   {1, QString(), QString(), ""},
+                   {2, "", "", ""},
+                   {3, "  ", " ", ""},
+                   {4, QString(), QString(), "", "0499 999 999"},
+                   {5, "", "", "", "0499 999 999", "same@example.com"},
+                   {6, longText, longText, "1980-01-01", longText, longText, longText},
+                   {7, longText, longText, "1980-01-01", longText, longText, longText},
+                   {8, QString::fromUtf8("Müller"), QString::fromUtf8("Jürgen"), "1966-03-03", "0455 123 456"},
+                   {9, "Muller", "Jurgen", "1966-03-03"},
+                   {10, QString::fromUtf8("王"), QString::fromUtf8("小明"), "2001-05-05", "0466 000 111"},
+                   {11, QString::fromUtf8("王"), QString::fromUtf8("小明"), "2001-05-05", "0466 000 111"},
+               });
     db.exec("INSERT INTO Client (ClientID, Surname, Name, DateOfBirth) VALUES "
             "(20, 'Odd', 'Date', '0001-01-01 00:00:00'), (21, 'Odd', 'Date', '9999-12-31 00:00:00'), "
             "(22, 'Odd', 'Date', 'garbage'), (23, 'Odd', 'Date', 42), (24, 'Odd', 'Date', '1980-13-45')");
@@ -221,7 +226,8 @@ TEST_F(DuplicateFinderTest, ReportsProgressAndStopsWhenCancelled)
 {
     std::vector<ClientFixture> clients;
     for (int id = 1; id <= 300; ++id)
-        clients.push_back({id, id % 2 ? "Walker" : "Walkre", "Paul", QStringLiteral("1970-01-%1").arg(1 + id % 28, 2, 10, QChar('0'))});
+        clients.push_back({id, id % 2 ? "Walker" : "Walkre", "Paul",
+                           QStringLiteral("1970-01-%1").arg(1 + id % 28, 2, 10, QChar('0'))});
     addClients(db, clients);
 
     std::vector<DuplicateProgress> seen;
@@ -238,7 +244,7 @@ TEST_F(DuplicateFinderTest, ReportsProgressAndStopsWhenCancelled)
         last = std::max(last, p.percent);
     }
 
-    std::atomic<bool> cancel{false};
+    std::atomic<bool> cancel {false};
     DuplicateFinder cancelled(connection);
     cancelled.setCancelFlag(&cancel);
     cancelled.setProgressCallback([&](const DuplicateProgress& p) {
@@ -274,10 +280,11 @@ TEST_F(DuplicateFinderTest, TheScanOnlyReads)
 TEST(DuplicateBlockingTest, FindsThePlantedPairsAndComparesNoPairTwice)
 {
     QTemporaryDir folder;
-    for (const QStringList& arguments : {QStringList{}, QStringList{"--clients", "3000", "--duplicates", "150", "--no-activity"}}) {
+    for (const QStringList& arguments :
+         {QStringList {}, QStringList {"--clients", "3000", "--duplicates", "150", "--no-activity"}}) {
         const QString path = folder.filePath(arguments.isEmpty() ? "sample.db" : "large.db");
         QProcess generator;
-        generator.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-demo-db"), arguments + QStringList{path});
+        generator.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-demo-db"), arguments + QStringList {path});
         ASSERT_TRUE(generator.waitForFinished(300000));
         ASSERT_EQ(generator.exitCode(), 0) << generator.readAllStandardError().toStdString();
 

@@ -31,14 +31,15 @@ TEST(DuplicateScoringTest, NamesAreNormalisedToLetters)
 TEST(DuplicateScoringTest, PhoneticCodesOfNamesThatSoundAlike)
 {
     const std::pair<const char*, const char*> alike[] = {
-        {"SMITH", "SMYTH"},     {"CATHERINE", "KATHRYN"}, {"PHILLIPS", "FILIPS"}, {"KNIGHT", "NIGHT"},
-        {"NGUYEN", "NGUEN"},    {"ROBERTS", "ROBERTZ"},   {"MEYER", "MEIER"},      {"ASHCROFT", "ASHCRAFT"},
-        {"BROWN", "BRAUN"},     {"LEE", "LI"},
+        {"SMITH", "SMYTH"},  {"CATHERINE", "KATHRYN"}, {"PHILLIPS", "FILIPS"},
+        {"KNIGHT", "NIGHT"}, {"NGUYEN", "NGUEN"},      {"ROBERTS", "ROBERTZ"},
+        {"MEYER", "MEIER"},  {"ASHCROFT", "ASHCRAFT"}, {"BROWN", "BRAUN"},
+        {"LEE", "LI"},
     };
     for (const auto& [a, b] : alike)
         EXPECT_EQ(phoneticCode(QString::fromLatin1(a)), phoneticCode(QString::fromLatin1(b))) << a << " " << b;
-    const std::pair<const char*, const char*> different[] = {
-        {"SMITH", "JONES"}, {"BROWN", "GREEN"}, {"SMITH", "SNIDER"}, {"MARTIN", "MORGAN"}};
+    const std::pair<const char*, const char*> different[]
+        = {{"SMITH", "JONES"}, {"BROWN", "GREEN"}, {"SMITH", "SNIDER"}, {"MARTIN", "MORGAN"}};
     for (const auto& [a, b] : different)
         EXPECT_NE(phoneticCode(QString::fromLatin1(a)), phoneticCode(QString::fromLatin1(b))) << a << " " << b;
     EXPECT_EQ(phoneticCode(u""), 0u);
@@ -69,15 +70,15 @@ TEST(DuplicateScoringTest, NamesCompareInGrades)
     };
     const Case cases[] = {
         {"ROBINSON", "ROBINSON", false, NameAgreement::Exact},
-        {"ROBINSON", "ROBINON", false, NameAgreement::Similar},      // a letter left out
-        {"NGUYEN", "NGUEYN", false, NameAgreement::SoundsAlike},     // transposed letters
+        {"ROBINSON", "ROBINON", false, NameAgreement::Similar}, // a letter left out
+        {"NGUYEN", "NGUEYN", false, NameAgreement::SoundsAlike}, // transposed letters
         {"THOMPSON", "THOMSON", false, NameAgreement::Similar},
         {"CARTER", "KARTER", false, NameAgreement::SoundsAlike},
         {"CATHERINE", "KATHRYN", true, NameAgreement::Nickname},
         {"WILLIAM", "BILL", true, NameAgreement::Nickname},
         {"MARGARET", "PEGGY", true, NameAgreement::Nickname},
-        {"SAMUEL", "SAM", true, NameAgreement::Nickname},           // short form
-        {"WILLIAM", "BILL", false, NameAgreement::Different},       // nicknames are for given names only
+        {"SAMUEL", "SAM", true, NameAgreement::Nickname}, // short form
+        {"WILLIAM", "BILL", false, NameAgreement::Different}, // nicknames are for given names only
         {"J", "JOHN", true, NameAgreement::Initial},
         {"K", "JOHN", true, NameAgreement::Different},
         {"", "SMITH", false, NameAgreement::Missing},
@@ -90,7 +91,7 @@ TEST(DuplicateScoringTest, NamesCompareInGrades)
     EXPECT_TRUE(isNickname(u"JIM", u"JAMES"));
     EXPECT_FALSE(isNickname(u"JAMES", u"JAMES"));
     EXPECT_FALSE(isNickname(u"AL", u"ALEXANDER")); // two letters are not a short form
-    EXPECT_FALSE(isNickname(u"LUC", u"LUCY"));     // nor a name one letter short
+    EXPECT_FALSE(isNickname(u"LUC", u"LUCY")); // nor a name one letter short
 }
 
 TEST(DuplicateScoringTest, DatesCompareInGrades)
@@ -202,14 +203,14 @@ TEST_F(ScoredPractice, EveryKindOfErrorStillScoresAsOnePerson)
          "surname sounds alike"},
         {client(5, "O'Brien", "William", "1955-06-04"), client(6, "OBRIEN", "Bill", "1955-06-04", "0406 194 812"),
          "given name is a nickname"},
-        {client(7, "Stewart", "Anna", "1946-08-22", "0421 028 191"), client(8, "Anna", "Stewart", "1946-08-22", "0421028191"),
-         "given name and surname swapped"},
-        {client(9, "Morris", "Oliver", "1987-02-03", "0498 333 897"), client(10, "Morris", "Oliver", "1987-03-02", "0498 333 897"),
-         "day and month of birth swapped"},
-        {client(11, "Khan", "Peter", "1976-09-24", "0488 881 365"), client(12, "Khan", "Peter", "1926-09-24", "0488 881 365"),
-         "date of birth one digit off"},
-        {client(13, "Williams", "Jessica", "1990-11-26", "0459 621 227"), client(14, "King", "Jessica", "1990-11-26", "0459 621 227"),
-         "same mobile"},
+        {client(7, "Stewart", "Anna", "1946-08-22", "0421 028 191"),
+         client(8, "Anna", "Stewart", "1946-08-22", "0421028191"), "given name and surname swapped"},
+        {client(9, "Morris", "Oliver", "1987-02-03", "0498 333 897"),
+         client(10, "Morris", "Oliver", "1987-03-02", "0498 333 897"), "day and month of birth swapped"},
+        {client(11, "Khan", "Peter", "1976-09-24", "0488 881 365"),
+         client(12, "Khan", "Peter", "1926-09-24", "0488 881 365"), "date of birth one digit off"},
+        {client(13, "Williams", "Jessica", "1990-11-26", "0459 621 227"),
+         client(14, "King", "Jessica", "1990-11-26", "0459 621 227"), "same mobile"},
         {client(15, "Ward", "Aisha", "1975-04-09", "", "aisha@example.net", "22 Mill Lane Glenelg"),
          client(16, "Ward", "Aisha", "1975-04-09", "", "aisha@example.net", "7 George St Carlton"), "same e-mail"},
     };
