@@ -5,6 +5,7 @@
 #include "db/DbError.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -190,8 +191,11 @@ TfrmDuplicates::~TfrmDuplicates()
 
 void TfrmDuplicates::startScan()
 {
-    if (isScanning())
+    if (isScanning()) {
+        m_restart = m_cancel && m_cancel->load();
         return;
+    }
+    m_restart = false;
     DuplicateOptions options;
     options.minScore = m_minScore->value();
     options.includeArchived = m_archived->isChecked();
@@ -239,6 +243,7 @@ void TfrmDuplicates::startScan()
 
 void TfrmDuplicates::cancelScan()
 {
+    m_restart = false;
     if (m_cancel)
         m_cancel->store(true);
     if (isScanning())
@@ -294,6 +299,16 @@ void TfrmDuplicates::scanEnded()
     m_cancel.reset();
     updateButtons();
     emit scanFinished();
+    if (m_restart)
+        startScan();
+}
+
+void TfrmDuplicates::closeEvent(QCloseEvent* event)
+{
+    // Nobody waits for a list the window no longer shows.
+    if (isScanning())
+        cancelScan();
+    QWidget::closeEvent(event);
 }
 
 void TfrmDuplicates::fillGrid()

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QCheckBox;
+class QCloseEvent;
 class QLabel;
 class QModelIndex;
 class QProgressBar;
@@ -39,7 +40,8 @@ public:
     TfrmDuplicates(const QString& connectionString, int commandTimeout, int connectTimeout, QWidget* parent = nullptr);
     ~TfrmDuplicates() override;
 
-    // Starts a scan with the options shown (nothing while one runs); cancelScan asks it to stop.
+    // Starts a scan with the options shown; while a stopped scan is still ending, the new one
+    // starts when it has. cancelScan asks a running scan to stop; closing the window does too.
     void startScan();
     void cancelScan();
     bool isScanning() const { return m_thread != nullptr; }
@@ -62,6 +64,9 @@ public:
     // Event handlers.
     void btnUseClick();
     void grdPairsDoubleClick(const QModelIndex& index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 signals:
     // The user chose a pair: the suggested Move From (merge) and Move To (keep) clients.
@@ -97,6 +102,7 @@ private:
     QPointer<QThread> m_thread;
     std::shared_ptr<std::atomic<bool>> m_cancel;
     std::shared_ptr<DuplicateScanChannel> m_channel;
+    bool m_restart = false; // start again once the stopped scan has ended
 };
 
 } // namespace kolvix

@@ -158,6 +158,26 @@ TEST_F(DuplicatesWindowTest, StopCancelsTheScanAndAFailureIsShown)
     EXPECT_FALSE(window.btnUse()->isEnabled());
 }
 
+TEST_F(DuplicatesWindowTest, ClosingStopsTheScanAndOpeningAgainScansAgain)
+{
+    db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) "
+            "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Active) "
+            "SELECT 1000 + i, 'Walker' || (i % 700), 'Paul', date('1950-01-01', '+' || (i % 9000) || ' days'), 'T' "
+            "FROM n");
+    TfrmDuplicates window(db.connectionString(), 30, 15);
+    QSignalSpy finished(&window, &TfrmDuplicates::scanFinished);
+    window.show();
+    window.startScan();
+    window.close();
+    // Opened again at once: the new scan starts when the stopped one has ended.
+    window.show();
+    window.startScan();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 2; }, 60000));
+    ASSERT_TRUE(waitForScan(window));
+    EXPECT_TRUE(window.lblStatus()->text().endsWith("clients.")) << window.lblStatus()->text().toStdString();
+    EXPECT_GE(window.pairs().size(), 1u);
+}
+
 TEST_F(DuplicatesWindowTest, ClosingDuringAScanLeavesNothingRunning)
 {
     auto window = std::make_unique<TfrmDuplicates>(db.connectionString(), 30, 15);
