@@ -124,7 +124,6 @@ int main(int argc, char** argv)
         QTextStream in(&file);
         in.readLine();
         std::vector<std::pair<int, int>> truth;
-        std::map<std::string, int> kinds;
         while (!in.atEnd()) {
             const QStringList cells = in.readLine().split('\t');
             if (cells.size() < 2)
@@ -134,15 +133,13 @@ int main(int argc, char** argv)
             const int ra = findRoot(parent, a), rb = findRoot(parent, b);
             if (ra != rb)
                 parent[std::max(ra, rb)] = std::min(ra, rb);
-            kinds[cells.value(2).toStdString()] += 0;
         }
 
         options.minScore = 0;
         const DuplicateScanResult all = finder.scan(options);
         QSet<int> seen;
-        // Clients the scan read: every client of a pair at score 0 is not all of them, so the true
-        // pairs whose clients are both in the view (and, unless --archived, active) are taken from
-        // the view itself.
+        // The clients the scan reads, from the view itself (the pairs name only some of them): a
+        // true pair counts when both its clients are among them.
         {
             QSqlQuery query = connection.prepareQuery(DuplicateFinder::statement(archived), 60);
             query.exec();
