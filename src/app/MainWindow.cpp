@@ -3,6 +3,7 @@
 #include "app/CaptionFit.h"
 #include "app/DisplayFonts.h"
 #include "app/FixedSizeWindow.h"
+#include "app/DuplicatesWindow.h"
 #include "app/KolvixApplication.h"
 #include "app/search/SearchPatient.h"
 #include "core/Format.h"
@@ -131,6 +132,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     connect(ui->btnSearchTo, &QPushButton::clicked, this, [this] { runHandler([this] { btnSearchToClick(); }); });
     connect(ui->btnMerge, &QPushButton::clicked, this, [this] { runHandler([this] { btnMergeClick(); }); });
     connect(ui->btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
+    connect(ui->btnDuplicates, &QPushButton::clicked, this, [this] { runHandler([this] { btnDuplicatesClick(); }); });
 
     // Key preview: the window sees every key before the control that has the focus.
     qApp->installEventFilter(this);
@@ -168,6 +170,11 @@ QPushButton* TfrmMain::btnOk() const
 QPushButton* TfrmMain::btnMerge() const
 {
     return ui->btnMerge;
+}
+
+QPushButton* TfrmMain::btnDuplicates() const
+{
+    return ui->btnDuplicates;
 }
 QPlainTextEdit* TfrmMain::memResults() const
 {
@@ -309,6 +316,31 @@ void TfrmMain::timUpdateTimer()
     // the pane stays empty.
     collectStatistics(session.dsTemp, session.mem, m_timUpdateTag, statisticsList);
     ui->memResults->setPlainText(statisticsLines(statisticsList).join(QLatin1Char('\n')));
+}
+
+void TfrmMain::btnDuplicatesClick()
+{
+    if (!m_duplicates) {
+        // The scan reads on a connection of its own, with this window's settings.
+        m_duplicates = new TfrmDuplicates(conZelvan.connectionString(), conZelvan.commandTimeout(),
+                                          conZelvan.connectTimeout(), this);
+        connect(m_duplicates, &TfrmDuplicates::pairChosen, this, [this](qint32 moveFrom, qint32 moveTo) {
+            runHandler([&] {
+                // As choosing the two clients by search does.
+                chooseFromClient(moveFrom);
+                chooseToClient(moveTo);
+                raise();
+                activateWindow();
+            });
+        });
+    }
+    if (m_duplicates->isVisible()) {
+        m_duplicates->raise();
+        m_duplicates->activateWindow();
+        return;
+    }
+    m_duplicates->show();
+    m_duplicates->startScan();
 }
 
 void TfrmMain::btnMergeClick()

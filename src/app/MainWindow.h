@@ -20,6 +20,8 @@ class TfrmMain;
 
 namespace kolvix {
 
+class TfrmDuplicates;
+
 // The main window: the Move From and Move To clients, the statistics pane "Data to be
 // moved", Close and Merge. Creating it runs the start-up: display fonts, the irreversibility
 // warning, the connection and the start-up switches. The window owns the connection and
@@ -57,6 +59,9 @@ public:
     QPushButton* btnSearchTo() const;
     QPushButton* btnOk() const;
     QPushButton* btnMerge() const;
+    QPushButton* btnDuplicates() const;
+    // The Duplicates window, once opened.
+    TfrmDuplicates* frmDuplicates() const { return m_duplicates; }
     QPlainTextEdit* memResults() const;
     QTimer& timUpdate() { return m_timUpdate; }
     QTimer& timDrawButtons() { return m_timDrawButtons; }
@@ -67,6 +72,9 @@ public:
     // The patient search dialog: the chosen client's id, or -1 when nothing was chosen.
     qint32 SelectPatient();
     void btnMergeClick();
+    // Opens the Duplicates window and scans (a new scan each time it opens); a pair chosen
+    // there becomes Move From and Move To.
+    void btnDuplicatesClick();
     void btnOkClick();
     void timUpdateTimer();
     void timDrawButtonsTimer();
@@ -88,6 +96,7 @@ private:
     bool pressFocusedButton(const QKeyEvent& event, QWidget* focus);
 
     std::unique_ptr<Ui::TfrmMain> ui;
+    TfrmDuplicates* m_duplicates = nullptr; // a child window, destroyed with this one
     QTimer m_timUpdate;
     QTimer m_timDrawButtons;
     qint32 m_timUpdateTag = 0;

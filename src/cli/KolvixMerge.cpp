@@ -2,6 +2,7 @@
 
 #include "cli/DiagnoseVerb.h"
 #include "cli/FindVerb.h"
+#include "cli/DuplicatesVerb.h"
 #include "cli/MergeVerb.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
@@ -37,6 +38,8 @@ int runKolvixMerge(const QStringList& args, const std::vector<QByteArray>& rawAr
     Connection connection;
     if (options->find)
         return find(connection, *options);
+    if (options->duplicates)
+        return duplicates(connection, *options);
     return options->diagnose ? diagnose(connection) : merge(connection, *options);
 }
 

@@ -10,6 +10,7 @@ const char* const kUsage
       "                    [--map FROMID=add:NAME]... [--dry-run] [--yes] [--progress]\n"
       "       kolvix-merge [KEY=VALUE ...] --find TEXT [--field CAPTION] [--sounds-like] [--all]\n"
       "                    [--archived] [--show-sql]\n"
+      "       kolvix-merge [KEY=VALUE ...] --duplicates [--min-score S] [--archived] [--limit N]\n"
       "\n"
       "Merges the client --from into the client --to, as the Merge button of Kolvix Utility does.\n"
       "KEY=VALUE arguments are the utility's command-line settings (OldSettings, gsUtilityIniName,\n"
@@ -29,11 +30,17 @@ const char* const kUsage
       "                  Occupation, Address, Email, Mobile, Work Phone, Claim No, BPAY Ref No\n"
       "  --sounds-like   the Sounds Like search (Surname or Name, with a text)\n"
       "  --all           Show All: every match, not only the first 50\n"
-      "  --archived      Show Archived Patients\n"
+      "  --archived      with --find: Show Archived Patients; with --duplicates: include archived\n"
+      "                  clients\n"
       "  --show-sql      print the statement and its parameters first\n"
+      "  --duplicates    list the clients that are probably registered twice, one tab-separated\n"
+      "                  line per pair (Score, Group, Keep, Merge, Reasons, Keep name, Merge name),\n"
+      "                  highest score first; the database is only read\n"
+      "  --min-score S   list pairs scoring at least S (0 to 100; default 50)\n"
+      "  --limit N       list at most N pairs\n"
       "  --help, --version\n"
       "\n"
-      "Exit codes: 0 merged (or searched), 1 refused or cancelled, 2 failed, 3 no connection,\n"
+      "Exit codes: 0 merged (or searched, or listed), 1 refused or cancelled, 2 failed, 3 no connection,\n"
       "64 bad usage.\n";
 
 namespace {
@@ -91,6 +98,7 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             : arg == QLatin1String("--all")                     ? &o.all
             : arg == QLatin1String("--archived")                ? &o.archived
             : arg == QLatin1String("--show-sql")                ? &o.showSql
+            : arg == QLatin1String("--duplicates")              ? &o.duplicates
                                                                 : nullptr;
         if (switchOption) {
             // A switch is on by being there; "--yes=no" must not read as "--yes".
@@ -123,6 +131,18 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
                 return std::nullopt;
             }
             hasField = true;
+        } else if (arg == QLatin1String("--min-score") || arg == QLatin1String("--limit")) {
+            QString text;
+            if (!takeValue(text))
+                return std::nullopt;
+            const auto number = parseId(text);
+            const bool minScore = arg == QLatin1String("--min-score");
+            if (!number || (minScore && (*number < 0 || *number > 100)) || (!minScore && *number < 1)) {
+                error = minScore ? QStringLiteral("--min-score needs a whole number from 0 to 100, not '%1'").arg(text)
+                                 : QStringLiteral("--limit needs a whole number of at least 1, not '%1'").arg(text);
+                return std::nullopt;
+            }
+            (minScore ? o.minScore : o.limit) = *number;
         } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
             std::optional<qint32>& target = arg == QLatin1String("--from") ? o.from : o.to;
             if (target) {
@@ -175,10 +195,20 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             return std::nullopt;
         }
     }
-    const bool findOptions = hasField || o.soundsLike || o.all || o.archived || o.showSql;
+    const bool findOnly = hasField || o.soundsLike || o.all || o.showSql;
+    const bool duplicatesOnly = o.minScore || o.limit;
+    const bool mergeOptions = o.diagnose || o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress;
+    if (o.find && o.duplicates) {
+        error = QStringLiteral("--find and --duplicates cannot be given together");
+        return std::nullopt;
+    }
     if (o.find) {
-        if (o.diagnose || o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress) {
+        if (mergeOptions) {
             error = QStringLiteral("--find takes no merge options");
+            return std::nullopt;
+        }
+        if (duplicatesOnly) {
+            error = QStringLiteral("--min-score and --limit go with --duplicates");
             return std::nullopt;
         }
         // The dialog keeps its Sounds Like button disabled for an empty text and for every
@@ -193,12 +223,27 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
         }
         return o;
     }
-    if (findOptions) {
+    if (o.duplicates) {
+        if (mergeOptions) {
+            error = QStringLiteral("--duplicates takes no merge options");
+            return std::nullopt;
+        }
+        if (findOnly) {
+            error = QStringLiteral("--field, --sounds-like, --all and --show-sql go with --find");
+            return std::nullopt;
+        }
+        return o;
+    }
+    if (findOnly) {
         error = QStringLiteral("--field, --sounds-like, --all, --archived and --show-sql go with --find");
         return std::nullopt;
     }
+    if (duplicatesOnly || o.archived) {
+        error = QStringLiteral("--min-score, --archived and --limit go with --duplicates (--archived also with --find)");
+        return std::nullopt;
+    }
     if (!o.diagnose && (!o.from || !o.to)) {
-        error = QStringLiteral("--from and --to are both required (or --diagnose, or --find)");
+        error = QStringLiteral("--from and --to are both required (or --diagnose, --find or --duplicates)");
         return std::nullopt;
     }
     if (o.diagnose && (o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress)) {

@@ -39,6 +39,10 @@ struct Options
     bool all = false;
     bool archived = false;
     bool showSql = false;
+    // --duplicates and its options (--archived is shared with --find).
+    bool duplicates = false;
+    std::optional<int> minScore;
+    std::optional<int> limit;
 };
 
 // Parses the arguments (without the program name); nothing, and a one-line message in

@@ -43,6 +43,19 @@
 // With --clients N: a large practice for benchmarks. Clients 1..N, each with 1 to 3 accounts and
 // about 30 rows over the other tables, plus one heavy client N+1 (50,000 transactions and rows
 // in every moved table) and its partner N+2, printed as "pair heavy: from N+1 to N+2".
+// --no-activity leaves out the activity rows of clients 1..N (a quick database for the
+// duplicate finder's benchmark).
+//
+// Planted duplicates: the sample practice holds 12 clients (401 to 412) that are clients 301 to
+// 312 written again, each with another kind of error a front desk makes (a typing slip,
+// transposed letters, a nickname, given name and surname swapped, a missing phone or e-mail,
+// day and month of birth swapped, a date of birth one digit off, a changed surname with the
+// same date of birth and mobile, a moved address, a new mobile, the preferred name as given
+// name, capitals and blanks). --duplicates D plants D of them (in the large practice after the
+// heavy pair, copies of random clients with one error and sometimes a second), and with them
+// household members of other clients who are different people (another given name and date
+// of birth; every fifth a twin). The true pairs are written to OUTPUT.db.duplicates.tsv, one
+// line "client<TAB>duplicate<TAB>errors" each under a header line.
 //
 // --seed S makes the random content reproducible (the same seed gives the same database).
 
@@ -53,6 +66,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -61,6 +75,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <random>
 #include <stdexcept>
@@ -72,9 +87,12 @@ namespace kolvix {
 namespace {
 
 constexpr const char* kUsage
-    = "usage: kolvix-demo-db [--clients N] [--seed S] [--force] OUTPUT.db\n"
+    = "usage: kolvix-demo-db [--clients N] [--duplicates D] [--no-activity] [--seed S] [--force] OUTPUT.db\n"
       "  without --clients  a small sample practice with named duplicate pairs\n"
       "  --clients N        a large practice of N clients for benchmarks, plus one heavy pair\n"
+      "  --duplicates D     plant D duplicate clients (the sample has 12) and write the true pairs\n"
+      "                     to OUTPUT.db.duplicates.tsv\n"
+      "  --no-activity      with --clients: clients and accounts only, no activity rows\n"
       "  --seed S           seed of the random content (default 1)\n"
       "  --force            replace OUTPUT.db when it exists\n";
 
@@ -357,12 +375,22 @@ public:
     DemoBuilder(Database& db, std::uint64_t seed)
         : m_db(db)
         , m_random(seed)
+        , m_seed(seed)
     {
         prepare();
     }
 
     void buildSample();
-    void buildLarge(int clients);
+    void buildLarge(int clients, bool activity);
+    // Adds `count` clients that are the same person as an existing client among `sources`,
+    // written again with the errors of a busy front desk, plus household members and twins of
+    // other clients (different people who share a surname, an address and a telephone). The
+    // true pairs go to duplicatePairs(). With `everyKind` the errors take their turns, so that
+    // each kind appears.
+    void plantDuplicates(int firstId, const std::vector<int>& sources, int count, bool everyKind);
+
+    // "source<TAB>duplicate<TAB>errors" lines of the planted duplicates.
+    const std::vector<std::string>& duplicatePairs() const { return m_duplicatePairs; }
 
     const std::vector<std::string>& pairs() const { return m_pairs; }
     long long rows() const { return m_rowCount; }
@@ -396,8 +424,10 @@ private:
 
     Database& m_db;
     Random m_random;
+    std::uint64_t m_seed;
     long long m_rowCount = 0;
     std::vector<std::string> m_pairs;
+    std::vector<std::string> m_duplicatePairs;
     int m_contactCount = 0;
 
     std::unique_ptr<Statement> m_client, m_account, m_contact, m_clientContact, m_patCat, m_permissions, m_pending,
@@ -955,7 +985,7 @@ void DemoBuilder::buildSample()
 // The large practice
 // ---------------------------------------------------------------------------------------------
 
-void DemoBuilder::buildLarge(int clients)
+void DemoBuilder::buildLarge(int clients, bool activity)
 {
     Random& r = m_random;
     addReferenceData(std::max(40, clients / 20));
@@ -984,6 +1014,8 @@ void DemoBuilder::buildLarge(int clients)
             addAccount(id, a, a == 0 ? std::string("Primary") : std::string(r.pick(kAccountNames)), groupId);
             accounts.push_back(a);
         }
+        if (!activity)
+            continue;
         addActivity(id, accounts, -1, -1);
         addRandomExtras(id, true);
         if (row.wpxAccess)
@@ -1049,12 +1081,354 @@ void DemoBuilder::buildLarge(int clients)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Planted duplicates
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// Short forms of the given names of the pool, as a front desk writes them.
+constexpr std::array<std::pair<const char*, const char*>, 24> kNicknames
+    = {{{"Olivia", "Liv"},   {"Charlotte", "Lottie"}, {"Amelia", "Millie"}, {"Sophie", "Sophia"}, {"Emily", "Em"},
+        {"Sarah", "Sally"},  {"Jessica", "Jess"},     {"Anna", "Annie"},    {"Oliver", "Ollie"},  {"William", "Bill"},
+        {"Thomas", "Tom"},   {"Henry", "Harry"},      {"James", "Jim"},     {"Samuel", "Sam"},    {"Daniel", "Danny"},
+        {"Joshua", "Josh"},  {"Michael", "Mike"},     {"David", "Dave"},    {"Peter", "Pete"},    {"Jack", "John"},
+        {"Liam", "William"}, {"Lucas", "Luke"},       {"Hannah", "Anna"},   {"Zoe", "Zoey"}}};
+
+// One client row as the planting reads and writes it: the columns of kPlantedColumns, in order.
+constexpr const char* kPlantedColumns
+    = "Title, Name, Surname, PreferredName, Active, Sex, DateOfBirth, Address, Suburb, State, PostCode, HomePhone, "
+      "WorkPhone, Mobile, Email, Occupation, PractitionerID";
+enum PlantedColumn {
+    cTitle,
+    cName,
+    cSurname,
+    cPreferred,
+    cActive,
+    cSex,
+    cBirth,
+    cAddress,
+    cSuburb,
+    cState,
+    cPostCode,
+    cHome,
+    cWork,
+    cMobile,
+    cEmail,
+    cOccupation,
+    cPractitioner,
+    cColumnCount
+};
+using PlantedRow = std::array<std::optional<std::string>, cColumnCount>;
+
+std::string typo(Random& r, const std::string& word)
+{
+    if (word.size() < 3)
+        return word + word.back();
+    std::string out = word;
+    const std::size_t at = std::size_t(r.between(1, int(word.size()) - 1));
+    switch (r.between(0, 2)) {
+    case 0: // a wrong letter
+        out[at] = char('a' + (out[at] - 'a' + r.between(1, 25)) % 26);
+        if (out[at] < 'a' || out[at] > 'z')
+            out[at] = 'e';
+        break;
+    case 1: // a letter left out
+        out.erase(at, 1);
+        break;
+    default: // a letter doubled
+        out.insert(at, 1, out[at]);
+        break;
+    }
+    return out;
+}
+
+std::string transposed(Random& r, const std::string& word)
+{
+    if (word.size() < 3)
+        return word;
+    std::string out = word;
+    const std::size_t at = std::size_t(r.between(1, int(word.size()) - 2));
+    std::swap(out[at], out[at + 1]);
+    return out == word ? typo(r, word) : out;
+}
+
+std::string dateOnly(const std::string& isoDateTime)
+{
+    return isoDateTime.substr(0, 10);
+}
+
+std::string mobileNumber(Random& r)
+{
+    return "04" + r.digits(2) + " " + r.digits(3) + " " + r.digits(3);
+}
+
+} // namespace
+
+void DemoBuilder::plantDuplicates(int firstId, const std::vector<int>& sources, int count, bool everyKind)
+{
+    if (sources.empty() || count <= 0)
+        return;
+    Random r(m_seed * 7919 + 104729);
+    Statement insert(
+        m_db,
+        std::string("INSERT INTO Client (ClientID, ") + kPlantedColumns
+            + ", FileNo, BPayRefNo, IsAGroup, CreatedDate) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+        m_rowCount);
+    // Group clients are never copied: a duplicate is a person.
+    sqlite3_stmt* select = nullptr;
+    const std::string selectSql
+        = std::string("SELECT ") + kPlantedColumns + " FROM Client WHERE ClientID = ? AND IsAGroup = 0";
+    if (sqlite3_prepare_v2(m_db.handle(), selectSql.c_str(), -1, &select, nullptr) != SQLITE_OK)
+        throw std::runtime_error(sqlite3_errmsg(m_db.handle()));
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> selectOwner(select, sqlite3_finalize);
+    const auto readRow = [&](int id) {
+        PlantedRow row;
+        sqlite3_bind_int(select, 1, id);
+        if (sqlite3_step(select) == SQLITE_ROW)
+            for (int c = 0; c < cColumnCount; ++c)
+                if (const unsigned char* text = sqlite3_column_text(select, c))
+                    row[std::size_t(c)] = reinterpret_cast<const char*>(text);
+        sqlite3_reset(select);
+        return row;
+    };
+    int nextId = firstId;
+    const auto write = [&](const PlantedRow& row) {
+        const int id = nextId++;
+        char bpay[16];
+        std::snprintf(bpay, sizeof bpay, "%08d%02d", id % 100000000, 0);
+        char fileNo[16];
+        std::snprintf(fileNo, sizeof fileNo, "F%06d", id % 1000000);
+        insert.insert(id, row[cTitle], row[cName], row[cSurname], row[cPreferred], row[cActive], row[cSex], row[cBirth],
+                      row[cAddress], row[cSuburb], row[cState], row[cPostCode], row[cHome], row[cWork], row[cMobile],
+                      row[cEmail], row[cOccupation], row[cPractitioner], std::string(fileNo), std::string(bpay), 0,
+                      r.pastDate(3));
+        addAccount(id, 0, "Primary");
+        return id;
+    };
+
+    // The errors, one of them (in turn with everyKind) and sometimes a second of the lighter ones.
+    enum Kind {
+        Typo,
+        Transposed,
+        Nickname,
+        Swapped,
+        MissingContact,
+        DayMonth,
+        DateDigit,
+        NewSurname,
+        Moved,
+        NewMobile,
+        Preferred,
+        Capitals,
+        kKinds
+    };
+    static const char* const kKindNames[kKinds] = {"typing slip",
+                                                   "transposed letters",
+                                                   "nickname",
+                                                   "given name and surname swapped",
+                                                   "missing phone or e-mail",
+                                                   "day and month of birth swapped",
+                                                   "date of birth one digit off",
+                                                   "changed surname",
+                                                   "moved address",
+                                                   "new mobile",
+                                                   "preferred name as given name",
+                                                   "capitals and blanks"};
+    const auto apply = [&](Kind kind, PlantedRow& row) -> bool {
+        std::string& surname = *row[cSurname];
+        std::string& name = *row[cName];
+        switch (kind) {
+        case Typo:
+            if (r.chance(0.6))
+                surname = typo(r, surname);
+            else
+                name = typo(r, name);
+            return true;
+        case Transposed:
+            if (r.chance(0.6))
+                surname = transposed(r, surname);
+            else
+                name = transposed(r, name);
+            return true;
+        case Nickname:
+            for (const auto& [full, shortName] : kNicknames)
+                if (name == full) {
+                    name = shortName;
+                    return true;
+                }
+            return false;
+        case Swapped:
+            std::swap(surname, name);
+            return true;
+        case MissingContact: {
+            bool changed = false;
+            if (row[cMobile] && r.chance(0.5)) {
+                row[cMobile].reset();
+                changed = true;
+            }
+            if (row[cEmail] && (!changed || r.chance(0.3))) {
+                row[cEmail].reset();
+                changed = true;
+            }
+            if (row[cHome] && (!changed || r.chance(0.3))) {
+                row[cHome].reset();
+                changed = true;
+            }
+            return changed;
+        }
+        case DayMonth: {
+            if (!row[cBirth])
+                return false;
+            const std::string date = dateOnly(*row[cBirth]);
+            const std::string month = date.substr(5, 2), day = date.substr(8, 2);
+            if (day == month || std::stoi(day) > 12)
+                return false;
+            row[cBirth] = date.substr(0, 5) + day + "-" + month + " 00:00:00";
+            return true;
+        }
+        case DateDigit: {
+            if (!row[cBirth])
+                return false;
+            std::string date = dateOnly(*row[cBirth]);
+            // One digit of the year's last two, the month's or the day's, changed so that the date stays valid.
+            for (int attempt = 0; attempt < 10; ++attempt) {
+                std::string changed = date;
+                const std::array<std::size_t, 4> positions = {2, 3, 6, 9};
+                const std::size_t at = positions[std::size_t(r.between(0, 3))];
+                changed[at] = char('0' + (changed[at] - '0' + r.between(1, 9)) % 10);
+                const int y = std::stoi(changed.substr(0, 4)), m = std::stoi(changed.substr(5, 2)),
+                          d = std::stoi(changed.substr(8, 2));
+                if (m >= 1 && m <= 12 && d >= 1 && d <= 28 && y <= 2024 && y >= 1920) {
+                    row[cBirth] = changed + " 00:00:00";
+                    return true;
+                }
+            }
+            return false;
+        }
+        case NewSurname:
+            // Married: a new surname; the date of birth and the mobile stay.
+            if (!row[cMobile])
+                return false;
+            for (std::string other = r.pick(kSurnames);; other = r.pick(kSurnames))
+                if (other != surname) {
+                    surname = other;
+                    break;
+                }
+            if (row[cEmail] && r.chance(0.5))
+                row[cEmail].reset();
+            return true;
+        case Moved: {
+            const Place& place = kPlaces[std::size_t(r.between(0, int(kPlaces.size()) - 1))];
+            row[cAddress] = std::to_string(r.between(1, 250)) + " " + r.pick(kStreets);
+            row[cSuburb] = place.suburb;
+            row[cState] = place.state;
+            row[cPostCode] = place.postCode;
+            if (row[cHome])
+                row[cHome] = "(0" + std::to_string(r.between(2, 8)) + ") " + r.digits(4) + " " + r.digits(4);
+            return true;
+        }
+        case NewMobile:
+            row[cMobile] = mobileNumber(r);
+            return true;
+        case Preferred:
+            if (!row[cPreferred])
+                return false;
+            name = *row[cPreferred];
+            row[cPreferred].reset();
+            return true;
+        case Capitals: {
+            for (char& c : surname)
+                c = char(std::toupper(static_cast<unsigned char>(c)));
+            surname += " ";
+            if (row[cMobile]) { // written without blanks
+                std::string digits;
+                for (char c : *row[cMobile])
+                    if (c != ' ')
+                        digits += c;
+                row[cMobile] = digits;
+            }
+            return true;
+        }
+        case kKinds:
+            break;
+        }
+        return false;
+    };
+
+    for (int i = 0; i < count; ++i) {
+        std::vector<std::string> errors;
+        int source = 0;
+        PlantedRow row;
+        Kind first = kKinds;
+        if (everyKind) {
+            // The kind in turn, on the first source from the turn's own that it fits.
+            const Kind kind = Kind(i % kKinds);
+            for (std::size_t s = 0; s < sources.size() && first == kKinds; ++s) {
+                source = sources[(std::size_t(i) + s) % sources.size()];
+                row = readRow(source);
+                if (row[cSurname] && row[cName] && apply(kind, row))
+                    first = kind;
+            }
+        } else {
+            source = sources[std::size_t(r.between(0, int(sources.size()) - 1))];
+            row = readRow(source);
+            for (int attempt = 0; row[cSurname] && row[cName] && first == kKinds && attempt < 20; ++attempt) {
+                const Kind kind = Kind(r.between(0, kKinds - 1));
+                if (apply(kind, row))
+                    first = kind;
+            }
+        }
+        if (first == kKinds)
+            continue;
+        errors.push_back(kKindNames[first]);
+        if (!everyKind && r.chance(0.35)) {
+            constexpr std::array<Kind, 5> lighter = {Typo, MissingContact, Moved, NewMobile, Capitals};
+            const Kind second = lighter[std::size_t(r.between(0, int(lighter.size()) - 1))];
+            if (second != first && apply(second, row))
+                errors.push_back(kKindNames[second]);
+        }
+        row[cActive] = !everyKind && r.chance(0.1) ? "F" : "T";
+        std::string what;
+        for (const std::string& e : errors)
+            what += (what.empty() ? "" : ", ") + e;
+        const int id = write(row);
+        m_duplicatePairs.push_back(std::to_string(source) + "\t" + std::to_string(id) + "\t" + what);
+    }
+
+    // Different people who share a household: a relative with another given name and date of
+    // birth, and now and then a twin (the same date of birth).
+    const int relatives = std::max(1, count / 4);
+    for (int i = 0; i < relatives; ++i) {
+        const int source = sources[std::size_t(r.between(0, int(sources.size()) - 1))];
+        PlantedRow row = readRow(source);
+        if (!row[cName] || !row[cBirth])
+            continue;
+        const bool twin = i % 5 == 0;
+        for (std::string other = r.pick(kGivenNames);; other = r.pick(kGivenNames))
+            if (other != *row[cName]) {
+                row[cName] = other;
+                break;
+            }
+        row[cPreferred].reset();
+        if (!twin)
+            row[cBirth] = isoDateTime(kReferenceDay - r.between(2 * 365, 90 * 365));
+        row[cMobile] = r.chance(0.7) ? std::optional<std::string>(mobileNumber(r)) : std::nullopt;
+        if (!r.chance(0.3))
+            row[cEmail].reset();
+        row[cActive] = "T";
+        write(row);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
 // Command line
 // ---------------------------------------------------------------------------------------------
 
 struct Options
 {
     std::optional<int> clients;
+    std::optional<int> duplicates;
+    bool activity = true;
     std::uint64_t seed = 1;
     bool force = false;
     std::string output;
@@ -1095,6 +1469,10 @@ Options parseOptions(int argc, char** argv)
         };
         if (arg == "--clients")
             options.clients = int(parseNumber(arg, takeValue(), 1, 10000000));
+        else if (arg == "--duplicates")
+            options.duplicates = int(parseNumber(arg, takeValue(), 0, 1000000));
+        else if (arg == "--no-activity" && !hasValue)
+            options.activity = false;
         else if (arg == "--seed")
             options.seed = std::uint64_t(parseNumber(arg, takeValue(), 0, 999999999999999999LL));
         else if (arg == "--force" && !hasValue)
@@ -1153,7 +1531,11 @@ int run(int argc, char** argv)
 
     const auto started = std::chrono::steady_clock::now();
     std::vector<std::string> pairs;
+    std::vector<std::string> duplicatePairs;
     long long rows = 0;
+    // The true pairs of the planted duplicates, beside the database.
+    const std::filesystem::path truth(options.output + ".duplicates.tsv");
+    const std::filesystem::path partialTruth(options.output + ".duplicates.tsv.part");
     try {
         const std::string schema = loadSchema();
         {
@@ -1164,22 +1546,43 @@ int run(int argc, char** argv)
             db.exec(schema);
             {
                 DemoBuilder builder(db, options.seed);
-                if (options.clients)
-                    builder.buildLarge(*options.clients);
-                else
+                if (options.clients) {
+                    builder.buildLarge(*options.clients, options.activity);
+                    std::vector<int> sources(std::size_t(*options.clients));
+                    std::iota(sources.begin(), sources.end(), 1);
+                    builder.plantDuplicates(*options.clients + 3, sources, options.duplicates.value_or(0), false);
+                } else {
                     builder.buildSample();
+                    builder.plantDuplicates(401, {301, 302, 303, 304, 305, 306, 307, 308, 309, 310, 311, 312},
+                                            options.duplicates.value_or(12), true);
+                }
                 pairs = builder.pairs();
+                duplicatePairs = builder.duplicatePairs();
                 rows = builder.rows();
             }
             db.exec("COMMIT");
             db.exec("PRAGMA analysis_limit = 1000; ANALYZE; "
                     "PRAGMA journal_mode = DELETE; PRAGMA locking_mode = NORMAL;");
         }
+        if (!duplicatePairs.empty()) {
+            std::FILE* file = std::fopen(partialTruth.string().c_str(), "w");
+            if (!file)
+                throw std::runtime_error("cannot write " + partialTruth.string());
+            std::fputs("Client\tDuplicate\tErrors\n", file);
+            for (const std::string& line : duplicatePairs)
+                std::fprintf(file, "%s\n", line.c_str());
+            if (std::fclose(file) != 0)
+                throw std::runtime_error("cannot write " + partialTruth.string());
+        }
         if (options.force)
             removeDatabaseFiles(output);
+        std::filesystem::remove(truth, error);
         std::filesystem::rename(partial, output);
+        if (!duplicatePairs.empty())
+            std::filesystem::rename(partialTruth, truth);
     } catch (const std::exception& e) {
         removeDatabaseFiles(partial);
+        std::filesystem::remove(partialTruth, error);
         std::fprintf(stderr, "kolvix-demo-db: %s\n", e.what());
         return 1;
     }
@@ -1188,6 +1591,9 @@ int run(int argc, char** argv)
     std::printf("created %s: %lld rows in %.1f s\n", options.output.c_str(), rows, seconds);
     for (const std::string& line : pairs)
         std::printf("%s\n", line.c_str());
+    if (!duplicatePairs.empty())
+        std::printf("duplicates: %zu planted; the true pairs are in %s\n", duplicatePairs.size(),
+                    truth.string().c_str());
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/CaptionFit.h"
 #include "app/search/SearchPatient.h"
+#include "app/DuplicatesWindow.h"
 #include "core/Log.h"
 #include "merge/MergeFixture.h"
 #include "settings/CommandLine.h"
@@ -19,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -149,6 +151,52 @@ TEST_F(MainWindowTest, ChoosingBothClientsShowsTheCaptionsAndEnablesMerge)
     window.chooseToClient(1);
     EXPECT_EQ(window.memResults()->toPlainText(), QStringLiteral("2  Accounts\n1  Appointment"));
     EXPECT_TRUE(window.btnMerge()->isEnabled());
+    EXPECT_EQ(ui.shown, QStringList {kWarning});
+}
+
+TEST_F(MainWindowTest, APairChosenInTheDuplicatesWindowFillsBothClientsAsASearchWould)
+{
+    db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname, DateOfBirth, Mobile, Active) VALUES "
+                           "(20, 'Louise', 'Harper', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
+                           "(35, 'Louise', 'Harpur', '1975-04-09 00:00:00', '0412345678', 'T');"
+                           "INSERT INTO Account (ClientID, AccountID, Description) VALUES (35, 0, 'Main');"
+                           "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 35);"));
+    TfrmMain window;
+    window.show();
+    // Below Merge, the designed form otherwise as it was.
+    EXPECT_EQ(window.btnDuplicates()->geometry(), QRect(425, 69, 75, 25));
+    EXPECT_EQ(window.btnMerge()->geometry(), QRect(425, 37, 75, 25));
+    EXPECT_EQ(window.size(), QSize(505, 469));
+    EXPECT_EQ(window.btnDuplicates()->text(), QStringLiteral("&Duplicates..."));
+    EXPECT_FALSE(window.btnMerge()->isEnabled());
+
+    window.btnDuplicates()->click();
+    TfrmDuplicates* duplicates = window.frmDuplicates();
+    ASSERT_NE(duplicates, nullptr);
+    EXPECT_TRUE(duplicates->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !duplicates->isScanning(); }, 20000));
+    ASSERT_EQ(duplicates->pairs().size(), 1u);
+    EXPECT_EQ(duplicates->pairs()[0].keep.clientId, 20);
+    EXPECT_EQ(duplicates->pairs()[0].merge.clientId, 35);
+
+    duplicates->grdPairs()->selectRow(0);
+    duplicates->btnUse()->click();
+    EXPECT_EQ(window.edtFrom()->text(), QStringLiteral("35: Harpur, Louise"));
+    EXPECT_EQ(window.edtTo()->text(), QStringLiteral("20: Harper, Louise"));
+    EXPECT_TRUE(window.btnMerge()->isEnabled());
+    EXPECT_EQ(window.memResults()->toPlainText(), QStringLiteral("collecting statistics..."));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.timUpdate().isActive(); }, 10000));
+    EXPECT_EQ(window.memResults()->toPlainText(), QStringLiteral("1  Account\n1  Appointment"));
+
+    // A second click on the button brings the open window forward without a new scan.
+    window.btnDuplicates()->click();
+    EXPECT_EQ(window.frmDuplicates(), duplicates);
+    EXPECT_FALSE(duplicates->isScanning());
+    // Closed and opened again, it scans again.
+    duplicates->close();
+    window.btnDuplicates()->click();
+    EXPECT_TRUE(duplicates->isScanning() || duplicates->pairs().size() == 1u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !duplicates->isScanning(); }, 20000));
     EXPECT_EQ(ui.shown, QStringList {kWarning});
 }
 

@@ -78,7 +78,21 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase {"FindFlagWithValue", {"--find", "a", "--all=yes"}, "--all is a switch and takes no value"},
         OptionCase {
             "FindWithMergeOptions", {"--find", "a", "--from", "1", "--to", "2"}, "--find takes no merge options"},
-        OptionCase {"FindOptionsWithoutFind", {"--from", "1", "--to", "2", "--all"}, "go with --find"}),
+        OptionCase {"FindOptionsWithoutFind", {"--from", "1", "--to", "2", "--all"}, "go with --find"},
+        OptionCase {"Duplicates", {"Provider=SQLite", "--duplicates"}, ""},
+        OptionCase {"DuplicatesAllOptions", {"--duplicates", "--min-score", "70", "--archived", "--limit=5"}, ""},
+        OptionCase {"DuplicatesScoreBounds", {"--duplicates", "--min-score=0", "--limit", "1"}, ""},
+        OptionCase {
+            "DuplicatesScoreTooHigh", {"--duplicates", "--min-score", "101"}, "--min-score needs a whole number"},
+        OptionCase {"DuplicatesScoreNotANumber", {"--duplicates", "--min-score", "high"}, "--min-score needs"},
+        OptionCase {"DuplicatesScoreMissing", {"--duplicates", "--min-score"}, "--min-score needs a value"},
+        OptionCase {
+            "DuplicatesLimitZero", {"--duplicates", "--limit", "0"}, "--limit needs a whole number of at least 1"},
+        OptionCase {"DuplicatesLimitNegative", {"--duplicates", "--limit", "-3"}, "--limit needs"},
+        OptionCase {"DuplicatesWithMerge", {"--duplicates", "--from", "1", "--to", "2"}, "--duplicates takes no merge"},
+        OptionCase {"DuplicatesWithDiagnose", {"--duplicates", "--diagnose"}, "--duplicates takes no merge"},
+        OptionCase {"DuplicateOptionAlone", {"--from", "1", "--to", "2", "--archived"}, "go with --duplicates"},
+        OptionCase {"DuplicatesWithValue", {"--duplicates=yes"}, "--duplicates is a switch and takes no value"}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
 
 TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)
@@ -132,6 +146,21 @@ TEST(OptionsTest, FindKeepsItsTextAndField)
     const auto byDefault = parseArguments({"--find", "x"}, error);
     ASSERT_TRUE(byDefault.has_value());
     EXPECT_EQ(byDefault->field, 0);
+}
+
+TEST(OptionsTest, DuplicatesOptionsAsGiven)
+{
+    QString error;
+    const auto o = parseArguments({"--duplicates", "--min-score", "65", "--limit", "20"}, error);
+    ASSERT_TRUE(o.has_value()) << error.toStdString();
+    EXPECT_TRUE(o->duplicates);
+    EXPECT_EQ(o->minScore, 65);
+    EXPECT_EQ(o->limit, 20);
+    EXPECT_FALSE(o->archived);
+    const auto plain = parseArguments({"--duplicates"}, error);
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_FALSE(plain->minScore.has_value());
+    EXPECT_FALSE(plain->limit.has_value());
 }
 
 } // namespace

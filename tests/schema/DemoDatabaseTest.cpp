@@ -308,7 +308,7 @@ TEST(DemoDatabaseGenerator, KeepsAnExistingFileUnlessForced)
     const GeneratorRun forced = runGenerator({"--force", path});
     ASSERT_EQ(forced.exitCode, 0) << forced.err.toStdString();
     EXPECT_EQ(SqliteFile(path).count("SELECT COUNT(*) FROM Client WHERE ClientID = 812"), 1);
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"existing.db"}));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"existing.db", "existing.db.duplicates.tsv"}));
 }
 
 TEST(DemoDatabaseGenerator, RejectsBadArgumentsWithoutWritingAnything)
@@ -321,6 +321,8 @@ TEST(DemoDatabaseGenerator, RejectsBadArgumentsWithoutWritingAnything)
         {"--clients", "many", out},
         {"--clients"},
         {"--seed", "-1", out},
+        {"--duplicates", "some", out},
+        {"--no-activity=1", out},
         {"--bogus", out},
         {out, folder.filePath("second.db")},
     };
@@ -364,6 +366,100 @@ TEST(DemoDatabaseGenerator, LargeDatabaseHasRowsEverywhereAndAHeavyPairThatPasse
                       "PXPendingClient WHERE ParentID = 201", "Account WHERE GroupID IS NOT NULL", "PXClientLink",
                       "PXPendingClient WHERE ParentID IS NULL"})
         EXPECT_GT(db.count(QStringLiteral("SELECT COUNT(*) FROM ") + where), 0) << where.toStdString();
+}
+
+// The lines of a file of true pairs, header first.
+QStringList truthLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+TEST_F(SampleDatabase, PlantsOneDuplicateOfEachKindAndWritesTheTruePairs)
+{
+    const QStringList lines = truthLines(path + ".duplicates.tsv");
+    ASSERT_EQ(lines.size(), 13) << run.out.toStdString();
+    EXPECT_EQ(lines[0], "Client\tDuplicate\tErrors");
+    EXPECT_TRUE(run.out.contains("duplicates: 12 planted")) << run.out.toStdString();
+    QStringList kinds;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList cells = lines[i].split('\t');
+        ASSERT_EQ(cells.size(), 3) << lines[i].toStdString();
+        const int source = cells[0].toInt();
+        const int duplicate = cells[1].toInt();
+        EXPECT_GE(source, 301);
+        EXPECT_LE(source, 312);
+        EXPECT_EQ(duplicate, 400 + i);
+        kinds << cells[2];
+        const QString pair = QStringLiteral("(%1, %2)").arg(source).arg(duplicate);
+        // A person, not a group, and active, so that the finder's default lists it.
+        EXPECT_EQ(db->count("SELECT COUNT(*) FROM Client WHERE IsAGroup = 0 AND ClientID IN " + pair), 2);
+        EXPECT_EQ(
+            db->count(
+                QStringLiteral("SELECT COUNT(*) FROM Client WHERE Active = 'T' AND ClientID = %1").arg(duplicate)),
+            1);
+        // The error shows in the rows.
+        const auto row = [&](int id) {
+            return db
+                ->rows(QStringLiteral("SELECT Surname, Name, DateOfBirth, IFNULL(Mobile, ''), "
+                                      "IFNULL(Email, ''), Address FROM Client WHERE ClientID = %1")
+                           .arg(id))
+                .at(0);
+        };
+        const QStringList a = row(source), b = row(duplicate);
+        if (cells[2] == "given name and surname swapped") {
+            EXPECT_EQ(a[0], b[1]);
+            EXPECT_EQ(a[1], b[0]);
+        } else if (cells[2] == "changed surname") {
+            EXPECT_NE(a[0], b[0]);
+            EXPECT_EQ(a[2], b[2]);
+            EXPECT_EQ(a[3], b[3]);
+            EXPECT_NE(a[3], "");
+        } else if (cells[2] == "day and month of birth swapped") {
+            EXPECT_EQ(a[2].mid(5, 2), b[2].mid(8, 2));
+            EXPECT_EQ(a[2].mid(8, 2), b[2].mid(5, 2));
+        } else if (cells[2] == "moved address") {
+            EXPECT_NE(a[5], b[5]);
+        }
+        EXPECT_NE(a, b) << cells[2].toStdString();
+    }
+    EXPECT_EQ(kinds,
+              QStringList({"typing slip", "transposed letters", "nickname", "given name and surname swapped",
+                           "missing phone or e-mail", "day and month of birth swapped", "date of birth one digit off",
+                           "changed surname", "moved address", "new mobile", "preferred name as given name",
+                           "capitals and blanks"}));
+}
+
+TEST(DemoDatabaseGenerator, PlantsDuplicatesInALargePracticeOnlyWhenAsked)
+{
+    QTemporaryDir folder;
+    const QString plain = folder.filePath("plain.db");
+    ASSERT_EQ(runGenerator({"--clients", "50", "--no-activity", plain}).exitCode, 0);
+    EXPECT_FALSE(QFile::exists(plain + ".duplicates.tsv"));
+    EXPECT_EQ(SqliteFile(plain).count("SELECT COUNT(*) FROM Trans WHERE ClientID <= 50"), 0);
+
+    const QString planted = folder.filePath("planted.db");
+    const GeneratorRun run = runGenerator({"--clients", "300", "--duplicates", "40", planted});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList lines = truthLines(planted + ".duplicates.tsv");
+    ASSERT_GE(lines.size(), 30);
+    ASSERT_LE(lines.size(), 41);
+    SqliteFile db(planted);
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList cells = lines[i].split('\t');
+        EXPECT_LE(cells[0].toInt(), 300);
+        EXPECT_GE(cells[1].toInt(), 303); // after the heavy pair
+        EXPECT_FALSE(cells[2].isEmpty());
+    }
+    // Duplicates and household members come after the heavy pair; the practice itself is unchanged.
+    EXPECT_GT(db.count("SELECT COUNT(*) FROM Client"), 302 + qint64(lines.size() - 1));
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 301"), 50000);
+
+    // Replacing the database replaces its true pairs, and a database without duplicates has none.
+    ASSERT_EQ(runGenerator({"--clients", "50", "--force", planted}).exitCode, 0);
+    EXPECT_FALSE(QFile::exists(planted + ".duplicates.tsv"));
 }
 
 TEST(DemoDatabaseGenerator, TheSameSeedGivesTheSameDatabase)

@@ -1,0 +1,382 @@
+#include "app/DuplicatesWindow.h"
+
+#include "core/UserInterface.h"
+#include "db/Connection.h"
+#include "db/DbError.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QThread>
+#include <QVBoxLayout>
+
+namespace kolvix {
+
+// What a scan thread reports to the window. The channel lives in the window's thread; the scan
+// emits its signals from its own thread, so they arrive queued. The result is handed over in
+// `result` before `finished` is emitted.
+class DuplicateScanChannel : public QObject
+{
+    Q_OBJECT
+
+public:
+    DuplicateScanResult result;
+
+signals:
+    void progress(const QString& stage, int percent);
+    void finished();
+    void failed(const QString& message);
+};
+
+namespace {
+
+enum Column { cScore, cGroup, cKeep, cKeepBorn, cMerge, cMergeBorn, cReasons, cColumns };
+
+// The row's index into the window's pairs, kept on the score cell.
+constexpr int kPairRole = Qt::UserRole + 1;
+
+// Every cell carries the value it sorts by in kSortRole: numbers as numbers, dates as dates.
+constexpr int kSortRole = Qt::UserRole;
+
+QStandardItem* textItem(const QString& text)
+{
+    auto* item = new QStandardItem(text);
+    item->setData(text, kSortRole);
+    item->setEditable(false);
+    return item;
+}
+
+QStandardItem* numberItem(int value)
+{
+    auto* item = new QStandardItem;
+    item->setData(value, Qt::DisplayRole);
+    item->setData(value, kSortRole);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    item->setEditable(false);
+    return item;
+}
+
+QString clientText(const DuplicateClient& client)
+{
+    QString text = QStringLiteral("%1: %2").arg(client.clientId).arg(client.displayName());
+    if (!client.active)
+        text += QStringLiteral(" (archived)");
+    return text;
+}
+
+// A date of birth that sorts as a date and shows in the user's short format.
+QStandardItem* dateItem(const QDate& date)
+{
+    auto* item = new QStandardItem;
+    item->setEditable(false);
+    if (date.isValid()) {
+        item->setData(QLocale().toString(date, QLocale::ShortFormat), Qt::DisplayRole);
+        item->setData(date, kSortRole);
+    }
+    return item;
+}
+
+} // namespace
+
+TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeout, int connectTimeout, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_connectionString(connectionString)
+    , m_commandTimeout(commandTimeout)
+    , m_connectTimeout(connectTimeout)
+{
+    setObjectName(QStringLiteral("frmDuplicates"));
+    setWindowTitle(QStringLiteral("Duplicate Patients"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    auto* options = new QHBoxLayout;
+    auto* minLabel = new QLabel(QStringLiteral("&Minimum score:"), this);
+    m_minScore = new QSpinBox(this);
+    m_minScore->setObjectName(QStringLiteral("spnMinScore"));
+    m_minScore->setRange(0, 100);
+    m_minScore->setValue(kDefaultMinScore);
+    minLabel->setBuddy(m_minScore);
+    m_archived = new QCheckBox(QStringLiteral("Include &archived patients"), this);
+    m_archived->setObjectName(QStringLiteral("cbArchived"));
+    m_scan = new QPushButton(QStringLiteral("&Scan"), this);
+    m_scan->setObjectName(QStringLiteral("btnScan"));
+    m_stop = new QPushButton(QStringLiteral("S&top"), this);
+    m_stop->setObjectName(QStringLiteral("btnStop"));
+    options->addWidget(minLabel);
+    options->addWidget(m_minScore);
+    options->addSpacing(12);
+    options->addWidget(m_archived);
+    options->addStretch(1);
+    options->addWidget(m_scan);
+    options->addWidget(m_stop);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("prgScan"));
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    m_model = new QStandardItemModel(0, cColumns, this);
+    m_model->setHorizontalHeaderLabels(
+        {QStringLiteral("Score"), QStringLiteral("Group"), QStringLiteral("Keep (Move To)"), QStringLiteral("Born"),
+         QStringLiteral("Merge (Move From)"), QStringLiteral("Born"), QStringLiteral("Reasons")});
+    m_sorted = new QSortFilterProxyModel(this);
+    m_sorted->setSourceModel(m_model);
+    m_sorted->setSortRole(kSortRole);
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(QStringLiteral("grdPairs"));
+    m_grid->setModel(m_sorted);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setAlternatingRowColors(true);
+    m_grid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_grid->setSortingEnabled(true);
+    m_grid->verticalHeader()->hide();
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_grid->setWordWrap(false);
+
+    auto* buttons = new QHBoxLayout;
+    m_use = new QPushButton(QStringLiteral("&Use this pair"), this);
+    m_use->setObjectName(QStringLiteral("btnUse"));
+    m_use->setToolTip(QStringLiteral("Fill Move From with the pair's Merge client and Move To with its Keep client"));
+    m_close = new QPushButton(QStringLiteral("&Close"), this);
+    m_close->setObjectName(QStringLiteral("btnClose"));
+    buttons->addWidget(new QLabel(QStringLiteral("Double-click a pair to use it. The merge still checks "
+                                                 "everything it always does."),
+                                  this),
+                       1);
+    buttons->addWidget(m_use);
+    buttons->addWidget(m_close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(options);
+    layout->addWidget(m_progress);
+    layout->addWidget(m_status);
+    layout->addWidget(m_grid, 1);
+    layout->addLayout(buttons);
+
+    connect(m_scan, &QPushButton::clicked, this, [this] { startScan(); });
+    connect(m_stop, &QPushButton::clicked, this, [this] { cancelScan(); });
+    connect(m_use, &QPushButton::clicked, this, [this] { btnUseClick(); });
+    connect(m_close, &QPushButton::clicked, this, [this] { close(); });
+    connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { grdPairsDoubleClick(index); });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { updateButtons(); });
+
+    resize(980, 520);
+    setMinimumSize(560, 300);
+    updateButtons();
+}
+
+TfrmDuplicates::~TfrmDuplicates()
+{
+    // A running scan is told to stop and finishes on its own; nothing of it reaches this window
+    // any more (the channel's connections end with the window).
+    if (m_cancel)
+        m_cancel->store(true);
+    if (m_thread)
+        m_thread->wait(10000);
+}
+
+void TfrmDuplicates::startScan()
+{
+    if (isScanning()) {
+        m_restart = m_cancel && m_cancel->load();
+        return;
+    }
+    m_restart = false;
+    DuplicateOptions options;
+    options.minScore = m_minScore->value();
+    options.includeArchived = m_archived->isChecked();
+
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    // Deleted in the window's thread whichever thread lets go of it last.
+    m_channel = std::shared_ptr<DuplicateScanChannel>(new DuplicateScanChannel,
+                                                      [](DuplicateScanChannel* c) { c->deleteLater(); });
+    connect(m_channel.get(), &DuplicateScanChannel::progress, this, &TfrmDuplicates::scanProgress);
+    connect(m_channel.get(), &DuplicateScanChannel::finished, this,
+            [this, channel = m_channel.get()] { scanDone(channel->result); });
+    connect(m_channel.get(), &DuplicateScanChannel::failed, this, &TfrmDuplicates::scanFailed);
+
+    const QString connectionString = m_connectionString;
+    const int commandTimeout = m_commandTimeout;
+    const int connectTimeout = m_connectTimeout;
+    std::shared_ptr<DuplicateScanChannel> channel = m_channel;
+    std::shared_ptr<std::atomic<bool>> cancel = m_cancel;
+    m_thread = QThread::create([=]() {
+        try {
+            Connection connection;
+            connection.setConnectionString(connectionString);
+            connection.setCommandTimeout(commandTimeout);
+            connection.setConnectTimeout(connectTimeout);
+            connection.open();
+            DuplicateFinder finder(connection);
+            finder.setCancelFlag(cancel.get());
+            finder.setProgressCallback([&](const DuplicateProgress& p) { emit channel->progress(p.stage, p.percent); });
+            channel->result = finder.scan(options);
+            emit channel->finished();
+        } catch (const std::exception& e) {
+            emit channel->failed(exceptionMessage(e));
+        }
+    });
+    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    connect(m_thread, &QThread::finished, this, [this] { scanEnded(); });
+
+    m_pairs.clear();
+    m_model->removeRows(0, m_model->rowCount());
+    m_progress->setRange(0, 0);
+    m_status->setText(QStringLiteral("Reading clients..."));
+    m_thread->start(QThread::LowPriority);
+    updateButtons();
+}
+
+void TfrmDuplicates::cancelScan()
+{
+    m_restart = false;
+    if (m_cancel)
+        m_cancel->store(true);
+    if (isScanning())
+        m_status->setText(QStringLiteral("Stopping..."));
+}
+
+void TfrmDuplicates::scanProgress(const QString& stage, int percent)
+{
+    if (m_cancel && m_cancel->load())
+        return;
+    if (percent < 0) {
+        m_progress->setRange(0, 0);
+    } else {
+        m_progress->setRange(0, 100);
+        m_progress->setValue(percent);
+    }
+    m_status->setText(stage + QStringLiteral("..."));
+}
+
+void TfrmDuplicates::scanDone(const DuplicateScanResult& result)
+{
+    m_progress->setRange(0, 100);
+    if (result.cancelled) {
+        m_progress->setValue(0);
+        m_status->setText(QStringLiteral("The scan was stopped."));
+        return;
+    }
+    m_progress->setValue(100);
+    m_pairs = result.pairs;
+    const QLocale locale;
+    if (m_pairs.empty())
+        m_status->setText(
+            QStringLiteral("No probable duplicates among %1 clients.").arg(locale.toString(result.clients)));
+    else
+        m_status->setText(QStringLiteral("%1 pairs in %2 groups among %3 clients.")
+                              .arg(locale.toString(qlonglong(m_pairs.size())), locale.toString(result.groups),
+                                   locale.toString(result.clients)));
+    fillGrid();
+}
+
+void TfrmDuplicates::scanFailed(const QString& message)
+{
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_status->setText(QStringLiteral("The scan failed: ") + message);
+    userInterface().showError(message);
+}
+
+void TfrmDuplicates::scanEnded()
+{
+    m_thread = nullptr;
+    m_channel.reset();
+    m_cancel.reset();
+    updateButtons();
+    emit scanFinished();
+    if (m_restart)
+        startScan();
+}
+
+void TfrmDuplicates::closeEvent(QCloseEvent* event)
+{
+    // Nobody waits for a list the window no longer shows.
+    if (isScanning())
+        cancelScan();
+    QWidget::closeEvent(event);
+}
+
+void TfrmDuplicates::fillGrid()
+{
+    m_grid->setSortingEnabled(false);
+    m_model->removeRows(0, m_model->rowCount());
+    // Rows of one group together: groups in the order of their best pair, each highest score first.
+    std::vector<int> order(m_pairs.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [this](int a, int b) { return m_pairs[std::size_t(a)].group < m_pairs[std::size_t(b)].group; });
+    for (int index : order) {
+        const DuplicatePair& pair = m_pairs[std::size_t(index)];
+        QList<QStandardItem*> row;
+        row << numberItem(pair.score) << numberItem(pair.group) << textItem(clientText(pair.keep))
+            << dateItem(pair.keep.dateOfBirth) << textItem(clientText(pair.merge)) << dateItem(pair.merge.dateOfBirth)
+            << textItem(pair.reasonText());
+        row[cReasons]->setToolTip(pair.reasonText());
+        row[cScore]->setData(index, kPairRole);
+        m_model->appendRow(row);
+    }
+    // Shown in the order above until the user sorts by a column.
+    m_grid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_sorted->sort(-1);
+    m_grid->setSortingEnabled(true);
+    m_grid->resizeColumnsToContents();
+    if (!m_pairs.empty())
+        m_grid->selectRow(0);
+    updateButtons();
+}
+
+const DuplicatePair* TfrmDuplicates::currentPair() const
+{
+    const QModelIndex current = m_grid->currentIndex();
+    if (!current.isValid())
+        return nullptr;
+    const QModelIndex score = m_sorted->mapToSource(m_sorted->index(current.row(), cScore));
+    const QVariant index = m_model->data(score, kPairRole);
+    if (!index.isValid() || index.toInt() < 0 || index.toInt() >= int(m_pairs.size()))
+        return nullptr;
+    return &m_pairs[std::size_t(index.toInt())];
+}
+
+void TfrmDuplicates::btnUseClick()
+{
+    if (const DuplicatePair* pair = currentPair())
+        emit pairChosen(pair->merge.clientId, pair->keep.clientId);
+}
+
+void TfrmDuplicates::grdPairsDoubleClick(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    m_grid->setCurrentIndex(index);
+    btnUseClick();
+}
+
+void TfrmDuplicates::updateButtons()
+{
+    const bool scanning = isScanning();
+    m_scan->setEnabled(!scanning);
+    m_stop->setEnabled(scanning);
+    m_minScore->setEnabled(!scanning);
+    m_archived->setEnabled(!scanning);
+    m_use->setEnabled(!scanning && currentPair() != nullptr);
+}
+
+} // namespace kolvix
+
+#include "DuplicatesWindow.moc"

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "search/DuplicateFinder.h"
+
+#include <QPointer>
+#include <QString>
+#include <QThread>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QCloseEvent;
+class QLabel;
+class QModelIndex;
+class QProgressBar;
+class QPushButton;
+class QSortFilterProxyModel;
+class QSpinBox;
+class QStandardItemModel;
+class QTableView;
+
+namespace kolvix {
+
+class DuplicateScanChannel;
+
+// The Duplicates window: scans the practice for clients that are probably registered twice and
+// lists the pairs, ranked, with the reasons; "Use this pair" (or a double-click on a row) hands
+// the chosen pair to the main window as Move From and Move To. The scan runs on a thread of its
+// own with a connection of its own, so the window keeps painting; a progress bar shows how far
+// it is and Stop cancels it. The window only reads the database.
+class TfrmDuplicates : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The scan opens its own connection with these settings (those of the main window's).
+    TfrmDuplicates(const QString& connectionString, int commandTimeout, int connectTimeout, QWidget* parent = nullptr);
+    ~TfrmDuplicates() override;
+
+    // Starts a scan with the options shown; while a stopped scan is still ending, the new one
+    // starts when it has. cancelScan asks a running scan to stop; closing the window does too.
+    void startScan();
+    void cancelScan();
+    bool isScanning() const { return m_thread != nullptr; }
+
+    // The pairs of the last finished scan, highest score first.
+    const std::vector<DuplicatePair>& pairs() const { return m_pairs; }
+    // The pair of the grid's current row, or nullptr.
+    const DuplicatePair* currentPair() const;
+
+    QSpinBox* spnMinScore() const { return m_minScore; }
+    QCheckBox* cbArchived() const { return m_archived; }
+    QPushButton* btnScan() const { return m_scan; }
+    QPushButton* btnStop() const { return m_stop; }
+    QPushButton* btnUse() const { return m_use; }
+    QPushButton* btnClose() const { return m_close; }
+    QProgressBar* prgScan() const { return m_progress; }
+    QLabel* lblStatus() const { return m_status; }
+    QTableView* grdPairs() const { return m_grid; }
+
+    // Event handlers.
+    void btnUseClick();
+    void grdPairsDoubleClick(const QModelIndex& index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+signals:
+    // The user chose a pair: the suggested Move From (merge) and Move To (keep) clients.
+    void pairChosen(qint32 moveFrom, qint32 moveTo);
+    // A scan ended: finished, stopped or failed.
+    void scanFinished();
+
+private:
+    void scanProgress(const QString& stage, int percent);
+    void scanDone(const DuplicateScanResult& result);
+    void scanFailed(const QString& message);
+    void scanEnded();
+    void fillGrid();
+    void updateButtons();
+
+    QString m_connectionString;
+    int m_commandTimeout;
+    int m_connectTimeout;
+
+    QSpinBox* m_minScore = nullptr;
+    QCheckBox* m_archived = nullptr;
+    QPushButton* m_scan = nullptr;
+    QPushButton* m_stop = nullptr;
+    QPushButton* m_use = nullptr;
+    QPushButton* m_close = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_status = nullptr;
+    QTableView* m_grid = nullptr;
+    QStandardItemModel* m_model = nullptr;
+    QSortFilterProxyModel* m_sorted = nullptr;
+
+    std::vector<DuplicatePair> m_pairs;
+    QPointer<QThread> m_thread;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    std::shared_ptr<DuplicateScanChannel> m_channel;
+    bool m_restart = false; // start again once the stopped scan has ended
+};
+
+} // namespace kolvix

@@ -1,0 +1,78 @@
+#include "cli/DuplicatesVerb.h"
+
+#include "cli/Options.h"
+#include "cli/Output.h"
+#include "db/DbError.h"
+#include "search/DuplicateFinder.h"
+#include "settings/UtilityConnect.h"
+
+namespace kolvix::cli {
+
+namespace {
+
+// Tabs and line breaks inside a value would break the line into wrong columns.
+QString cell(QString text)
+{
+    for (QChar& c : text)
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    return text;
+}
+
+} // namespace
+
+int duplicates(Connection& connection, const Options& options)
+{
+    // The scan only reads: the connection with its fallbacks, without the merge's warning.
+    QString failure;
+    if (!connectToDatabase(connection, &failure, {})) {
+        err(QStringLiteral("Error: ") + (failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure));
+        return ExitNoConnection;
+    }
+
+    DuplicateOptions scanOptions;
+    scanOptions.minScore = options.minScore.value_or(kDefaultMinScore);
+    scanOptions.includeArchived = options.archived;
+    scanOptions.limit = options.limit.value_or(0);
+
+    DuplicateFinder finder(connection);
+    if (stderrIsTerminal()) {
+        // One line a stage, and one for every tenth of the comparing.
+        QString lastStage;
+        int lastTenth = -1;
+        finder.setProgressCallback([&](const DuplicateProgress& p) {
+            const QString stage = p.stage.section(u' ', 0, 0);
+            const int tenth = p.percent < 0 ? -1 : p.percent / 10;
+            if (stage == lastStage && tenth == lastTenth)
+                return;
+            lastStage = stage;
+            lastTenth = tenth;
+            err(p.percent < 0 ? p.stage : QStringLiteral("%1 (%2 %)").arg(p.stage).arg(p.percent));
+        });
+    }
+
+    DuplicateScanResult result;
+    try {
+        result = finder.scan(scanOptions);
+    } catch (const std::exception& e) {
+        err(QStringLiteral("Error: ") + exceptionMessage(e));
+        return ExitFailed;
+    }
+
+    out(QStringLiteral("Score\tGroup\tKeep\tMerge\tReasons\tKeep name\tMerge name"));
+    for (const DuplicatePair& pair : result.pairs)
+        out(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\t%7")
+                .arg(pair.score)
+                .arg(pair.group)
+                .arg(pair.keep.clientId)
+                .arg(pair.merge.clientId)
+                .arg(cell(pair.reasonText()), cell(pair.keep.displayName()), cell(pair.merge.displayName())));
+    if (stderrIsTerminal())
+        err(QStringLiteral("%1 pairs in %2 groups among %3 clients")
+                .arg(result.pairs.size())
+                .arg(result.groups)
+                .arg(result.clients));
+    return ExitMerged;
+}
+
+} // namespace kolvix::cli

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace kolvix {
+class Connection;
+}
+
+namespace kolvix::cli {
+
+struct Options;
+
+// --duplicates: the clients that are probably registered twice, one tab-separated line per
+// pair after a header line, highest score first; progress on standard error when it is a
+// terminal. It only reads. ExitMerged (also with no pairs), ExitFailed on a database error,
+// ExitNoConnection when the database cannot be reached.
+int duplicates(Connection& connection, const Options& options);
+
+} // namespace kolvix::cli

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "search/DuplicateScoring.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace kolvix {
+
+class Connection;
+
+struct DuplicateOptions
+{
+    int minScore = kDefaultMinScore;
+    bool includeArchived = false;
+    int limit = 0; // at most this many pairs; 0 for all
+};
+
+// A client of a pair, as the list shows it.
+struct DuplicateClient
+{
+    int clientId = 0;
+    QString surname;
+    QString name;
+    QDate dateOfBirth;
+    bool active = true;
+    // "Surname, Name", or whichever part is not blank.
+    QString displayName() const;
+};
+
+// One candidate pair: the suggested Move To client (`keep`: the active one over an archived
+// one, then the lower client id, the older record) and Move From client (`merge`).
+struct DuplicatePair
+{
+    int score = 0;
+    double weight = 0;
+    int group = 0; // pairs of one connected group of records share it; groups count from 1
+    DuplicateClient keep;
+    DuplicateClient merge;
+    QStringList reasons;
+    QString reasonText() const { return reasons.join(QStringLiteral(", ")); }
+};
+
+struct DuplicateScanResult
+{
+    std::vector<DuplicatePair> pairs; // highest score first
+    int clients = 0; // clients compared (groups and, unless asked, archived left out)
+    std::int64_t candidates = 0; // distinct pairs compared
+    int groups = 0;
+    bool cancelled = false; // the scan stopped early; no pairs then
+};
+
+struct DuplicateProgress
+{
+    QString stage;
+    int percent = -1; // -1 while the end is not known (reading)
+};
+
+// Finds the clients that are probably registered twice. One read of the view PatientSearch,
+// then everything in memory: candidate pairs come from blocks of records that share a key
+// (a phonetic surname code and the date of birth; the date of birth and a phonetic code of
+// the given name; the date of birth and both name codes in either order; both name codes and
+// two parts of the date of birth; a phonetic surname code and the address; the e-mail address;
+// a telephone number in any of the three fields), so the work grows with the number of
+// clients, not its square; each distinct pair is scored once (DuplicateScorer). It only reads.
+class DuplicateFinder
+{
+public:
+    using ProgressCallback = std::function<void(const DuplicateProgress&)>;
+
+    explicit DuplicateFinder(Connection& connection);
+
+    void setProgressCallback(ProgressCallback callback) { m_progress = std::move(callback); }
+    // The scan checks the flag now and then and stops when it is set.
+    void setCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
+
+    // Throws DbError with the client's message when the view cannot be read.
+    DuplicateScanResult scan(const DuplicateOptions& options);
+
+    // The statement of the one read.
+    static QString statement(bool includeArchived);
+
+    // The steps of a scan on records in memory (finished DuplicateRecords).
+    // Distinct candidate pairs (index pairs, first < second), sorted.
+    static std::vector<std::pair<int, int>> candidatePairs(const DuplicateRecords& records,
+                                                           const std::atomic<bool>* cancel = nullptr);
+    DuplicateScanResult findPairs(const DuplicateRecords& records, const DuplicateOptions& options);
+
+    // Blocks larger than this are left out: a key that many clients share (a practice's
+    // placeholder e-mail, a clinic's phone) says nothing about any two of them.
+    static constexpr int kMaxBlock = 100;
+
+private:
+    void report(const QString& stage, int percent) const;
+    bool cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
+
+    Connection& m_connection;
+    ProgressCallback m_progress;
+    const std::atomic<bool>* m_cancel = nullptr;
+};
+
+} // namespace kolvix

@@ -1,0 +1,192 @@
+// The Duplicates window offscreen: the scan on its own thread with progress, the grid, cancel,
+// a failed scan, and a chosen pair handed on as Move From and Move To.
+
+#include "app/DuplicatesWindow.h"
+
+#include "support/ScriptedUi.h"
+#include "support/TestDatabase.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace kolvix::test {
+namespace {
+
+class DuplicatesWindowTest : public ::testing::Test
+{
+protected:
+    DuplicatesWindowTest()
+    {
+        db.exec("INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Mobile, Active) VALUES "
+                "(20, 'Harper', 'Louise', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
+                "(35, 'Harpur', 'Louise', '1975-04-09 00:00:00', '0412345678', 'T'),"
+                "(41, 'Quinn', 'Harriet', '1950-12-01 00:00:00', '0400 111 222', 'T'),"
+                "(47, 'Quinn', 'Harriet', '1950-12-01 00:00:00', '0400 111 222', 'F'),"
+                "(50, 'Smith', 'Olivia', '1980-02-01 00:00:00', NULL, 'T')");
+    }
+
+    // Waits for the scan that is running to end.
+    static bool waitForScan(TfrmDuplicates& window)
+    {
+        return QTest::qWaitFor([&] { return !window.isScanning(); }, 20000);
+    }
+
+    // The texts of a grid column, top to bottom.
+    static QStringList column(const TfrmDuplicates& window, int column)
+    {
+        QStringList texts;
+        const QAbstractItemModel* model = window.grdPairs()->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->index(row, column).data().toString();
+        return texts;
+    }
+
+    ScriptedUi ui;
+    TestDatabase db;
+};
+
+TEST_F(DuplicatesWindowTest, ScansOffTheGuiThreadAndListsThePairs)
+{
+    TfrmDuplicates window(db.connectionString(), 30, 15);
+    window.show();
+    QSignalSpy finished(&window, &TfrmDuplicates::scanFinished);
+    std::vector<int> progress;
+    QObject::connect(window.prgScan(), &QProgressBar::valueChanged, [&](int value) { progress.push_back(value); });
+
+    EXPECT_FALSE(window.btnUse()->isEnabled());
+    window.startScan();
+    EXPECT_TRUE(window.isScanning());
+    EXPECT_FALSE(window.btnScan()->isEnabled());
+    EXPECT_TRUE(window.btnStop()->isEnabled());
+    EXPECT_FALSE(window.spnMinScore()->isEnabled());
+    ASSERT_TRUE(waitForScan(window));
+    EXPECT_EQ(finished.count(), 1);
+
+    EXPECT_EQ(window.prgScan()->value(), 100);
+    EXPECT_FALSE(progress.empty());
+    EXPECT_EQ(window.lblStatus()->text(), "1 pairs in 1 groups among 4 clients.");
+    ASSERT_EQ(window.grdPairs()->model()->rowCount(), 1);
+    EXPECT_EQ(column(window, 2), QStringList({"20: Harper, Louise"}));
+    EXPECT_EQ(column(window, 4), QStringList({"35: Harpur, Louise"}));
+    EXPECT_TRUE(column(window, 6).first().startsWith("same date of birth, surname sounds alike"));
+    EXPECT_FALSE(column(window, 3).first().isEmpty()); // date of birth
+    EXPECT_TRUE(window.btnUse()->isEnabled());
+    EXPECT_TRUE(window.btnScan()->isEnabled());
+    EXPECT_FALSE(window.btnStop()->isEnabled());
+    EXPECT_TRUE(ui.shown.isEmpty());
+
+    // Archived clients on request: the archived Quinn record pairs with the active one, which is kept.
+    window.cbArchived()->setChecked(true);
+    window.btnScan()->click();
+    ASSERT_TRUE(waitForScan(window));
+    ASSERT_EQ(window.grdPairs()->model()->rowCount(), 2);
+    EXPECT_TRUE(column(window, 2).contains("41: Quinn, Harriet"));
+    EXPECT_TRUE(column(window, 4).contains("47: Quinn, Harriet (archived)"));
+    EXPECT_EQ(column(window, 1), QStringList({"1", "2"}));
+}
+
+TEST_F(DuplicatesWindowTest, UseThisPairAndADoubleClickHandOnMoveFromAndMoveTo)
+{
+    TfrmDuplicates window(db.connectionString(), 30, 15);
+    window.cbArchived()->setChecked(true);
+    window.show();
+    window.startScan();
+    ASSERT_TRUE(waitForScan(window));
+    QSignalSpy chosen(&window, &TfrmDuplicates::pairChosen);
+
+    // Sorted by score, lowest first: the grid's row still names its own pair.
+    window.grdPairs()->sortByColumn(0, Qt::AscendingOrder);
+    const QAbstractItemModel* model = window.grdPairs()->model();
+    window.grdPairs()->selectRow(1);
+    const DuplicatePair* pair = window.currentPair();
+    ASSERT_NE(pair, nullptr);
+    EXPECT_EQ(model->index(1, 2).data().toString(),
+              QStringLiteral("%1: %2").arg(pair->keep.clientId).arg(pair->keep.displayName()));
+    window.btnUse()->click();
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen[0][0].toInt(), pair->merge.clientId);
+    EXPECT_EQ(chosen[0][1].toInt(), pair->keep.clientId);
+
+    // A double-click on the other row.
+    const QModelIndex other = model->index(0, 4);
+    const QRect cell = window.grdPairs()->visualRect(other);
+    QTest::mouseClick(window.grdPairs()->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(window.grdPairs()->viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_EQ(chosen.count(), 2);
+    const QString merge = model->index(0, 4).data().toString();
+    const QString keep = model->index(0, 2).data().toString();
+    EXPECT_TRUE(merge.startsWith(QString::number(chosen[1][0].toInt()) + ":")) << merge.toStdString();
+    EXPECT_TRUE(keep.startsWith(QString::number(chosen[1][1].toInt()) + ":")) << keep.toStdString();
+}
+
+TEST_F(DuplicatesWindowTest, StopCancelsTheScanAndAFailureIsShown)
+{
+    QString sql
+        = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) "
+          "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Active) "
+          "SELECT 1000 + i, 'Walker' || (i % 700), 'Paul', date('1950-01-01', '+' || (i % 9000) || ' days'), 'T' "
+          "FROM n";
+    db.exec(sql);
+    {
+        TfrmDuplicates window(db.connectionString(), 30, 15);
+        window.show();
+        window.startScan();
+        window.btnStop()->click();
+        ASSERT_TRUE(waitForScan(window));
+        EXPECT_EQ(window.lblStatus()->text(), "The scan was stopped.");
+        EXPECT_EQ(window.grdPairs()->model()->rowCount(), 0);
+        EXPECT_TRUE(window.btnScan()->isEnabled());
+        EXPECT_TRUE(ui.shown.isEmpty());
+    }
+
+    db.exec("DROP VIEW PatientSearch");
+    TfrmDuplicates window(db.connectionString(), 30, 15);
+    window.startScan();
+    ASSERT_TRUE(waitForScan(window));
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_TRUE(ui.shown[0].startsWith("Error: ")) << ui.shown[0].toStdString();
+    EXPECT_TRUE(ui.shown[0].contains("PatientSearch")) << ui.shown[0].toStdString();
+    EXPECT_TRUE(window.lblStatus()->text().startsWith("The scan failed: "));
+    EXPECT_FALSE(window.btnUse()->isEnabled());
+}
+
+TEST_F(DuplicatesWindowTest, ClosingStopsTheScanAndOpeningAgainScansAgain)
+{
+    db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) "
+            "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Active) "
+            "SELECT 1000 + i, 'Walker' || (i % 700), 'Paul', date('1950-01-01', '+' || (i % 9000) || ' days'), 'T' "
+            "FROM n");
+    TfrmDuplicates window(db.connectionString(), 30, 15);
+    QSignalSpy finished(&window, &TfrmDuplicates::scanFinished);
+    window.show();
+    window.startScan();
+    window.close();
+    // Opened again at once: the new scan starts when the stopped one has ended.
+    window.show();
+    window.startScan();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 2; }, 60000));
+    ASSERT_TRUE(waitForScan(window));
+    EXPECT_TRUE(window.lblStatus()->text().endsWith("clients.")) << window.lblStatus()->text().toStdString();
+    EXPECT_GE(window.pairs().size(), 1u);
+}
+
+TEST_F(DuplicatesWindowTest, ClosingDuringAScanLeavesNothingRunning)
+{
+    auto window = std::make_unique<TfrmDuplicates>(db.connectionString(), 30, 15);
+    window->show();
+    window->startScan();
+    window.reset(); // the scan is told to stop; its late reports reach nobody
+    QTest::qWait(200);
+    SUCCEED();
+}
+
+} // namespace
+} // namespace kolvix::test

@@ -1,0 +1,317 @@
+// The field comparisons of the duplicate finder and the score of a pair.
+
+#include "search/DuplicateScoring.h"
+
+#include <gtest/gtest.h>
+
+using namespace kolvix;
+
+namespace {
+
+TEST(DuplicateScoringTest, NamesAreNormalisedToLetters)
+{
+    const std::pair<QString, QString> cases[] = {
+        {"O'Brien", "OBRIEN"},
+        {"Di Marco", "DIMARCO"},
+        {"  smith-jones ", "SMITHJONES"},
+        {QString::fromUtf8("José"), "JOSE"},
+        {QString::fromUtf8("Müller"), "MULLER"},
+        {QString::fromUtf8("Ødegård"), QString::fromUtf8("ØDEGARD")},
+        {QString::fromUtf8("王小明"), QString::fromUtf8("王小明")},
+        {"", ""},
+        {"  -- 12 ", ""},
+        {QString(1000, u'a'), QString(64, u'A')},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(normaliseName(text), expected) << text.toStdString();
+    EXPECT_EQ(firstGivenName(u"Mary-Jane Anne"), "MARY");
+    EXPECT_EQ(firstGivenName(u"  ''"), "");
+}
+
+TEST(DuplicateScoringTest, PhoneticCodesOfNamesThatSoundAlike)
+{
+    const std::pair<const char*, const char*> alike[] = {
+        {"SMITH", "SMYTH"},  {"CATHERINE", "KATHRYN"}, {"PHILLIPS", "FILIPS"},
+        {"KNIGHT", "NIGHT"}, {"NGUYEN", "NGUEN"},      {"ROBERTS", "ROBERTZ"},
+        {"MEYER", "MEIER"},  {"ASHCROFT", "ASHCRAFT"}, {"BROWN", "BRAUN"},
+        {"LEE", "LI"},
+    };
+    for (const auto& [a, b] : alike)
+        EXPECT_EQ(phoneticCode(QString::fromLatin1(a)), phoneticCode(QString::fromLatin1(b))) << a << " " << b;
+    const std::pair<const char*, const char*> different[]
+        = {{"SMITH", "JONES"}, {"BROWN", "GREEN"}, {"SMITH", "SNIDER"}, {"MARTIN", "MORGAN"}};
+    for (const auto& [a, b] : different)
+        EXPECT_NE(phoneticCode(QString::fromLatin1(a)), phoneticCode(QString::fromLatin1(b))) << a << " " << b;
+    EXPECT_EQ(phoneticCode(u""), 0u);
+    // Names without Latin letters still have a code, equal for equal names.
+    EXPECT_NE(phoneticCode(QString::fromUtf8("王")), 0u);
+    EXPECT_EQ(phoneticCode(QString::fromUtf8("王")), phoneticCode(QString::fromUtf8("王")));
+    EXPECT_NE(phoneticCode(QString::fromUtf8("王")), phoneticCode(QString::fromUtf8("李")));
+}
+
+TEST(DuplicateScoringTest, JaroWinklerOfKnownPairs)
+{
+    EXPECT_NEAR(jaroWinkler(u"MARTHA", u"MARHTA"), 0.961, 0.001);
+    EXPECT_NEAR(jaroWinkler(u"DWAYNE", u"DUANE"), 0.840, 0.001);
+    EXPECT_NEAR(jaroWinkler(u"DIXON", u"DICKSONX"), 0.813, 0.001);
+    EXPECT_DOUBLE_EQ(jaroWinkler(u"SMITH", u"SMITH"), 1.0);
+    EXPECT_DOUBLE_EQ(jaroWinkler(u"ABC", u"XYZ"), 0.0);
+    EXPECT_DOUBLE_EQ(jaroWinkler(u"", u"SMITH"), 0.0);
+}
+
+TEST(DuplicateScoringTest, NamesCompareInGrades)
+{
+    struct Case
+    {
+        const char* a;
+        const char* b;
+        bool given;
+        NameAgreement expected;
+    };
+    const Case cases[] = {
+        {"ROBINSON", "ROBINSON", false, NameAgreement::Exact},
+        {"ROBINSON", "ROBINON", false, NameAgreement::Similar}, // a letter left out
+        {"NGUYEN", "NGUEYN", false, NameAgreement::SoundsAlike}, // transposed letters
+        {"THOMPSON", "THOMSON", false, NameAgreement::Similar},
+        {"CARTER", "KARTER", false, NameAgreement::SoundsAlike},
+        {"CATHERINE", "KATHRYN", true, NameAgreement::Nickname},
+        {"WILLIAM", "BILL", true, NameAgreement::Nickname},
+        {"MARGARET", "PEGGY", true, NameAgreement::Nickname},
+        {"SAMUEL", "SAM", true, NameAgreement::Nickname}, // short form
+        {"WILLIAM", "BILL", false, NameAgreement::Different}, // nicknames are for given names only
+        {"J", "JOHN", true, NameAgreement::Initial},
+        {"K", "JOHN", true, NameAgreement::Different},
+        {"", "SMITH", false, NameAgreement::Missing},
+        {"SMITH", "JONES", false, NameAgreement::Different},
+        {"OLIVIA", "GRACE", true, NameAgreement::Different},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(compareNames(QString::fromLatin1(c.a), QString::fromLatin1(c.b), c.given), c.expected)
+            << c.a << " / " << c.b;
+    EXPECT_TRUE(isNickname(u"JIM", u"JAMES"));
+    EXPECT_FALSE(isNickname(u"JAMES", u"JAMES"));
+    EXPECT_FALSE(isNickname(u"AL", u"ALEXANDER")); // two letters are not a short form
+    EXPECT_FALSE(isNickname(u"LUC", u"LUCY")); // nor a name one letter short
+}
+
+TEST(DuplicateScoringTest, DatesCompareInGrades)
+{
+    const auto day = [](int y, int m, int d) { return dayNumber(QDate(y, m, d)); };
+    struct Case
+    {
+        int a;
+        int b;
+        DateAgreement expected;
+    };
+    const Case cases[] = {
+        {day(1987, 2, 3), day(1987, 2, 3), DateAgreement::Same},
+        {day(1987, 2, 3), day(1987, 3, 2), DateAgreement::DayMonthSwapped},
+        {day(1976, 9, 24), day(1926, 9, 24), DateAgreement::OneDigit},
+        {day(1976, 9, 24), day(1976, 9, 14), DateAgreement::OneDigit},
+        {day(1972, 5, 1), day(1927, 5, 1), DateAgreement::OneDigit}, // neighbouring digits swapped
+        {day(1972, 5, 1), day(1981, 5, 1), DateAgreement::Different},
+        {day(1972, 5, 1), day(1972, 11, 30), DateAgreement::Different},
+        {day(1972, 5, 1), kNoDate, DateAgreement::Missing},
+        {kNoDate, kNoDate, DateAgreement::Missing},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(compareDates(c.a, c.b), c.expected) << c.a << " / " << c.b;
+
+    EXPECT_EQ(dayNumber(QDate(1970, 1, 1)), 0);
+    EXPECT_EQ(dayNumber(QDate(1, 1, 1)), kNoDate);
+    EXPECT_EQ(dayNumber(QDate(9999, 12, 31)), kNoDate);
+    EXPECT_EQ(dayNumber(QDate()), kNoDate);
+    EXPECT_EQ(dateOfValue(QVariant(QStringLiteral("1987-02-03 00:00:00"))), QDate(1987, 2, 3));
+    EXPECT_EQ(dateOfValue(QVariant(QDateTime(QDate(1987, 2, 3), QTime(10, 0)))), QDate(1987, 2, 3));
+    EXPECT_EQ(dateOfValue(QVariant(QDate(1987, 2, 3))), QDate(1987, 2, 3));
+    EXPECT_FALSE(dateOfValue(QVariant(QStringLiteral("1987-13-45"))).isValid());
+    EXPECT_FALSE(dateOfValue(QVariant(QStringLiteral("garbage"))).isValid());
+    EXPECT_FALSE(dateOfValue(QVariant()).isValid());
+}
+
+TEST(DuplicateScoringTest, PhonesEmailsAndAddressesAsKeys)
+{
+    EXPECT_TRUE(samePhone(phoneKey(u"0412 345 678"), phoneKey(u"+61 412 345 678")));
+    EXPECT_TRUE(samePhone(phoneKey(u"0412345678"), phoneKey(u"0412-345-678")));
+    EXPECT_TRUE(samePhone(phoneKey(u"(03) 9123 4567"), phoneKey(u"9123 4567"))); // without the area code
+    EXPECT_FALSE(samePhone(phoneKey(u"0412 345 678"), phoneKey(u"0412 345 679")));
+    EXPECT_EQ(phoneKey(u"123 456"), 0u);
+    EXPECT_EQ(phoneKey(u""), 0u);
+    EXPECT_EQ(phoneKey(QString(200, u'9')), 0u);
+    EXPECT_FALSE(samePhone(0, 0));
+
+    EXPECT_EQ(emailKey(u" Jo.Smith@Example.com "), emailKey(u"jo.smith@example.com"));
+    EXPECT_NE(emailKey(u"jo.smith@example.com"), emailKey(u"jo.smyth@example.com"));
+    for (const char16_t* bad : {u"", u"none", u"@example.com", u"jo@"})
+        EXPECT_EQ(emailKey(bad), 0u);
+
+    const AddressKeys a = addressKeys(u"12 High Street, Fitzroy VIC 3065");
+    EXPECT_EQ(a.full, addressKeys(u"12 HIGH ST FITZROY VIC 3065").full);
+    EXPECT_NE(a.full, addressKeys(u"14 High St Fitzroy VIC 3065").full);
+    EXPECT_EQ(a.street, addressKeys(u"Unit 2/12 High St, Carlton").street);
+    EXPECT_NE(a.street, addressKeys(u"12 Main Rd Fitzroy").street);
+    EXPECT_EQ(addressKeys(u"").full, 0u);
+    EXPECT_EQ(addressKeys(u"Fitzroy").street, 0u);
+}
+
+// A small practice in memory: the scores of pairs of its records.
+class ScoredPractice : public ::testing::Test
+{
+protected:
+    int add(const DuplicateInput& input)
+    {
+        records.add(input);
+        return input.clientId;
+    }
+    static DuplicateInput client(int id, const char* surname, const char* name, const char* born,
+                                 const char* mobile = "", const char* email = "", const char* address = "")
+    {
+        DuplicateInput c;
+        c.clientId = id;
+        c.surname = QString::fromUtf8(surname);
+        c.name = QString::fromUtf8(name);
+        c.dateOfBirth = *born ? QVariant(QString::fromLatin1(born)) : QVariant();
+        c.mobile = QString::fromLatin1(mobile);
+        c.email = QString::fromLatin1(email);
+        c.address = QString::fromLatin1(address);
+        return c;
+    }
+    int index(int clientId) const
+    {
+        for (int i = 0; i < records.size(); ++i)
+            if (records[i].clientId == clientId)
+                return i;
+        return -1;
+    }
+    PairScore score(int a, int b) const { return DuplicateScorer(records).score(index(a), index(b)); }
+
+    DuplicateRecords records;
+};
+
+TEST_F(ScoredPractice, EveryKindOfErrorStillScoresAsOnePerson)
+{
+    struct Case
+    {
+        DuplicateInput a;
+        DuplicateInput b;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {client(1, "Robinson", "Ruby", "1964-09-10", "0408 918 136"), client(2, "Robinon", "Ruby", "1964-09-10"),
+         "surname nearly the same"},
+        {client(3, "Nguyen", "Zoe", "1980-10-21", "", "zoe@example.org"), client(4, "Ngueyn", "Zoe", "1980-10-21"),
+         "surname sounds alike"},
+        {client(5, "O'Brien", "William", "1955-06-04"), client(6, "OBRIEN", "Bill", "1955-06-04", "0406 194 812"),
+         "given name is a nickname"},
+        {client(7, "Stewart", "Anna", "1946-08-22", "0421 028 191"),
+         client(8, "Anna", "Stewart", "1946-08-22", "0421028191"), "given name and surname swapped"},
+        {client(9, "Morris", "Oliver", "1987-02-03", "0498 333 897"),
+         client(10, "Morris", "Oliver", "1987-03-02", "0498 333 897"), "day and month of birth swapped"},
+        {client(11, "Khan", "Peter", "1976-09-24", "0488 881 365"),
+         client(12, "Khan", "Peter", "1926-09-24", "0488 881 365"), "date of birth one digit off"},
+        {client(13, "Williams", "Jessica", "1990-11-26", "0459 621 227"),
+         client(14, "King", "Jessica", "1990-11-26", "0459 621 227"), "same mobile"},
+        {client(15, "Ward", "Aisha", "1975-04-09", "", "aisha@example.net", "22 Mill Lane Glenelg"),
+         client(16, "Ward", "Aisha", "1975-04-09", "", "aisha@example.net", "7 George St Carlton"), "same e-mail"},
+    };
+    for (const Case& c : cases) {
+        add(c.a);
+        add(c.b);
+    }
+    records.finish();
+    for (const Case& c : cases) {
+        const PairScore s = score(c.a.clientId, c.b.clientId);
+        EXPECT_GE(s.score, kDefaultMinScore) << c.a.clientId << ": " << s.reasons.join(", ").toStdString();
+        EXPECT_TRUE(s.reasons.contains(QString::fromLatin1(c.reason)))
+            << c.a.clientId << ": " << s.reasons.join(", ").toStdString();
+    }
+}
+
+TEST_F(ScoredPractice, DifferentPeopleStayBelowTheThreshold)
+{
+    // A family: one surname, address, home phone and e-mail; other given names and dates of birth.
+    DuplicateInput mother = client(1, "Tran", "Linh", "1970-03-12", "0411 111 111", "tran.family@example.com",
+                                   "4 Beach Rd Glenelg SA 5045");
+    mother.homePhone = "(08) 8294 1234";
+    DuplicateInput son = mother;
+    son.clientId = 2;
+    son.name = "Minh";
+    son.dateOfBirth = QStringLiteral("2004-07-30");
+    son.mobile = "0422 222 222";
+    DuplicateInput twin = son; // the same date of birth, another given name
+    twin.clientId = 3;
+    twin.name = "Arjun";
+    twin.mobile.clear();
+    add(mother);
+    add(son);
+    add(twin);
+    // A common surname and the same year of birth, nothing else.
+    add(client(4, "Smith", "Olivia", "1980-02-01", "0433 000 001"));
+    add(client(5, "Smith", "Grace", "1980-09-17", "0433 000 002"));
+    add(client(6, "Smith", "Olivia", "1980-06-11"));
+    // Two blank records and two that hold only the same mobile.
+    add(client(7, "", "", ""));
+    add(client(8, " ", "", ""));
+    add(client(9, "", "", "", "0499 999 999"));
+    add(client(10, "", "", "", "0499 999 999"));
+    records.finish();
+
+    for (const auto& [a, b] : {std::pair(1, 2), std::pair(1, 3), std::pair(2, 3), std::pair(4, 5), std::pair(4, 6),
+                               std::pair(5, 6), std::pair(7, 8), std::pair(9, 10)}) {
+        const PairScore s = score(a, b);
+        EXPECT_LT(s.score, kDefaultMinScore) << a << "-" << b << ": " << s.reasons.join(", ").toStdString();
+    }
+    EXPECT_EQ(score(7, 8).score, 0);
+    EXPECT_EQ(score(9, 10).score, 0);
+}
+
+TEST_F(ScoredPractice, MissingValuesCountNeitherForNorAgainst)
+{
+    add(client(1, "Lincoln", "Grace", "1990-01-05", "0400 000 001", "grace@example.com"));
+    add(client(2, "Lincoln", "Grace", "1990-01-05", "", ""));
+    add(client(3, "Lincoln", "Grace", "1990-01-05", "0400 000 999", "other@example.com"));
+    add(client(4, "Lincoln", "Grace", ""));
+    add(client(5, "Lincoln", "Grace", "", "0400 000 777"));
+    records.finish();
+    const PairScore missing = score(1, 2);
+    const PairScore differing = score(1, 3);
+    EXPECT_GT(missing.weight, differing.weight);
+    // Without a date of birth on one side the date neither adds nor subtracts.
+    EXPECT_DOUBLE_EQ(score(4, 5).weight, score(2, 4).weight);
+    EXPECT_FALSE(score(2, 4).reasons.contains("different date of birth"));
+    EXPECT_TRUE(differing.reasons.contains("same date of birth"));
+}
+
+TEST_F(ScoredPractice, ACommonSurnameAgreeingWeighsLessThanARareOne)
+{
+    for (int id = 1; id <= 300; ++id)
+        add(client(id, "Smith", id % 2 ? "Olivia" : "Noah", "1950-01-01"));
+    add(client(401, "Smith", "Harriet", "1961-04-04"));
+    add(client(402, "Smith", "Harriet", "1961-04-04"));
+    add(client(403, "Zielinski", "Harriet", "1961-04-04"));
+    add(client(404, "Zielinski", "Harriet", "1961-04-04"));
+    records.finish();
+    EXPECT_LT(score(401, 402).weight, score(403, 404).weight);
+    // The same date of birth held by many clients (a placeholder) weighs little.
+    EXPECT_LT(score(1, 3).weight, score(401, 402).weight);
+}
+
+TEST_F(ScoredPractice, RepeatedClientIdsAreReadOnce)
+{
+    add(client(7, "Lee", "Anna", "1990-01-01"));
+    add(client(7, "Lee", "Anna", "1990-01-01"));
+    add(client(3, "Lee", "Ann", "1990-01-01"));
+    records.finish();
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[0].clientId, 3);
+    EXPECT_EQ(records[1].clientId, 7);
+}
+
+TEST(DuplicateScoringScaleTest, ScoreOfWeight)
+{
+    EXPECT_EQ(DuplicateScorer::scoreOfWeight(-100), 0);
+    EXPECT_EQ(DuplicateScorer::scoreOfWeight(1000), 100);
+    EXPECT_LT(DuplicateScorer::scoreOfWeight(20), DuplicateScorer::scoreOfWeight(21));
+}
+
+} // namespace
