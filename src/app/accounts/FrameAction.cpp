@@ -15,6 +15,7 @@ TfraAccountAction::TfraAccountAction(QWidget* parent)
 {
     ui->setupUi(this);
     setFixedSize(507, 24);
+    ui->edtDestination->setMaxLength(AccountMergeModel::kMaxNameLength);
     connect(ui->cmbAction, &QComboBox::currentIndexChanged, this, &TfraAccountAction::cmbActionChange);
 }
 
