@@ -20,7 +20,7 @@ bool isQuote(QChar c)
 // A password key followed by "=", anywhere in a text: not preceded by a letter, digit or "_".
 const QRegularExpression& passwordAssignment()
 {
-    static const QRegularExpression pattern(QStringLiteral("(?<![A-Za-z0-9_])(password|pwd)\\s*="),
+    static const QRegularExpression pattern(QStringLiteral("(?<![A-Za-z0-9_])(password|pwd)[\\s\\x{00}-\\x{20}]*="),
                                             QRegularExpression::CaseInsensitiveOption);
     return pattern;
 }
@@ -87,7 +87,10 @@ QString quoteConnectionValue(const QString& value)
         return value;
     const bool hasDouble = value.contains(u'"');
     const bool hasSingle = value.contains(u'\'');
-    if (!value.contains(u';') && !hasDouble && !hasSingle && !isBlank(value.front()) && !isBlank(value.back()))
+    // A leading brace is quoted too, so that no reader takes the value for the braced form of
+    // ODBC.
+    if (!value.contains(u';') && !hasDouble && !hasSingle && value.front() != u'{' && !isBlank(value.front())
+        && !isBlank(value.back()))
         return value;
     const QChar quote = hasDouble && !hasSingle ? QChar(u'\'') : QChar(u'"');
     QString quoted = value;
@@ -130,7 +133,7 @@ QString maskPasswordsInConnectionString(const QString& s)
                 const qsizetype next = s.indexOf(u';', end + 1);
                 const qsizetype nextEnd = next < 0 ? n : next;
                 const QString part = s.mid(end + 1, nextEnd - end - 1);
-                if (part.contains(u'=') || part.trimmed().isEmpty())
+                if (part.contains(u'=') || (part.isEmpty() && nextEnd == n)) // a pair, or the final ";"
                     break;
                 end = nextEnd;
             }
@@ -141,7 +144,7 @@ QString maskPasswordsInConnectionString(const QString& s)
             // A password key inside another key's value hides the rest of that value.
             out += s.mid(equals + 1, span.contentBegin - equals - 1)
                 + maskAfterAssignment(s.mid(span.contentBegin, span.contentEnd - span.contentBegin))
-                + s.mid(span.contentEnd, span.end - span.contentEnd);
+                + maskAfterAssignment(s.mid(span.contentEnd, span.end - span.contentEnd));
             i = span.end;
         }
         if (i < n) { // the ";" that ends the pair

@@ -11,9 +11,10 @@ namespace kolvix {
 // any case; an unquoted value ends at the next ";" and is trimmed of blanks; a value enclosed in
 // double or single quotes holds anything, the enclosing quote doubled inside.
 
-// The value as a connection string carries it: unchanged when it holds no ";" and no quote and
-// neither begins nor ends with a blank, else enclosed in double quotes (single quotes when it
-// holds a double quote and no single one), the enclosing quote doubled inside.
+// The value as a connection string carries it: unchanged when it holds no ";" and no quote,
+// does not begin with "{" and neither begins nor ends with a blank, else enclosed in double
+// quotes (single quotes when it holds a double quote and no single one), the enclosing quote
+// doubled inside.
 QString quoteConnectionValue(const QString& value);
 
 // True for the key of a password: "Password" or "PWD" in any case, blanks around it ignored

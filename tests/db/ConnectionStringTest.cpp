@@ -33,23 +33,20 @@ TEST_P(QuoteValueTest, ReadsBackAsItselfAndSetsNoOtherKey)
     EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Provider")), QStringLiteral("SQLite")) << s.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, QuoteValueTest,
-                         ::testing::Values(QuoteCase {"Plain", "Zelvan", "Zelvan"}, QuoteCase {"Empty", "", ""},
-                                           QuoteCase {"InnerBlanks", "My Practice", "My Practice"},
-                                           QuoteCase {"EqualsSign", "a=b", "a=b"},
-                                           QuoteCase {"Backslash", "SRV1\\ZELVAN", "SRV1\\ZELVAN"},
-                                           QuoteCase {"Semicolon", "x;Data Source=A.db", "\"x;Data Source=A.db\""},
-                                           QuoteCase {"DoubleQuote", "say \"hi\"", "'say \"hi\"'"},
-                                           QuoteCase {"SingleQuote", "O'Brien", "\"O'Brien\""},
-                                           QuoteCase {"BothQuotes", "a'b\"c;", "\"a'b\"\"c;\""},
-                                           QuoteCase {"LeadingQuote", "\"quoted\"", "'\"quoted\"'"},
-                                           QuoteCase {"LeadingBlank", " x", "\" x\""},
-                                           QuoteCase {"TrailingTab", "x\t", "\"x\t\""},
-                                           QuoteCase {"OnlyBlanks", "   ", "\"   \""},
-                                           QuoteCase {"NonBreakingSpace", "x\u00a0", "\"x\u00a0\""},
-                                           QuoteCase {"Braces", "{p;w}}x}", "\"{p;w}}x}\""},
-                                           QuoteCase {"PathWithSemicolon", "/data/a;b.db", "\"/data/a;b.db\""}),
-                         [](const ::testing::TestParamInfo<QuoteCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Values, QuoteValueTest,
+    ::testing::Values(
+        QuoteCase {"Plain", "Zelvan", "Zelvan"}, QuoteCase {"Empty", "", ""},
+        QuoteCase {"InnerBlanks", "My Practice", "My Practice"}, QuoteCase {"EqualsSign", "a=b", "a=b"},
+        QuoteCase {"Backslash", "SRV1\\ZELVAN", "SRV1\\ZELVAN"},
+        QuoteCase {"Semicolon", "x;Data Source=A.db", "\"x;Data Source=A.db\""},
+        QuoteCase {"DoubleQuote", "say \"hi\"", "'say \"hi\"'"}, QuoteCase {"SingleQuote", "O'Brien", "\"O'Brien\""},
+        QuoteCase {"BothQuotes", "a'b\"c;", "\"a'b\"\"c;\""}, QuoteCase {"LeadingQuote", "\"quoted\"", "'\"quoted\"'"},
+        QuoteCase {"LeadingBlank", " x", "\" x\""}, QuoteCase {"TrailingTab", "x\t", "\"x\t\""},
+        QuoteCase {"OnlyBlanks", "   ", "\"   \""}, QuoteCase {"NonBreakingSpace", "x\u00a0", "\"x\u00a0\""},
+        QuoteCase {"Braces", "{p;w}}x}", "\"{p;w}}x}\""}, QuoteCase {"LeadingBrace", "{abc", "\"{abc\""},
+        QuoteCase {"InnerBrace", "a{b}", "a{b}"}, QuoteCase {"PathWithSemicolon", "/data/a;b.db", "\"/data/a;b.db\""}),
+    [](const ::testing::TestParamInfo<QuoteCase>& info) { return std::string(info.param.name); });
 
 struct MaskCase
 {
