@@ -1,9 +1,8 @@
 // Bad input, bounded: seeded random settings files, command lines, connection strings and
 // statements. Nothing may crash or hang (every loop is bounded), and what must survive does:
 // planted settings are found, connection values reach the ODBC string intact and set no other
-// key, no password survives masking, literals and
-// names pass the T-SQL adaptation unchanged, and generated queries of the supported subset
-// are accepted by SQLite after adaptation.
+// key, no password survives masking, literals and names pass the T-SQL adaptation unchanged,
+// and generated queries of the supported subset are accepted by SQLite after adaptation.
 //
 // The seed is printed; KOLVIX_FUZZ_SEED=<n> repeats a run with another one.
 
