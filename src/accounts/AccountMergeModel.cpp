@@ -100,6 +100,11 @@ QString AccountMergeModel::validate() const
         if (inUse)
             issues = Format(QStringLiteral("%s\nThe new name you entered for account '%s' is already in use."),
                             {issues, row.source});
+        // The name is stored as typed; the account-name column holds no more than this.
+        if (row.newName.size() > kMaxNameLength)
+            issues = Format(QStringLiteral("%s\nThe new name you entered for account '%s' is longer than %d "
+                                           "characters."),
+                            {issues, row.source, qint64(kMaxNameLength)});
     }
     if (issues.isEmpty())
         return QString();

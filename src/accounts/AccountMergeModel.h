@@ -17,6 +17,9 @@ class AccountMergeModel
 public:
     enum Action { Merge = 0, Add = 1 };
 
+    // The longest new account name: the size of the account-name column (ShortDescription).
+    static constexpr int kMaxNameLength = 16;
+
     struct Row
     {
         qint32 tag = -1; // the From AccountID of the slot
@@ -41,7 +44,8 @@ public:
     Row* rowForAccount(qint32 fromAccountID);
 
     // OK pressed: the issues message ("The following issues were encountered ...") when a
-    // new name is empty or already used by a To account; empty when the rows are valid.
+    // new name is empty, already used by a To account or, as stored, longer than
+    // kMaxNameLength characters; empty when the rows are valid.
     QString validate() const;
     // Writes the decisions into TaInfo::Accounts; new accounts are numbered from the
     // greater of 0 and the To client's highest AccountID, plus one. Throws

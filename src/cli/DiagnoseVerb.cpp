@@ -2,10 +2,9 @@
 
 #include "cli/Options.h"
 #include "cli/Output.h"
+#include "db/ConnectionString.h"
 #include "settings/Settings.h"
 #include "settings/UtilityConnect.h"
-
-#include <QFileInfo>
 
 namespace kolvix::cli {
 
@@ -16,11 +15,17 @@ QString onOff(bool value)
     return value ? QStringLiteral("on") : QStringLiteral("off");
 }
 
-// A settings file as it is read: its full name, and whether it is there.
+// A settings file as it is read: its full name, and whether it is read.
 QString describeSettingsFile(const QString& name)
 {
     const QString path = resolveSettingsFileName(name);
-    return QFileInfo::exists(path) ? path : path + QStringLiteral(" (missing: defaults apply)");
+    const QString problem = settingsFileProblem(path);
+    if (problem.isEmpty())
+        return maskPasswordsInValue(path);
+    if (problem == QLatin1String("missing"))
+        return maskPasswordsInValue(path) + QStringLiteral(" (missing: defaults apply)");
+    return maskPasswordsInValue(path) + QStringLiteral(" (") + problem
+        + QStringLiteral(": not read, counts as missing: defaults apply)");
 }
 
 } // namespace
@@ -34,6 +39,8 @@ int diagnose(Connection& connection)
             out(QStringLiteral("Settings files:"));
             out(QStringLiteral("  config: ") + describeSettingsFile(gsConfigIniName));
             out(QStringLiteral("  data:   ") + describeSettingsFile(gsDataIniName));
+            for (const QString& file : settingsFilesPassedOver())
+                out(QStringLiteral("  not read, counts as missing: ") + maskPasswordsInValue(file));
         }
         out(QStringLiteral("Attempt %1 (mode %2): %3").arg(++attempt).arg(a.mode).arg(a.connectionString));
         out(a.succeeded ? QStringLiteral("  connected") : QStringLiteral("  failed: ") + a.error);

@@ -26,6 +26,24 @@ void reportLogFailure(const QString& failure, const QString& message)
         userInterface().showPlain(QStringLiteral("EXCEPTION:") + failure + QLatin1Char('\n') + message);
 }
 
+// The log holds patient names: outside Windows a new log file is readable by its owner only,
+// and an existing one that others could read is narrowed to its owner (when it is ours).
+bool openLogFile(QFile& file)
+{
+#ifdef Q_OS_WIN
+    return file.open(QIODevice::WriteOnly | QIODevice::Append);
+#else
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append, ownerOnly))
+        return false;
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    if (file.permissions() & others)
+        file.setPermissions(file.permissions() & ~others);
+    return true;
+#endif
+}
+
 } // namespace
 
 void setLogEnabled(bool enabled)
@@ -69,7 +87,7 @@ void writeLog(const QString& message)
     try {
         const QDateTime when = now(); // one reading for the file name and the line
         QFile file(logFilePath(when));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        if (!openLogFile(file))
             throw std::runtime_error(file.errorString().toStdString());
         const QString line = when.time().toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral(": ") + message
             + QStringLiteral("\r\n");

@@ -10,7 +10,8 @@ namespace kolvix {
 
 // The daily merge log "Kolvix_yyyy.mm.dd.log" beside the executable. Off until start-up
 // switches it on from the setting "Log"; then every line is appended as
-// "hh:mm:ss.zzz: message" CR LF, the file opened and closed for each line.
+// "hh:mm:ss.zzz: message" CR LF, the file opened and closed for each line. Outside Windows the
+// file is readable and writable by its owner only (it holds patient names).
 void setLogEnabled(bool enabled);
 bool logEnabled();
 

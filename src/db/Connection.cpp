@@ -173,15 +173,36 @@ void Connection::open()
 namespace {
 
 // The existing database file that "Data Source" names; a SQLite database is never created.
+// Whatever keeps the file from serving as the database is said here, before anything opens it.
 QFileInfo existingDatabaseFile(const QString& connectionString)
 {
     const QString file = Connection::connectionValue(connectionString, QStringLiteral("Data Source"));
     if (file.isEmpty())
         throw DbError(QStringLiteral("The connection string names no database file (Data Source)."));
     const QFileInfo info(file);
-    if (!info.isFile())
+    if (!info.exists())
         throw DbError(QStringLiteral("The database file '%1' does not exist.").arg(file));
+    if (info.isDir())
+        throw DbError(QStringLiteral("The database file '%1' is a directory, not a file.").arg(file));
+    if (!info.isFile())
+        throw DbError(
+            QStringLiteral("The database file '%1' is not a regular file (a device, a pipe or a socket).").arg(file));
+    if (!info.isReadable())
+        throw DbError(QStringLiteral("The database file '%1' cannot be read (permission denied).").arg(file));
+    if (!info.isWritable())
+        throw DbError(QStringLiteral("The database file '%1' is read-only.").arg(file));
+    // A change writes a journal beside the file.
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        throw DbError(QStringLiteral("The database file '%1' is in a read-only folder.").arg(file));
     return info;
+}
+
+// The message for a file that opened but cannot be read as a database.
+QString unreadableDatabaseMessage(const QString& file, const QString& message, bool notADatabase)
+{
+    if (notADatabase)
+        return QStringLiteral("The database file '%1' is not a database.").arg(file);
+    return QStringLiteral("Cannot open the database file '%1': %2").arg(file, message);
 }
 
 } // namespace
@@ -201,6 +222,22 @@ void Connection::openEmbedded()
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
     if (!db.open())
         throw DbError(QStringLiteral("Cannot open the database file '%1': %2").arg(file, errorMessage(db.lastError())));
+
+    // The engine reads the file only at the first statement: one read here, so that a file
+    // that is no database fails now and not in the middle of a merge. It waits for another
+    // process's lock at most the connect time-out; statements apply their own time-outs.
+    sqlite3* handle = sqliteHandle(db);
+    if (!handle)
+        throw DbError(QStringLiteral("Cannot open the database file '%1'.").arg(file));
+    sqlite3_busy_timeout(handle, qMax(0, qMin(m_connectTimeout, INT_MAX / 1000)) * 1000);
+    m_appliedTimeout = -1;
+    const int rc = sqlite3_exec(handle, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw DbError(
+            unreadableDatabaseMessage(file, QString::fromUtf8(sqlite3_errmsg(handle)), (rc & 0xFF) == SQLITE_NOTADB));
+    // A file the operating system lets this process only read is opened read-only.
+    if (sqlite3_db_readonly(handle, "main") == 1)
+        throw DbError(QStringLiteral("The database file '%1' is read-only.").arg(file));
     registerSqliteFunctions();
 }
 
@@ -223,8 +260,16 @@ void Connection::openSqliteOdbc()
     db.setDatabaseName(QStringLiteral("DRIVER={%1};Database=%2;Timeout=%3;NoCreat=1;")
                            .arg(kSqliteOdbcDriver, info.absoluteFilePath())
                            .arg(milliseconds));
-    if (!db.open())
-        throw DbError(QStringLiteral("Cannot open the database file '%1': %2").arg(file, errorMessage(db.lastError())));
+    if (!db.open()) {
+        const QString message = errorMessage(db.lastError());
+        throw DbError(unreadableDatabaseMessage(file, message, message.contains(QStringLiteral("not a database"))));
+    }
+    // As on the embedded engine: a file that is no database fails now.
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master"))) {
+        const QString message = errorMessage(probe.lastError());
+        throw DbError(unreadableDatabaseMessage(file, message, message.contains(QStringLiteral("not a database"))));
+    }
 }
 
 void Connection::openSqlServer()

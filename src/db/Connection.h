@@ -52,7 +52,10 @@ public:
     void setConnectTimeout(int seconds) { m_connectTimeout = seconds; }
     int connectTimeout() const { return m_connectTimeout; }
 
-    // Throws DbError with the client's message when the database cannot be opened.
+    // Throws DbError with the client's message when the database cannot be opened. A database
+    // file (the SQLite providers) is checked before the connection is used: a missing file, a
+    // directory, a device or pipe, a file this user cannot read or write (or in a folder it
+    // cannot write) and a file that is no database each fail here with a message that says so.
     void open();
     void close();
     bool isOpen() const;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace kolvix {
@@ -35,6 +36,13 @@ public:
     virtual QString executableFolder() const = 0;
     // The separator of folder names ("\" on Windows, "/" elsewhere).
     virtual QChar pathSeparator() const = 0;
+
+    // What readBoundedFile found.
+    enum class FileRead { Read, Missing, NotRegular, TooLarge, Unreadable };
+    // The contents of a regular file of at most maxBytes bytes. Anything else is not read: a
+    // directory, device, pipe or socket is NotRegular (and never blocks the caller), a larger
+    // file TooLarge, one that cannot be opened Unreadable.
+    virtual FileRead readBoundedFile(const QString& path, qint64 maxBytes, QByteArray& contents) const;
 
     virtual bool fileExists(const QString& path) const;
     virtual bool folderExists(const QString& path) const;

@@ -1,9 +1,9 @@
 #include "settings/IniFile.h"
 
+#include "platform/Platform.h"
 #include "settings/Settings.h"
 #include "settings/SettingsText.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
 namespace kolvix {
@@ -95,10 +95,12 @@ std::optional<qint64> parseInteger(const QString& text)
 IniFile::IniFile(const QString& fileName)
     : m_fileName(resolveSettingsFileName(fileName))
 {
-    QFile file(m_fileName);
-    if (m_fileName.isEmpty() || !file.open(QIODevice::ReadOnly))
+    // Only a regular file of a bounded size is read: a device, a pipe or a huge file counts as
+    // a missing file (and a pipe never blocks).
+    QByteArray bytes;
+    if (platform().readBoundedFile(m_fileName, kMaxSettingsFileSize, bytes) != Platform::FileRead::Read)
         return;
-    IniFile parsed = fromText(decodeFile(file.readAll()));
+    IniFile parsed = fromText(decodeFile(bytes));
     m_entries = std::move(parsed.m_entries);
 }
 

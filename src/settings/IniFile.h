@@ -11,7 +11,8 @@ namespace kolvix {
 // trimmed of blanks and of one pair of enclosing quotes, and cut to 2047 characters.
 // Lines starting with ";" or "#" are comments; keys before the first section are ignored.
 // A bare file name (no folder) is read from the legacy settings folder, as the profile
-// reader does (resolveSettingsFileName). Opening a missing file gives an empty file.
+// reader does (resolveSettingsFileName). Opening a missing file gives an empty file; so does
+// anything that is not a regular file of at most kMaxSettingsFileSize bytes.
 class IniFile
 {
 public:

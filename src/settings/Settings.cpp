@@ -4,6 +4,8 @@
 #include "settings/CommandLine.h"
 #include "settings/IniFile.h"
 
+#include <QFileInfo>
+
 #include <stdexcept>
 
 namespace kolvix {
@@ -31,6 +33,24 @@ QString productFolder(const QString& appDataFolder)
 bool existsOrCreated(const QString& folder)
 {
     return platform().folderExists(folder) || platform().createFolder(folder);
+}
+
+QStringList& passedOver()
+{
+    static QStringList list;
+    return list;
+}
+
+// A file the settings may be read from; one that is there but cannot serve is noted.
+bool usableSettingsFile(const QString& path)
+{
+    const QString problem = settingsFileProblem(path);
+    if (problem.isEmpty())
+        return true;
+    const QString note = path + QStringLiteral(" (") + problem + QLatin1Char(')');
+    if (problem != QLatin1String("missing") && !passedOver().contains(note))
+        passedOver() << note;
+    return false;
 }
 
 } // namespace
@@ -75,8 +95,28 @@ QString getDataFolder()
     return {};
 }
 
+QString settingsFileProblem(const QString& path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        return QStringLiteral("missing");
+    if (info.isDir())
+        return QStringLiteral("a directory");
+    if (!info.isFile())
+        return QStringLiteral("not a regular file");
+    if (info.size() > kMaxSettingsFileSize)
+        return QStringLiteral("larger than 1 MiB");
+    return QString();
+}
+
+const QStringList& settingsFilesPassedOver()
+{
+    return passedOver();
+}
+
 void locateSettingsFiles()
 {
+    passedOver().clear();
     const bool old = paramValue(QStringLiteral("OldSettings")) == QLatin1String("1");
     gsUtilityIniName = paramValue(QStringLiteral("gsUtilityIniName"));
     gsConfigIniName = gsUtilityIniName;
@@ -90,9 +130,9 @@ void locateSettingsFiles()
             gsConfigIniName = gsConfigFolder + sep() + QStringLiteral("config.ini");
             gsDataIniName = gsDataFolder + sep() + QStringLiteral("data.ini");
         }
-        if (!platform().fileExists(gsDataIniName))
+        if (!usableSettingsFile(gsDataIniName))
             gsDataIniName = legacy;
-        if (!platform().fileExists(gsConfigIniName))
+        if (!usableSettingsFile(gsConfigIniName))
             gsConfigIniName = legacy;
     } else if (gsConfigIniName.isEmpty()) {
         gsConfigIniName = legacy;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kolvix {
 
@@ -17,7 +18,20 @@ extern QString gsUtilityIniName;
 // The legacy settings file, used when the product files are missing.
 inline const char* const kLegacyIniName = "ZV2000.INI";
 
+// Settings files are read only when they are regular files of at most this size (the profile
+// reader itself reads files of modest size); anything else counts as a missing file.
+inline constexpr qint64 kMaxSettingsFileSize = 1024 * 1024;
+
+// Why the file would not be read: "missing", "a directory", "not a regular file", "larger than
+// 1 MiB"; empty when it would. The name is taken as given (not resolved).
+QString settingsFileProblem(const QString& path);
+
+// Sets the four names (and the folders); a named or product file that is there but is no
+// regular file of a bounded size counts as missing, so the legacy file is used in its place.
 void locateSettingsFiles();
+// The files that the last locateSettingsFiles passed over although they were there, each as
+// "<name> (<problem>)".
+const QStringList& settingsFilesPassedOver();
 QString getConfigFolder();
 QString getDataFolder();
 

@@ -2,6 +2,7 @@
 
 #include "core/UserInterface.h"
 #include "db/Connection.h"
+#include "db/ConnectionString.h"
 #include "db/DbError.h"
 #include "platform/Platform.h"
 #include "settings/CommandLine.h"
@@ -84,7 +85,9 @@ QString composeConnectionString(int mode, bool login, const QString& computerNam
         } else if (key == QLatin1String("Workstation ID")) {
             value = computerName;
         }
-        result += key + QLatin1Char('=') + value + QLatin1Char(';');
+        // A value that holds ";" or quotes, or begins or ends with a blank, is quoted, so that it
+        // never sets another key.
+        result += key + QLatin1Char('=') + quoteConnectionValue(value) + QLatin1Char(';');
     }
 
     const QString useTcpIp = paramValue(QStringLiteral("UseTCPIP"));
@@ -94,13 +97,19 @@ QString composeConnectionString(int mode, bool login, const QString& computerNam
     return result;
 }
 
-QString failureMessage()
+// The sentence names the database and the server of the last attempt; the client's message of
+// that attempt follows on a line of its own.
+QString failureMessage(const QString& lastError)
 {
-    const QString server = gsServerName.isEmpty() ? QStringLiteral("this machine")
-                                                  : QLatin1Char('\'') + gsServerName + QLatin1Char('\'');
-    return QStringLiteral("Unable to connect to the Zelvan database '%1' on %2.\n\n"
-                          "Please check your connection properties.")
-        .arg(gsDatabaseName, server);
+    const QString server = gsServerName.isEmpty()
+        ? QStringLiteral("this machine")
+        : QLatin1Char('\'') + maskPasswordsInValue(gsServerName) + QLatin1Char('\'');
+    QString message = QStringLiteral("Unable to connect to the Zelvan database '%1' on %2.")
+                          .arg(maskPasswordsInValue(gsDatabaseName), server);
+    const QString detail = maskPasswordsInText(lastError.trimmed());
+    if (!detail.isEmpty())
+        message += QLatin1Char('\n') + detail;
+    return message + QStringLiteral("\n\nPlease check your connection properties.");
 }
 
 } // namespace
@@ -126,15 +135,7 @@ QString buildConnectionString(int mode)
 
 QString maskPassword(const QString& connectionString)
 {
-    QStringList pairs = connectionString.split(QLatin1Char(';'));
-    for (QString& pair : pairs) {
-        const qsizetype equals = pair.indexOf(QLatin1Char('='));
-        if (equals < 0 || pair.left(equals).compare(QLatin1String("Password"), Qt::CaseInsensitive) != 0)
-            continue;
-        if (equals + 1 < pair.size())
-            pair = pair.left(equals + 1) + QStringLiteral("***");
-    }
-    return pairs.join(QLatin1Char(';'));
+    return maskPasswordsInConnectionString(connectionString);
 }
 
 bool connectToDatabase(Connection& connection, QString* failureText, const ConnectionAttemptObserver& observer)
@@ -144,6 +145,7 @@ bool connectToDatabase(Connection& connection, QString* failureText, const Conne
     locateSettingsFiles();
 
     // Closes the connection, sets the string of the mode and opens; true when it opened.
+    QString lastError;
     auto attempt = [&](int mode) {
         connection.close();
         connection.setConnectionString(buildConnectionString(mode));
@@ -154,15 +156,16 @@ bool connectToDatabase(Connection& connection, QString* failureText, const Conne
             connection.open();
             report.succeeded = true;
         } catch (const std::exception& e) {
-            report.error = exceptionMessage(e);
+            report.error = maskPasswordsInText(exceptionMessage(e));
         }
+        lastError = report.error;
         if (observer)
             observer(report);
         return report.succeeded;
     };
     auto fail = [&] {
         if (failureText)
-            *failureText = failureMessage();
+            *failureText = failureMessage(lastError);
     };
 
     try {
@@ -170,7 +173,11 @@ bool connectToDatabase(Connection& connection, QString* failureText, const Conne
         connection.setCommandTimeout(4000);
         connection.setConnectTimeout(5);
         if (!attempt(0)) {
-            if (readLoginSwitch()) {
+            if (connection.isEmbedded()) {
+                // A database file: the product's instance and the administrator login mean
+                // nothing for it, so one attempt says what is wrong with the file.
+                fail();
+            } else if (readLoginSwitch()) {
                 if (!attempt(1))
                     fail();
             } else if (!attempt(2) && !attempt(1)) {

@@ -27,18 +27,21 @@ QString buildConnectionString(int mode);
 struct ConnectionAttempt
 {
     int mode = 0;
-    QString connectionString; // password shown as ***
+    QString connectionString; // passwords shown as *** (maskPassword)
     bool succeeded = false;
-    QString error;
+    QString error; // the client's message, passwords shown as ***
 };
 using ConnectionAttemptObserver = std::function<void(const ConnectionAttempt&)>;
 
-// The connection string with the value of "Password" replaced by *** (empty stays empty).
+// The connection string with the whole value of every password key ("Password", "PWD", in any
+// case, also inside another key's value) replaced by *** (empty stays empty).
 QString maskPassword(const QString& connectionString);
 
 // Locates the settings, builds the string and opens the connection, with the fallbacks
-// (mode 0, then 1 when Login is on, or 2 then 1 when it is off). Returns whether the
-// connection is open; failureText receives "Unable to connect to the Zelvan database ...".
+// (mode 0, then 1 when Login is on, or 2 then 1 when it is off). A database file (the
+// SQLite providers) gets the one attempt of mode 0. Returns whether the connection is open;
+// failureText receives "Unable to connect to the Zelvan database ..." with the client's
+// message of the last attempt on the second line, passwords masked.
 bool connectToDatabase(Connection& connection, QString* failureText = nullptr,
                        const ConnectionAttemptObserver& observer = {});
 

@@ -192,6 +192,38 @@ TEST(AccountMergeChecks, IssuesAreCollectedInRowOrder)
         EXPECT_EQ(f.slotText(id), before[id]);
 }
 
+// The account-name column holds 16 characters: a longer new name, as it would be stored (with
+// its blanks), is an issue line of its own and nothing is written back.
+TEST(AccountMergeChecks, NewNamesLongerThanTheColumnAreRefused)
+{
+    ModelFixture f({{0, QStringLiteral("Primary")}});
+    f.slot(1, TaAction::UNASSIGNED, QStringLiteral("Long"))
+        .slot(2, TaAction::UNASSIGNED, QStringLiteral("Padded"))
+        .slot(3, TaAction::UNASSIGNED, QStringLiteral("Fits"))
+        .slot(4, TaAction::UNASSIGNED, QStringLiteral("LongAndInUse"));
+    AccountMergeModel model(f.info);
+    ASSERT_EQ(AccountMergeModel::kMaxNameLength, 16);
+    model.rows()[0].newName = QStringLiteral("Seventeen chars!!");
+    model.rows()[1].newName = QStringLiteral(" Fifteen chars! "); // 16 with its blanks
+    model.rows()[2].newName = QStringLiteral("Sixteen chars!!!");
+    model.rows()[3].newName = QStringLiteral("primary") + QString(10, QLatin1Char(' '));
+    const QString issues = kIssuesHead
+        + QStringLiteral("\nThe new name you entered for account 'Long' is longer than 16 characters."
+                         "\nThe new name you entered for account 'LongAndInUse' is already in use."
+                         "\nThe new name you entered for account 'LongAndInUse' is longer than 16 characters.")
+        + kIssuesTail;
+    EXPECT_EQ(model.validate(), issues);
+    EXPECT_EQ(model.accept(), issues);
+    EXPECT_EQ(f.slotText(1), QStringLiteral("UNASSIGNED -1 "));
+    EXPECT_EQ(f.slotText(3), QStringLiteral("UNASSIGNED -1 "));
+
+    model.rows()[0].newName = QStringLiteral("Long");
+    model.rows()[3].newName = QStringLiteral("Other");
+    EXPECT_EQ(model.accept(), QString());
+    EXPECT_EQ(f.slotText(2), QStringLiteral("APPEND 2  Fifteen chars! "));
+    EXPECT_EQ(f.slotText(3), QStringLiteral("APPEND 3 Sixteen chars!!!"));
+}
+
 TEST(AccountMergeChecks, LockedRowTakesPartWhenItShowsAdd)
 {
     ModelFixture f({{4, QStringLiteral("Primary")}, {9, QStringLiteral("Other")}}, /*grouped*/ true);

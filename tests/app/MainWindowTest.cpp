@@ -113,7 +113,9 @@ TEST_F(MainWindowTest, ConnectionFailureShowsTheErrorAndAsksToEnd)
     EXPECT_EQ(ui.shown[0], kWarning);
     EXPECT_TRUE(ui.shown[1].startsWith(QStringLiteral("Error: Unable to connect to the Zelvan database 'Zelvan' on '")))
         << ui.shown[1].toStdString();
-    EXPECT_TRUE(ui.shown[1].contains(missing));
+    EXPECT_TRUE(ui.shown[1].contains(QStringLiteral("'.\nThe database file '") + missing
+                                     + QStringLiteral("' does not exist.\n\n")))
+        << "the second line says what is wrong with the file";
     EXPECT_TRUE(ui.shown[1].endsWith(QStringLiteral(".\n\nPlease check your connection properties.")));
     EXPECT_TRUE(window.terminateRequested());
     EXPECT_FALSE(window.conZelvan.isOpen());

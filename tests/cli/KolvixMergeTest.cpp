@@ -3,11 +3,17 @@
 #include "merge/MergeLock.h"
 
 #include <QElapsedTimer>
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QThread>
 #include <sqlite3.h>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace kolvix;
 using namespace kolvix::test;
@@ -312,14 +318,208 @@ TEST_F(KolvixMergeTest, DiagnoseConnectsOrNamesTheServer)
     EXPECT_TRUE(ok.out.contains("Use Rollback: on"));
     EXPECT_TRUE(ok.out.contains("Log: off"));
 
+    // A database file gets one attempt: the instance and administrator fallbacks mean nothing for it.
     const QString missing = settingsDir.filePath("missing.db");
     const CliRun bad = run({"--diagnose", "Password=secret"}, missing);
     EXPECT_EQ(bad.exitCode, 3);
-    EXPECT_EQ(bad.out.count("Attempt "), 3);
-    EXPECT_TRUE(bad.out.contains("Error: Unable to connect to the Zelvan database 'Zelvan' on '" + missing
-                                 + "\\ZELVAN'.\n\nPlease check your connection properties."))
+    EXPECT_EQ(bad.out.count("Attempt "), 1);
+    EXPECT_TRUE(bad.out.contains("Error: Unable to connect to the Zelvan database 'Zelvan' on '" + missing + "'.\n"
+                                 + "The database file '" + missing + "' does not exist.\n\n"
+                                 + "Please check your connection properties."))
         << bad.out.toStdString();
     EXPECT_FALSE(bad.out.contains("secret"));
+}
+
+// Runs kolvix-merge with exactly these arguments; as root, optionally as the user nobody.
+CliRun runArguments(const QStringList& args, bool asNobody = false)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+#ifdef Q_OS_UNIX
+    if (asNobody && geteuid() == 0)
+        process.setChildProcessModifier([] {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(99);
+        });
+#else
+    Q_UNUSED(asNobody);
+#endif
+    process.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-merge"), args);
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(60000)) << args.join(' ').toStdString();
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// The files the embedded engine cannot work on: one attempt, a line that says what is wrong
+// with the file, exit code 3 before anything is read or written (a file that is no database
+// fails here, not in the middle of the merge).
+TEST_F(KolvixMergeTest, ADatabaseFileThatCannotServeFailsAtConnectWithExit3)
+{
+    const QString folder = settingsDir.filePath("folder.db");
+    QDir().mkpath(folder);
+    const QString text = settingsDir.filePath("notes.db");
+    {
+        QFile file(text);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("These are notes, not a database; long enough for a database header.\n").repeated(4));
+    }
+    const struct
+    {
+        QString file;
+        QString problem;
+    } cases[] = {
+        {settingsDir.filePath("missing.db"), "does not exist."},
+        {folder, "is a directory, not a file."},
+        {"/dev/zero", "is not a regular file (a device, a pipe or a socket)."},
+        {text, "is not a database."},
+    };
+    for (const auto& c : cases) {
+        for (const QStringList& verb :
+             {QStringList {"--from", "812", "--to", "57", "--yes"}, QStringList {"--diagnose"}}) {
+            const CliRun r = run(verb, c.file);
+            EXPECT_EQ(r.exitCode, 3) << c.file.toStdString() << r.out.toStdString() << r.err.toStdString();
+            EXPECT_TRUE(r.out.contains("Error: Unable to connect to the Zelvan database 'Zelvan' on '" + c.file
+                                       + "'.\nThe database file '" + c.file + "' " + c.problem + "\n\n"))
+                << r.out.toStdString();
+        }
+    }
+}
+
+#ifdef Q_OS_UNIX
+// A file or folder this user may only read: refused at connect, not at the first write.
+TEST_F(KolvixMergeTest, AReadOnlyDatabaseFailsAtConnectWithExit3)
+{
+    QTemporaryDir dir;
+    // As root the program runs as nobody, for whom root's folder and file are read-only.
+    const bool root = geteuid() == 0;
+    const auto before = db.snapshot();
+    const struct
+    {
+        const char* name;
+        QFile::Permissions file;
+        QFile::Permissions folder;
+        const char* problem;
+    } cases[] = {
+        {"file", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther,
+         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther, "is read-only."},
+        {"folder", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther,
+         QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther, "is in a read-only folder."},
+    };
+    for (const auto& c : cases) {
+        const QString folder = dir.filePath(c.name);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString file = folder + "/zelvan.db";
+        ASSERT_TRUE(QFile::copy(db.path(), file));
+        ASSERT_TRUE(QFile::setPermissions(file, c.file));
+        ASSERT_TRUE(QFile::setPermissions(folder, c.folder));
+        ASSERT_TRUE(QFile::setPermissions(dir.path(),
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther));
+        const CliRun r
+            = runArguments({"OldSettings=1", "gsUtilityIniName=" + dir.filePath("none.ini"), "Provider=SQLite",
+                            "Data Source=" + file, "--from", "812", "--to", "57", "--yes"},
+                           root);
+        EXPECT_EQ(r.exitCode, 3) << c.name << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains("\nThe database file '" + file + "' " + c.problem + "\n")) << r.out.toStdString();
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    EXPECT_EQ(db.snapshot(), before);
+}
+#endif
+
+// A value that holds ";" never sets another key: the merge runs on the file that "Data Source"
+// names, not on the one hidden in the catalogue's name.
+TEST_F(KolvixMergeTest, ASemicolonInAValueSetsNoOtherKey)
+{
+    TestDatabase other;
+    other.exec(QString::fromLatin1(kExamplePair));
+    const auto otherBefore = other.snapshot();
+    const CliRun r = run({"Initial Catalog=x;Data Source=" + other.path(), "--from", "812", "--to", "57", "--yes"});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 0);
+    EXPECT_EQ(other.snapshot(), otherBefore);
+}
+
+// --diagnose shows every attempt's string: no spelling of a password shows its value.
+TEST_F(KolvixMergeTest, DiagnoseNeverShowsAPassword)
+{
+    // Every secret holds "K7q" or "z9z".
+    const QString missing = settingsDir.filePath("missing.db");
+    const QStringList spellings[] = {
+        {"Password=K7q;z9z123"},
+        {"password=K7qz9z"},
+        {"Password=\"K7q ' z9z\""},
+        {"Initial Catalog=Zelvan;PWD=K7q"},
+        {"Initial Catalog=Zelvan; Pwd = K7q;Password=z9z"},
+        {"User ID=sa;Password=K7q", "Password= z9z "},
+    };
+    for (const QStringList& args : spellings) {
+        for (const QString& dataSource : {db.path(), missing, missing + ";Password=K7q"}) {
+            const CliRun r = run(QStringList {"--diagnose"} + args, dataSource);
+            for (const char* secret : {"K7q", "z9z"}) {
+                EXPECT_FALSE(r.out.contains(secret) || r.err.contains(secret))
+                    << args.join(' ').toStdString() << "\n"
+                    << r.out.toStdString() << r.err.toStdString();
+            }
+            EXPECT_TRUE(r.out.contains("***")) << r.out.toStdString();
+        }
+    }
+}
+
+// Settings files are read only when they are regular files of at most 1 MiB: a device, a pipe
+// or a huge file counts as missing, --diagnose says so, and nothing blocks or grows.
+TEST_F(KolvixMergeTest, SettingsFilesThatAreNoRegularFilesCountAsMissing)
+{
+    const QString big = settingsDir.filePath("big.ini");
+    {
+        QFile file(big);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Kolvix]\nLog=1\n;");
+        file.write(QByteArray(1024 * 1024, 'x'));
+    }
+    const QString fifo = settingsDir.filePath("pipe.ini");
+#ifdef Q_OS_UNIX
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+#endif
+    const struct
+    {
+        QString file;
+        QString problem;
+    } cases[] = {{"/dev/zero", "not a regular file"},
+                 {fifo, "not a regular file"},
+                 {big, "larger than 1 MiB"},
+                 {settingsDir.path(), "a directory"}};
+    for (const auto& c : cases) {
+        const CliRun r = runArguments({"OldSettings=1", "gsUtilityIniName=" + c.file, "Provider=SQLite",
+                                       "Data Source=" + db.path(), "--diagnose"});
+        EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains("  config: " + c.file + " (" + c.problem
+                                   + ": not read, counts as missing: defaults apply)\n"))
+            << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains("Log: off")) << r.out.toStdString();
+    }
+}
+
+// A new account name longer than the account-name column (16 characters) is refused before
+// anything is written.
+TEST_F(KolvixMergeTest, ANewAccountNameLongerThan16CharactersIsRefused)
+{
+    const auto before = db.snapshot();
+    const CliRun tooLong = run({"--from", "812", "--to", "57", "--yes", "--map", "2=add:Seventeen chars!!"});
+    EXPECT_EQ(tooLong.exitCode, 1) << tooLong.out.toStdString();
+    EXPECT_TRUE(
+        tooLong.out.contains("\nThe new name you entered for account 'WorkCover' is longer than 16 characters.\n"))
+        << tooLong.out.toStdString();
+    EXPECT_EQ(db.snapshot(), before);
+
+    const CliRun fits = run({"--from", "812", "--to", "57", "--yes", "--map", "2=add:Sixteen chars!!!"});
+    EXPECT_EQ(fits.exitCode, 0) << fits.out.toStdString();
+    EXPECT_EQ(db.scalar("SELECT ShortDescription FROM Account WHERE ClientID = 57 AND AccountID = 2"),
+              "Sixteen chars!!!");
 }
 
 TEST_F(KolvixMergeTest, MergesTheExamplePair)

@@ -62,6 +62,33 @@ TEST_F(LogTest, LinesAndFileNamesFollowTheClockAcrossMidnight)
     EXPECT_EQ(fileOf("2026.12.11"), "00:00:00.007: 100% %d literal\r\n");
 }
 
+#ifndef Q_OS_WIN
+// The log holds patient names: only its owner may read it, whatever the process's umask.
+TEST_F(LogTest, TheFileIsReadableByItsOwnerOnly)
+{
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    auto permissions = [](const QString& path) {
+        return QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    };
+    setLogEnabled(true);
+    writeLog("merging");
+    EXPECT_EQ(permissions(dir.filePath("Kolvix_2026.12.10.log")), ownerOnly);
+
+    // A file that others could read (written before) is narrowed when the next line is written.
+    const QString older = dir.filePath("Kolvix_2026.12.11.log");
+    {
+        QFile file(older);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("00:00:00.000: before\r\n");
+    }
+    ASSERT_TRUE(QFile::setPermissions(older, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    clock = QDateTime(QDate(2026, 12, 11), QTime(8, 0));
+    writeLog("merging");
+    EXPECT_EQ(permissions(older), ownerOnly);
+    EXPECT_EQ(fileOf("2026.12.11"), "00:00:00.000: before\r\n08:00:00.000: merging\r\n");
+}
+#endif
+
 TEST_F(LogTest, AFormatThatDoesNotFitLogsNothing)
 {
     setLogEnabled(true);

@@ -1,14 +1,16 @@
 // Bad input, bounded: seeded random settings files, command lines, connection strings,
-// statements and search texts. Nothing may crash or hang (every loop is bounded), and what must survive does:
-// planted settings are found, connection values reach the ODBC string intact, literals and
-// names pass the T-SQL adaptation unchanged, and generated queries of the supported subset
-// are accepted by SQLite after adaptation.
+// statements and search texts. Nothing may crash or hang (every loop is bounded), and what must
+// survive does: planted settings are found, connection values reach the ODBC string intact and
+// set no other key, no password survives masking, literals and names pass the T-SQL adaptation
+// unchanged, and generated queries of the supported subset are accepted by SQLite after
+// adaptation.
 //
 // The seed is printed; KOLVIX_FUZZ_SEED=<n> repeats a run with another one.
 
 #include "reliability/QtPrinting.h"
 
 #include "db/Connection.h"
+#include "db/ConnectionString.h"
 #include "db/Dataset.h"
 #include "db/SqliteFunctions.h"
 #include "db/TsqlAdapter.h"
@@ -118,6 +120,16 @@ QString valueCore(Random& random, int length)
     while (!core.isEmpty() && core.back().unicode() <= 32)
         core.chop(1);
     return core;
+}
+
+// The text without the blanks the command line trims from a value.
+QString trimBlanksOf(QString text)
+{
+    while (!text.isEmpty() && text.front().unicode() <= 32)
+        text.remove(0, 1);
+    while (!text.isEmpty() && text.back().unicode() <= 32)
+        text.chop(1);
+    return text;
 }
 
 QString blanks(Random& random)
@@ -371,6 +383,112 @@ TEST(FuzzTest, CommandLineValuesReachTheOdbcConnectionString)
     setCommandLineArguments({});
     gsConfigIniName.clear();
     gsDataIniName.clear();
+}
+
+// Values of any text on the command line (";", quotes, braces, blanks inside) reach the
+// eleven-key string as themselves, quoted where they must be: no value sets another key, and
+// the ODBC string carries them too.
+TEST(FuzzTest, CommandLineValuesOfAnyTextSetNoOtherKey)
+{
+    Random random(9);
+    QTemporaryDir folder;
+    FakePlatform os;
+    os.localAppData = os.commonAppData = os.legacyFolder = folder.path();
+    gsConfigIniName = folder.filePath(QStringLiteral("none.ini"));
+    gsDataIniName = gsConfigIniName;
+    const std::vector<QString> syntax = {";", ";", "\"", "'", "=", "{", "}", " ", "Data Source=", "Password=", "pwd ="};
+    std::vector<QString> alphabet = kNoise;
+    alphabet.insert(alphabet.end(), syntax.begin(), syntax.end());
+    // Never empty (that would fall back to the default); the command line trims the ends.
+    auto anyValue = [&] {
+        QString v;
+        while (v.isEmpty())
+            v = trimBlanksOf(random.text(alphabet, 12));
+        return v;
+    };
+    for (int round = 0; round < 300; ++round) {
+        const QString catalog = anyValue();
+        const QString server = anyValue();
+        const QString user = anyValue();
+        // The password alone holds "§", so a "§" anywhere in the masked string is a leak.
+        const QString password = anyValue() + QStringLiteral("§") + anyValue();
+        QStringList arguments = {"Initial Catalog=" + catalog, "Data Source=" + server, "User ID=" + user,
+                                 randomCase(random, QStringLiteral("Password")) + "=" + blanks(random) + password};
+        std::shuffle(arguments.begin(), arguments.end(), std::mt19937(unsigned(round)));
+        setCommandLineArguments(arguments);
+        const QString built = buildConnectionString(0);
+        const std::map<QString, QString> expected = {{"Provider", "SQLOLEDB.1"},  {"Persist Security Info", "False"},
+                                                     {"Packet Size", "4096"},     {"Initial Catalog", catalog},
+                                                     {"Data Source", server},     {"User ID", user},
+                                                     {"Password", password},      {"Workstation ID", "PC01"},
+                                                     {"Integrated Security", ""}, {"Network Library", ""}};
+        for (const auto& [key, value] : expected)
+            ASSERT_EQ(Connection::connectionValue(built, key), value)
+                << key.toStdString() << " in " << built.toStdString();
+        for (const QString& driver : kDrivers)
+            expectOdbcCarries(built, driver, catalog, user, password);
+        const QString masked = maskPassword(built);
+        EXPECT_FALSE(masked.contains(QStringLiteral("§"))) << masked.toStdString();
+        EXPECT_EQ(Connection::connectionValue(masked, QStringLiteral("Workstation ID")), QStringLiteral("PC01"))
+            << masked.toStdString();
+    }
+    setCommandLineArguments({});
+    gsConfigIniName.clear();
+    gsDataIniName.clear();
+}
+
+// Password keys in any spelling and any form of value, also inside another key's value: the
+// masked string never holds the secret, and the other keys keep their values.
+TEST(FuzzTest, MaskingHidesEveryPasswordAndKeepsTheOtherKeys)
+{
+    Random random(10);
+    for (int round = 0; round < 1000; ++round) {
+        // Secrets alone hold "§"; the noise never does.
+        const QString secret = random.text(kNoise, 8) + QStringLiteral("§") + random.text(kNoise, 8);
+        const QString key = random.pick<QString>({"Password", "PWD", "password", "pwd", "PassWord", "Pwd"});
+        const QString spelledKey = blanks(random) + key + blanks(random);
+        QString value;
+        switch (random.between(0, 3)) {
+        case 0:
+            value = quoteConnectionValue(secret);
+            break;
+        case 1: // braced, as ODBC writes it
+            value = "{" + QString(secret).replace(u'}', QStringLiteral("}}")) + "}";
+            break;
+        case 2: // unquoted: up to the next pair that holds "="
+            value = QString(secret).remove(u'=').remove(u'"').remove(u'\'').remove(u'{');
+            break;
+        default: // inside another key's value
+            value.clear();
+            break;
+        }
+        QStringList pairs;
+        std::map<QString, QString> others;
+        for (int n = random.between(1, 4); n > 0; --n) {
+            const QString name = QStringLiteral("Key%1").arg(n);
+            const QString text = random.text(kNoise, 10);
+            others[name] = text.trimmed();
+            pairs << name + "=" + quoteConnectionValue(text.trimmed());
+        }
+        const QString holder = QStringLiteral("Holder");
+        if (value.isEmpty())
+            pairs.insert(random.between(0, int(pairs.size())),
+                         holder + "=" + quoteConnectionValue(random.text(kNoise, 5) + ";" + spelledKey + "=" + secret));
+        else
+            pairs.insert(random.between(0, int(pairs.size())), spelledKey + "=" + value);
+        const QString connectionString = pairs.join(u';') + (random.chance(50) ? ";" : "");
+        const QString masked = maskPasswordsInConnectionString(connectionString);
+        ASSERT_FALSE(masked.contains(QStringLiteral("§")))
+            << connectionString.toStdString() << "\nmasked: " << masked.toStdString();
+        EXPECT_TRUE(masked.contains(QLatin1String(kMaskedPassword))) << masked.toStdString();
+        for (const auto& [name, text] : others) {
+            EXPECT_EQ(Connection::connectionValue(masked, name), text)
+                << connectionString.toStdString() << "\nmasked: " << masked.toStdString();
+        }
+        // Any text at all: no failure.
+        maskPasswordsInText(random.text(kNoise, 60) + "password=" + random.text(kNoise, 20));
+        maskPasswordsInConnectionString(random.text(kNoise, 80));
+    }
 }
 
 // Quoted values of a connection string hold anything: ';', quotes, braces, blanks at the ends.

@@ -4,6 +4,12 @@
 
 #include "settings/IniFile.h"
 
+#include <ostream>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace kolvix::test {
 namespace {
 
@@ -142,6 +148,89 @@ TEST_F(IniFileOnDiskTest, ReadsUtf8AndAnsiFiles)
     ansi.close();
     EXPECT_EQ(IniFile(ansiPath).readString(QStringLiteral("Database Settings"), QStringLiteral("User ID"), {}),
               QStringLiteral("Jos\u00e9"));
+}
+
+struct BoundedFileCase
+{
+    const char* name;
+    const char* kind; // "regular", "device", "fifo", "folder"
+    qint64 padding; // bytes of comment after the settings in a regular file
+    bool read;
+    const char* problem; // settingsFileProblem; empty when the file is read
+};
+
+void PrintTo(const BoundedFileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class BoundedSettingsFileTest : public IniFileOnDiskTest, public ::testing::WithParamInterface<BoundedFileCase>
+{
+};
+
+// Only a regular file of at most 1 MiB is read; anything else reads as a missing file, at once
+// (a pipe without a writer never blocks, a device that never ends is not read).
+TEST_P(BoundedSettingsFileTest, OnlyRegularFilesOfBoundedSizeAreRead)
+{
+    const BoundedFileCase& c = GetParam();
+    const QByteArray settings = "[Misc]\nLogin=1\n;";
+    QString path = root.filePath(QStringLiteral("settings.ini"));
+    const QString kind = QString::fromLatin1(c.kind);
+    if (kind == QLatin1String("regular")) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(settings + QByteArray(c.padding - settings.size(), 'x'));
+    } else if (kind == QLatin1String("device")) {
+        path = QStringLiteral("/dev/zero");
+    } else if (kind == QLatin1String("folder")) {
+        QDir().mkpath(path);
+    } else {
+#ifdef Q_OS_UNIX
+        ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+#else
+        GTEST_SKIP() << "no pipes in the file system";
+#endif
+    }
+    const IniFile ini(path);
+    EXPECT_EQ(ini.readBool(QStringLiteral("Misc"), QStringLiteral("Login"), false), c.read);
+    EXPECT_EQ(settingsFileProblem(path), QString::fromLatin1(c.problem));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BoundedSettingsFileTest,
+    ::testing::Values(BoundedFileCase {"Small", "regular", 100, true, ""},
+                      BoundedFileCase {"ExactlyOneMebibyte", "regular", 1024 * 1024, true, ""},
+                      BoundedFileCase {"OneByteMore", "regular", 1024 * 1024 + 1, false, "larger than 1 MiB"},
+                      BoundedFileCase {"Device", "device", 0, false, "not a regular file"},
+                      BoundedFileCase {"Fifo", "fifo", 0, false, "not a regular file"},
+                      BoundedFileCase {"Folder", "folder", 0, false, "a directory"}),
+    [](const ::testing::TestParamInfo<BoundedFileCase>& info) { return std::string(info.param.name); });
+
+// A named or product file that is there but cannot serve counts as missing: the legacy file is
+// used in its place, and the file passed over is noted for --diagnose.
+TEST_F(IniFileOnDiskTest, UnusableFilesFallBackToTheLegacyFile)
+{
+    writeFile(legacyFile(), QStringLiteral("[Misc]\nLogin=1\n"));
+    setCommandLineArguments({QStringLiteral("gsUtilityIniName=/dev/zero")});
+    locateSettingsFiles();
+    EXPECT_EQ(gsConfigIniName, QStringLiteral("ZV2000.INI"));
+    EXPECT_EQ(gsDataIniName, QStringLiteral("ZV2000.INI"));
+    EXPECT_EQ(settingsFilesPassedOver(), QStringList {QStringLiteral("/dev/zero (not a regular file)")});
+    EXPECT_TRUE(readUtilitySetting(QStringLiteral("Misc"), QStringLiteral("Login"), false));
+
+    // The product's data file grown past the bound; the config file is missing, which is no note.
+    setCommandLineArguments({});
+    const QString data = commonProduct() + QStringLiteral("//data.ini"); // the data folder ends with a separator
+    writeData(QStringLiteral("[Database Settings]\n;") + QString(1024 * 1024, QLatin1Char('x')));
+    locateSettingsFiles();
+    EXPECT_EQ(gsDataIniName, QStringLiteral("ZV2000.INI"));
+    EXPECT_EQ(gsConfigIniName, QStringLiteral("ZV2000.INI"));
+    EXPECT_EQ(settingsFilesPassedOver(), QStringList {data + QStringLiteral(" (larger than 1 MiB)")});
+
+    writeData(QStringLiteral("[Database Settings]\n"));
+    locateSettingsFiles();
+    EXPECT_EQ(gsDataIniName, data);
+    EXPECT_TRUE(settingsFilesPassedOver().isEmpty());
 }
 
 TEST_F(IniFileOnDiskTest, BareNameIsReadFromTheWindowsFolder)

@@ -5,6 +5,8 @@
 #include "db/Connection.h"
 
 #include <QStringList>
+#include <map>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -241,6 +243,96 @@ INSTANTIATE_TEST_SUITE_P(Sources, UseTcpIpTest,
                                            TcpCase {"Nowhere", nullptr, nullptr, false}),
                          [](const ::testing::TestParamInfo<TcpCase>& info) { return std::string(info.param.name); });
 
+struct ValueCase
+{
+    const char* name;
+    QStringList arguments;
+    const char* dataFile; // the section's lines
+    std::vector<std::pair<const char*, const char*>> expected; // key, value read back
+    const char* secret; // never shown once masked; nullptr: none
+};
+
+void PrintTo(const ValueCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ConnectionValueTest : public ConnectionStringTest, public ::testing::WithParamInterface<ValueCase>
+{
+};
+
+// Whatever a value holds, it reaches the string as itself, sets no other key, and masking the
+// string hides every password it carries.
+TEST_P(ConnectionValueTest, ReachesTheStringAsItselfAndMaskingHidesTheSecret)
+{
+    const ValueCase& c = GetParam();
+    arguments(c.arguments);
+    writeData(QStringLiteral("[Database Settings]\n") + QString::fromUtf8(c.dataFile));
+    const QString built = build(0);
+    std::map<QString, QString> expected = {{"Provider", "SQLOLEDB.1"},
+                                           {"Persist Security Info", "False"},
+                                           {"Use Procedure for Prepare", "1"},
+                                           {"Auto Translate", "True"},
+                                           {"Packet Size", "4096"},
+                                           {"Initial Catalog", "Zelvan"},
+                                           {"Data Source", ""},
+                                           {"User ID", "SA"},
+                                           {"Password", ""},
+                                           {"Workstation ID", "PC01"},
+                                           {"Integrated Security", ""},
+                                           {"Network Library", ""}};
+    for (const auto& [key, value] : c.expected)
+        expected[QString::fromUtf8(key)] = QString::fromUtf8(value);
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(Connection::connectionValue(built, key), value) << key.toStdString() << " in " << built.toStdString();
+    EXPECT_EQ(gsDatabaseName, expected["Initial Catalog"]);
+    EXPECT_EQ(gsServerName, expected["Data Source"]);
+    if (c.secret) {
+        const QString masked = maskPassword(built);
+        EXPECT_FALSE(masked.contains(QString::fromUtf8(c.secret))) << masked.toStdString();
+        EXPECT_TRUE(masked.contains(QStringLiteral("***"))) << masked.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ConnectionValueTest,
+    ::testing::Values(
+        ValueCase {"SemicolonSetsNoOtherKey",
+                   {"Initial Catalog=x;Data Source=A.db", "Data Source=B.db"},
+                   "",
+                   {{"Initial Catalog", "x;Data Source=A.db"}, {"Data Source", "B.db"}},
+                   nullptr},
+        ValueCase {"SemicolonInTheDataFile",
+                   {},
+                   "Data Source=SRV1;Provider=SQLite\nInitial Catalog='a;b'\n",
+                   {{"Data Source", "SRV1;Provider=SQLite"}, {"Initial Catalog", "a;b"}},
+                   nullptr},
+        ValueCase {"PathWithSemicolon", {"Data Source=/data/a;b.db"}, "", {{"Data Source", "/data/a;b.db"}}, nullptr},
+        ValueCase {"PasswordWithSemicolon", {"Password=Sec;ret123"}, "", {{"Password", "Sec;ret123"}}, "ret123"},
+        ValueCase {"PasswordWithQuotes", {"Password=\"Sec'ret\"\"x"}, "", {{"Password", "\"Sec'ret\"\"x"}}, "Sec'ret"},
+        ValueCase {"PasswordWithBlanksFromTheDataFile",
+                   {},
+                   "Password=\"  Sec ret  \"\n",
+                   {{"Password", "  Sec ret  "}},
+                   "Sec ret"},
+        ValueCase {"PasswordKeyInLowerCase", {"password=Secret1"}, "", {{"Password", "Secret1"}}, "Secret1"},
+        ValueCase {"PasswordInsideTheCatalog",
+                   {"Initial Catalog=Zelvan;Password=Secret2"},
+                   "",
+                   {{"Initial Catalog", "Zelvan;Password=Secret2"}},
+                   "Secret2"},
+        ValueCase {"PwdInsideTheServer",
+                   {"Data Source=SRV1;pwd = Secret3"},
+                   "",
+                   {{"Data Source", "SRV1;pwd = Secret3"}},
+                   "Secret3"},
+        ValueCase {"UserWithQuoteAndNetworkLibrary",
+                   {"User ID=O'Brien", "UseTCPIP=1"},
+                   "",
+                   {{"User ID", "O'Brien"}, {"Network Library", "dbmssocn"}},
+                   nullptr}),
+    [](const ::testing::TestParamInfo<ValueCase>& info) { return std::string(info.param.name); });
+
 TEST(MaskPasswordTest, HidesOnlyThePasswordValue)
 {
     EXPECT_EQ(maskPassword(QStringLiteral("User ID=sa;Password=Vq7rLm2xT;Workstation ID=PC01;")),
@@ -254,11 +346,12 @@ TEST(MaskPasswordTest, HidesOnlyThePasswordValue)
 // ---------------------------------------------------------------------------------------
 // connectToDatabase
 
-QString failureFor(const QString& database, const QString& server)
+// The failure text: the sentence, the client's message of the last attempt, the advice.
+QString failureFor(const QString& database, const QString& server, const QString& message)
 {
-    return QStringLiteral("Unable to connect to the Zelvan database '%1' on '%2'.\n\n"
+    return QStringLiteral("Unable to connect to the Zelvan database '%1' on '%2'.\n%3\n\n"
                           "Please check your connection properties.")
-        .arg(database, server);
+        .arg(database, server, message);
 }
 
 class ConnectTest : public ConnectionStringTest
@@ -304,36 +397,127 @@ TEST_F(ConnectTest, UnreachableSqlServerTriesThreeFormsAndNamesTheInstance)
     EXPECT_TRUE(attempts[2].connectionString.contains(
         QStringLiteral(";Data Source=127.0.0.1,1\\ZELVAN;User ID=sa;Password=***;")))
         << "the password is masked in the report";
-    EXPECT_EQ(failure, failureFor(QStringLiteral("Zelvan"), QStringLiteral("127.0.0.1,1\\ZELVAN")));
+    EXPECT_EQ(failure, failureFor(QStringLiteral("Zelvan"), QStringLiteral("127.0.0.1,1\\ZELVAN"), attempts[2].error))
+        << "the sentence names the last server, the driver's message of the last attempt follows";
     EXPECT_EQ(connection.commandTimeout(), 4000);
     EXPECT_EQ(connection.connectTimeout(), 5);
 }
 
-TEST_F(ConnectTest, MissingDatabaseFileFailsAfterTheFallbacks)
-{
-    const QString missing = root.filePath(QStringLiteral("missing.db"));
-    writeData(QStringLiteral("[Database Settings]\nProvider=SQLite\nData Source=%1\nInitial Catalog=Practice\n")
-                  .arg(missing));
-    Connection connection;
-
-    EXPECT_FALSE(connect(connection));
-
-    EXPECT_EQ(modes(), (std::vector<int> {0, 2, 1}));
-    EXPECT_EQ(failure, failureFor(QStringLiteral("Practice"), missing + QStringLiteral("\\ZELVAN")));
-    EXPECT_FALSE(QFileInfo::exists(missing)) << "a failed open creates no database";
-}
-
 TEST_F(ConnectTest, LoginOnFallsBackToTheInstanceOnly)
 {
+    if (Connection::sqlServerOdbcDriver().isEmpty())
+        GTEST_SKIP() << "no SQL Server ODBC driver installed";
     loginOn();
-    writeData(QStringLiteral("[Database Settings]\nProvider=SQLite\nData Source=%1\n")
-                  .arg(root.filePath(QStringLiteral("missing.db"))));
+    writeData(QStringLiteral("[Database Settings]\nData Source=127.0.0.1,1\nInitial Catalog=Practice\n"));
     Connection connection;
 
     EXPECT_FALSE(connect(connection));
 
     EXPECT_EQ(modes(), (std::vector<int> {0, 1}));
-    EXPECT_EQ(failure, failureFor(QStringLiteral("Zelvan"), root.filePath(QStringLiteral("missing.db\\ZELVAN"))));
+    ASSERT_EQ(attempts.size(), 2u);
+    EXPECT_EQ(failure,
+              failureFor(QStringLiteral("Practice"), QStringLiteral("127.0.0.1,1\\ZELVAN"), attempts[1].error));
+}
+
+struct FileFailureCase
+{
+    const char* name;
+    const char* provider;
+    bool login;
+    // What "Data Source" names: "missing", "folder", "device", "text" (a file that is no database).
+    const char* file;
+    const char* message; // %1: the file
+};
+
+void PrintTo(const FileFailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class DatabaseFileFailureTest : public ConnectTest, public ::testing::WithParamInterface<FileFailureCase>
+{
+};
+
+// A database file gets one attempt, and the failure says what is wrong with the file.
+TEST_P(DatabaseFileFailureTest, OneAttemptSaysWhatIsWrongWithTheFile)
+{
+    const FileFailureCase& c = GetParam();
+    QString file = root.filePath(QStringLiteral("zelvan.db"));
+    const QString kind = QString::fromLatin1(c.file);
+    if (kind == QLatin1String("folder"))
+        QDir().mkpath(file);
+    else if (kind == QLatin1String("device"))
+        file = QStringLiteral("/dev/zero");
+    else if (kind == QLatin1String("text"))
+        writeFile(file,
+                  QStringLiteral("[Misc]\nThis is a settings file, not a database; it is long enough to "
+                                 "hold the header a database file begins with.\n"));
+    if (c.login)
+        loginOn();
+    writeData(QStringLiteral("[Database Settings]\nProvider=%1\nData Source=%2\nInitial Catalog=Practice\n")
+                  .arg(QString::fromLatin1(c.provider), file));
+    Connection connection;
+
+    EXPECT_FALSE(connect(connection));
+
+    ASSERT_EQ(modes(), std::vector<int> {0});
+    if (attempts[0].error.contains(QStringLiteral("is not installed")))
+        GTEST_SKIP() << attempts[0].error.toStdString();
+    const QString message = QString::fromLatin1(c.message).arg(file);
+    EXPECT_EQ(attempts[0].error, message);
+    EXPECT_EQ(failure, failureFor(QStringLiteral("Practice"), file, message));
+    EXPECT_FALSE(connection.isOpen());
+    if (kind == QLatin1String("missing")) {
+        EXPECT_FALSE(QFileInfo::exists(file)) << "a failed open creates no database";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DatabaseFileFailureTest,
+    ::testing::Values(
+        FileFailureCase {"Missing", "SQLite", false, "missing", "The database file '%1' does not exist."},
+        FileFailureCase {"MissingWithLoginOn", "SQLite", true, "missing", "The database file '%1' does not exist."},
+        FileFailureCase {"Folder", "SQLite", false, "folder", "The database file '%1' is a directory, not a file."},
+        FileFailureCase {"Device", "SQLite", false, "device",
+                         "The database file '%1' is not a regular file (a device, a pipe or a socket)."},
+        FileFailureCase {"NotADatabase", "SQLite", false, "text", "The database file '%1' is not a database."},
+        FileFailureCase {"MissingThroughOdbc", "SQLiteODBC", false, "missing",
+                         "The database file '%1' does not exist."},
+        FileFailureCase {"NotADatabaseThroughOdbc", "SQLiteODBC", false, "text",
+                         "The database file '%1' is not a database."}),
+    [](const ::testing::TestParamInfo<FileFailureCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ConnectTest, APasswordInAnotherValueIsNeverReported)
+{
+    const QString missing = root.filePath(QStringLiteral("missing.db"));
+    arguments({QStringLiteral("Provider=SQLite"), QStringLiteral("Data Source=%1;Password=Secret4").arg(missing),
+               QStringLiteral("Initial Catalog=Zelvan;PWD=Secret5")});
+    Connection connection;
+
+    EXPECT_FALSE(connect(connection));
+
+    ASSERT_EQ(attempts.size(), 1u);
+    for (const QString& shown : {attempts[0].connectionString, attempts[0].error, failure}) {
+        EXPECT_FALSE(shown.contains(QStringLiteral("Secret"))) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QStringLiteral("***"))) << shown.toStdString();
+    }
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("Unable to connect to the Zelvan database 'Zelvan;PWD=***' on '")
+                                   + missing + QStringLiteral(";Password=***'.\n")))
+        << failure.toStdString();
+}
+
+TEST_F(ConnectTest, APathWithASemicolonOpens)
+{
+    const QString path = root.filePath(QStringLiteral("a;b.db"));
+    writeFile(path, QString());
+    arguments({QStringLiteral("Provider=SQLite"), QStringLiteral("Data Source=") + path});
+    Connection connection;
+
+    EXPECT_TRUE(connect(connection)) << failure.toStdString();
+
+    EXPECT_EQ(gsServerName, path);
+    EXPECT_FALSE(QFileInfo::exists(root.filePath(QStringLiteral("a")))) << "the path is not cut at the semicolon";
+    connection.close();
 }
 
 TEST_F(ConnectTest, FirstAttemptThatOpensEndsTheRoutine)

@@ -16,6 +16,7 @@ TfraAccountAction::TfraAccountAction(QWidget* parent)
 {
     ui->setupUi(this);
     setFixedSize(kDesignWidth, 24);
+    ui->edtDestination->setMaxLength(AccountMergeModel::kMaxNameLength);
     connect(ui->cmbAction, &QComboBox::currentIndexChanged, this, &TfraAccountAction::cmbActionChange);
     connect(ui->edtDestination, &QLineEdit::textChanged, this, [this] { updateOverflowToolTip(ui->edtDestination); });
     connect(ui->cmbDestination, &QComboBox::currentIndexChanged, this,

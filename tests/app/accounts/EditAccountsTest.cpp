@@ -165,6 +165,18 @@ TEST_F(EditAccountsTest, RowsShowTheProposalOfTheModel)
     EXPECT_TRUE(add->Ready());
 }
 
+TEST_F(EditAccountsTest, TheNewNameHoldsAtMost16Characters)
+{
+    TaInfo info = twoAccounts();
+    AccountMergeModel model(info);
+    TfrmEditAccounts dialog(model);
+    QLineEdit* edit = dialog.Frames()[1]->edtDestination();
+    EXPECT_EQ(edit->maxLength(), 16);
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("Seventeen chars!!"));
+    EXPECT_EQ(edit->text(), QStringLiteral("Seventeen chars!"));
+}
+
 TEST_F(EditAccountsTest, SwitchingTheActionSwapsTheVisibleDestinationAndKeepsBothContents)
 {
     TaInfo info = twoAccounts();
