@@ -3,6 +3,7 @@
 
 #include "app/DuplicatesWindow.h"
 
+#include "support/CaptionCheck.h"
 #include "support/ScriptedUi.h"
 #include "support/TestDatabase.h"
 
@@ -91,6 +92,14 @@ TEST_F(DuplicatesWindowTest, ScansOffTheGuiThreadAndListsThePairs)
     EXPECT_TRUE(column(window, 2).contains("41: Quinn, Harriet"));
     EXPECT_TRUE(column(window, 4).contains("47: Quinn, Harriet (archived)"));
     EXPECT_EQ(column(window, 1), QStringList({"1", "2"}));
+}
+
+TEST_F(DuplicatesWindowTest, EveryCaptionFitsItsControl)
+{
+    TfrmDuplicates window(db.connectionString(), 30, 15);
+    window.show();
+    const QStringList problems = captionProblems(&window);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(DuplicatesWindowTest, UseThisPairAndADoubleClickHandOnMoveFromAndMoveTo)

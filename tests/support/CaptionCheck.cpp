@@ -77,8 +77,9 @@ int room(const QWidget* widget)
 
 QStringList captions(const QWidget* widget)
 {
+    // A label with a buddy shows its '&' as the underline of the access key.
     if (const auto* label = qobject_cast<const QLabel*>(widget))
-        return {label->text()};
+        return {label->buddy() ? shownText(label->text()) : label->text()};
     if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
         return {shownText(button->text())};
     if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {

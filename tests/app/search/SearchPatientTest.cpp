@@ -4,6 +4,7 @@
 #include "app/search/SearchResultModel.h"
 #include "db/Connection.h"
 #include "reliability/QtPrinting.h"
+#include "support/CaptionCheck.h"
 #include "support/TestDatabase.h"
 
 #include <QApplication>
@@ -106,6 +107,13 @@ TEST_F(SearchPatientTest, OpensEmptyWithTheActiveClientCount)
     EXPECT_EQ(titles(*dialog).size(), 13);
     EXPECT_EQ(dialog->lbTotalPatients()->text(), QStringLiteral("Total Patients 303"));
     EXPECT_FALSE(dialog->tmrSearch().isActive());
+}
+
+TEST_F(SearchPatientTest, EveryCaptionFitsItsControl)
+{
+    auto dialog = shownDialog();
+    const QStringList problems = captionProblems(dialog.get());
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(SearchPatientTest, TypingSearchesOnceAfterTheDelay)
