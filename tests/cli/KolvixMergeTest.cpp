@@ -14,6 +14,12 @@ struct CliRun
     QString err;
 };
 
+// What the program printed, in the system's encoding; Windows ends the lines with CR LF.
+QString printed(const QByteArray& bytes)
+{
+    return QString::fromLocal8Bit(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
 // Runs kolvix-merge on the test database with the settings of a file of its own, so that
 // nothing is looked up in the user's folders.
 class KolvixMergeTest : public ::testing::Test
@@ -42,8 +48,7 @@ protected:
         process.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-merge"), args);
         process.closeWriteChannel();
         EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
+        return {process.exitCode(), printed(process.readAllStandardOutput()), printed(process.readAllStandardError())};
     }
 
     QTemporaryDir settingsDir;
