@@ -5,6 +5,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #define isatty _isatty
 #else
 #include <unistd.h>
@@ -12,13 +13,40 @@
 
 namespace kolvix::cli {
 
+namespace {
+
+// A console window of Windows shows its own code page, not the system's ANSI code page that
+// pipes and files get: text for the console goes to it in UTF-16, so that names beyond ASCII
+// read right. False when the handle is no console (then the caller writes bytes).
+bool writeConsole([[maybe_unused]] bool toStandardError, [[maybe_unused]] const QString& line)
+{
+#ifdef _WIN32
+    const HANDLE handle = GetStdHandle(toStandardError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr || !GetConsoleMode(handle, &mode))
+        return false;
+    const QString text = line + QStringLiteral("\r\n");
+    DWORD written = 0;
+    return WriteConsoleW(handle, reinterpret_cast<const wchar_t*>(text.utf16()), DWORD(text.size()), &written, nullptr);
+#else
+    return false;
+#endif
+}
+
+} // namespace
+
 void out(const QString& text)
 {
+    std::cout.flush();
+    if (writeConsole(false, text))
+        return;
     std::cout << text.toLocal8Bit().constData() << std::endl;
 }
 
 void err(const QString& text)
 {
+    if (writeConsole(true, text))
+        return;
     const QByteArray line = text.toLocal8Bit() + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);

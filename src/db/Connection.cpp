@@ -249,7 +249,8 @@ void Connection::openSqliteOdbc()
     if (info.absoluteFilePath().contains(u';'))
         throw DbError(
             QStringLiteral("The SQLite ODBC driver cannot open a file whose name holds a semicolon: '%1'.").arg(file));
-    if (!installedOdbcDrivers().contains(kSqliteOdbcDriver, Qt::CaseInsensitive))
+    const QString driver = chooseSqliteOdbcDriver(installedOdbcDrivers());
+    if (driver.isEmpty())
         throw DbError(QStringLiteral("The SQLite ODBC driver (%1) is not installed.").arg(kSqliteOdbcDriver));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
     if (!db.isValid())
@@ -258,7 +259,7 @@ void Connection::openSqliteOdbc()
     const int milliseconds
         = m_commandTimeout <= 0 || m_commandTimeout > INT_MAX / 1000 ? INT_MAX : m_commandTimeout * 1000;
     db.setDatabaseName(QStringLiteral("DRIVER={%1};Database=%2;Timeout=%3;NoCreat=1;")
-                           .arg(kSqliteOdbcDriver, info.absoluteFilePath())
+                           .arg(driver, info.absoluteFilePath())
                            .arg(milliseconds));
     if (!db.open()) {
         const QString message = errorMessage(db.lastError());
@@ -558,6 +559,15 @@ QString Connection::odbcConnectOptions(const QString& connectionString, int conn
 QString Connection::sqlServerOdbcDriver()
 {
     return chooseSqlServerOdbcDriver(installedOdbcDrivers());
+}
+
+QString Connection::chooseSqliteOdbcDriver(const QStringList& installedDrivers)
+{
+    for (const QString& name : {kSqliteOdbcDriver, kSqliteOdbcDriver + QStringLiteral(" ODBC Driver")})
+        for (const QString& installed : installedDrivers)
+            if (installed.compare(name, Qt::CaseInsensitive) == 0)
+                return installed;
+    return QString();
 }
 
 QString Connection::chooseSqlServerOdbcDriver(const QStringList& installedDrivers)

@@ -113,6 +113,9 @@ public:
     static QString sqlServerOdbcDriver();
     // The best SQL Server driver among the given ODBC driver names; empty when none fits.
     static QString chooseSqlServerOdbcDriver(const QStringList& installedDrivers);
+    // The SQLite ODBC driver among the given ODBC driver names: "SQLite3" as Linux registers it,
+    // or "SQLite3 ODBC Driver" as its Windows installer does; empty when neither is there.
+    static QString chooseSqliteOdbcDriver(const QStringList& installedDrivers);
 
 private:
     void registerSqliteFunctions();

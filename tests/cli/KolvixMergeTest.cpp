@@ -27,6 +27,12 @@ struct CliRun
     QString err;
 };
 
+// What the program printed, in the system's encoding; Windows ends the lines with CR LF.
+QString printed(const QByteArray& bytes)
+{
+    return QString::fromLocal8Bit(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
 // Runs kolvix-merge on the test database with the settings of a file of its own, so that
 // nothing is looked up in the user's folders.
 class KolvixMergeTest : public ::testing::Test
@@ -63,8 +69,7 @@ protected:
     static CliRun finish(QProcess& process)
     {
         EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
+        return {process.exitCode(), printed(process.readAllStandardOutput()), printed(process.readAllStandardError())};
     }
 
     CliRun run(const QStringList& options, const QString& dataSource = {})

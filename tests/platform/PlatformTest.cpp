@@ -1,13 +1,16 @@
-// The native platform on POSIX systems and the shared file-system services.
+// The native platform (POSIX or Windows), the daily log beside the executable and the shared
+// file-system services.
 
 #include "platform/Platform.h"
 
+#include "core/Log.h"
 #include "support/FakePlatform.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QOperatingSystemVersion>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -17,6 +20,60 @@
 
 namespace kolvix::test {
 namespace {
+
+#ifdef _WIN32
+
+// The value of an environment variable as Windows sets it for every process.
+QString windowsVariable(const char* name)
+{
+    return QDir::fromNativeSeparators(qEnvironmentVariable(name));
+}
+
+QString comparable(const QString& path)
+{
+    return QDir::fromNativeSeparators(path).toLower();
+}
+
+TEST(NativePlatformTest, MapsTheWindowsFolders)
+{
+    const Platform& os = platform();
+    // The special folders, as Windows also names them in the environment of every process.
+    ASSERT_FALSE(windowsVariable("LOCALAPPDATA").isEmpty());
+    EXPECT_EQ(comparable(os.localAppDataFolder()), comparable(windowsVariable("LOCALAPPDATA")));
+    ASSERT_FALSE(windowsVariable("ProgramData").isEmpty());
+    EXPECT_EQ(comparable(os.commonAppDataFolder()), comparable(windowsVariable("ProgramData")));
+    EXPECT_EQ(comparable(os.legacySettingsFolder()), comparable(windowsVariable("windir")));
+    EXPECT_TRUE(os.folderExists(os.localAppDataFolder()));
+    EXPECT_TRUE(os.folderExists(os.legacySettingsFolder()));
+    EXPECT_EQ(os.programFilesFallbackFolder(), QStringLiteral("C:\\Program Files\\Zelvan 2000"));
+    EXPECT_EQ(os.pathSeparator(), QLatin1Char('\\'));
+}
+
+TEST(NativePlatformTest, NamesTheComputerAndTheSession)
+{
+    const Platform& os = platform();
+    EXPECT_EQ(os.computerName().toUpper(), qEnvironmentVariable("COMPUTERNAME").toUpper());
+    EXPECT_FALSE(os.computerName().isEmpty());
+    // A remote desktop session is named "RDP-Tcp#<n>" in the environment, the console "Console".
+    EXPECT_EQ(os.isRemoteSession(), qEnvironmentVariable("SESSIONNAME").startsWith(QLatin1String("RDP-")));
+}
+
+TEST(NativePlatformTest, ReportsTheWindowsVersionForTheDisplayFonts)
+{
+    const int version = platform().windowsMajorVersion();
+    EXPECT_EQ(version, QOperatingSystemVersion::current().majorVersion());
+    EXPECT_GE(version, 6) << "every supported Windows is Vista or later: the newer display fonts apply";
+}
+
+TEST(NativePlatformTest, ExecutableFolderHoldsTheRunningProgram)
+{
+    const QString folder = platform().executableFolder();
+    EXPECT_FALSE(folder.endsWith(QLatin1Char('\\')));
+    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("\\PlatformTest.exe"))) << folder.toStdString();
+    EXPECT_EQ(comparable(folder), comparable(QCoreApplication::applicationDirPath()));
+}
+
+#else
 
 // Sets an environment variable for the life of the object and restores the old value.
 class ScopedEnv
@@ -91,6 +148,8 @@ TEST(NativePlatformTest, ExecutableFolderHoldsTheRunningProgram)
     EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/PlatformTest"))) << folder.toStdString();
 }
 
+#endif
+
 TEST(NativePlatformTest, SetPlatformSwapsAndRestores)
 {
     Platform* native = &platform();
@@ -101,6 +160,28 @@ TEST(NativePlatformTest, SetPlatformSwapsAndRestores)
         EXPECT_EQ(platform().computerName(), QStringLiteral("FAKE"));
     }
     EXPECT_EQ(&platform(), native);
+}
+
+TEST(NativePlatformTest, TheDailyLogLiesBesideTheExecutable)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    setLogClock([now] { return now; });
+    setLogEnabled(true);
+    const QString path = logFilePath(now);
+    QFile::remove(path);
+    writeLog(QStringLiteral("native platform test"));
+    setLogEnabled(false);
+    setLogClock({});
+
+    const QFileInfo file(path);
+    EXPECT_EQ(QDir::fromNativeSeparators(file.absolutePath()).toLower(),
+              QDir::fromNativeSeparators(platform().executableFolder()).toLower());
+    EXPECT_EQ(file.fileName(), QStringLiteral("Kolvix_%1.log").arg(now.toString(QStringLiteral("yyyy.MM.dd"))));
+    QFile log(path);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << path.toStdString();
+    EXPECT_TRUE(log.readAll().endsWith(": native platform test\r\n"));
+    log.close();
+    QFile::remove(path);
 }
 
 TEST(PlatformFileServicesTest, TellFilesFromFoldersAndCreateNestedFolders)

@@ -10,6 +10,7 @@
 #include "db/DbError.h"
 #include "merge/LeftBehind.h"
 #include "merge/MergeFixture.h"
+#include "support/Wine.h"
 
 #include <QDate>
 
@@ -31,6 +32,8 @@ protected:
         } catch (const DbError& e) {
             if (e.message().contains(QStringLiteral("is not installed")))
                 GTEST_SKIP() << e.message().toStdString();
+            if (runningUnderWine())
+                GTEST_SKIP() << kWineOdbcPathReason << e.message().toStdString();
             throw;
         }
         ui.onEditAccounts = [](AccountMergeModel& model) {
