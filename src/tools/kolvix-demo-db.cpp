@@ -307,11 +307,12 @@ public:
     bool chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(m_engine) < p; }
     double money(int lo, int hi) { return between(lo * 20, hi * 20) / 20.0; }
     template <std::size_t N> const char* pick(const Pool<N>& pool) { return pool[std::size_t(between(0, int(N) - 1))]; }
-    std::string digits(int count)
+    // count random digits, after the prefix if there is one.
+    std::string digits(int count, const std::string& prefix = {})
     {
-        std::string text(std::size_t(count), '0');
-        for (char& c : text)
-            c = char('0' + between(0, 9));
+        std::string text = prefix;
+        for (int i = 0; i < count; ++i)
+            text += char('0' + between(0, 9));
         return text;
     }
     // A day in the last `years` years before the reference day.
@@ -489,7 +490,7 @@ void DemoBuilder::prepare()
             "BenefitAmount, ResponseCode) VALUES (?,?,?,?,?,?,?,?)",
             -1, 1, [this](Statement& s, Random& r, int c, int a) {
                 const double claim = r.money(50, 120);
-                s.insert(c, a, m_lastTransId, r.pastDate(), "F" + r.digits(3), claim, claim * 0.6, "00");
+                s.insert(c, a, m_lastTransId, r.pastDate(), r.digits(3, "F"), claim, claim * 0.6, "00");
             });
     account("INSERT INTO NewStatement (ClientID, AccountID, StatementDate, OpeningBalance, ClosingBalance, Printed) "
             "VALUES (?,?,?,?,?,?)",
