@@ -1,6 +1,7 @@
 // kolvix-merge --duplicates as a program: the lines on standard output, the exit codes, and a
 // database that stays as it was.
 
+#include "support/KolvixMergeProcess.h"
 #include "support/TestDatabase.h"
 
 #include <QFile>
@@ -11,13 +12,6 @@
 using namespace kolvix::test;
 
 namespace {
-
-struct CliRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 const QString kHeader = QStringLiteral("Score\tGroup\tKeep\tMerge\tReasons\tKeep name\tMerge name");
 
@@ -44,18 +38,10 @@ protected:
                 "(71, 'Smith', 'Grace', '1980-09-17 00:00:00', '0433 000 002', NULL, 'T', 0)");
     }
 
-    CliRun run(const QStringList& options, const QString& dataSource = {})
+    ProcessRun run(const QStringList& options, const QString& dataSource = {})
     {
-        QStringList args = {"OldSettings=1", "gsUtilityIniName=" + settingsDir.filePath("kolvix.ini"),
-                            "Provider=SQLite", "Data Source=" + (dataSource.isEmpty() ? db.path() : dataSource)};
-        args << options;
-        QProcess process;
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        process.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-merge"), args);
-        process.closeWriteChannel();
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
+        return runKolvixMerge(kolvixMergeArguments(settingsDir.filePath("kolvix.ini"),
+                                                   dataSource.isEmpty() ? db.path() : dataSource, options));
     }
 
     static QStringList lines(const QString& text) { return text.split('\n', Qt::SkipEmptyParts); }
@@ -67,7 +53,7 @@ protected:
 TEST_F(DuplicatesVerbTest, ListsThePairsHighestScoreFirstAndChangesNothing)
 {
     const auto before = db.snapshot();
-    const CliRun r = run({"--duplicates"});
+    const ProcessRun r = run({"--duplicates"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString(); // not a terminal: no progress
     const QStringList out = lines(r.out);
@@ -119,7 +105,7 @@ TEST_F(DuplicatesVerbTest, ArchivedMinScoreAndLimit)
     EXPECT_EQ(limited, all.mid(0, 3));
 
     // Nothing reaches a score of 100 here: a header and no pairs, still exit 0.
-    const CliRun none = run({"--duplicates", "--min-score", "100"});
+    const ProcessRun none = run({"--duplicates", "--min-score", "100"});
     EXPECT_EQ(none.exitCode, 0);
     const QStringList few = lines(none.out);
     ASSERT_FALSE(few.isEmpty());
@@ -138,21 +124,21 @@ TEST_F(DuplicatesVerbTest, ExitCodesOfFailures)
          {QStringList {"--duplicates", "--min-score", "101"}, QStringList {"--duplicates", "--limit", "0"},
           QStringList {"--duplicates", "--from", "1", "--to", "2"},
           QStringList {"--archived", "--from", "1", "--to", "2"}}) {
-        const CliRun r = run(args);
+        const ProcessRun r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
 
     // No connection: 3.
-    const CliRun missing = run({"--duplicates"}, settingsDir.filePath("missing.db"));
+    const ProcessRun missing = run({"--duplicates"}, settingsDir.filePath("missing.db"));
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_TRUE(missing.err.startsWith("Error: ")) << missing.err.toStdString();
     EXPECT_TRUE(missing.out.isEmpty());
 
     // A database error: 2 with the client's message, and no half list.
     db.exec("DROP VIEW PatientSearch");
-    const CliRun failed = run({"--duplicates"});
+    const ProcessRun failed = run({"--duplicates"});
     EXPECT_EQ(failed.exitCode, 2);
     EXPECT_TRUE(failed.err.startsWith("Error: ")) << failed.err.toStdString();
     EXPECT_TRUE(failed.err.contains("PatientSearch")) << failed.err.toStdString();
@@ -167,7 +153,7 @@ TEST_F(DuplicatesVerbTest, TheDemoDatabaseListsItsPlantedDuplicates)
     generator.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-demo-db"), {demo});
     ASSERT_TRUE(generator.waitForFinished(120000));
     ASSERT_EQ(generator.exitCode(), 0);
-    const CliRun r = run({"--duplicates", "--archived"}, demo);
+    const ProcessRun r = run({"--duplicates", "--archived"}, demo);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     QSet<QString> listed;
     for (const QString& line : lines(r.out).mid(1)) {

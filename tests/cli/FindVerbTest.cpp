@@ -2,6 +2,7 @@
 // on databases built from the schema.
 
 #include "reliability/QtPrinting.h"
+#include "support/KolvixMergeProcess.h"
 #include "support/TestDatabase.h"
 
 #include <QFile>
@@ -48,19 +49,12 @@ protected:
 
     CliRun run(const QStringList& options, const QString& dataSource = {})
     {
-        QStringList args = {"OldSettings=1", "gsUtilityIniName=" + settingsDir.filePath("kolvix.ini"),
-                            "Provider=SQLite", "Data Source=" + (dataSource.isEmpty() ? db.path() : dataSource)};
-        args << options;
-        QProcess process;
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        process.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-merge"), args);
-        process.closeWriteChannel();
-        EXPECT_TRUE(process.waitForFinished(60000));
-        QString out = QString::fromUtf8(process.readAllStandardOutput());
+        const ProcessRun r = runKolvixMerge(kolvixMergeArguments(
+            settingsDir.filePath("kolvix.ini"), dataSource.isEmpty() ? db.path() : dataSource, options));
+        QString out = r.out;
         if (out.endsWith(u'\n'))
             out.chop(1);
-        return {process.exitCode(), out.isEmpty() ? QStringList() : out.split(u'\n'),
-                QString::fromUtf8(process.readAllStandardError())};
+        return {r.exitCode, out.isEmpty() ? QStringList() : out.split(u'\n'), r.err};
     }
 
     QTemporaryDir settingsDir;

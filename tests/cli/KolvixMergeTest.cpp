@@ -1,9 +1,10 @@
 #include "merge/MergeFixture.h"
+#include "support/KolvixMergeProcess.h"
 
 #include "merge/MergeLock.h"
 
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -19,19 +20,6 @@ using namespace kolvix;
 using namespace kolvix::test;
 
 namespace {
-
-struct CliRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// What the program printed, in the system's encoding; Windows ends the lines with CR LF.
-QString printed(const QByteArray& bytes)
-{
-    return QString::fromLocal8Bit(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
 
 // Runs kolvix-merge on the test database with the settings of a file of its own, so that
 // nothing is looked up in the user's folders.
@@ -66,13 +54,14 @@ protected:
         process.closeWriteChannel();
     }
 
-    static CliRun finish(QProcess& process)
+    static ProcessRun finish(QProcess& process)
     {
         EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitCode(), printed(process.readAllStandardOutput()), printed(process.readAllStandardError())};
+        return {process.exitCode(), printedText(process.readAllStandardOutput()),
+                printedText(process.readAllStandardError())};
     }
 
-    CliRun run(const QStringList& options, const QString& dataSource = {})
+    ProcessRun run(const QStringList& options, const QString& dataSource = {})
     {
         QProcess process;
         start(process, options, dataSource);
@@ -93,7 +82,7 @@ TEST_F(KolvixMergeTest, BadUsageExits64WithOneLine)
           QStringList {"--from", "812", "--to", "57", "--yes", "--dry-run=0"},
           QStringList {"--from", "99999", "--from", "812", "--to", "57", "--yes"}}) {
         const auto before = db.snapshot();
-        const CliRun r = run(args);
+        const ProcessRun r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
         EXPECT_EQ(db.snapshot(), before) << args.join(' ').toStdString();
@@ -114,7 +103,7 @@ TEST_F(KolvixMergeTest, ArgumentsThatAreNotUtf8AreBadUsage)
                                QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-merge")}
                       + arguments({"--from", "812", "--to", "57", "--yes"}));
     process.closeWriteChannel();
-    const CliRun r = finish(process);
+    const ProcessRun r = finish(process);
     EXPECT_EQ(r.exitCode, 64) << r.out.toStdString();
     EXPECT_EQ(r.err, "kolvix-merge: argument 11 is not valid UTF-8 text (see --help)\n");
     EXPECT_EQ(db.snapshot(), before);
@@ -127,7 +116,7 @@ TEST_F(KolvixMergeTest, YesAnswersNoAfterAnErrorBox)
 {
     db.exec("DROP TABLE PXClientForgotPassword");
     const auto before = db.snapshot();
-    const CliRun r = run({"--from", "812", "--to", "57", "--yes"});
+    const ProcessRun r = run({"--from", "812", "--to", "57", "--yes"});
     EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("Kolvix Utility: doADOQuery: no such table: PXClientForgotPassword"))
         << r.out.toStdString();
@@ -147,7 +136,7 @@ TEST_F(KolvixMergeTest, AMergeIsRefusedWhileAnotherHoldsTheMergeLock)
     MergeLock held(connection);
     ASSERT_TRUE(held.tryAcquire());
     const auto before = db.snapshot();
-    const CliRun r = run({"--from", "812", "--to", "57", "--yes"});
+    const ProcessRun r = run({"--from", "812", "--to", "57", "--yes"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.contains("\nInformation: Another merge is in progress: it was started on workstation "
                                "'SURGERY2' at "
@@ -184,7 +173,7 @@ TEST_F(KolvixMergeTest, ASecondMergeIsRefusedWhileTheFirstWaitsForItsConfirmatio
     ASSERT_TRUE(shown.contains("Yes/No? ")) << shown.constData();
 
     const auto before = db.snapshot();
-    const CliRun second = run({"--from", "57", "--to", "300", "--yes"});
+    const ProcessRun second = run({"--from", "57", "--to", "300", "--yes"});
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_TRUE(second.out.contains("Information: Another merge is in progress")) << second.out.toStdString();
     EXPECT_EQ(db.snapshot(), before);
@@ -237,7 +226,7 @@ TEST_F(KolvixMergeTest, AWaitingMergeSaysSoHoldsTheMergeLockAndLeavesNoneWhenKil
     ASSERT_TRUE(err.contains(waitLine)) << err.constData();
     EXPECT_EQ(err.count('\n'), 1);
 
-    const CliRun second = run({"--from", "57", "--to", "300", "--yes"});
+    const ProcessRun second = run({"--from", "57", "--to", "300", "--yes"});
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_TRUE(second.out.contains("Information: Another merge is in progress: it was started on workstation '"
                                     + QSysInfo::machineHostName() + "' at "))
@@ -247,7 +236,7 @@ TEST_F(KolvixMergeTest, AWaitingMergeSaysSoHoldsTheMergeLockAndLeavesNoneWhenKil
     waiting.waitForFinished(10000);
     other.release();
     EXPECT_TRUE(QFile::exists(MergeLock::lockFilePath(db.path())));
-    const CliRun next = run({"--from", "812", "--to", "57", "--yes"});
+    const ProcessRun next = run({"--from", "812", "--to", "57", "--yes"});
     EXPECT_EQ(next.exitCode, 0) << next.out.toStdString();
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 0);
 }
@@ -278,8 +267,8 @@ TEST_F(KolvixMergeTest, ChainedMergesStartedTogetherNeverSplitARecord)
         start(first, firstOptions, race.path());
         QThread::msleep(unsigned((round / 2) % 6) * 20);
         start(second, secondOptions, race.path());
-        const CliRun ra = finish(a);
-        const CliRun rb = finish(b);
+        const ProcessRun ra = finish(a);
+        const ProcessRun rb = finish(b);
         ASSERT_TRUE(ra.exitCode == 0 || ra.exitCode == 1) << ra.out.toStdString();
         ASSERT_TRUE(rb.exitCode == 0 || rb.exitCode == 1) << rb.out.toStdString();
 
@@ -316,7 +305,7 @@ TEST_F(KolvixMergeTest, ChainedMergesStartedTogetherNeverSplitARecord)
 
 TEST_F(KolvixMergeTest, DiagnoseConnectsOrNamesTheServer)
 {
-    const CliRun ok = run({"--diagnose"});
+    const ProcessRun ok = run({"--diagnose"});
     EXPECT_EQ(ok.exitCode, 0) << ok.out.toStdString();
     EXPECT_TRUE(ok.out.contains("Attempt 1 (mode 0): Provider=SQLite;"));
     EXPECT_TRUE(ok.out.contains("  connected"));
@@ -325,7 +314,7 @@ TEST_F(KolvixMergeTest, DiagnoseConnectsOrNamesTheServer)
 
     // A database file gets one attempt: the instance and administrator fallbacks mean nothing for it.
     const QString missing = settingsDir.filePath("missing.db");
-    const CliRun bad = run({"--diagnose", "Password=secret"}, missing);
+    const ProcessRun bad = run({"--diagnose", "Password=secret"}, missing);
     EXPECT_EQ(bad.exitCode, 3);
     EXPECT_EQ(bad.out.count("Attempt "), 1);
     EXPECT_TRUE(bad.out.contains("Error: Unable to connect to the Zelvan database 'Zelvan' on '" + missing + "'.\n"
@@ -336,7 +325,7 @@ TEST_F(KolvixMergeTest, DiagnoseConnectsOrNamesTheServer)
 }
 
 // Runs kolvix-merge with exactly these arguments; as root, optionally as the user nobody.
-CliRun runArguments(const QStringList& args, bool asNobody = false)
+ProcessRun runArguments(const QStringList& args, bool asNobody = false)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -356,8 +345,8 @@ CliRun runArguments(const QStringList& args, bool asNobody = false)
         process.kill();
         process.waitForFinished();
     }
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    return {process.exitCode(), printedText(process.readAllStandardOutput()),
+            printedText(process.readAllStandardError())};
 }
 
 // The files the embedded engine cannot work on: one attempt, a line that says what is wrong
@@ -386,7 +375,7 @@ TEST_F(KolvixMergeTest, ADatabaseFileThatCannotServeFailsAtConnectWithExit3)
     for (const auto& c : cases) {
         for (const QStringList& verb :
              {QStringList {"--from", "812", "--to", "57", "--yes"}, QStringList {"--diagnose"}}) {
-            const CliRun r = run(verb, c.file);
+            const ProcessRun r = run(verb, c.file);
             EXPECT_EQ(r.exitCode, 3) << c.file.toStdString() << r.out.toStdString() << r.err.toStdString();
             EXPECT_TRUE(r.out.contains("Error: Unable to connect to the Zelvan database 'Zelvan' on '" + c.file
                                        + "'.\nThe database file '" + c.file + "' " + c.problem + "\n\n"))
@@ -424,7 +413,7 @@ TEST_F(KolvixMergeTest, AReadOnlyDatabaseFailsAtConnectWithExit3)
         ASSERT_TRUE(QFile::setPermissions(folder, c.folder));
         ASSERT_TRUE(QFile::setPermissions(dir.path(),
                                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther));
-        const CliRun r
+        const ProcessRun r
             = runArguments({"OldSettings=1", "gsUtilityIniName=" + dir.filePath("none.ini"), "Provider=SQLite",
                             "Data Source=" + file, "--from", "812", "--to", "57", "--yes"},
                            root);
@@ -443,7 +432,7 @@ TEST_F(KolvixMergeTest, ASemicolonInAValueSetsNoOtherKey)
     TestDatabase other;
     other.exec(QString::fromLatin1(kExamplePair));
     const auto otherBefore = other.snapshot();
-    const CliRun r = run({"Initial Catalog=x;Data Source=" + other.path(), "--from", "812", "--to", "57", "--yes"});
+    const ProcessRun r = run({"Initial Catalog=x;Data Source=" + other.path(), "--from", "812", "--to", "57", "--yes"});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 0);
     EXPECT_EQ(other.snapshot(), otherBefore);
@@ -464,7 +453,7 @@ TEST_F(KolvixMergeTest, DiagnoseNeverShowsAPassword)
     };
     for (const QStringList& args : spellings) {
         for (const QString& dataSource : {db.path(), missing, missing + ";Password=K7q"}) {
-            const CliRun r = run(QStringList {"--diagnose"} + args, dataSource);
+            const ProcessRun r = run(QStringList {"--diagnose"} + args, dataSource);
             for (const char* secret : {"K7q", "z9z"}) {
                 EXPECT_FALSE(r.out.contains(secret) || r.err.contains(secret))
                     << args.join(' ').toStdString() << "\n"
@@ -499,8 +488,8 @@ TEST_F(KolvixMergeTest, SettingsFilesThatAreNoRegularFilesCountAsMissing)
                  {big, "larger than 1 MiB"},
                  {settingsDir.path(), "a directory"}};
     for (const auto& c : cases) {
-        const CliRun r = runArguments({"OldSettings=1", "gsUtilityIniName=" + c.file, "Provider=SQLite",
-                                       "Data Source=" + db.path(), "--diagnose"});
+        const ProcessRun r = runArguments({"OldSettings=1", "gsUtilityIniName=" + c.file, "Provider=SQLite",
+                                           "Data Source=" + db.path(), "--diagnose"});
         EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
         EXPECT_TRUE(r.out.contains("  config: " + c.file + " (" + c.problem
                                    + ": not read, counts as missing: defaults apply)\n"))
@@ -514,14 +503,14 @@ TEST_F(KolvixMergeTest, SettingsFilesThatAreNoRegularFilesCountAsMissing)
 TEST_F(KolvixMergeTest, ANewAccountNameLongerThan16CharactersIsRefused)
 {
     const auto before = db.snapshot();
-    const CliRun tooLong = run({"--from", "812", "--to", "57", "--yes", "--map", "2=add:Seventeen chars!!"});
+    const ProcessRun tooLong = run({"--from", "812", "--to", "57", "--yes", "--map", "2=add:Seventeen chars!!"});
     EXPECT_EQ(tooLong.exitCode, 1) << tooLong.out.toStdString();
     EXPECT_TRUE(
         tooLong.out.contains("\nThe new name you entered for account 'WorkCover' is longer than 16 characters.\n"))
         << tooLong.out.toStdString();
     EXPECT_EQ(db.snapshot(), before);
 
-    const CliRun fits = run({"--from", "812", "--to", "57", "--yes", "--map", "2=add:Sixteen chars!!!"});
+    const ProcessRun fits = run({"--from", "812", "--to", "57", "--yes", "--map", "2=add:Sixteen chars!!!"});
     EXPECT_EQ(fits.exitCode, 0) << fits.out.toStdString();
     EXPECT_EQ(db.scalar("SELECT ShortDescription FROM Account WHERE ClientID = 57 AND AccountID = 2"),
               "Sixteen chars!!!");
@@ -529,7 +518,7 @@ TEST_F(KolvixMergeTest, ANewAccountNameLongerThan16CharactersIsRefused)
 
 TEST_F(KolvixMergeTest, MergesTheExamplePair)
 {
-    const CliRun r = run({"--from", "812", "--to", "57", "--yes"});
+    const ProcessRun r = run({"--from", "812", "--to", "57", "--yes"});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("\n3  Transactions\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("  account 0 (Primary): merge into account 0 (Primary)\n"));
@@ -543,7 +532,7 @@ TEST_F(KolvixMergeTest, MergesTheExamplePair)
 TEST_F(KolvixMergeTest, WithoutYesAndWithoutATerminalTheAnswerIsNo)
 {
     const auto before = db.snapshot();
-    const CliRun r = run({"--from", "812", "--to", "57"});
+    const ProcessRun r = run({"--from", "812", "--to", "57"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(db.snapshot(), before);
 }
@@ -551,7 +540,7 @@ TEST_F(KolvixMergeTest, WithoutYesAndWithoutATerminalTheAnswerIsNo)
 TEST_F(KolvixMergeTest, RefusalsExit1)
 {
     db.exec("UPDATE Client SET PXAccess = 1, PXVerified = 1, PXEmail = 'a@b.c' WHERE ClientID = 812");
-    const CliRun r = run({"--from", "812", "--to", "57", "--yes"});
+    const ProcessRun r = run({"--from", "812", "--to", "57", "--yes"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.startsWith("Warning: WARNING: The process of merging patient data cannot be reversed."));
     EXPECT_TRUE(r.out.contains("\nInformation: The client to be moved has WPX currently enabled"));
@@ -563,7 +552,7 @@ TEST_F(KolvixMergeTest, DryRunChangesNothingAndShowsEveryStep)
     db.exec("CREATE TABLE LoyaltyPoints (LoyaltyPointsID INTEGER PRIMARY KEY, ClientID INTEGER);"
             "INSERT INTO LoyaltyPoints (ClientID) VALUES (812), (812), (57);");
     const auto before = db.snapshot();
-    const CliRun r = run({"--from", "812", "--to", "57", "--dry-run", "--yes"});
+    const ProcessRun r = run({"--from", "812", "--to", "57", "--dry-run", "--yes"});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
     EXPECT_EQ(db.snapshot(), before);
     EXPECT_TRUE(r.out.contains("Not moved: LoyaltyPoints (2 rows)\n"));
@@ -573,7 +562,7 @@ TEST_F(KolvixMergeTest, DryRunChangesNothingAndShowsEveryStep)
 
     db.exec("CREATE TRIGGER fail BEFORE UPDATE ON Quotes BEGIN SELECT RAISE(ABORT, 'quotes are locked'); END;");
     const auto withTrigger = db.snapshot();
-    const CliRun failed = run({"--from", "812", "--to", "57", "--dry-run", "--yes"});
+    const ProcessRun failed = run({"--from", "812", "--to", "57", "--dry-run", "--yes"});
     EXPECT_EQ(failed.exitCode, 2);
     EXPECT_TRUE(
         failed.out.contains("Warning: Some data could not be transferred.\nPatient details have been reverted."));
@@ -583,7 +572,7 @@ TEST_F(KolvixMergeTest, DryRunChangesNothingAndShowsEveryStep)
 TEST_F(KolvixMergeTest, MapOverridesAndIsValidated)
 {
     const auto before = db.snapshot();
-    const CliRun inUse = run({"--from", "812", "--to", "57", "--yes", "--map", "2=add:medicare"});
+    const ProcessRun inUse = run({"--from", "812", "--to", "57", "--yes", "--map", "2=add:medicare"});
     EXPECT_EQ(inUse.exitCode, 1);
     EXPECT_TRUE(inUse.out.contains("Information: The following issues were encountered with the proposed merge:\n\n"
                                    "The new name you entered for account 'WorkCover' is already in use.\n\n"
@@ -594,7 +583,7 @@ TEST_F(KolvixMergeTest, MapOverridesAndIsValidated)
     EXPECT_EQ(run({"--from", "812", "--to", "57", "--yes", "--map", "2=merge:9"}).exitCode, 64);
     EXPECT_EQ(db.snapshot(), before);
 
-    const CliRun merged
+    const ProcessRun merged
         = run({"--from", "812", "--to", "57", "--yes", "--map", "2=merge:1", "--map", "0=add:Old Primary"});
     EXPECT_EQ(merged.exitCode, 0) << merged.out.toStdString();
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 57 AND AccountID = 1"), 1);
@@ -612,7 +601,7 @@ TEST_F(KolvixMergeTest, AFailedMergeExits2AndRollsBack)
 {
     db.exec("CREATE TRIGGER fail BEFORE UPDATE ON Quotes BEGIN SELECT RAISE(ABORT, 'quotes are locked'); END;");
     const auto before = db.snapshot({"Audit"});
-    const CliRun r = run({"--from", "812", "--to", "57", "--yes"});
+    const ProcessRun r = run({"--from", "812", "--to", "57", "--yes"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.out.contains("Kolvix Utility: doADOCommand: quotes are locked"));
     EXPECT_EQ(db.snapshot({"Audit"}), before);
