@@ -153,10 +153,11 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     m_use->setToolTip(QStringLiteral("Fill Move From with the pair's Merge client and Move To with its Keep client"));
     m_close = new QPushButton(QStringLiteral("&Close"), this);
     m_close->setObjectName(QStringLiteral("btnClose"));
-    buttons->addWidget(new QLabel(QStringLiteral("Double-click a pair to use it. The merge still checks "
-                                                 "everything it always does."),
-                                  this),
-                       1);
+    // The hint wraps where the fonts in use are wider than the window.
+    auto* hint = new QLabel(
+        QStringLiteral("Double-click a pair to use it. The merge still checks everything it always does."), this);
+    hint->setWordWrap(true);
+    buttons->addWidget(hint, 1);
     buttons->addWidget(m_use);
     buttons->addWidget(m_close);
 

@@ -102,6 +102,17 @@ bool isCaptionedControl(const QWidget* widget)
 
 void check(const QWidget* widget, QStringList& problems)
 {
+    const auto* wrapping = qobject_cast<const QLabel*>(widget);
+    if (wrapping && wrapping->wordWrap()) {
+        // A label that wraps must have the height of all its lines.
+        const int needed = wrapping->heightForWidth(wrapping->width());
+        if (needed > wrapping->height())
+            problems << QStringLiteral("%1: \"%2\" needs %3 pixels of height, has %4")
+                            .arg(nameOf(widget), wrapping->text())
+                            .arg(needed)
+                            .arg(wrapping->height());
+        return;
+    }
     const int available = room(widget);
     if (available >= 0) {
         for (const QString& caption : captions(widget)) {
