@@ -17,6 +17,7 @@
 // printed as well. The database is only read. Message boxes that the checks show are counted,
 // not shown. No figure is judged here: the driver bench/run compares them with the goals.
 
+#include "BenchTiming.h"
 #include "accounts/AccountInfo.h"
 #include "core/TextHelpers.h"
 #include "core/TracePane.h"
@@ -28,7 +29,6 @@
 #include "merge/Statistics.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -40,6 +40,9 @@
 #include <vector>
 
 using namespace kolvix;
+
+using kolvix::bench::median;
+using kolvix::bench::millisecondsOf;
 
 namespace {
 
@@ -79,23 +82,6 @@ Client readClient(Connection& connection, qint32 id)
         id, displayName(ds.field(QStringLiteral("Surname")).asString(), ds.field(QStringLiteral("Name")).asString())};
 }
 
-double millisecondsOf(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 struct Figures
 {
     double first = 0;
@@ -122,21 +108,8 @@ int run(const QStringList& arguments)
 {
     int repeat = 5;
     QStringList positional;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == QLatin1String("--repeat") && i + 1 < arguments.size()) {
-            bool ok = false;
-            repeat = arguments[++i].toInt(&ok);
-            if (!ok || repeat < 0 || repeat > 1000) {
-                std::fputs(kUsage, stderr);
-                return 64;
-            }
-        } else if (arguments[i] == QLatin1String("--help")) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else {
-            positional << arguments[i];
-        }
-    }
+    if (const auto exitCode = bench::parseBenchArguments(arguments, kUsage, repeat, positional))
+        return *exitCode;
     bool fromOk = false;
     bool toOk = false;
     const qint32 fromID = positional.value(1).toInt(&fromOk);

@@ -19,13 +19,13 @@
 // Each is run once ("first") and then N more times (default 5), whose median is printed too.
 // The database is only read. No figure is judged here: bench/run compares them with the goals.
 
+#include "BenchTiming.h"
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "search/SearchQuery.h"
 #include "search/SearchQueryCursor.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -36,29 +36,15 @@
 
 using namespace kolvix;
 
+using kolvix::bench::median;
+using kolvix::bench::millisecondsOf;
+
 namespace {
 
 const char* const kUsage = "usage: kolvix-search-bench [--repeat N] DATABASE.db\n";
 
 // The rows of the grid's first screen.
 constexpr int kFirstScreen = 25;
-
-double millisecondsOf(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 QString scalar(Connection& connection, const QString& sql)
 {
@@ -150,21 +136,8 @@ int run(const QStringList& arguments)
 {
     int repeat = 5;
     QStringList positional;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == QLatin1String("--repeat") && i + 1 < arguments.size()) {
-            bool ok = false;
-            repeat = arguments[++i].toInt(&ok);
-            if (!ok || repeat < 0 || repeat > 1000) {
-                std::fputs(kUsage, stderr);
-                return 64;
-            }
-        } else if (arguments[i] == QLatin1String("--help")) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else {
-            positional << arguments[i];
-        }
-    }
+    if (const auto exitCode = bench::parseBenchArguments(arguments, kUsage, repeat, positional))
+        return *exitCode;
     if (positional.size() != 1) {
         std::fputs(kUsage, stderr);
         return 64;

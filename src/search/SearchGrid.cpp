@@ -1,5 +1,6 @@
-#include "SearchGrid.h"
+#include "search/SearchGrid.h"
 
+#include "db/Dataset.h"
 #include "search/SearchQuery.h"
 #include "search/SearchQueryCursor.h"
 
@@ -127,20 +128,7 @@ bool searchGridActive(const QString& active)
 
 QDateTime searchGridDateTime(const QVariant& value)
 {
-    if (!value.isValid() || value.isNull())
-        return QDateTime();
-    if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime();
-    if (value.typeId() == QMetaType::QDate)
-        return value.toDate().startOfDay();
-    QString text = value.toString().trimmed();
-    if (text.size() > 10 && text[10] == u' ')
-        text[10] = u'T';
-    const QDateTime dateTime = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (dateTime.isValid())
-        return dateTime;
-    const QDate date = QDate::fromString(text, Qt::ISODate);
-    return date.isValid() ? date.startOfDay() : QDateTime();
+    return Field(value).asDateTime();
 }
 
 QVariant searchGridValue(const SearchQueryCursor& cursor, int row, const QString& field, bool useFileNo)
