@@ -41,9 +41,8 @@ protected:
 
     QStringList arguments(const QStringList& options, const QString& dataSource = {}) const
     {
-        QStringList args = {"OldSettings=1", "gsUtilityIniName=" + settingsDir.filePath("kolvix.ini"),
-                            "Provider=SQLite", "Data Source=" + (dataSource.isEmpty() ? db.path() : dataSource)};
-        return args << options;
+        return kolvixMergeArguments(settingsDir.filePath("kolvix.ini"), dataSource.isEmpty() ? db.path() : dataSource,
+                                    options);
     }
 
     // Starts kolvix-merge without waiting for it.
@@ -63,9 +62,7 @@ protected:
 
     ProcessRun run(const QStringList& options, const QString& dataSource = {})
     {
-        QProcess process;
-        start(process, options, dataSource);
-        return finish(process);
+        return runKolvixMerge(arguments(options, dataSource));
     }
 
     QTemporaryDir settingsDir;
