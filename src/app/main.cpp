@@ -2,9 +2,12 @@
 #include "app/KolvixApplication.h"
 #include "app/MainWindow.h"
 #include "core/UserInterface.h"
+#include "platform/NativeServices.h"
 #include "settings/CommandLine.h"
 
-int main(int argc, char** argv)
+namespace {
+
+int runDesktopProgram(int& argc, char** argv)
 {
     kolvix::KolvixApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kolvix-utility"));
@@ -30,4 +33,11 @@ int main(int argc, char** argv)
     }
     kolvix::setUserInterface(nullptr);
     return exitCode;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    kolvix::native::endProcess(runDesktopProgram(argc, argv));
 }

@@ -31,4 +31,13 @@ public:
 // linked: WindowsPlatform.cpp or PosixPlatform.cpp).
 const Services& services();
 
+// Ends the process with `status`, after the caller has torn down everything it owns (the
+// application object, windows, connections). Standard output and error are flushed first.
+// In Windows builds made with MinGW the process ends without the libraries' shut-down: there
+// the main thread's thread-local objects are destroyed only after the toolkit's libraries
+// have shut down, and the toolkit's animation timer (made as soon as a busy progress bar or
+// a hover effect has run) then waits forever on a lock that no longer exists, so the program
+// would never end. Elsewhere it is exit(status).
+[[noreturn]] void endProcess(int status);
+
 } // namespace kolvix::native

@@ -69,4 +69,9 @@ const Services& services()
     return instance;
 }
 
+void endProcess(int status)
+{
+    std::exit(status);
+}
+
 } // namespace kolvix::native

@@ -3,6 +3,8 @@
 
 #include "platform/NativeServices.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <shlobj.h>
 #include <windows.h>
 
@@ -93,6 +95,16 @@ const Services& services()
 {
     static const WindowsServices instance;
     return instance;
+}
+
+void endProcess(int status)
+{
+    std::fflush(nullptr);
+#if defined(__MINGW32__)
+    // Files the program wrote are closed by now; the system closes every handle left.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+#endif
+    std::exit(status);
 }
 
 } // namespace kolvix::native

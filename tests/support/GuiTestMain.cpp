@@ -1,4 +1,5 @@
 #include "app/DisplayFonts.h"
+#include "platform/NativeServices.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -7,9 +8,14 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // The look-alikes of the designed fonts, as the program installs them.
-    kolvix::installFontSubstitutes();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        // The look-alikes of the designed fonts, as the program installs them.
+        kolvix::installFontSubstitutes();
+        ::testing::InitGoogleTest(&argc, argv);
+        status = RUN_ALL_TESTS();
+    }
+    // As the desktop program ends (see endProcess).
+    kolvix::native::endProcess(status);
 }
