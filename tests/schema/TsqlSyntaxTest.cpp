@@ -135,8 +135,20 @@ private:
 class TsqlSyntaxTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { checker = std::make_unique<TsqlChecker>(); }
+    static void SetUpTestSuite()
+    {
+#ifndef KOLVIX_NODE_ON_THE_BUILD_HOST_ONLY
+        checker = std::make_unique<TsqlChecker>();
+#endif
+    }
     static void TearDownTestSuite() { checker.reset(); }
+    void SetUp() override
+    {
+#ifdef KOLVIX_NODE_ON_THE_BUILD_HOST_ONLY
+        GTEST_SKIP() << "the parsers run on Node.js of the build machine, which this cross-built program cannot "
+                        "start; the native build runs these checks on the same statements";
+#endif
+    }
     static ParseResult check(const QString& sql) { return checker->check(sql); }
 
     static std::unique_ptr<TsqlChecker> checker;

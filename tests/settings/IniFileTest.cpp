@@ -181,7 +181,11 @@ TEST_P(BoundedSettingsFileTest, OnlyRegularFilesOfBoundedSizeAreRead)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(settings + QByteArray(c.padding - settings.size(), 'x'));
     } else if (kind == QLatin1String("device")) {
+#ifdef Q_OS_UNIX
         path = QStringLiteral("/dev/zero");
+#else
+        GTEST_SKIP() << "no device files in the file system";
+#endif
     } else if (kind == QLatin1String("folder")) {
         QDir().mkpath(path);
     } else {
@@ -211,11 +215,20 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(IniFileOnDiskTest, UnusableFilesFallBackToTheLegacyFile)
 {
     writeFile(legacyFile(), QStringLiteral("[Misc]\nLogin=1\n"));
-    setCommandLineArguments({QStringLiteral("gsUtilityIniName=/dev/zero")});
+#ifdef Q_OS_UNIX
+    const QString unusable = QStringLiteral("/dev/zero");
+    const QString why = QStringLiteral("not a regular file");
+#else
+    // No device files in the file system: a folder cannot serve either.
+    const QString unusable = root.filePath(QStringLiteral("folder.ini"));
+    QDir().mkpath(unusable);
+    const QString why = QStringLiteral("a directory");
+#endif
+    setCommandLineArguments({QStringLiteral("gsUtilityIniName=") + unusable});
     locateSettingsFiles();
     EXPECT_EQ(gsConfigIniName, QStringLiteral("ZV2000.INI"));
     EXPECT_EQ(gsDataIniName, QStringLiteral("ZV2000.INI"));
-    EXPECT_EQ(settingsFilesPassedOver(), QStringList {QStringLiteral("/dev/zero (not a regular file)")});
+    EXPECT_EQ(settingsFilesPassedOver(), QStringList {unusable + QStringLiteral(" (") + why + QStringLiteral(")")});
     EXPECT_TRUE(readUtilitySetting(QStringLiteral("Misc"), QStringLiteral("Login"), false));
 
     // The product's data file grown past the bound; the config file is missing, which is no note.
