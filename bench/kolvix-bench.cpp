@@ -31,7 +31,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <functional>

@@ -28,10 +28,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <functional>
 #include <vector>
 
 using namespace kolvix;

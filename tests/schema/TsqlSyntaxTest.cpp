@@ -135,12 +135,7 @@ private:
 class TsqlSyntaxTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-#ifndef KOLVIX_NODE_ON_THE_BUILD_HOST_ONLY
-        checker = std::make_unique<TsqlChecker>();
-#endif
-    }
+    static void SetUpTestSuite() { checker = std::make_unique<TsqlChecker>(); }
     static void TearDownTestSuite() { checker.reset(); }
     void SetUp() override
     {
