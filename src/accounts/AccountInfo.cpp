@@ -335,7 +335,7 @@ void TaInfo::Load(Dataset& query, qint32 toClientID, const QString& toClientName
 
     // One slot per AccountID up to the highest: refuse ids that would need an absurd table.
     if (FromInfo.MaxAccountID > kMaxAccountSlots) {
-        throw std::runtime_error(
+        throw AccountIdTooLarge(
             Format(QStringLiteral(
                        "The client to be moved has an account id of %d; account ids above %d cannot be merged."),
                    {qint64(FromInfo.MaxAccountID), qint64(kMaxAccountSlots)})

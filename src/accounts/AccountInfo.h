@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stdexcept>
+
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -10,6 +12,13 @@ class Dataset;
 class TracePane;
 
 // What happens to one account of the Move From client.
+// The From client has an account id above TaInfo::kMaxAccountSlots: the merge is refused.
+class AccountIdTooLarge : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
 enum class TaAction : quint8 { UNUSED = 0, UNASSIGNED = 1, MERGE = 2, APPEND = 3 };
 
 struct TaAccount
@@ -45,7 +54,7 @@ public:
     std::vector<TaAccount> Accounts;
 
     // Loads both clients' accounts and the two flags on the given query object, then
-    // proposes the mapping. Throws DbError on a failing query, and std::runtime_error when
+    // proposes the mapping. Throws DbError on a failing query, and AccountIdTooLarge when
     // the From client's highest account id would need more than kMaxAccountSlots slots.
     // A From account with a negative id is skipped (a line in trace, when given).
     void Load(Dataset& query, qint32 toClientID, const QString& toClientName, qint32 fromClientID,

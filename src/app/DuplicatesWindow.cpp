@@ -221,6 +221,7 @@ void TfrmDuplicates::startScan()
             connection.setConnectionString(connectionString);
             connection.setCommandTimeout(commandTimeout);
             connection.setConnectTimeout(connectTimeout);
+            connection.setReadOnly(true); // the scan only reads
             connection.open();
             DuplicateFinder finder(connection);
             finder.setCancelFlag(cancel.get());

@@ -59,6 +59,12 @@ bool GuiUserInterface::editAccounts(AccountMergeModel& model)
     return ExecuteAccountMergingDialog(model);
 }
 
+void GuiUserInterface::rowsNotMoved(const QStringList& lines)
+{
+    showInfo(QStringLiteral("These rows of the Move From client will not be moved; they stay with it:\n\n%1")
+                 .arg(lines.join(QLatin1Char('\n'))));
+}
+
 void GuiUserInterface::setWaitCursor(bool wait)
 {
     if (wait)

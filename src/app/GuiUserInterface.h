@@ -16,6 +16,7 @@ public:
     // A Yes/No question box.
     bool confirm(const QString& text) override;
     bool editAccounts(AccountMergeModel& model) override;
+    void rowsNotMoved(const QStringList& lines) override;
     void setWaitCursor(bool wait) override;
 };
 

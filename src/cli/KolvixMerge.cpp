@@ -1,8 +1,8 @@
 #include "cli/KolvixMerge.h"
 
 #include "cli/DiagnoseVerb.h"
-#include "cli/FindVerb.h"
 #include "cli/DuplicatesVerb.h"
+#include "cli/FindVerb.h"
 #include "cli/MergeVerb.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
@@ -36,6 +36,10 @@ int runKolvixMerge(const QStringList& args, const std::vector<QByteArray>& rawAr
     setCommandLineArguments(options->settings);
 
     Connection connection;
+    // The verbs that only read open a database file for reading only, so that a read-only file
+    // or folder serves them.
+    connection.setReadOnly(options->find || options->duplicates);
+    connection.setLockWaitNotice([] { err(QString::fromLatin1(kLockWaitLine)); });
     if (options->find)
         return find(connection, *options);
     if (options->duplicates)

@@ -4,6 +4,9 @@
 
 namespace kolvix::cli {
 
+// What standard error says while a statement waits for another connection's lock.
+inline const char* const kLockWaitLine = "kolvix-merge: waiting for a lock held by another connection ...";
+
 // One line on standard output.
 void out(const QString& text);
 // One line on standard error in one write, flushed at once, so that a process reading the

@@ -95,12 +95,17 @@ void TerminalUserInterface::catalogueStepDone(int step, const QString& table, in
 
 void TerminalUserInterface::waitingForLock()
 {
-    err(QStringLiteral("kolvix-merge: waiting for a lock held by another connection ..."));
+    err(QString::fromLatin1(kLockWaitLine));
 }
 
 void TerminalUserInterface::lockWaitFailed(const QString& what)
 {
     err(QStringLiteral("kolvix-merge: gave up waiting for a lock held by another connection: ") + what);
+}
+
+void TerminalUserInterface::rowsNotMoved(const QStringList& lines)
+{
+    m_rowsNotMoved = lines; // printed with the statistics, before the confirmation
 }
 
 void TerminalUserInterface::applyMaps(AccountMergeModel& model)
@@ -147,6 +152,8 @@ void TerminalUserInterface::printStatistics(qint32 fromClient)
         out(line);
     for (const auto& [table, rows] : tablesNotMoved(m_session.dsTemp, fromClient))
         out(QStringLiteral("Not moved: %1 (%2 rows)").arg(table).arg(rows));
+    for (const QString& line : m_rowsNotMoved)
+        out(line);
 }
 
 void TerminalUserInterface::printMapping(const AccountMergeModel& model)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 #include "cli/Options.h"
 #include "core/UserInterface.h"
 
@@ -36,6 +38,7 @@ public:
     void catalogueStepDone(int step, const QString& table, int rows) override;
     void waitingForLock() override;
     void lockWaitFailed(const QString& what) override;
+    void rowsNotMoved(const QStringList& lines) override;
 
     bool mappingIssues() const { return m_mappingIssues; }
 
@@ -46,6 +49,7 @@ private:
 
     const Options& m_options;
     MergeSession& m_session;
+    QStringList m_rowsNotMoved;
     bool m_mappingIssues = false;
     // An error box (or a runner's plain box, which reports a failed statement) was shown.
     bool m_errorShown = false;

@@ -2,8 +2,7 @@
 
 #include "core/UserInterface.h"
 #include "platform/Platform.h"
-
-#include <QFile>
+#include "platform/RegularFile.h"
 
 namespace kolvix {
 
@@ -24,24 +23,6 @@ void reportLogFailure(const QString& failure, const QString& message)
 {
     if (gLogServerName.toLower().startsWith(QLatin1String(kDeveloperWorkstation)))
         userInterface().showPlain(QStringLiteral("EXCEPTION:") + failure + QLatin1Char('\n') + message);
-}
-
-// The log holds patient names: outside Windows a new log file is readable by its owner only,
-// and an existing one that others could read is narrowed to its owner (when it is ours).
-bool openLogFile(QFile& file)
-{
-#ifdef Q_OS_WIN
-    return file.open(QIODevice::WriteOnly | QIODevice::Append);
-#else
-    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append, ownerOnly))
-        return false;
-    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    if (file.permissions() & others)
-        file.setPermissions(file.permissions() & ~others);
-    return true;
-#endif
 }
 
 } // namespace
@@ -86,15 +67,15 @@ void writeLog(const QString& message)
         return;
     try {
         const QDateTime when = now(); // one reading for the file name and the line
-        QFile file(logFilePath(when));
-        if (!openLogFile(file))
+        // The log holds patient names: it is never written through a link (which would put them
+        // into whatever file the link names), and outside Windows it is readable by its owner only.
+        RegularFile file;
+        if (file.open(logFilePath(when), RegularFile::Mode::Append, true) != RegularFile::Status::Opened)
             throw std::runtime_error(file.errorString().toStdString());
         const QString line = when.time().toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral(": ") + message
             + QStringLiteral("\r\n");
-        const QByteArray bytes = line.toLocal8Bit();
-        if (file.write(bytes) != bytes.size())
+        if (!file.append(line.toLocal8Bit()))
             throw std::runtime_error(file.errorString().toStdString());
-        file.close();
     } catch (const std::exception& e) {
         reportLogFailure(QString::fromLocal8Bit(e.what()), message);
     }

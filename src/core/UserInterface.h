@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kolvix {
 
@@ -33,11 +34,15 @@ public:
     // its table, and the rows it changed. Only the terminal shows it.
     virtual void catalogueStepDone(int step, const QString& table, int rows) { (void)step, (void)table, (void)rows; }
     // A statement of the merge has waited 2 s for a lock that another connection holds.
-    // Called on a thread of its own while the statement still waits; only the terminal shows it.
+    // Called while the statement still waits (on a thread of its own where the database client
+    // cannot tell); only the terminal shows it.
     virtual void waitingForLock() { }
     // A statement that waited for another connection's lock gave up: what could not be done
     // and the database client's message. Only the terminal shows it.
     virtual void lockWaitFailed(const QString& what) { (void)what; }
+    // Before the account dialog: rows of the From client that the merge will leave with it
+    // (on accounts it does not have), one "Not moved" line each. Called only when there are some.
+    virtual void rowsNotMoved(const QStringList& lines) { (void)lines; }
 };
 
 // The interface in use; the program installs one at start. Without one, boxes are dropped

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -133,10 +134,77 @@ QStringList installedOdbcDrivers()
     return drivers;
 }
 
+std::chrono::milliseconds defaultLockWaitLimit()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("KOLVIX_LOCK_WAIT", &ok);
+    return std::chrono::seconds(ok && seconds > 0 ? seconds : 60);
+}
+
+// The first line of a statement, as a wait that gave up names it.
+QString statementSummary(const QString& sql)
+{
+    const QString line = sql.section(QLatin1Char('\n'), 0, 0).trimmed();
+    return line.size() > 80 ? line.left(77) + QStringLiteral("...") : line;
+}
+
 } // namespace
+
+// The embedded engine's waits for other connections' locks (see the class comment).
+struct Connection::LockWaits
+{
+    std::chrono::milliseconds statementLimit {30000};
+    bool budget = false;
+    std::chrono::milliseconds budgetLimit {0};
+    std::chrono::milliseconds spent {0};
+    bool gaveUp = false;
+    QString gaveUpAt;
+    QString statement;
+    int notices = 0;
+    bool noticed = false;
+    QElapsedTimer waiting;
+    std::function<void()> notice;
+
+    // The engine's busy handler: called while a lock is held elsewhere, attempt 0 first; 1 to
+    // try again after a pause, 0 to give up (the statement then fails with "database is locked").
+    static int onBusy(void* data, int attempt)
+    {
+        auto& w = *static_cast<LockWaits*>(data);
+        using std::chrono::milliseconds;
+        if (attempt == 0) {
+            w.waiting.start();
+            w.noticed = false;
+        }
+        const milliseconds waited(w.waiting.elapsed());
+        milliseconds left = w.statementLimit - waited;
+        if (w.budget)
+            left = std::min(left, w.budgetLimit - w.spent);
+        if (left <= milliseconds(0)) {
+            w.gaveUp = true;
+            w.gaveUpAt = w.statement;
+            return 0;
+        }
+        if (!w.noticed && waited >= kLockWaitNotice) {
+            w.noticed = true;
+            ++w.notices;
+            if (w.notice)
+                w.notice();
+        }
+        // Short pauses first, as the engine's own busy time-out makes them.
+        static constexpr int kPauses[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+        const milliseconds pause
+            = std::min(milliseconds(kPauses[std::min<size_t>(size_t(attempt), std::size(kPauses) - 1)]), left);
+        sqlite3_sleep(int(pause.count()));
+        if (w.budget)
+            w.spent += pause;
+        return 1;
+    }
+};
 
 Connection::Connection()
     : m_connectionName(QStringLiteral("kolvix-connection-%1").arg(++g_connectionCount))
+    , m_lockWaitLimit(defaultLockWaitLimit())
+    , m_lockWaits(std::make_unique<LockWaits>())
 {
 }
 
@@ -174,7 +242,7 @@ namespace {
 
 // The existing database file that "Data Source" names; a SQLite database is never created.
 // Whatever keeps the file from serving as the database is said here, before anything opens it.
-QFileInfo existingDatabaseFile(const QString& connectionString)
+QFileInfo existingDatabaseFile(const QString& connectionString, bool readOnly)
 {
     const QString file = Connection::connectionValue(connectionString, QStringLiteral("Data Source"));
     if (file.isEmpty())
@@ -189,6 +257,8 @@ QFileInfo existingDatabaseFile(const QString& connectionString)
             QStringLiteral("The database file '%1' is not a regular file (a device, a pipe or a socket).").arg(file));
     if (!info.isReadable())
         throw DbError(QStringLiteral("The database file '%1' cannot be read (permission denied).").arg(file));
+    if (readOnly)
+        return info;
     if (!info.isWritable())
         throw DbError(QStringLiteral("The database file '%1' is read-only.").arg(file));
     // A change writes a journal beside the file.
@@ -210,33 +280,42 @@ QString unreadableDatabaseMessage(const QString& file, const QString& message, b
 void Connection::openEmbedded()
 {
     const QString file = connectionValue(m_connectionString, QStringLiteral("Data Source"));
-    const QFileInfo info = existingDatabaseFile(m_connectionString);
+    const QFileInfo info = existingDatabaseFile(m_connectionString, m_readOnly);
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     if (!db.isValid())
         throw DbError(QStringLiteral("The SQLite driver of Qt (QSQLITE) is not available."));
-    // A URI with mode=rw opens the file for reading and writing and never creates it, even
-    // when it disappears between the check above and this open.
+    // A URI with mode=rw opens the file for reading and writing (mode=ro for reading only) and
+    // never creates it, even when it disappears between the check above and this open.
     db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded)
-                       + QStringLiteral("?mode=rw"));
+                       + (m_readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
     if (!db.open())
         throw DbError(QStringLiteral("Cannot open the database file '%1': %2").arg(file, errorMessage(db.lastError())));
 
     // The engine reads the file only at the first statement: one read here, so that a file
-    // that is no database fails now and not in the middle of a merge. It waits for another
-    // process's lock at most the connect time-out; statements apply their own time-outs.
+    // that is no database fails now and not in the middle of a merge. A file that another
+    // connection keeps locked is waited for, with the notice, at most the lock-wait limit;
+    // statements apply their own time-outs.
     sqlite3* handle = sqliteHandle(db);
     if (!handle)
         throw DbError(QStringLiteral("Cannot open the database file '%1'.").arg(file));
-    sqlite3_busy_timeout(handle, qMax(0, qMin(m_connectTimeout, INT_MAX / 1000)) * 1000);
+    sqlite3_busy_handler(handle, &LockWaits::onBusy, m_lockWaits.get());
+    m_lockWaits->statementLimit = m_lockWaitLimit;
+    m_lockWaits->statement = QStringLiteral("opening the database");
     m_appliedTimeout = -1;
     const int rc = sqlite3_exec(handle, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if ((rc & 0xFF) == SQLITE_BUSY)
+        throw DatabaseBusy(QStringLiteral("The database file '%1' is busy: another program has kept it locked for "
+                                          "%2 seconds (it has begun changes that it does not finish).\nClose the "
+                                          "other program that has the practice open, then try again.")
+                               .arg(file)
+                               .arg(std::chrono::duration_cast<std::chrono::seconds>(m_lockWaitLimit).count()));
     if (rc != SQLITE_OK)
         throw DbError(
             unreadableDatabaseMessage(file, QString::fromUtf8(sqlite3_errmsg(handle)), (rc & 0xFF) == SQLITE_NOTADB));
     // A file the operating system lets this process only read is opened read-only.
-    if (sqlite3_db_readonly(handle, "main") == 1)
+    if (!m_readOnly && sqlite3_db_readonly(handle, "main") == 1)
         throw DbError(QStringLiteral("The database file '%1' is read-only.").arg(file));
     registerSqliteFunctions();
 }
@@ -244,7 +323,7 @@ void Connection::openEmbedded()
 void Connection::openSqliteOdbc()
 {
     const QString file = connectionValue(m_connectionString, QStringLiteral("Data Source"));
-    const QFileInfo info = existingDatabaseFile(m_connectionString);
+    const QFileInfo info = existingDatabaseFile(m_connectionString, m_readOnly);
     // The driver reads the file name up to the next semicolon and takes no braces.
     if (info.absoluteFilePath().contains(u';'))
         throw DbError(
@@ -301,6 +380,7 @@ void Connection::close()
     }
     m_inTransaction = false;
     m_appliedTimeout = -1;
+    m_lockWaits->budget = false;
 }
 
 bool Connection::isOpen() const
@@ -329,6 +409,7 @@ void Connection::beginTransaction()
         // first write at once. So the write lock is taken here, where waiting is possible.
         if (m_appliedTimeout < 0)
             applyStatementTimeout(m_commandTimeout);
+        m_lockWaits->statement = QStringLiteral("BEGIN");
         QSqlQuery begin(db);
         if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
             const QString message = errorMessage(begin.lastError());
@@ -344,6 +425,7 @@ void Connection::beginTransaction()
 void Connection::commitTransaction()
 {
     requireOpen();
+    m_lockWaits->statement = QStringLiteral("COMMIT");
     QSqlDatabase db = database();
     if (!db.commit()) {
         const QString message = errorMessage(db.lastError());
@@ -356,6 +438,15 @@ void Connection::rollbackTransaction()
 {
     requireOpen();
     QSqlDatabase db = database();
+    // The engine ends a transaction itself after some failures (a full disk, an I/O error):
+    // then there is nothing left to roll back.
+    if (m_inTransaction && reportsLockWaits()) {
+        sqlite3* handle = sqliteHandle(db);
+        if (handle && sqlite3_get_autocommit(handle)) {
+            m_inTransaction = false;
+            return;
+        }
+    }
     if (!db.rollback()) {
         const QString message = errorMessage(db.lastError());
         throw DbError(message.isEmpty() ? QStringLiteral("Cannot roll back the transaction.") : message);
@@ -370,15 +461,59 @@ QString Connection::prepareStatementText(const QString& tsql) const
 
 void Connection::applyStatementTimeout(int seconds)
 {
-    if (!m_sqlite || m_odbc || seconds == m_appliedTimeout)
-        return;
-    sqlite3* handle = sqliteHandle(database());
-    if (!handle)
+    if (!reportsLockWaits() || seconds == m_appliedTimeout)
         return;
     // 0 means no limit, as for the command time-out on SQL Server.
-    const int milliseconds = seconds <= 0 || seconds > INT_MAX / 1000 ? INT_MAX : seconds * 1000;
-    sqlite3_busy_timeout(handle, milliseconds);
+    m_lockWaits->statementLimit = seconds <= 0 ? std::chrono::milliseconds::max() / 2 : std::chrono::seconds(seconds);
     m_appliedTimeout = seconds;
+}
+
+void Connection::setLockWaitNotice(std::function<void()> notice)
+{
+    m_lockWaits->notice = std::move(notice);
+}
+
+int Connection::lockWaitNotices() const
+{
+    return m_lockWaits->notices;
+}
+
+void Connection::beginLockWaitBudget()
+{
+    m_lockWaits->budget = true;
+    m_lockWaits->budgetLimit = m_lockWaitLimit;
+    m_lockWaits->spent = std::chrono::milliseconds(0);
+    m_lockWaits->gaveUp = false;
+    m_lockWaits->gaveUpAt.clear();
+    if (!m_sqlite)
+        setServerLockTimeout(int(std::min<qint64>(m_lockWaitLimit.count(), INT_MAX)));
+}
+
+void Connection::endLockWaitBudget()
+{
+    m_lockWaits->budget = false;
+    if (!m_sqlite)
+        setServerLockTimeout(-1);
+}
+
+bool Connection::lockWaitGaveUp() const
+{
+    return m_lockWaits->gaveUp;
+}
+
+QString Connection::lockWaitGaveUpAt() const
+{
+    return m_lockWaits->gaveUpAt;
+}
+
+void Connection::setServerLockTimeout(int milliseconds)
+{
+    // -1: wait as long as the statement's time-out allows. A failure leaves the session as it
+    // was; the statements' own time-outs still bound every wait.
+    if (!isOpen())
+        return;
+    QSqlQuery set(database());
+    set.exec(QStringLiteral("SET LOCK_TIMEOUT %1").arg(milliseconds));
 }
 
 QSqlQuery Connection::prepareQuery(const QString& tsql, int commandTimeout, QStringList* parameterNames)
@@ -391,6 +526,7 @@ QSqlQuery Connection::prepareQuery(const QString& tsql, int commandTimeout, QStr
         *parameterNames = statement.occurrences;
     }
     applyStatementTimeout(commandTimeout);
+    m_lockWaits->statement = statementSummary(tsql);
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.prepare(text))

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <chrono>
+#include <functional>
+#include <memory>
 
 class QSqlError;
 
@@ -29,11 +32,17 @@ namespace kolvix {
 // booleans as 0/1.
 //
 // Time-outs. The connect time-out bounds the login (ODBC SQL_ATTR_LOGIN_TIMEOUT; the
-// embedded engine opens a local file and has nothing to wait for). A statement's command
+// embedded engine waits at most lockWaitLimit() for a file another connection keeps locked). A statement's command
 // time-out becomes, on SQL Server, the ODBC query time-out of that statement
-// (SQL_ATTR_QUERY_TIMEOUT; 0 waits without limit) and, on the embedded engine, the busy
-// time-out: how long a statement waits for a lock that another process holds. Through the
-// SQLite ODBC driver the busy time-out is the connection's command time-out when it opens.
+// (SQL_ATTR_QUERY_TIMEOUT; 0 waits without limit) and, on the embedded engine, the longest
+// a statement waits for a lock that another connection holds. Through the SQLite ODBC driver
+// the busy time-out is the connection's command time-out when it opens.
+//
+// Lock waits. On the embedded engine the connection itself waits for other connections' locks
+// (reportsLockWaits()): it tells the lock-wait notice once a wait has lasted kLockWaitNotice,
+// bounds each wait by the statement's time-out and, between beginLockWaitBudget() and
+// endLockWaitBudget(), all waits together by lockWaitLimit(). On SQL Server the budget sets
+// the session's LOCK_TIMEOUT to the limit, so that no single wait outlasts it.
 class Connection
 {
 public:
@@ -52,10 +61,17 @@ public:
     void setConnectTimeout(int seconds) { m_connectTimeout = seconds; }
     int connectTimeout() const { return m_connectTimeout; }
 
+    // Opens a database file (the SQLite providers) for reading only: for what only reads, so
+    // that a read-only file or folder serves. Set before open().
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool isReadOnly() const { return m_readOnly; }
+
     // Throws DbError with the client's message when the database cannot be opened. A database
     // file (the SQLite providers) is checked before the connection is used: a missing file, a
     // directory, a device or pipe, a file this user cannot read or write (or in a folder it
     // cannot write) and a file that is no database each fail here with a message that says so.
+    // A file that another connection keeps locked is waited for up to lockWaitLimit(), then
+    // fails with DatabaseBusy.
     void open();
     void close();
     bool isOpen() const;
@@ -74,6 +90,26 @@ public:
     void commitTransaction();
     void rollbackTransaction();
     bool inTransaction() const { return m_inTransaction; }
+
+    // The total time the waits for other connections' locks may take within a budget (and the
+    // longest wait at open()): 60 s, or the seconds in the environment variable KOLVIX_LOCK_WAIT.
+    void setLockWaitLimit(std::chrono::milliseconds limit) { m_lockWaitLimit = limit; }
+    std::chrono::milliseconds lockWaitLimit() const { return m_lockWaitLimit; }
+    // Called on this connection's thread once a wait for another connection's lock has lasted
+    // kLockWaitNotice (embedded engine).
+    void setLockWaitNotice(std::function<void()> notice);
+    // True where the connection itself waits for locks and tells the notice (the embedded
+    // engine through Qt's SQLite driver); elsewhere the caller watches the clock itself.
+    bool reportsLockWaits() const { return m_sqlite && !m_odbc; }
+    // How many waits have been long enough for the notice since the connection opened.
+    int lockWaitNotices() const;
+    // From now on all waits for locks together last at most lockWaitLimit().
+    void beginLockWaitBudget();
+    void endLockWaitBudget();
+    // Since beginLockWaitBudget(): whether a wait gave up (its statement then failed), and
+    // where the last one did: the first line of the statement, "BEGIN" or "COMMIT".
+    bool lockWaitGaveUp() const;
+    QString lockWaitGaveUpAt() const;
 
     // The statement as it runs on this connection: adapted on the embedded engine,
     // unchanged on SQL Server.
@@ -123,6 +159,8 @@ private:
     void openSqliteOdbc();
     void openSqlServer();
     void requireOpen() const;
+    void setServerLockTimeout(int milliseconds);
+    struct LockWaits;
 
     QString m_connectionName;
     QString m_connectionString;
@@ -131,7 +169,13 @@ private:
     bool m_sqlite = false;
     bool m_odbc = false;
     bool m_inTransaction = false;
+    bool m_readOnly = false;
     int m_appliedTimeout = -1;
+    std::chrono::milliseconds m_lockWaitLimit;
+    std::unique_ptr<LockWaits> m_lockWaits;
 };
+
+// How long a wait for another connection's lock lasts before the user is told.
+inline constexpr std::chrono::milliseconds kLockWaitNotice {2000};
 
 } // namespace kolvix

@@ -21,6 +21,14 @@ private:
     QString m_message;
 };
 
+// The database file is kept locked by another connection (a transaction it does not finish):
+// the connection gave up waiting for it. Nothing is wrong with the connection's settings.
+class DatabaseBusy : public DbError
+{
+public:
+    using DbError::DbError;
+};
+
 // The message of any exception, as the runners and the merge log it.
 inline QString exceptionMessage(const std::exception& e)
 {

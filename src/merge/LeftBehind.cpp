@@ -1,9 +1,11 @@
 #include "merge/LeftBehind.h"
 
 #include "core/Format.h"
+#include "core/TracePane.h"
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "merge/RecordMovers.h"
+#include "merge/Runners.h"
 
 #include <QSet>
 
@@ -52,6 +54,44 @@ std::vector<std::pair<QString, int>> tablesNotMoved(Dataset& dsTemp, qint32 clie
             result.emplace_back(table, rows);
     }
     return result;
+}
+
+std::vector<RowsOnMissingAccounts> rowsOnMissingAccounts(Dataset& dsTemp, qint32 clientID)
+{
+    std::vector<RowsOnMissingAccounts> result;
+    TracePane scratch;
+    for (const QString& table : accountKeyedTables()) {
+        if (!tableExists(dsTemp, scratch, table, false))
+            continue;
+        dsTemp.close();
+        dsTemp.setSql(Format(QStringLiteral("SELECT [AccountID], COUNT(*) FROM [%s]\r\n"
+                                            "WHERE [ClientID] = %d AND ([AccountID] IS NULL OR [AccountID] < 0 OR "
+                                            "[AccountID] NOT IN (SELECT [AccountID] FROM [Account] WHERE [ClientID] "
+                                            "= %d))\r\n"
+                                            "GROUP BY [AccountID]\r\nORDER BY [AccountID]"),
+                             {table, clientID, clientID}));
+        dsTemp.open();
+        RowsOnMissingAccounts rows {table, 0, {}};
+        for (dsTemp.first(); !dsTemp.eof(); dsTemp.next()) {
+            rows.accounts << (dsTemp.field(0).isNull() ? QStringLiteral("null") : dsTemp.field(0).asString());
+            rows.rows += dsTemp.field(1).asInteger();
+        }
+        if (rows.rows > 0)
+            result.push_back(rows);
+    }
+    return result;
+}
+
+QStringList notMovedLines(const std::vector<RowsOnMissingAccounts>& rows)
+{
+    QStringList lines;
+    for (const RowsOnMissingAccounts& entry : rows)
+        lines << QStringLiteral("Not moved: %1 (%2 rows on account%3 %4, which the client does not have)")
+                     .arg(entry.table)
+                     .arg(entry.rows)
+                     .arg(entry.accounts.size() == 1 ? QString() : QStringLiteral("s"),
+                          entry.accounts.join(QStringLiteral(", ")));
+    return lines;
 }
 
 } // namespace kolvix

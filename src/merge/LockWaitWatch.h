@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/UserInterface.h"
+#include "db/Connection.h"
 #include "db/DbError.h"
 
 #include <QString>
@@ -11,27 +12,29 @@
 
 namespace kolvix {
 
-// How long a statement waits for another connection's lock before the user is told.
-inline constexpr std::chrono::milliseconds kLockWaitNotice {2000};
-
 // Watches a statement that may wait for a lock held by another connection: the writes a
 // merge makes before it holds the database's write lock (the Audit row, the start of the
 // transaction, the steps when the transaction is off on the embedded engine) and the commit
 // (which on the embedded engine waits for other connections' reads to end). Once the
-// statement has run for kLockWaitNotice the user interface hears of it, from the watch's own
-// thread, while the statement goes on waiting.
+// statement has waited kLockWaitNotice the user interface hears of it while the statement
+// goes on waiting: on the embedded engine from the connection's own wait (every statement's,
+// see Connection::setLockWaitNotice), elsewhere from the watch's own thread.
 class LockWaitWatch
 {
 public:
-    LockWaitWatch()
-        : m_thread([this] {
+    explicit LockWaitWatch(const Connection& connection)
+        : m_connection(connection)
+        , m_noticesBefore(connection.lockWaitNotices())
+    {
+        if (connection.reportsLockWaits())
+            return;
+        m_thread = std::thread([this] {
             std::unique_lock<std::mutex> lock(m_mutex);
             if (!m_done.wait_for(lock, kLockWaitNotice, [this] { return m_finished; })) {
                 m_noticed = true;
                 userInterface().waitingForLock();
             }
-        })
-    {
+        });
     }
     ~LockWaitWatch() { finish(); }
     LockWaitWatch(const LockWaitWatch&) = delete;
@@ -47,22 +50,25 @@ public:
         m_done.notify_all();
         if (m_thread.joinable())
             m_thread.join();
-        return m_noticed;
+        return m_noticed || m_connection.lockWaitNotices() != m_noticesBefore;
     }
 
 private:
+    const Connection& m_connection;
+    const int m_noticesBefore;
     std::mutex m_mutex;
     std::condition_variable m_done;
     bool m_finished = false;
     bool m_noticed = false;
-    std::thread m_thread; // last: it starts once the members above exist
+    std::thread m_thread;
 };
 
 // Runs a statement under a LockWaitWatch; when it fails after the wait was noticed, the user
 // interface hears what could not be done and the database client's message.
-template <typename Statement> void watchingForLocks(const QString& what, Statement statement)
+template <typename Statement>
+void watchingForLocks(const Connection& connection, const QString& what, Statement statement)
 {
-    LockWaitWatch watch;
+    LockWaitWatch watch(connection);
     try {
         statement();
     } catch (const std::exception& e) {

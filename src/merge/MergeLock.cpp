@@ -6,6 +6,9 @@
 #include "db/DbError.h"
 #include "platform/FileLock.h"
 #include "platform/Platform.h"
+#include "platform/RegularFile.h"
+
+#include <QFileInfo>
 
 namespace kolvix {
 
@@ -67,21 +70,46 @@ bool MergeLock::tryAcquire()
 
 bool MergeLock::acquireFile()
 {
-    const QString database
-        = Connection::connectionValue(m_connection.connectionString(), QStringLiteral("Data Source"));
-    m_file = std::make_unique<FileLock>(lockFilePath(database));
+    // The lock is on the database file itself, whatever name it was reached by; the record
+    // lies beside the file's real name.
+    const QFileInfo database(
+        Connection::connectionValue(m_connection.connectionString(), QStringLiteral("Data Source")));
+    const QString databaseFile
+        = database.canonicalFilePath().isEmpty() ? database.absoluteFilePath() : database.canonicalFilePath();
+    m_file = std::make_unique<FileLock>(databaseFile);
+    m_record = std::make_unique<RegularFile>();
+    const QString recordPath = lockFilePath(databaseFile);
     switch (m_file->tryLock()) {
     case FileLock::Result::Acquired:
-        m_file->write(holderRecord());
-        return true;
+        break;
     case FileLock::Result::Busy:
-        readHolderRecord(QString::fromUtf8(m_file->read()), m_holderWorkstation, m_holderStarted);
+        if (m_record->open(recordPath, RegularFile::Mode::Read) == RegularFile::Status::Opened)
+            readHolderRecord(QString::fromUtf8(m_record->read(4096)), m_holderWorkstation, m_holderStarted);
+        m_record.reset();
         return false;
     case FileLock::Result::Failed:
         m_error = m_file->errorString();
+        m_file.reset();
+        m_record.reset();
         return false;
     }
-    return false;
+    switch (m_record->open(recordPath, RegularFile::Mode::ReadWrite)) {
+    case RegularFile::Status::Opened:
+        m_record->replace(holderRecord());
+        break;
+    case RegularFile::Status::NotRegular:
+        // Something else stands where the record belongs: it is left as it is, and so is the merge.
+        m_error = m_record->errorString() + QStringLiteral(". Nothing has been changed: remove it, then merge again.");
+        m_record.reset();
+        m_file.reset();
+        return false;
+    default:
+        // A record that cannot be written (a read-only file or folder) only leaves the next
+        // attempt without the holder's name; the lock holds all the same.
+        m_record.reset();
+        break;
+    }
+    return true;
 }
 
 bool MergeLock::acquireApplicationLock()
@@ -135,8 +163,11 @@ void MergeLock::release()
     if (!m_held)
         return;
     m_held = false;
+    if (m_record) {
+        m_record->replace(QByteArray());
+        m_record.reset();
+    }
     if (m_file) {
-        m_file->write(QByteArray());
         m_file->unlock();
         m_file.reset();
     }

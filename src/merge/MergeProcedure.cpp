@@ -8,6 +8,7 @@
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
+#include "merge/LeftBehind.h"
 #include "merge/LockWaitWatch.h"
 #include "merge/MergeLock.h"
 #include "merge/MergeSession.h"
@@ -85,17 +86,17 @@ int writeAuditRow(MergeSession& s, const std::function<void(const std::exception
 }
 
 // After a rollback the attempt's Audit row says so: its Action ends in " - reverted", cut
-// to fit the column. A failure leaves the row as it is.
-void markAuditRowReverted(MergeSession& s, int auditId)
+// to fit the column. Returns why the mark could not be written, or an empty text.
+QString markAuditRowReverted(MergeSession& s, int auditId)
 {
     if (auditId < 0)
-        return;
+        return {};
     try {
         Dataset ds(s.conZelvan, s.dsAudit.commandTimeout());
         ds.setSql(QStringLiteral("SELECT [Action] FROM [Audit] WHERE [AuditID] = %1").arg(auditId));
         ds.open();
         if (ds.isEmpty())
-            return;
+            return QStringLiteral("the row is gone");
         const QString mark = QString::fromLatin1(kRevertedMark);
         QString action = ds.field(0).asString().left(kAuditActionLength - int(mark.size())) + mark;
         action.replace(QLatin1Char('\''), QStringLiteral("''"));
@@ -103,8 +104,43 @@ void markAuditRowReverted(MergeSession& s, int auditId)
         update.setCommandText(
             QStringLiteral("UPDATE [Audit] SET [Action] = '%1' WHERE [AuditID] = %2").arg(action).arg(auditId));
         update.execute();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        return exceptionMessage(e);
     }
+    return {};
+}
+
+// When a wait for another connection's lock gave up during the merge: which lock, and what to
+// do; empty otherwise.
+QString lockWaitAdvice(const Connection& connection)
+{
+    if (!connection.lockWaitGaveUp())
+        return {};
+    const QString at = connection.lockWaitGaveUpAt();
+    const QString where = at == QLatin1String("COMMIT")
+        ? QStringLiteral("to commit the changes, which waits until other connections stop reading")
+        : at == QLatin1String("BEGIN")
+        ? QStringLiteral("to begin the transaction, which waits until another connection stops writing")
+        : QStringLiteral("at the statement \"%1\"").arg(at);
+    return QStringLiteral("\n\nThe merge waited for a lock that another connection holds on the database (%1) and "
+                          "gave up.\nClose the other program that has the practice open, then merge again.")
+        .arg(where);
+}
+
+// What the user is told after a rollback beyond the specified warning: an Audit row that still
+// reads like a success, and a wait for another connection's lock that gave up.
+QString afterRollback(MergeSession& s, int auditId)
+{
+    // Taken before the mark, which may wait for the same lock in vain.
+    const QString advice = lockWaitAdvice(s.conZelvan);
+    const QString markFailure = markAuditRowReverted(s, auditId);
+    if (markFailure.isEmpty())
+        return advice;
+    writeLogFmt(QStringLiteral("the Audit row %d could not be marked as reverted: %s"), {auditId, markFailure});
+    return QStringLiteral("\n\nThe Audit row of this attempt (%1) could not be marked as reverted: %2")
+               .arg(auditId)
+               .arg(markFailure)
+        + advice;
 }
 
 // The accounts of both clients, and the accounts linked to either, as the database holds
@@ -162,13 +198,33 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
         return MergeOutcome::Refused;
     }
 
+    // Every wait for another connection's lock from here to the outcome counts against one
+    // limit: the merge ends within it, rolled back, rather than wait on without end.
+    s.conZelvan.beginLockWaitBudget();
+    struct EndBudget
+    {
+        Connection& connection;
+        ~EndBudget() { connection.endLockWaitBudget(); }
+    } endBudget {s.conZelvan};
+
     if (!runClientChecks(s, from.id, to.id))
         return MergeOutcome::Refused;
     // Read before the model loads, so that a change made meanwhile shows as a difference.
     const QStringList accountsMapped = accountState(s, from.id, to.id);
-    s.info.Load(s.dsTemp, to.id, toName, from.id, fromName, &s.mem);
+    try {
+        s.info.Load(s.dsTemp, to.id, toName, from.id, fromName, &s.mem);
+    } catch (const AccountIdTooLarge& e) {
+        writeLog(QStringLiteral("cancelled - an account id of FROM is too large [AccountIDTooLarge]"));
+        showInfo(QString::fromUtf8(e.what()));
+        return MergeOutcome::Refused;
+    }
     if (!runAccountChecks(s.info))
         return MergeOutcome::Refused;
+    // Rows on accounts the From client does not have stay with it: the user hears of them
+    // before deciding.
+    const QStringList notMoved = notMovedLines(rowsOnMissingAccounts(s.dsTemp, from.id));
+    if (!notMoved.isEmpty())
+        userInterface().rowsNotMoved(notMoved);
     if (!ExecuteAccountMerging(s.info)) {
         writeLog(QStringLiteral("cancelled - user cancelled from account merge"));
         return MergeOutcome::Cancelled;
@@ -187,7 +243,7 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
     try {
         s.info.DumpToMemo(&s.mem);
         if (!options.dryRun) {
-            LockWaitWatch watch;
+            LockWaitWatch watch(s.conZelvan);
             auditId = writeAuditRow(s, [&watch](const std::exception& e) {
                 if (watch.finish())
                     userInterface().lockWaitFailed(
@@ -195,7 +251,7 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
             });
         }
         if (transaction)
-            watchingForLocks(QStringLiteral("the transaction could not begin"),
+            watchingForLocks(s.conZelvan, QStringLiteral("the transaction could not begin"),
                              [&] { s.conZelvan.beginTransaction(); });
         // Inside the transaction, before the first step: the accounts must still be those
         // the mapping was made on.
@@ -208,7 +264,7 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
             showInfo(QStringLiteral("Dry run complete: every step ran and was rolled back. Nothing was changed."));
         } else {
             if (transaction)
-                watchingForLocks(QStringLiteral("the changes could not be committed"),
+                watchingForLocks(s.conZelvan, QStringLiteral("the changes could not be committed"),
                                  [&] { s.conZelvan.commitTransaction(); });
             else
                 writeLog(QStringLiteral("success - client merged"));
@@ -219,22 +275,38 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
         writeLog(QStringLiteral("cancelled - the accounts changed after they were mapped [AccountsChanged]"));
         if (s.conZelvan.inTransaction())
             s.conZelvan.rollbackTransaction();
-        markAuditRowReverted(s, auditId);
         showInfo(QStringLiteral("The accounts of the clients changed while the merge was being prepared (another "
                                 "merge or another user changed them).\nNothing has been changed. Please start the "
-                                "merge again."));
+                                "merge again.")
+                 + afterRollback(s, auditId));
     } catch (const std::exception& e) {
         outcome = MergeOutcome::Failed;
         if (transaction) {
             writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
             writeLog(QStringLiteral("failed - some data could not be transferred [DBRollbackTrans]"));
-            if (s.conZelvan.inTransaction())
-                s.conZelvan.rollbackTransaction();
-            markAuditRowReverted(s, auditId);
-            showWarning(QStringLiteral("Some data could not be transferred.\nPatient details have been reverted."));
+            QString rollbackFailure;
+            try {
+                if (s.conZelvan.inTransaction())
+                    s.conZelvan.rollbackTransaction();
+            } catch (const std::exception& failure) {
+                rollbackFailure = exceptionMessage(failure);
+            }
+            if (rollbackFailure.isEmpty()) {
+                showWarning(QStringLiteral("Some data could not be transferred.\nPatient details have been reverted.")
+                            + afterRollback(s, auditId));
+            } else {
+                // The engine keeps what it needs to take the changes back (its journal) and does
+                // so the next time the database is opened.
+                writeLogFmt(QStringLiteral("the rollback failed: %s"), {rollbackFailure});
+                showWarning(QStringLiteral("Some data could not be transferred, and the changes could not be rolled "
+                                           "back at once: %1\nThe database takes them back itself the next time it "
+                                           "is opened. Free space on the disk if it is full, then start this utility "
+                                           "again once before anyone works in the practice.")
+                                .arg(rollbackFailure));
+            }
         } else {
             writeLog(QStringLiteral("failed - some data could not be transferred"));
-            showWarning(QStringLiteral("Some data could not be transferred."));
+            showWarning(QStringLiteral("Some data could not be transferred.") + lockWaitAdvice(s.conZelvan));
         }
     }
     if (s.reopenQuery)

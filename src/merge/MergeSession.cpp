@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/UserInterface.h"
+#include "db/Connection.h"
 #include "merge/Runners.h"
 #include "settings/Settings.h"
 #include "settings/UtilityConnect.h"
@@ -15,6 +16,8 @@ MergeSession::MergeSession(Connection& connection)
     , dsAccount(connection, 30)
     , dsAudit(connection, 30)
 {
+    // Every wait of the merge's statements for another connection's lock that lasts is told.
+    connection.setLockWaitNotice([] { userInterface().waitingForLock(); });
     dsAccount.setSql(QStringLiteral("SELECT TOP 1 * FROM Account"));
     dsAudit.setSql(QStringLiteral("SELECT TOP 1 *\r\nFROM Audit"));
 }

@@ -232,6 +232,16 @@ const std::vector<CatalogueTable>& catalogueColumns()
     return columns;
 }
 
+std::vector<QString> accountKeyedTables()
+{
+    std::vector<QString> tables;
+    for (const CatalogueStep& step : kCatalogue) {
+        if (step.kind == StepKind::MoveTrans)
+            tables.push_back(QString::fromLatin1(step.table));
+    }
+    return tables;
+}
+
 void runCatalogue(MergeSession& s, qint32 fromClient, qint32 toClient)
 {
     const std::vector<TaAccount>& entries = s.info.Accounts;

@@ -34,5 +34,7 @@ struct CatalogueTable
 };
 // Every (table, column) that some step of the catalogue rewrites for the From client.
 const std::vector<CatalogueTable>& catalogueColumns();
+// The tables whose rows the catalogue moves account by account (ClientID and AccountID).
+std::vector<QString> accountKeyedTables();
 
 } // namespace kolvix

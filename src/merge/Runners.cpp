@@ -40,7 +40,8 @@ int doADOCommandRows(Command& command, const QString& sql)
         // itself, and may wait for another connection's.
         if (command.connection().isEmbedded() && !command.connection().inTransaction()) {
             int rows = 0;
-            watchingForLocks(QStringLiteral("a statement could not be run"), [&] { rows = command.execute(); });
+            watchingForLocks(command.connection(), QStringLiteral("a statement could not be run"),
+                             [&] { rows = command.execute(); });
             return rows;
         }
         return command.execute();

@@ -1,16 +1,22 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
 namespace kolvix {
 
-// An exclusive lock on a file, taken without waiting and held until unlock() or destruction.
-// It is the operating system's own lock (flock on POSIX, LockFileEx on Windows), bound to the
-// open file: the system drops it when the process ends, however it ends, so a lock left by a
-// killed process never blocks the next one. Two FileLock objects on the same file exclude
-// each other also within one process. The file's content is free for the holder to write
-// and for anyone to read, held or not; the file is created when missing and never removed.
+// An exclusive lock on an existing file that the database engine also opens and locks (the
+// practice's database file): a lock on one byte far beyond the ranges the engine uses, taken
+// without waiting and held until unlock() or destruction. Nothing is written, truncated or
+// created. The lock belongs to the file, not to the name it was reached by: a symbolic link
+// or a hard link to the file meets the same lock. It is the operating system's own (an
+// open-file-description lock on Linux, LockFileEx on Windows), so the system drops it when
+// the process ends, however it ends. Two FileLock objects on the same file exclude each other
+// also within one process.
+//
+// POSIX releases a process's classic record locks on a file whenever the process closes any
+// descriptor of that file, which would silently drop the database engine's own locks. So the
+// descriptor that holds this lock is never closed while the file exists: it stays open, one per
+// file, for the life of the process, and is used again by the next lock of the same file.
 class FileLock
 {
 public:
@@ -22,15 +28,11 @@ public:
     FileLock& operator=(const FileLock&) = delete;
 
     const QString& path() const { return m_path; }
-    // Busy when another open of the file holds the lock; Failed (see errorString) when the
-    // file cannot be opened or locked for another reason.
+    // Busy when another holder has the lock; Failed (see errorString) when the file cannot be
+    // opened or locked for another reason (it is missing, or not a regular file).
     Result tryLock();
     void unlock();
     bool isLocked() const { return m_locked; }
-    // Replaces the file's content; only while locked.
-    bool write(const QByteArray& content);
-    // The file's content, up to 4 KiB; empty when it cannot be read.
-    QByteArray read() const;
     QString errorString() const { return m_error; }
 
 private:
@@ -40,7 +42,8 @@ private:
 #ifdef _WIN32
     void* m_handle = nullptr;
 #else
-    int m_fd = -1;
+    unsigned long long m_device = 0;
+    unsigned long long m_inode = 0;
 #endif
 };
 

@@ -99,7 +99,7 @@ QString composeConnectionString(int mode, bool login, const QString& computerNam
 
 // The sentence names the database and the server of the last attempt; the client's message of
 // that attempt follows on a line of its own.
-QString failureMessage(const QString& lastError)
+QString failureMessage(const QString& lastError, bool busy)
 {
     const QString server = gsServerName.isEmpty()
         ? QStringLiteral("this machine")
@@ -109,6 +109,9 @@ QString failureMessage(const QString& lastError)
     const QString detail = maskPasswordsInText(lastError.trimmed());
     if (!detail.isEmpty())
         message += QLatin1Char('\n') + detail;
+    // A busy database is no fault of the connection's settings: the detail says what to do.
+    if (busy)
+        return message;
     return message + QStringLiteral("\n\nPlease check your connection properties.");
 }
 
@@ -146,6 +149,7 @@ bool connectToDatabase(Connection& connection, QString* failureText, const Conne
 
     // Closes the connection, sets the string of the mode and opens; true when it opened.
     QString lastError;
+    bool lastBusy = false;
     auto attempt = [&](int mode) {
         connection.close();
         connection.setConnectionString(buildConnectionString(mode));
@@ -157,6 +161,7 @@ bool connectToDatabase(Connection& connection, QString* failureText, const Conne
             report.succeeded = true;
         } catch (const std::exception& e) {
             report.error = maskPasswordsInText(exceptionMessage(e));
+            lastBusy = dynamic_cast<const DatabaseBusy*>(&e) != nullptr;
         }
         lastError = report.error;
         if (observer)
@@ -165,7 +170,7 @@ bool connectToDatabase(Connection& connection, QString* failureText, const Conne
     };
     auto fail = [&] {
         if (failureText)
-            *failureText = failureMessage(lastError);
+            *failureText = failureMessage(lastError, lastBusy);
     };
 
     try {

@@ -172,11 +172,24 @@ TEST_F(KolvixMergeTest, ASecondMergeIsRefusedWhileTheFirstWaitsForItsConfirmatio
     }
     ASSERT_TRUE(shown.contains("Yes/No? ")) << shown.constData();
 
+    // The lock is the database file's: every name of it meets the lock, also once the lock's
+    // record beside it has been deleted.
+    const QString symbolic = QFileInfo(db.path()).dir().filePath("symbolic.db");
+    const QString hard = QFileInfo(db.path()).dir().filePath("hard.db");
+    ASSERT_TRUE(QFile::link(db.path(), symbolic));
+    ASSERT_EQ(::link(QFile::encodeName(db.path()).constData(), QFile::encodeName(hard).constData()), 0);
     const auto before = db.snapshot();
-    const ProcessRun second = run({"--from", "57", "--to", "300", "--yes"});
-    EXPECT_EQ(second.exitCode, 1);
-    EXPECT_TRUE(second.out.contains("Information: Another merge is in progress")) << second.out.toStdString();
-    EXPECT_EQ(db.snapshot(), before);
+    for (const auto& [way, path] : {std::pair {"the same path", db.path()}, std::pair {"a symbolic link", symbolic},
+                                    std::pair {"a hard link", hard}, std::pair {"a deleted record", db.path()}}) {
+        SCOPED_TRACE(way);
+        if (QLatin1String(way) == QLatin1String("a deleted record")) {
+            ASSERT_TRUE(QFile::remove(MergeLock::lockFilePath(db.path())));
+        }
+        const ProcessRun second = run({"--from", "57", "--to", "300", "--yes"}, path);
+        EXPECT_EQ(second.exitCode, 1);
+        EXPECT_TRUE(second.out.contains("Information: Another merge is in progress")) << second.out.toStdString();
+        EXPECT_EQ(db.snapshot(), before);
+    }
 
     first.write("yes\n");
     ASSERT_TRUE(first.waitForFinished(30000));
@@ -392,7 +405,7 @@ TEST_F(KolvixMergeTest, ADatabaseFileThatCannotServeFailsAtConnectWithExit3)
 
 #ifdef Q_OS_UNIX
 // A file or folder this user may only read: refused at connect, not at the first write.
-TEST_F(KolvixMergeTest, AReadOnlyDatabaseFailsAtConnectWithExit3)
+TEST_F(KolvixMergeTest, AReadOnlyDatabaseFailsAMergeAtConnectWithExit3AndServesTheVerbsThatRead)
 {
     QTemporaryDir dir;
     // As root the program runs as nobody, for whom root's folder and file are read-only.
@@ -425,11 +438,48 @@ TEST_F(KolvixMergeTest, AReadOnlyDatabaseFailsAtConnectWithExit3)
                            root);
         EXPECT_EQ(r.exitCode, 3) << c.name << r.out.toStdString() << r.err.toStdString();
         EXPECT_TRUE(r.out.contains("\nThe database file '" + file + "' " + c.problem + "\n")) << r.out.toStdString();
+        // The verbs that only read serve all the same.
+        for (const QStringList& verb : {QStringList {"--find", "Sample"}, QStringList {"--duplicates"}}) {
+            const ProcessRun read
+                = runArguments(QStringList {"OldSettings=1", "gsUtilityIniName=" + dir.filePath("none.ini"),
+                                            "Provider=SQLite", "Data Source=" + file}
+                                   + verb,
+                               root);
+            EXPECT_EQ(read.exitCode, 0) << c.name << verb.join(' ').toStdString() << read.out.toStdString()
+                                        << read.err.toStdString();
+        }
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     EXPECT_EQ(db.snapshot(), before);
 }
 #endif
+
+// Another program keeps the database locked: every verb waits with the usual line up to the
+// limit, then says the database is busy and what to do, not to check the connection's settings.
+TEST_F(KolvixMergeTest, ABusyDatabaseIsWaitedForThenSaidToBeBusy)
+{
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(db.path().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    qputenv("KOLVIX_LOCK_WAIT", "3");
+    for (const QStringList& verb :
+         {QStringList {"--from", "812", "--to", "57", "--yes"}, QStringList {"--find", "Sample"},
+          QStringList {"--duplicates"}, QStringList {"--diagnose"}}) {
+        SCOPED_TRACE(verb.join(' ').toStdString());
+        const ProcessRun r = run(verb);
+        const QString printed = r.out + r.err;
+        EXPECT_EQ(r.exitCode, 3) << printed.toStdString();
+        EXPECT_TRUE(r.err.contains("kolvix-merge: waiting for a lock held by another connection ...\n"))
+            << r.err.toStdString();
+        EXPECT_TRUE(printed.contains("' is busy: another program has kept it locked for 3 seconds"))
+            << printed.toStdString();
+        EXPECT_TRUE(printed.contains("Close the other program that has the practice open, then try again."));
+        EXPECT_FALSE(printed.contains("Please check your connection properties")) << printed.toStdString();
+    }
+    qunsetenv("KOLVIX_LOCK_WAIT");
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+}
 
 // A value that holds ";" never sets another key: the merge runs on the file that "Data Source"
 // names, not on the one hidden in the catalogue's name.
@@ -555,17 +605,28 @@ TEST_F(KolvixMergeTest, RefusalsExit1)
     EXPECT_TRUE(r.out.startsWith("Warning: WARNING: The process of merging patient data cannot be reversed."));
     EXPECT_TRUE(r.out.contains("\nInformation: The client to be moved has WPX currently enabled"));
     EXPECT_EQ(run({"--from", "812", "--to", "4242", "--yes"}).exitCode, 64);
+
+    db.exec("UPDATE Client SET PXAccess = 0, PXVerified = 0 WHERE ClientID = 812;"
+            "INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (812, 100001, 'Huge')");
+    const ProcessRun huge = run({"--from", "812", "--to", "57", "--yes"});
+    EXPECT_EQ(huge.exitCode, 1) << huge.out.toStdString() << huge.err.toStdString();
+    EXPECT_TRUE(huge.out.contains("\nInformation: The client to be moved has an account id of 100001; account ids "
+                                  "above 100000 cannot be merged.\n"))
+        << huge.out.toStdString();
 }
 
 TEST_F(KolvixMergeTest, DryRunChangesNothingAndShowsEveryStep)
 {
     db.exec("CREATE TABLE LoyaltyPoints (LoyaltyPointsID INTEGER PRIMARY KEY, ClientID INTEGER);"
-            "INSERT INTO LoyaltyPoints (ClientID) VALUES (812), (812), (57);");
+            "INSERT INTO LoyaltyPoints (ClientID) VALUES (812), (812), (57);"
+            "INSERT INTO Trans (ClientID, AccountID, Amount) VALUES (812, 9, 1);");
     const auto before = db.snapshot();
     const ProcessRun r = run({"--from", "812", "--to", "57", "--dry-run", "--yes"});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
     EXPECT_EQ(db.snapshot(), before);
     EXPECT_TRUE(r.out.contains("Not moved: LoyaltyPoints (2 rows)\n"));
+    EXPECT_TRUE(r.out.contains("Not moved: Trans (1 rows on account 9, which the client does not have)\n"))
+        << r.out.toStdString();
     EXPECT_FALSE(r.out.contains("Not moved: Account"));
     EXPECT_TRUE(r.out.contains("step  3 Trans: 2 rows would change\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("step 42 PXPendingClient: 2 rows would change\n"));

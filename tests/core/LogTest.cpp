@@ -87,6 +87,30 @@ TEST_F(LogTest, TheFileIsReadableByItsOwnerOnly)
     EXPECT_EQ(permissions(older), ownerOnly);
     EXPECT_EQ(fileOf("2026.12.11"), "00:00:00.000: before\r\n08:00:00.000: merging\r\n");
 }
+
+// A link at the log's path (put there by anyone who may write the folder) would send patient
+// names into the file it names: the line is not written, and the target keeps its content and
+// its permissions.
+TEST_F(LogTest, ALinkAtTheLogsPathIsNeverFollowed)
+{
+    const QString target = dir.filePath("elsewhere.txt");
+    {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a log\n");
+    }
+    const QFileDevice::Permissions before = QFile::permissions(target);
+    ASSERT_TRUE(QFile::link(target, dir.filePath("Kolvix_2026.12.10.log")));
+    ASSERT_TRUE(QFile::link(dir.filePath("missing.txt"), dir.filePath("Kolvix_2026.12.11.log")));
+    setLogEnabled(true);
+    writeLog("merging Sample, One");
+    clock = QDateTime(QDate(2026, 12, 11), QTime(8, 0));
+    writeLog("merging Sample, One");
+    EXPECT_EQ(fileOf("2026.12.10"), "not a log\n");
+    EXPECT_EQ(QFile::permissions(target), before);
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing.txt")));
+    EXPECT_TRUE(ui.shown.isEmpty());
+}
 #endif
 
 TEST_F(LogTest, AFormatThatDoesNotFitLogsNothing)

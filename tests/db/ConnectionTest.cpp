@@ -9,8 +9,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <sqlite3.h>
 
 #ifdef Q_OS_UNIX
 #include <arpa/inet.h>
@@ -38,6 +40,52 @@ TEST(ConnectionTest, OpensTheEmbeddedEngineAndClosesAgain)
     connection.close();
     EXPECT_FALSE(connection.isOpen());
     EXPECT_TRUE(second.isOpen());
+}
+
+// Another program keeps the database file locked (a transaction it does not finish): opening
+// waits for it up to the lock-wait limit, tells the notice once, then says the file is busy,
+// which is no fault of the settings.
+TEST(ConnectionTest, ADatabaseKeptLockedElsewhereIsWaitedForThenBusy)
+{
+    TestDatabase db;
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(db.path().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Connection connection;
+    connection.setConnectionString(db.connectionString());
+    connection.setLockWaitLimit(std::chrono::seconds(3));
+    int notices = 0;
+    connection.setLockWaitNotice([&] { ++notices; });
+    try {
+        connection.open();
+        ADD_FAILURE() << "opened a database that another connection keeps locked";
+    } catch (const DatabaseBusy& e) {
+        EXPECT_EQ(e.message().toStdString(),
+                  "The database file '" + db.path().toStdString()
+                      + "' is busy: another program has kept it locked for 3 seconds (it has begun changes that it "
+                        "does not finish).\nClose the other program that has the practice open, then try again.");
+    }
+    EXPECT_EQ(notices, 1);
+    EXPECT_FALSE(connection.isOpen());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    connection.open();
+    EXPECT_TRUE(connection.isOpen());
+}
+
+// After some failures (a full disk, an I/O error) the engine ends the transaction itself;
+// rolling back is then nothing left to do, not a second failure.
+TEST(ConnectionTest, RollingBackATransactionTheEngineEndedItselfIsNoError)
+{
+    TestDatabase db;
+    Connection connection;
+    connection.setConnectionString(db.connectionString());
+    connection.open();
+    connection.beginTransaction();
+    QSqlQuery behindItsBack(connection.database());
+    ASSERT_TRUE(behindItsBack.exec("ROLLBACK"));
+    EXPECT_NO_THROW(connection.rollbackTransaction());
+    EXPECT_FALSE(connection.inTransaction());
 }
 
 // The file tests run on both data-access paths over a SQLite file: the embedded engine and

@@ -11,6 +11,7 @@
 #include "support/TestDatabase.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace kolvix::test {
 namespace {
@@ -277,17 +278,28 @@ TEST_P(DatasetTest, RollbackUndoesAndCommitKeeps)
     EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM Client")), 2);
 }
 
-TEST_P(DatasetTest, StatementTimeoutBecomesTheBusyTimeout)
+// A statement waits for another connection's lock as long as its own time-out: one second is
+// over before the 2 s notice, three seconds are not.
+TEST_P(DatasetTest, StatementTimeoutBoundsTheWaitForALock)
 {
     if (viaOdbc())
         GTEST_SKIP() << "through ODBC the time-out is the statement's query time-out, kept by the driver";
-    Dataset ds(connection, 7);
-    ds.setSql(QStringLiteral("PRAGMA busy_timeout"));
-    ds.open();
-    EXPECT_EQ(ds.field(0).asInteger(), 7000);
+    int notices = 0;
+    connection.setLockWaitNotice([&] { ++notices; });
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(db.path().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Dataset ds(connection, 1);
+    ds.setSql(QStringLiteral("SELECT COUNT(*) FROM Client"));
+    EXPECT_EQ(dbErrorOf([&] { ds.open(); }), "database is locked");
+    EXPECT_EQ(notices, 0);
     ds.setCommandTimeout(3);
+    EXPECT_EQ(dbErrorOf([&] { ds.open(); }), "database is locked");
+    EXPECT_EQ(notices, 1);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
     ds.open();
-    EXPECT_EQ(ds.field(0).asInteger(), 3000);
+    EXPECT_EQ(ds.field(0).asInteger(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, DatasetTest, ::testing::Values("SQLite", "SQLiteODBC"),

@@ -7,7 +7,13 @@
 #include "accounts/AccountMergeModel.h"
 #include "merge/MergeLock.h"
 
+#include <QElapsedTimer>
 #include <sqlite3.h>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace kolvix;
 using namespace kolvix::test;
@@ -85,16 +91,105 @@ TEST_F(MergeLockTest, EveryEndOfAnAttemptReleasesTheLock)
     EXPECT_EQ(logLines().last(), "cancelled - another merge is in progress [MergeLocked]");
 }
 
-TEST_F(MergeLockTest, ALockFileThatCannotBeCreatedRefusesTheMerge)
+// Whatever sits where the lock's record belongs (put there by anyone who may write the
+// database's folder) refuses the merge with a reason, never blocks, and is left as it was,
+// and so is the file it may point at: the database itself above all.
+TEST_F(MergeLockTest, AnythingButARegularFileAtTheRecordsPathRefusesTheMergeAndIsLeftAlone)
 {
-    QDir(db.folder()).mkdir(QFileInfo(MergeLock::lockFilePath(db.path())).fileName());
-    EXPECT_EQ(merge(), MergeOutcome::Refused);
-    ASSERT_EQ(ui.shown.size(), 1);
-    EXPECT_TRUE(ui.shown.first().startsWith(
-        "Information: The merge lock could not be taken, so the merge cannot start: cannot open '"))
-        << ui.shown.first().toStdString();
-    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Audit"), 0);
+    const QString record = MergeLock::lockFilePath(db.path());
+    const QString other = QDir(db.folder()).filePath("other.txt");
+    struct Case
+    {
+        const char* what;
+        std::function<void()> make;
+    };
+    std::vector<Case> cases = {
+        {"a folder", [&] { QDir().mkdir(record); }},
+#ifndef Q_OS_WIN
+        {"a symbolic link to the database", [&] { QFile::link(db.path(), record); }},
+        {"a symbolic link to another file", [&] { QFile::link(other, record); }},
+        {"a dangling symbolic link", [&] { QFile::link(other + ".missing", record); }},
+        {"a hard link to another file",
+         [&] { ::link(QFile::encodeName(other).constData(), QFile::encodeName(record).constData()); }},
+        {"a named pipe", [&] { ::mkfifo(QFile::encodeName(record).constData(), 0600); }},
+        {"a symbolic link to a device", [&] { QFile::link("/dev/zero", record); }},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            QFile file(other);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("another file\n");
+        }
+        c.make();
+        ASSERT_TRUE(QFileInfo(record).isSymLink() || QFileInfo::exists(record));
+        QFile database(db.path());
+        ASSERT_TRUE(database.open(QIODevice::ReadOnly));
+        const QByteArray databaseBytes = database.readAll();
+        database.close();
+        ui.shown.clear();
+
+        EXPECT_EQ(merge(), MergeOutcome::Refused);
+        ASSERT_EQ(ui.shown.size(), 1);
+        EXPECT_TRUE(ui.shown.first().startsWith("Information: The merge lock could not be taken, so the merge "
+                                                "cannot start: '"
+                                                + record + "' is not a regular file ("))
+            << ui.shown.first().toStdString();
+        EXPECT_TRUE(ui.shown.first().endsWith(". Nothing has been changed: remove it, then merge again."));
+        ASSERT_TRUE(database.open(QIODevice::ReadOnly));
+        EXPECT_EQ(database.readAll(), databaseBytes);
+        database.close();
+        QFile otherFile(other);
+        ASSERT_TRUE(otherFile.open(QIODevice::ReadOnly));
+        EXPECT_EQ(otherFile.readAll(), "another file\n");
+        EXPECT_FALSE(QFile::exists(other + ".missing"));
+        EXPECT_EQ(db.count("SELECT COUNT(*) FROM Audit"), 0);
+
+        QFileInfo(record).isDir() ? QDir().rmdir(record) : QFile::remove(record);
+    }
+    // With the path free again the merge runs and leaves a record of its own, emptied.
+    EXPECT_EQ(merge(), MergeOutcome::Merged) << ui.shown.join('\n').toStdString();
+    EXPECT_TRUE(QFileInfo(record).isFile());
+    EXPECT_EQ(QFileInfo(record).size(), 0);
 }
+
+#ifndef Q_OS_WIN
+// The lock is the database file's, however the path is spelled: a merge through a symbolic
+// link, a hard link, or after the record file was deleted meets it.
+TEST_F(MergeLockTest, EveryPathToTheDatabaseMeetsTheSameLock)
+{
+    const QString symbolic = QDir(db.folder()).filePath("symbolic.db");
+    const QString hard = QDir(db.folder()).filePath("hard.db");
+    ASSERT_TRUE(QFile::link(db.path(), symbolic));
+    ASSERT_EQ(::link(QFile::encodeName(db.path()).constData(), QFile::encodeName(hard).constData()), 0);
+    auto mergeThrough = [&](const QString& path) {
+        Connection other;
+        other.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1;").arg(path));
+        other.open();
+        MergeSession otherSession(other);
+        return mergeClients(otherSession, {57, "Other", "From"}, {812, "Other", "To"});
+    };
+    std::vector<std::pair<QString, MergeOutcome>> seen;
+    ui.onEditAccounts = [&](AccountMergeModel& model) {
+        const auto before = db.snapshot();
+        seen.emplace_back("symbolic link", mergeThrough(symbolic));
+        seen.emplace_back("hard link", mergeThrough(hard));
+        QFile::remove(MergeLock::lockFilePath(db.path()));
+        seen.emplace_back("deleted record", mergeThrough(db.path()));
+        EXPECT_EQ(db.snapshot(), before) << "a refused merge changed the database";
+        return model.accept().isEmpty();
+    };
+    ASSERT_EQ(merge(), MergeOutcome::Merged) << ui.shown.join('\n').toStdString();
+    ASSERT_EQ(seen.size(), 3u);
+    for (const auto& [way, outcome] : seen)
+        EXPECT_EQ(outcome, MergeOutcome::Refused) << way.toStdString();
+    int refusals = 0;
+    for (const QString& shown : ui.shown)
+        refusals += shown.startsWith("Information: Another merge is in progress: it was started on ") ? 1 : 0;
+    EXPECT_EQ(refusals, 3);
+}
+#endif
 
 TEST_F(MergeLockTest, AccountsChangedAfterTheMappingRefuseTheMergeAndChangeNothing)
 {
@@ -216,7 +311,102 @@ TEST_F(MergeLockTest, ACommitThatWaitsForAReaderIsReportedAndRolledBackWhenItFai
               "the changes could not be committed: database is locked");
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Audit"), 0);
     EXPECT_EQ(db.snapshot({"Audit"}), before);
-    EXPECT_EQ(ui.shown.last(), "Warning: Some data could not be transferred.\nPatient details have been reverted.");
+    EXPECT_EQ(ui.shown.last(),
+              "Warning: Some data could not be transferred.\nPatient details have been reverted.\n\n"
+              "The merge waited for a lock that another connection holds on the database (to commit the changes, "
+              "which waits until other connections stop reading) and gave up.\n"
+              "Close the other program that has the practice open, then merge again.");
+}
+
+// A reader that never ends: however long each statement may wait, the merge as a whole waits
+// at most the limit, then rolls back and says which lock held it up. The Audit row, written
+// before the reader came, cannot be marked while the reader holds on: the outcome says so.
+TEST_F(MergeLockTest, AHeldReaderEndsTheMergeWithinTheLimitAndTheOutcomeSaysWhatHappened)
+{
+    connection.setLockWaitLimit(std::chrono::seconds(3)); // statements keep their 30 s and 60 s
+    sqlite3* reader = nullptr;
+    sqlite3_open(db.path().toUtf8().constData(), &reader);
+    sqlite3_stmt* read = nullptr;
+    ui.onStep = [&](int step) {
+        if (step != 1 || read)
+            return;
+        sqlite3_exec(reader, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(reader, "SELECT ClientID FROM Client", -1, &read, nullptr);
+        EXPECT_EQ(sqlite3_step(read), SQLITE_ROW);
+    };
+    const auto before = db.snapshot({"Audit"});
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(merge(), MergeOutcome::Failed);
+    const qint64 took = clock.elapsed();
+    sqlite3_finalize(read);
+    sqlite3_exec(reader, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+
+    EXPECT_LT(took, 25000) << "the merge waited past its limit, up to a statement's own time-out";
+    EXPECT_GE(ui.lockWaits.load(), 1);
+    EXPECT_EQ(db.snapshot({"Audit"}), before);
+    EXPECT_EQ(db.scalar("SELECT Action FROM Audit"), "Merge 812 > 57 (Sample, One > Sample, Two)");
+    ASSERT_FALSE(ui.shown.isEmpty());
+    EXPECT_EQ(ui.shown.last().toStdString(),
+              "Warning: Some data could not be transferred.\nPatient details have been reverted.\n\n"
+              "The Audit row of this attempt (1) could not be marked as reverted: database is locked\n\n"
+              "The merge waited for a lock that another connection holds on the database (to commit the changes, "
+              "which waits until other connections stop reading) and gave up.\n"
+              "Close the other program that has the practice open, then merge again.");
+    EXPECT_TRUE(logLines().contains("the Audit row 1 could not be marked as reverted: database is locked"))
+        << logLines().join('\n').toStdString();
+}
+
+// Without the transaction each step commits on its own and waits for a reader to end: that
+// wait is announced like any other, and bounded by the same limit.
+TEST_F(MergeLockTest, AStepThatWaitsWithoutTheTransactionIsAnnouncedAndBounded)
+{
+    session->UseRollback = false;
+    connection.setLockWaitLimit(std::chrono::seconds(3));
+    sqlite3* reader = nullptr;
+    sqlite3_open(db.path().toUtf8().constData(), &reader);
+    sqlite3_stmt* read = nullptr;
+    int waitsBefore = -1;
+    ui.onStep = [&](int step) {
+        if (step != 2 || read)
+            return;
+        waitsBefore = ui.lockWaits.load();
+        sqlite3_exec(reader, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(reader, "SELECT ClientID FROM Client", -1, &read, nullptr);
+        EXPECT_EQ(sqlite3_step(read), SQLITE_ROW);
+    };
+    EXPECT_EQ(merge(), MergeOutcome::Failed);
+    sqlite3_finalize(read);
+    sqlite3_exec(reader, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+    EXPECT_EQ(waitsBefore, 0);
+    EXPECT_GE(ui.lockWaits.load(), 1);
+    ASSERT_FALSE(ui.shown.isEmpty());
+    EXPECT_TRUE(ui.shown.last().startsWith("Warning: Some data could not be transferred.\n\nThe merge waited for a "
+                                           "lock that another connection holds on the database (at the statement "
+                                           "\"UPDATE"))
+        << ui.shown.last().toStdString();
+    EXPECT_TRUE(ui.shown.last().endsWith("Close the other program that has the practice open, then merge again."));
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 3) << "the step that gave up changed rows";
+}
+
+// After some failures (a full disk, an I/O error) the engine ends the transaction itself,
+// as a trigger's RAISE(ROLLBACK) does here: the merge must not then fail to roll back, but
+// say plainly that nothing moved, and mark its Audit row.
+TEST_F(MergeLockTest, AFailureThatEndsTheTransactionInTheEngineRevertsAndSaysSo)
+{
+    db.exec("CREATE TRIGGER full BEFORE UPDATE ON Quotes BEGIN SELECT RAISE(ROLLBACK, 'database or disk is full'); "
+            "END;");
+    const auto before = db.snapshot({"Audit"});
+    EXPECT_EQ(merge(), MergeOutcome::Failed);
+    EXPECT_EQ(db.snapshot({"Audit"}), before);
+    ASSERT_FALSE(ui.shown.isEmpty());
+    EXPECT_EQ(ui.shown.last().toStdString(),
+              "Warning: Some data could not be transferred.\nPatient details have been reverted.");
+    EXPECT_EQ(db.scalar("SELECT Action FROM Audit"), "Merge 812 > 57 (Sample, One > Sample, Two) - reverted");
+    EXPECT_TRUE(logLines().contains("EXCEPTION database or disk is full")) << logLines().join('\n').toStdString();
+    EXPECT_FALSE(connection.inTransaction());
 }
 
 TEST_F(MergeLockTest, AMergeThatDoesNotWaitReportsNoLockWait)

@@ -151,6 +151,43 @@ TEST_F(MergeProcedureTest, DuplicatePermissionsLeaveTheLargestId)
     EXPECT_EQ(db.scalar("SELECT group_concat(PXClientPracPermissionsID) FROM PXClientPracPermissions"), "13");
 }
 
+// Rows on accounts the From client does not have (no Account row, or a negative id) stay with
+// it, as the catalogue moves account by account: the user is told before the dialog, and the
+// merge itself runs as always.
+TEST_F(MergeProcedureTest, RowsOnAccountsTheFromClientDoesNotHaveAreNamedAndStay)
+{
+    db.exec("INSERT INTO Trans (ClientID, AccountID, Amount) VALUES (812, 9, 1), (812, -1, 2), (812, 9, 3);"
+            "INSERT INTO HICAPSDetail (ClientID, AccountID) VALUES (812, 9);");
+    ASSERT_EQ(merge(), MergeOutcome::Merged) << ui.shown.join('\n').toStdString();
+    EXPECT_EQ(ui.notMoved.join('\n').toStdString(),
+              "Not moved: Trans (3 rows on accounts -1, 9, which the client does not have)\n"
+              "Not moved: HICAPSDetail (1 rows on account 9, which the client does not have)");
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 3);
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM HICAPSDetail WHERE ClientID = 812"), 1);
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 57"), 4);
+
+    // A merge that leaves nothing behind says nothing of it.
+    ui.notMoved.clear();
+    db.exec("INSERT INTO Client (ClientID, Name, Surname) VALUES (300, 'Three', 'Sample');"
+            "INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (300, 0, 'Primary');"
+            "INSERT INTO Trans (ClientID, AccountID, Amount) VALUES (300, 0, 1);");
+    ASSERT_EQ(merge(300, 57), MergeOutcome::Merged);
+    EXPECT_TRUE(ui.notMoved.isEmpty());
+}
+
+// An account id too large to map is a refusal like the checks', not a failure.
+TEST_F(MergeProcedureTest, AnAccountIdTooLargeToMapRefusesTheMerge)
+{
+    db.exec("INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (812, 100001, 'Huge')");
+    const auto before = db.snapshot();
+    EXPECT_EQ(merge(), MergeOutcome::Refused);
+    EXPECT_EQ(db.snapshot(), before);
+    EXPECT_EQ(ui.shown,
+              QStringList {"Information: The client to be moved has an account id of 100001; account ids "
+                           "above 100000 cannot be merged."});
+    EXPECT_EQ(logLines().last(), "cancelled - an account id of FROM is too large [AccountIDTooLarge]");
+}
+
 TEST_F(MergeProcedureTest, MissingTablesAreSkippedAndNoted)
 {
     db.exec("DROP TABLE TyroTrans; DROP TABLE NewStatement;");

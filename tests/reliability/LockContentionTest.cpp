@@ -77,10 +77,17 @@ TEST_P(HeldLockTest, FailsTheMergeWhichLosesNothingAndTheNextMergeSucceeds)
     other.lock();
     ASSERT_EQ(merge(), MergeOutcome::Failed);
     ASSERT_FALSE(ui.shown.isEmpty());
-    EXPECT_EQ(ui.shown.last(),
-              GetParam() ? "Warning: Some data could not be transferred.\n"
-                           "Patient details have been reverted."
-                         : "Warning: Some data could not be transferred.");
+    // The specified warning, then which lock held the merge up and what to do.
+    EXPECT_TRUE(ui.shown.last().startsWith(GetParam() ? "Warning: Some data could not be transferred.\n"
+                                                        "Patient details have been reverted.\n\n"
+                                                        "The merge waited for a lock that another connection holds "
+                                                        "on the database (to begin the transaction, which waits until "
+                                                        "another connection stops writing) and gave up.\n"
+                                                      : "Warning: Some data could not be transferred.\n\n"
+                                                        "The merge waited for a lock that another connection holds "
+                                                        "on the database (at the statement \"UPDATE"))
+        << ui.shown.last().toStdString();
+    EXPECT_TRUE(ui.shown.last().endsWith("Close the other program that has the practice open, then merge again."));
     // The engine's own text: the merge met the lock, and nothing else went wrong.
     EXPECT_TRUE(logLines().contains("EXCEPTION database is locked")) << logLines().join('\n').toStdString();
     EXPECT_TRUE(ui.steps.isEmpty()) << ui.steps.join('\n').toStdString();

@@ -27,8 +27,10 @@ public:
     int accountDialogs = 0;
     QStringList cursor; // "wait" / "arrow", in order
     QStringList steps; // "step table rows"
+    std::function<void(int step)> onStep; // called after each catalogue step
     std::atomic<int> lockWaits {0}; // waitingForLock() calls
     QStringList lockWaitFailures;
+    QStringList notMoved; // rowsNotMoved() lines
 
     void showInfo(const QString& text) override { shown << QStringLiteral("Information: ") + text; }
     void showWarning(const QString& text) override { shown << QStringLiteral("Warning: ") + text; }
@@ -47,9 +49,12 @@ public:
     void catalogueStepDone(int step, const QString& table, int rows) override
     {
         steps << QStringLiteral("%1 %2 %3").arg(step).arg(table).arg(rows);
+        if (onStep)
+            onStep(step);
     }
     void waitingForLock() override { ++lockWaits; }
     void lockWaitFailed(const QString& what) override { lockWaitFailures << what; }
+    void rowsNotMoved(const QStringList& lines) override { notMoved << lines; }
 };
 
 } // namespace kolvix::test

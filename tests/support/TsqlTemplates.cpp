@@ -487,6 +487,19 @@ std::vector<StatementTemplate> statementTemplates()
                  {},
                  1,
                  QStringLiteral("2")});
+    // Rows on accounts the From client does not have, which the account-keyed steps leave.
+    c.push_back({"rowsOnMissingAccounts",
+                 lines({QStringLiteral("SELECT [AccountID], COUNT(*) FROM [Trans]"),
+                        QStringLiteral("WHERE [ClientID] = 812 AND ([AccountID] IS NULL OR [AccountID] < 0 OR "
+                                       "[AccountID] NOT IN (SELECT [AccountID] FROM [Account] WHERE [ClientID] = "
+                                       "812))"),
+                        QStringLiteral("GROUP BY [AccountID]"), QStringLiteral("ORDER BY [AccountID]")}),
+                 {},
+                 {},
+                 0});
+    // The merge's bound on lock waits on SQL Server, set at its start and cleared at its end.
+    c.push_back({"lockTimeoutSet", QStringLiteral("SET LOCK_TIMEOUT 60000"), {}, {}, -1, {}, true});
+    c.push_back({"lockTimeoutCleared", QStringLiteral("SET LOCK_TIMEOUT -1"), {}, {}, -1, {}, true});
     return c;
 }
 
