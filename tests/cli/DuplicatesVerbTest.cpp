@@ -117,6 +117,27 @@ TEST_F(DuplicatesVerbTest, ArchivedMinScoreAndLimit)
     EXPECT_GE(lines(run({"--duplicates", "--min-score", "0"}).out).size(), lines(run({"--duplicates"}).out).size());
 }
 
+// A name holding a NUL, a tab or a line break stays one row of seven cells, the characters
+// shown as escapes.
+TEST_F(DuplicatesVerbTest, ControlCharactersInNamesAreEscapedNotCut)
+{
+    db.exec("INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Mobile, Active, IsAGroup) VALUES "
+            "(80, 'Ta' || char(0) || 'bor' || char(9) || 'X', 'I' || char(10) || 'vy', '1966-06-06 00:00:00', "
+            "'0466 555 444', 'T', 0),"
+            "(81, 'Tabor', 'Ivy', '1966-06-06 00:00:00', '0466 555 444', 'T', 0)");
+    const ProcessRun r = run({"--duplicates"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QString row;
+    for (const QString& line : lines(r.out))
+        if (line.split('\t').value(2) == "80")
+            row = line;
+    const QStringList cells = row.split('\t');
+    ASSERT_EQ(cells.size(), 7) << r.out.toStdString();
+    EXPECT_EQ(cells[3], "81");
+    EXPECT_EQ(cells[5], "Ta\\0bor\\tX, I\\nvy");
+    EXPECT_EQ(cells[6], "Tabor, Ivy");
+}
+
 TEST_F(DuplicatesVerbTest, ExitCodesOfFailures)
 {
     // Bad usage: 64 and one line on standard error.

@@ -76,7 +76,7 @@ TEST_F(FindVerbTest, PrintsTheStatementTheCountTheHeaderAndTheRows)
                   "Parameter asLike2 (text): t%",
                   "Total Patients 2",
                   kHeader,
-                  "Sample\tTwo (Tee)\tFlat 2 Rear  Lane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t",
+                  "Sample\tTwo (Tee)\tFlat 2\\tRear\\r\\nLane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t",
               }));
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
@@ -91,10 +91,10 @@ TEST_F(FindVerbTest, FieldsOptionsAndCellsAsTheGridShowsThem)
     const std::vector<Case> cases {
         {{"--find", "SAM"},
          {"Total Patients 2", kHeader, "Sample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t0412 000 812\t\t",
-          "Sample\tTwo (Tee)\tFlat 2 Rear  Lane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t"}},
+          "Sample\tTwo (Tee)\tFlat 2\\tRear\\r\\nLane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t"}},
         {{"--find", "sam", "--archived", "--field", "SURNAME"},
          {"Total Patients 3", kHeader, "Sample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t0412 000 812\t\t",
-          "Sample\tTwo (Tee)\tFlat 2 Rear  Lane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t",
+          "Sample\tTwo (Tee)\tFlat 2\\tRear\\r\\nLane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t",
           "Samples\tOld\t\t\t\t\t90\t90\t\t\t\t\t"}},
         {{"--find", "", "--field", "client id"},
          {"Total Patients 2",
@@ -114,7 +114,7 @@ TEST_F(FindVerbTest, FieldsOptionsAndCellsAsTheGridShowsThem)
           "8120002\tSample\tOne\tWorkCover\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t\tWC812\t0412 000 812"}},
         {{"--find", "Sampel", "--sounds-like"},
          {"Total Patients 2", kHeader, "Sample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t0412 000 812\t\t",
-          "Sample\tTwo (Tee)\tFlat 2 Rear  Lane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t"}},
+          "Sample\tTwo (Tee)\tFlat 2\\tRear\\r\\nLane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t"}},
     };
     for (const Case& c : cases) {
         const CliRun r = run(c.args);
@@ -156,6 +156,19 @@ TEST_F(FindVerbTest, BadUsageExits64)
         EXPECT_TRUE(r.out.isEmpty()) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
     }
+}
+
+// A NUL or another control character in a value is shown escaped: the row keeps all its cells,
+// the Client ID too, on one line.
+TEST_F(FindVerbTest, ControlCharactersInAValueAreEscapedNotCut)
+{
+    db.exec(QStringLiteral("INSERT INTO Client (ClientID, Surname, Name, Active, FileNo, IsAGroup) VALUES "
+                           "(333, 'Nul' || char(0) || 'Tab' || char(9) || 'Esc' || char(27) || 'End', 'Una', 'T', "
+                           "'F-333', 0)"));
+    const CliRun r = run({"--find", "nul"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out,
+              QStringList({"Total Patients 3", kHeader, "Nul\\0Tab\\tEsc\\x1BEnd\tUna\t\t\t\t\t333\t333\t\t\t\t\t"}));
 }
 
 TEST_F(FindVerbTest, FailuresExit2OrWithoutAConnection3AndNothingChanges)
