@@ -51,6 +51,10 @@ int duplicates(Connection& connection, const Options& options)
         out(tabSeparated({QString::number(pair.score), QString::number(pair.group), QString::number(pair.keep.clientId),
                           QString::number(pair.merge.clientId), pair.reasonText(), pair.keep.displayName(),
                           pair.merge.displayName()}));
+    // Standard output keeps its form; what the scan could not compare is said beside it.
+    for (const LeftOutBlock& block : result.leftOut)
+        err(QStringLiteral("kolvix-merge: left out %1: too many to compare pairwise")
+                .arg(printable(block.description())));
     if (stderrIsTerminal())
         err(QStringLiteral("%1 pairs in %2 groups among %3 clients")
                 .arg(result.pairs.size())
