@@ -25,7 +25,8 @@ const char* const kUsage
       "  --yes           answer Yes to the final confirmation\n"
       "  --progress      print each catalogue step on standard error as it is done, also when\n"
       "                  standard error is not a terminal\n"
-      "  --find TEXT     search the clients as the patient search dialog does (TEXT may be empty)\n"
+      "  --find TEXT     search the clients as the patient search dialog does (TEXT may be empty;\n"
+      "                  at most 100 characters)\n"
       "  --field CAPTION the field searched: Surname (default), Name, Home Phone, File No, Client ID,\n"
       "                  Occupation, Address, Email, Mobile, Work Phone, Claim No, BPAY Ref No\n"
       "  --sounds-like   the Sounds Like search (Surname or Name, with a text)\n"
@@ -42,6 +43,9 @@ const char* const kUsage
       "\n"
       "Exit codes: 0 merged (or searched, or listed), 1 refused or cancelled, 2 failed, 3 no connection,\n"
       "64 bad usage.\n";
+
+// The usage names the longest --find text.
+static_assert(kMaxSearchTextLength == 100, "kUsage says --find takes at most 100 characters");
 
 namespace {
 
@@ -115,6 +119,12 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             }
             if (!takeValue(text))
                 return std::nullopt;
+            if (text.size() > kMaxSearchTextLength) {
+                error = QStringLiteral("--find takes a text of at most %1 characters, not %2")
+                            .arg(kMaxSearchTextLength)
+                            .arg(text.size());
+                return std::nullopt;
+            }
             o.find = text;
         } else if (arg == QLatin1String("--field")) {
             QString caption;

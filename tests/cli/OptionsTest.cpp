@@ -70,6 +70,14 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase {"FindTwice", {"--find", "a", "--find", "b"}, "--find given twice"},
         OptionCase {
             "FindUnknownField", {"--find", "a", "--field", "Phone"}, "--field 'Phone': expected one of Surname"},
+        // The search text is bounded, as the dialog's text box is.
+        OptionCase {"FindLongestText", {"--find", QString(100, u'x'), "--field", "Mobile"}, ""},
+        OptionCase {"FindTextTooLong",
+                    {"--find", QString(101, u'x')},
+                    "--find takes a text of at most 100 characters, not 101"},
+        OptionCase {"FindTextTooLongInline",
+                    {"--find=" + QString(60000, u'4'), "--field", "Mobile"},
+                    "--find takes a text of at most 100 characters, not 60000"},
         OptionCase {"FindFieldTwice", {"--find", "a", "--field", "Name", "--field", "Email"}, "--field given twice"},
         OptionCase {"FindSoundsLikeEmpty", {"--find", "", "--sounds-like"}, "--sounds-like needs a text"},
         OptionCase {"FindSoundsLikeOtherField",
