@@ -2,6 +2,8 @@
 
 #include "search/SearchQuery.h"
 
+#include <limits>
+
 namespace kolvix::cli {
 
 const char* const kUsage
@@ -142,17 +144,24 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             }
             hasField = true;
         } else if (arg == QLatin1String("--min-score") || arg == QLatin1String("--limit")) {
+            const bool minScore = arg == QLatin1String("--min-score");
+            std::optional<int>& target = minScore ? o.minScore : o.limit;
+            if (target) {
+                error = QStringLiteral("%1 given twice").arg(arg);
+                return std::nullopt;
+            }
             QString text;
             if (!takeValue(text))
                 return std::nullopt;
             const auto number = parseId(text);
-            const bool minScore = arg == QLatin1String("--min-score");
             if (!number || (minScore && (*number < 0 || *number > 100)) || (!minScore && *number < 1)) {
                 error = minScore ? QStringLiteral("--min-score needs a whole number from 0 to 100, not '%1'").arg(text)
-                                 : QStringLiteral("--limit needs a whole number of at least 1, not '%1'").arg(text);
+                                 : QStringLiteral("--limit needs a whole number of at least 1 and at most %1, not '%2'")
+                                       .arg(std::numeric_limits<qint32>::max())
+                                       .arg(text);
                 return std::nullopt;
             }
-            (minScore ? o.minScore : o.limit) = *number;
+            target = *number;
         } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
             std::optional<qint32>& target = arg == QLatin1String("--from") ? o.from : o.to;
             if (target) {
@@ -164,7 +173,11 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
                 return std::nullopt;
             const auto id = parseId(text);
             if (!id) {
-                error = QStringLiteral("%1 needs an integer client id, not '%2'").arg(arg, text);
+                error = QStringLiteral("%1 needs an integer client id from %2 to %3, not '%4'")
+                            .arg(arg)
+                            .arg(std::numeric_limits<qint32>::min())
+                            .arg(std::numeric_limits<qint32>::max())
+                            .arg(text);
                 return std::nullopt;
             }
             target = id;
@@ -249,7 +262,8 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
         return std::nullopt;
     }
     if (duplicatesOnly || o.archived) {
-        error = QStringLiteral("--min-score, --archived and --limit go with --duplicates (--archived also with --find)");
+        error
+            = QStringLiteral("--min-score, --archived and --limit go with --duplicates (--archived also with --find)");
         return std::nullopt;
     }
     if (!o.diagnose && (!o.from || !o.to)) {

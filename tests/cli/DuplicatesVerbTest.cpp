@@ -171,6 +171,8 @@ TEST_F(DuplicatesVerbTest, ExitCodesOfFailures)
     for (const QStringList& args :
          {QStringList {"--duplicates", "--min-score", "101"}, QStringList {"--duplicates", "--limit", "0"},
           QStringList {"--duplicates", "--from", "1", "--to", "2"},
+          QStringList {"--duplicates", "--limit", "5", "--limit", "9"},
+          QStringList {"--duplicates", "--min-score=60", "--min-score", "60"},
           QStringList {"--archived", "--from", "1", "--to", "2"}}) {
         const ProcessRun r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();
