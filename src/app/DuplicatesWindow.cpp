@@ -125,6 +125,12 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lblStatus"));
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_leftOut = new QLabel(this);
+    m_leftOut->setObjectName(QStringLiteral("lblLeftOut"));
+    m_leftOut->setTextFormat(Qt::PlainText); // names from the database are never markup
+    m_leftOut->setWordWrap(true);
+    m_leftOut->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_leftOut->hide();
 
     m_model = new QStandardItemModel(0, cColumns, this);
     m_model->setHorizontalHeaderLabels(
@@ -165,6 +171,7 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     layout->addLayout(options);
     layout->addWidget(m_progress);
     layout->addWidget(m_status);
+    layout->addWidget(m_leftOut);
     layout->addWidget(m_grid, 1);
     layout->addLayout(buttons);
 
@@ -237,6 +244,7 @@ void TfrmDuplicates::startScan()
 
     m_pairs.clear();
     m_model->removeRows(0, m_model->rowCount());
+    showLeftOut({});
     m_progress->setRange(0, 0);
     m_status->setText(QStringLiteral("Reading clients..."));
     m_thread->start(QThread::LowPriority);
@@ -283,7 +291,28 @@ void TfrmDuplicates::scanDone(const DuplicateScanResult& result)
         m_status->setText(QStringLiteral("%1 pairs in %2 groups among %3 clients.")
                               .arg(locale.toString(qlonglong(m_pairs.size())), locale.toString(result.groups),
                                    locale.toString(result.clients)));
+    showLeftOut(result.leftOut);
     fillGrid();
+}
+
+void TfrmDuplicates::showLeftOut(const std::vector<LeftOutBlock>& blocks)
+{
+    // A few lines at most; all of them in the hint.
+    constexpr std::size_t kShown = 5;
+    QStringList lines;
+    for (const LeftOutBlock& block : blocks)
+        lines << QStringLiteral("Left out %1: too many to compare pairwise.").arg(block.description());
+    QStringList shown = lines.mid(0, qsizetype(kShown));
+    if (blocks.size() > kShown)
+        shown << QStringLiteral("And %1 more such blocks of clients.").arg(blocks.size() - kShown);
+    m_leftOut->setText(shown.join(u'\n'));
+    // The hint is markup: the names in it are escaped.
+    QString hint;
+    if (blocks.size() > kShown)
+        for (const QString& line : lines)
+            hint += (hint.isEmpty() ? QString() : QStringLiteral("<br>")) + line.toHtmlEscaped();
+    m_leftOut->setToolTip(hint.isEmpty() ? hint : QStringLiteral("<p>") + hint + QStringLiteral("</p>"));
+    m_leftOut->setVisible(!blocks.empty());
 }
 
 void TfrmDuplicates::scanFailed(const QString& message)

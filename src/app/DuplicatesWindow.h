@@ -59,6 +59,9 @@ public:
     QPushButton* btnClose() const { return m_close; }
     QProgressBar* prgScan() const { return m_progress; }
     QLabel* lblStatus() const { return m_status; }
+    // Under the status after a scan: the blocks of clients the scan left out as too large to
+    // compare (hidden when there are none).
+    QLabel* lblLeftOut() const { return m_leftOut; }
     QTableView* grdPairs() const { return m_grid; }
 
     // Event handlers.
@@ -80,6 +83,7 @@ private:
     void scanFailed(const QString& message);
     void scanEnded();
     void fillGrid();
+    void showLeftOut(const std::vector<LeftOutBlock>& blocks);
     void updateButtons();
 
     QString m_connectionString;
@@ -94,6 +98,7 @@ private:
     QPushButton* m_close = nullptr;
     QProgressBar* m_progress = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_leftOut = nullptr;
     QTableView* m_grid = nullptr;
     QStandardItemModel* m_model = nullptr;
     QSortFilterProxyModel* m_sorted = nullptr;

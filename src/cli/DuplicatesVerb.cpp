@@ -8,19 +8,6 @@
 
 namespace kolvix::cli {
 
-namespace {
-
-// Tabs and line breaks inside a value would break the line into wrong columns.
-QString cell(QString text)
-{
-    for (QChar& c : text)
-        if (c == u'\t' || c == u'\n' || c == u'\r')
-            c = u' ';
-    return text;
-}
-
-} // namespace
-
 int duplicates(Connection& connection, const Options& options)
 {
     // The scan only reads: the connection with its fallbacks, without the merge's warning.
@@ -61,12 +48,13 @@ int duplicates(Connection& connection, const Options& options)
 
     out(QStringLiteral("Score\tGroup\tKeep\tMerge\tReasons\tKeep name\tMerge name"));
     for (const DuplicatePair& pair : result.pairs)
-        out(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\t%7")
-                .arg(pair.score)
-                .arg(pair.group)
-                .arg(pair.keep.clientId)
-                .arg(pair.merge.clientId)
-                .arg(cell(pair.reasonText()), cell(pair.keep.displayName()), cell(pair.merge.displayName())));
+        out(tabSeparated({QString::number(pair.score), QString::number(pair.group), QString::number(pair.keep.clientId),
+                          QString::number(pair.merge.clientId), pair.reasonText(), pair.keep.displayName(),
+                          pair.merge.displayName()}));
+    // Standard output keeps its form; what the scan could not compare is said beside it.
+    for (const LeftOutBlock& block : result.leftOut)
+        err(QStringLiteral("kolvix-merge: left out %1: too many to compare pairwise")
+                .arg(printable(block.description())));
     if (stderrIsTerminal())
         err(QStringLiteral("%1 pairs in %2 groups among %3 clients")
                 .arg(result.pairs.size())

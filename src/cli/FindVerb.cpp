@@ -57,16 +57,6 @@ QString cellText(const SearchQueryCursor& cursor, int row, const QString& field,
 
 } // namespace
 
-QString findOutputLine(const QStringList& cells)
-{
-    QStringList printed;
-    for (QString cell : cells) {
-        cell.replace(u'\t', u' ').replace(u'\r', u' ').replace(u'\n', u' ');
-        printed << cell;
-    }
-    return printed.join(u'\t');
-}
-
 int find(Connection& connection, const Options& options)
 {
     QString failure;
@@ -102,7 +92,7 @@ int find(Connection& connection, const Options& options)
         QStringList titles;
         for (const SearchGridColumn& c : columns)
             titles << c.title;
-        out(findOutputLine(titles));
+        out(tabSeparated(titles));
 
         SearchQueryCursor cursor(connection, query);
         while (cursor.fetch(kBatch) > 0) {
@@ -110,7 +100,7 @@ int find(Connection& connection, const Options& options)
                 QStringList cells;
                 for (const SearchGridColumn& c : columns)
                     cells << cellText(cursor, row, c.field, useFileNo);
-                out(findOutputLine(cells));
+                out(tabSeparated(cells));
             }
             cursor.discardRows();
         }

@@ -2,6 +2,8 @@
 
 #include "search/SearchQuery.h"
 
+#include <limits>
+
 namespace kolvix::cli {
 
 const char* const kUsage
@@ -25,7 +27,8 @@ const char* const kUsage
       "  --yes           answer Yes to the final confirmation\n"
       "  --progress      print each catalogue step on standard error as it is done, also when\n"
       "                  standard error is not a terminal\n"
-      "  --find TEXT     search the clients as the patient search dialog does (TEXT may be empty)\n"
+      "  --find TEXT     search the clients as the patient search dialog does (TEXT may be empty;\n"
+      "                  at most 100 characters)\n"
       "  --field CAPTION the field searched: Surname (default), Name, Home Phone, File No, Client ID,\n"
       "                  Occupation, Address, Email, Mobile, Work Phone, Claim No, BPAY Ref No\n"
       "  --sounds-like   the Sounds Like search (Surname or Name, with a text)\n"
@@ -42,6 +45,9 @@ const char* const kUsage
       "\n"
       "Exit codes: 0 merged (or searched, or listed), 1 refused or cancelled, 2 failed, 3 no connection,\n"
       "64 bad usage.\n";
+
+// The usage names the longest --find text.
+static_assert(kMaxSearchTextLength == 100, "kUsage says --find takes at most 100 characters");
 
 namespace {
 
@@ -115,6 +121,12 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             }
             if (!takeValue(text))
                 return std::nullopt;
+            if (text.size() > kMaxSearchTextLength) {
+                error = QStringLiteral("--find takes a text of at most %1 characters, not %2")
+                            .arg(kMaxSearchTextLength)
+                            .arg(text.size());
+                return std::nullopt;
+            }
             o.find = text;
         } else if (arg == QLatin1String("--field")) {
             QString caption;
@@ -132,17 +144,24 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             }
             hasField = true;
         } else if (arg == QLatin1String("--min-score") || arg == QLatin1String("--limit")) {
+            const bool minScore = arg == QLatin1String("--min-score");
+            std::optional<int>& target = minScore ? o.minScore : o.limit;
+            if (target) {
+                error = QStringLiteral("%1 given twice").arg(arg);
+                return std::nullopt;
+            }
             QString text;
             if (!takeValue(text))
                 return std::nullopt;
             const auto number = parseId(text);
-            const bool minScore = arg == QLatin1String("--min-score");
             if (!number || (minScore && (*number < 0 || *number > 100)) || (!minScore && *number < 1)) {
                 error = minScore ? QStringLiteral("--min-score needs a whole number from 0 to 100, not '%1'").arg(text)
-                                 : QStringLiteral("--limit needs a whole number of at least 1, not '%1'").arg(text);
+                                 : QStringLiteral("--limit needs a whole number of at least 1 and at most %1, not '%2'")
+                                       .arg(std::numeric_limits<qint32>::max())
+                                       .arg(text);
                 return std::nullopt;
             }
-            (minScore ? o.minScore : o.limit) = *number;
+            target = *number;
         } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
             std::optional<qint32>& target = arg == QLatin1String("--from") ? o.from : o.to;
             if (target) {
@@ -154,7 +173,11 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
                 return std::nullopt;
             const auto id = parseId(text);
             if (!id) {
-                error = QStringLiteral("%1 needs an integer client id, not '%2'").arg(arg, text);
+                error = QStringLiteral("%1 needs an integer client id from %2 to %3, not '%4'")
+                            .arg(arg)
+                            .arg(std::numeric_limits<qint32>::min())
+                            .arg(std::numeric_limits<qint32>::max())
+                            .arg(text);
                 return std::nullopt;
             }
             target = id;
@@ -239,7 +262,8 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
         return std::nullopt;
     }
     if (duplicatesOnly || o.archived) {
-        error = QStringLiteral("--min-score, --archived and --limit go with --duplicates (--archived also with --find)");
+        error
+            = QStringLiteral("--min-score, --archived and --limit go with --duplicates (--archived also with --find)");
         return std::nullopt;
     }
     if (!o.diagnose && (!o.from || !o.to)) {

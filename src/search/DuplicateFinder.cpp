@@ -4,11 +4,13 @@
 #include "db/Dataset.h"
 #include "db/DbError.h"
 
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
 #include <numeric>
+#include <unordered_map>
 
 namespace kolvix {
 
@@ -21,6 +23,40 @@ QString DuplicateClient::displayName() const
     if (n.isEmpty())
         return s;
     return s + QStringLiteral(", ") + n;
+}
+
+QString blockKeyText(BlockKey key)
+{
+    switch (key) {
+    case BlockKey::SurnameAndBirth:
+        return QStringLiteral("the surname (by sound) and date of birth");
+    case BlockKey::GivenNameAndBirth:
+        return QStringLiteral("the given name (by sound) and date of birth");
+    case BlockKey::NamesAndBirth:
+        return QStringLiteral("both names (by sound, in either order) and the date of birth");
+    case BlockKey::NamesAndYearMonth:
+        return QStringLiteral("both names (by sound) and the year and month of birth");
+    case BlockKey::NamesAndYearDay:
+        return QStringLiteral("both names (by sound) and the year and day of birth");
+    case BlockKey::NamesAndDayMonth:
+        return QStringLiteral("both names (by sound) and the day and month of birth");
+    case BlockKey::NamesAndYearDayMonthEitherOrder:
+        return QStringLiteral("both names (by sound) and the year of birth with day and month in either order");
+    case BlockKey::SurnameAndAddress:
+        return QStringLiteral("the surname (by sound) and address");
+    case BlockKey::Email:
+        return QStringLiteral("the e-mail address");
+    case BlockKey::Phone:
+        return QStringLiteral("a telephone number ending in");
+    }
+    return QString();
+}
+
+QString LeftOutBlock::description() const
+{
+    const QString shared
+        = value.isEmpty() ? QStringLiteral(" of client %1").arg(exampleClientId) : QStringLiteral(" \"%1\"").arg(value);
+    return QStringLiteral("%1 clients who share %2").arg(clients).arg(blockKeyText(key)) + shared;
 }
 
 DuplicateFinder::DuplicateFinder(Connection& connection)
@@ -86,7 +122,44 @@ DuplicateScanResult DuplicateFinder::scan(const DuplicateOptions& options)
             throw DbError(Connection::errorMessage(query.lastError()));
     }
     records.finish();
-    return findPairs(records, options);
+    DuplicateScanResult result = findPairs(records, options);
+    readLeftOutValues(result.leftOut);
+    return result;
+}
+
+namespace {
+
+// A value of a left-out block as the message shows it: trimmed, and cut where it is long.
+QString shownValue(const QString& text)
+{
+    constexpr qsizetype kLongest = 80;
+    const QString value = text.trimmed();
+    return value.size() > kLongest ? value.left(kLongest) + QStringLiteral("...") : value;
+}
+
+} // namespace
+
+void DuplicateFinder::readLeftOutValues(std::vector<LeftOutBlock>& blocks)
+{
+    for (LeftOutBlock& block : blocks) {
+        if (!block.value.isEmpty() || (block.key != BlockKey::Email && block.key != BlockKey::SurnameAndAddress))
+            continue;
+        QStringList names;
+        QSqlQuery query = m_connection.prepareQuery(
+            QStringLiteral("SELECT Surname, Address, Email FROM PatientSearch WHERE ClientID = :id"),
+            m_connection.commandTimeout(), &names);
+        for (qsizetype i = 0; i < names.size(); ++i)
+            query.addBindValue(m_connection.engineValue(block.exampleClientId));
+        if (!query.exec())
+            throw DbError(Connection::errorMessage(query.lastError()));
+        if (!query.next())
+            continue; // gone since the read: the message names the client instead
+        if (block.key == BlockKey::Email)
+            block.value = shownValue(query.value(2).toString());
+        else
+            block.value = shownValue(query.value(0).toString().trimmed() + QStringLiteral(", ")
+                                     + query.value(1).toString().trimmed());
+    }
 }
 
 namespace {
@@ -100,23 +173,104 @@ std::uint64_t mix(std::uint64_t a, std::uint64_t b)
     return h ? h : 1;
 }
 
+DuplicateClient clientOf(const DuplicateRecords& records, int index)
+{
+    const DuplicateRecord& r = records[index];
+    DuplicateClient client;
+    client.clientId = r.clientId;
+    client.surname = records.text(r.displaySurname);
+    client.name = records.text(r.displayName);
+    if (r.dateOfBirth != kNoDate)
+        client.dateOfBirth = QDate::fromJulianDay(qint64(r.dateOfBirth) + 2440588);
+    client.active = r.active;
+    return client;
+}
+
+// The value a block's key stands for, as the record at `index` holds it; empty for the values
+// the records keep only as keys (the address and the e-mail address).
+QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, std::uint64_t key)
+{
+    const DuplicateRecord& r = records[index];
+    const DuplicateClient client = clientOf(records, index);
+    const QDate& born = client.dateOfBirth;
+    const QString names = client.displayName() + QStringLiteral(", ");
+    switch (kind) {
+    case BlockKey::SurnameAndBirth:
+        return client.surname.trimmed() + QStringLiteral(", ") + born.toString(Qt::ISODate);
+    case BlockKey::GivenNameAndBirth:
+        return client.name.trimmed() + QStringLiteral(", ") + born.toString(Qt::ISODate);
+    case BlockKey::NamesAndBirth:
+        return names + born.toString(Qt::ISODate);
+    case BlockKey::NamesAndYearMonth:
+        return names + born.toString(QStringLiteral("yyyy-MM"));
+    case BlockKey::NamesAndYearDay:
+        return names + QStringLiteral("%1, day %2").arg(born.year()).arg(born.day());
+    case BlockKey::NamesAndDayMonth:
+        return names + QLocale::c().toString(born, QStringLiteral("d MMMM"));
+    case BlockKey::NamesAndYearDayMonthEitherOrder: {
+        const QDate swapped(born.year(), born.day(), born.month());
+        QString value = names + born.toString(Qt::ISODate);
+        if (swapped.isValid() && swapped != born)
+            value += QStringLiteral(" or ") + swapped.toString(Qt::ISODate);
+        return value;
+    }
+    case BlockKey::Phone:
+        for (std::uint64_t phone : {r.mobile, r.homePhone, r.workPhone}) {
+            const std::uint64_t block = phoneBlock(phone);
+            if (block && mix(7, block) == key)
+                return QStringLiteral("%1").arg(block - 1, 8, 10, QLatin1Char('0'));
+        }
+        return QString();
+    case BlockKey::SurnameAndAddress:
+    case BlockKey::Email:
+        return QString();
+    }
+    return QString();
+}
+
 } // namespace
 
 std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const DuplicateRecords& records,
-                                                                 const std::atomic<bool>* cancel)
+                                                                 const std::atomic<bool>* cancel,
+                                                                 std::vector<LeftOutBlock>* leftOut)
 {
     const int n = records.size();
     std::vector<std::uint64_t> candidates;
     std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
     keys.reserve(std::size_t(n) * 3);
 
+    // The clients of the blocks left out so far (ascending indices), found by a hash of them:
+    // one set of clients is reported under the first key that left it out.
+    std::vector<std::vector<std::uint32_t>> leftOutMembers;
+    std::unordered_multimap<std::uint64_t, std::size_t> leftOutByHash;
+    const auto leaveOut = [&](BlockKey kind, std::size_t from, std::size_t to) {
+        std::vector<std::uint32_t> members;
+        members.reserve(to - from);
+        std::uint64_t hash = to - from;
+        for (std::size_t x = from; x < to; ++x) {
+            members.push_back(keys[x].second);
+            hash = mix(hash, keys[x].second);
+        }
+        const auto [first, last] = leftOutByHash.equal_range(hash);
+        for (auto it = first; it != last; ++it)
+            if (leftOutMembers[it->second] == members)
+                return;
+        const int example = int(members.front());
+        leftOut->push_back({kind, blockValue(records, kind, example, keys[from].first), int(members.size()),
+                            records[example].clientId});
+        leftOutByHash.emplace(hash, leftOutMembers.size());
+        leftOutMembers.push_back(std::move(members));
+    };
+
     // Adds the pairs of every block of records that share a key; 0 is no key.
-    const auto addBlocks = [&] {
+    const auto addBlocks = [&](BlockKey kind) {
         std::sort(keys.begin(), keys.end());
         for (std::size_t i = 0; i < keys.size();) {
             std::size_t j = i + 1;
             while (j < keys.size() && keys[j].first == keys[i].first)
                 ++j;
+            if (leftOut && keys[i].first != 0 && j - i > std::size_t(kMaxBlock))
+                leaveOut(kind, i, j);
             if (keys[i].first != 0 && j - i > 1 && j - i <= std::size_t(kMaxBlock))
                 for (std::size_t x = i; x < j; ++x)
                     for (std::size_t y = x + 1; y < j; ++y) {
@@ -129,24 +283,32 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
         }
         keys.clear();
     };
-    const auto byKey = [&](auto keyOf) {
+    const auto byKey = [&](BlockKey kind, auto keyOf) {
         for (int i = 0; i < n; ++i)
             if (const std::uint64_t key = keyOf(records[i]))
                 keys.emplace_back(key, std::uint32_t(i));
-        addBlocks();
+        addBlocks(kind);
     };
     const auto code = [&](int nameId) { return std::uint64_t(records.nameCode(nameId)); };
     const auto date = [](const DuplicateRecord& r) { return std::uint64_t(std::uint32_t(r.dateOfBirth)); };
-    const auto isCancelled = [&] { return cancel && cancel->load(std::memory_order_relaxed); };
+    const auto isCancelled = [&] {
+        if (!cancel || !cancel->load(std::memory_order_relaxed))
+            return false;
+        if (leftOut)
+            leftOut->clear();
+        return true;
+    };
 
     using R = DuplicateRecord;
     // A phonetic surname code and the date of birth.
-    byKey(
-        [&](const R& r) { return r.surname && r.dateOfBirth != kNoDate ? mix(1, mix(code(r.surname), date(r))) : 0; });
+    byKey(BlockKey::SurnameAndBirth, [&](const R& r) {
+        return r.surname && r.dateOfBirth != kNoDate ? mix(1, mix(code(r.surname), date(r))) : 0;
+    });
     // The date of birth and a phonetic code of the given name (a changed surname).
-    byKey([&](const R& r) { return r.given && r.dateOfBirth != kNoDate ? mix(2, mix(code(r.given), date(r))) : 0; });
+    byKey(BlockKey::GivenNameAndBirth,
+          [&](const R& r) { return r.given && r.dateOfBirth != kNoDate ? mix(2, mix(code(r.given), date(r))) : 0; });
     // The date of birth and both codes in either order (given name and surname swapped).
-    byKey([&](const R& r) {
+    byKey(BlockKey::NamesAndBirth, [&](const R& r) {
         if (!r.surname || !r.given || r.dateOfBirth == kNoDate)
             return std::uint64_t(0);
         const std::uint64_t s = code(r.surname), g = code(r.given);
@@ -156,8 +318,10 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
         return {};
     // The codes of both names and two of the three parts of the date of birth, or the year with
     // day and month in either order: a date of birth with one part mistyped or swapped.
+    constexpr BlockKey kPartKeys[] = {BlockKey::NamesAndYearMonth, BlockKey::NamesAndYearDay,
+                                      BlockKey::NamesAndDayMonth, BlockKey::NamesAndYearDayMonthEitherOrder};
     for (int part = 0; part < 4; ++part) {
-        byKey([&](const R& r) {
+        byKey(kPartKeys[part], [&](const R& r) {
             if (!r.surname || !r.given || r.dateOfBirth == kNoDate)
                 return std::uint64_t(0);
             const QDate d = QDate::fromJulianDay(qint64(r.dateOfBirth) + 2440588);
@@ -183,9 +347,10 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
     if (isCancelled())
         return {};
     // A phonetic surname code and the address.
-    byKey([&](const R& r) { return r.surname && r.addressFull ? mix(5, mix(code(r.surname), r.addressFull)) : 0; });
+    byKey(BlockKey::SurnameAndAddress,
+          [&](const R& r) { return r.surname && r.addressFull ? mix(5, mix(code(r.surname), r.addressFull)) : 0; });
     // The e-mail address.
-    byKey([&](const R& r) { return r.email ? mix(6, r.email) : 0; });
+    byKey(BlockKey::Email, [&](const R& r) { return r.email ? mix(6, r.email) : 0; });
     if (isCancelled())
         return {};
     // Any telephone number, in whichever field it is written.
@@ -201,8 +366,16 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
             }
         }
     }
-    addBlocks();
+    addBlocks(BlockKey::Phone);
     keys.shrink_to_fit();
+    if (leftOut)
+        std::stable_sort(leftOut->begin(), leftOut->end(), [](const LeftOutBlock& a, const LeftOutBlock& b) {
+            if (a.key != b.key)
+                return a.key < b.key;
+            if (a.clients != b.clients)
+                return a.clients > b.clients;
+            return a.exampleClientId < b.exampleClientId;
+        });
 
     std::sort(candidates.begin(), candidates.end());
     candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
@@ -224,19 +397,6 @@ int findRoot(std::vector<int>& parent, int x)
     return x;
 }
 
-DuplicateClient clientOf(const DuplicateRecords& records, int index)
-{
-    const DuplicateRecord& r = records[index];
-    DuplicateClient client;
-    client.clientId = r.clientId;
-    client.surname = records.text(r.displaySurname);
-    client.name = records.text(r.displayName);
-    if (r.dateOfBirth != kNoDate)
-        client.dateOfBirth = QDate::fromJulianDay(qint64(r.dateOfBirth) + 2440588);
-    client.active = r.active;
-    return client;
-}
-
 } // namespace
 
 DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, const DuplicateOptions& options)
@@ -251,7 +411,7 @@ DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, 
     };
 
     report(QStringLiteral("Finding candidate pairs"), 0);
-    const std::vector<std::pair<int, int>> candidates = candidatePairs(records, m_cancel);
+    const std::vector<std::pair<int, int>> candidates = candidatePairs(records, m_cancel, &result.leftOut);
     if (cancelled())
         return stop();
     result.candidates = std::int64_t(candidates.size());

@@ -48,9 +48,42 @@ struct DuplicatePair
     QString reasonText() const { return reasons.join(QStringLiteral(", ")); }
 };
 
+// The keys under which the finder blocks the records, in the order it goes through them.
+enum class BlockKey {
+    SurnameAndBirth, // a phonetic surname code and the date of birth
+    GivenNameAndBirth, // a phonetic given-name code and the date of birth
+    NamesAndBirth, // both name codes in either order and the date of birth
+    NamesAndYearMonth, // both name codes and two parts of the date of birth ...
+    NamesAndYearDay,
+    NamesAndDayMonth,
+    NamesAndYearDayMonthEitherOrder, // ... or the year with day and month in either order
+    SurnameAndAddress, // a phonetic surname code and the address
+    Email,
+    Phone, // the last eight digits of a number in any of the three fields
+};
+// What the clients of a block share, in words: "the surname (by sound) and date of birth".
+QString blockKeyText(BlockKey key);
+
+// A block the scan left out: more clients share the key than it compares pairwise
+// (DuplicateFinder::kMaxBlock), so no pair among them was found through this key.
+struct LeftOutBlock
+{
+    BlockKey key = BlockKey::SurnameAndBirth;
+    // The shared value as the first of the clients holds it ("Smith, 1980-01-01"); empty when
+    // it is not known (the address and the e-mail address are read again by scan() only).
+    QString value;
+    int clients = 0; // how many clients share it
+    int exampleClientId = 0; // the first of them, the lowest client id
+    // "101 clients who share the surname (by sound) and date of birth "Smith, 1980-01-01"".
+    QString description() const;
+};
+
 struct DuplicateScanResult
 {
     std::vector<DuplicatePair> pairs; // highest score first
+    // Blocks too large to compare, by key (in the order above), the largest first. A block of
+    // exactly the clients of one listed before it is not listed again.
+    std::vector<LeftOutBlock> leftOut;
     int clients = 0; // clients compared (groups and, unless asked, archived left out)
     std::int64_t candidates = 0; // distinct pairs compared
     int groups = 0;
@@ -88,9 +121,11 @@ public:
     static QString statement(bool includeArchived);
 
     // The steps of a scan on records in memory (finished DuplicateRecords).
-    // Distinct candidate pairs (index pairs, first < second), sorted.
+    // Distinct candidate pairs (index pairs, first < second), sorted; the blocks too large to
+    // compare go to leftOut when it is given (as DuplicateScanResult::leftOut).
     static std::vector<std::pair<int, int>> candidatePairs(const DuplicateRecords& records,
-                                                           const std::atomic<bool>* cancel = nullptr);
+                                                           const std::atomic<bool>* cancel = nullptr,
+                                                           std::vector<LeftOutBlock>* leftOut = nullptr);
     DuplicateScanResult findPairs(const DuplicateRecords& records, const DuplicateOptions& options);
 
     // Blocks larger than this are left out: a key that many clients share (a practice's
@@ -99,6 +134,8 @@ public:
 
 private:
     void report(const QString& stage, int percent) const;
+    // Reads the values the records keep only as keys (address, e-mail) for the blocks left out.
+    void readLeftOutValues(std::vector<LeftOutBlock>& blocks);
     bool cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
 
     Connection& m_connection;

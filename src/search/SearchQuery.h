@@ -30,6 +30,11 @@ const QStringList& searchFieldCaptions();
 // The field whose caption this is, compared without regard to case; -1 for none.
 int searchFieldIndex(const QString& caption);
 
+// The longest search text, in characters (UTF-16 code units, as a text box counts them). A
+// name, an address or an e-mail address is far shorter; a much longer text makes a LIKE
+// pattern the database engine refuses as too complex.
+constexpr int kMaxSearchTextLength = 100;
+
 // What one search is made of: the chosen field, the text as typed and the dialog's options.
 struct SearchRequest
 {

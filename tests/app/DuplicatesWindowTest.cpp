@@ -94,6 +94,65 @@ TEST_F(DuplicatesWindowTest, ScansOffTheGuiThreadAndListsThePairs)
     EXPECT_EQ(column(window, 1), QStringList({"1", "2"}));
 }
 
+// A block of clients too large to compare is named under the status after the scan that left
+// it out, and only then.
+TEST_F(DuplicatesWindowTest, SaysWhichClientsTheScanLeftOut)
+{
+    db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 101) "
+            "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Active) "
+            "SELECT 1000 + i, 'Moss', 'Ada', '1990-05-05 00:00:00', 'T' FROM n");
+    TfrmDuplicates window(db.connectionString(), 30, 15);
+    window.show();
+    window.startScan();
+    ASSERT_TRUE(waitForScan(window));
+    EXPECT_TRUE(window.lblLeftOut()->isVisible());
+    EXPECT_EQ(window.lblLeftOut()->text(),
+              "Left out 101 clients who share the surname (by sound) and date of birth "
+              "\"Moss, 1990-05-05\": too many to compare pairwise.");
+    EXPECT_EQ(window.lblLeftOut()->textFormat(), Qt::PlainText);
+    // The pairs of the other clients are still listed.
+    EXPECT_EQ(window.lblStatus()->text(), "1 pairs in 1 groups among 105 clients.");
+    EXPECT_EQ(column(window, 2), QStringList({"20: Harper, Louise"}));
+
+    // Without the block: nothing of the last scan while scanning, nothing after.
+    db.exec("DELETE FROM Client WHERE Surname = 'Moss'");
+    window.btnScan()->click();
+    EXPECT_FALSE(window.lblLeftOut()->isVisible());
+    ASSERT_TRUE(waitForScan(window));
+    EXPECT_EQ(window.lblStatus()->text(), "1 pairs in 1 groups among 4 clients.");
+    EXPECT_FALSE(window.lblLeftOut()->isVisible());
+    EXPECT_TRUE(window.lblLeftOut()->text().isEmpty());
+}
+
+// Many blocks: the first five are named and the rest counted; the hint names every one, the
+// names in it escaped (the hint is markup, the label plain text).
+TEST_F(DuplicatesWindowTest, ManyBlocksLeftOutAreCountedAndAllNamedInTheHint)
+{
+    db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 101) "
+            "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Active) "
+            "SELECT 1000 * s.k + n.i, s.surname, 'Ada', '1990-05-05 00:00:00', 'T' FROM n, "
+            "(SELECT 1 AS k, '<Moss>' AS surname UNION ALL SELECT 2, 'Hale' UNION ALL SELECT 3, 'Pike' "
+            "UNION ALL SELECT 4, 'Rudd' UNION ALL SELECT 5, 'Vane' UNION ALL SELECT 6, 'Wolfe') s");
+    TfrmDuplicates window(db.connectionString(), 30, 15);
+    window.show();
+    window.startScan();
+    ASSERT_TRUE(waitForScan(window));
+    // Six surnames of 101 clients each, and all 606 under the given name with the date.
+    const QStringList lines = window.lblLeftOut()->text().split('\n');
+    ASSERT_EQ(lines.size(), 6) << window.lblLeftOut()->text().toStdString();
+    EXPECT_EQ(lines[0],
+              "Left out 101 clients who share the surname (by sound) and date of birth "
+              "\"<Moss>, 1990-05-05\": too many to compare pairwise.");
+    EXPECT_TRUE(lines[4].contains("\"Vane, 1990-05-05\"")) << lines[4].toStdString();
+    EXPECT_EQ(lines[5], "And 2 more such blocks of clients.");
+    const QString hint = window.lblLeftOut()->toolTip();
+    EXPECT_EQ(hint.count("<br>"), 6) << hint.toStdString();
+    EXPECT_TRUE(hint.contains("&quot;&lt;Moss&gt;, 1990-05-05&quot;")) << hint.toStdString();
+    EXPECT_TRUE(hint.contains("Wolfe, 1990-05-05")) << hint.toStdString();
+    EXPECT_TRUE(hint.contains("606 clients who share the given name (by sound) and date of birth"))
+        << hint.toStdString();
+}
+
 TEST_F(DuplicatesWindowTest, EveryCaptionFitsItsControl)
 {
     TfrmDuplicates window(db.connectionString(), 30, 15);

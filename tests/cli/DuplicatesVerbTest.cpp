@@ -117,12 +117,62 @@ TEST_F(DuplicatesVerbTest, ArchivedMinScoreAndLimit)
     EXPECT_GE(lines(run({"--duplicates", "--min-score", "0"}).out).size(), lines(run({"--duplicates"}).out).size());
 }
 
+// 101 records of one client are too many to compare pairwise: standard output keeps its form
+// and lists what it listed without them; standard error names the block that was left out.
+TEST_F(DuplicatesVerbTest, ABlockLeftOutIsNamedOnStandardErrorOnly)
+{
+    const ProcessRun before = run({"--duplicates"});
+    ASSERT_EQ(before.exitCode, 0) << before.err.toStdString();
+    db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 101) "
+            "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Mobile, Active, IsAGroup) "
+            "SELECT 1000 + i, 'Moss', 'Ada', '1990-05-05 00:00:00', '0455 000 111', 'T', 0 FROM n");
+
+    const ProcessRun after = run({"--duplicates"});
+    ASSERT_EQ(after.exitCode, 0) << after.err.toStdString();
+    EXPECT_EQ(after.err,
+              "kolvix-merge: left out 101 clients who share the surname (by sound) and date of birth "
+              "\"Moss, 1990-05-05\": too many to compare pairwise\n");
+    // The same pairs in the same form; only the scores may move with the practice's size.
+    const QStringList was = lines(before.out);
+    const QStringList is = lines(after.out);
+    ASSERT_EQ(is.size(), was.size()) << after.out.toStdString();
+    EXPECT_EQ(is[0], kHeader);
+    for (qsizetype i = 1; i < is.size(); ++i) {
+        const QStringList cells = is[i].split('\t');
+        ASSERT_EQ(cells.size(), 7) << is[i].toStdString();
+        EXPECT_EQ(cells.mid(1), was[i].split('\t').mid(1));
+    }
+}
+
+// A name holding a NUL, a tab or a line break stays one row of seven cells, the characters
+// shown as escapes.
+TEST_F(DuplicatesVerbTest, ControlCharactersInNamesAreEscapedNotCut)
+{
+    db.exec("INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Mobile, Active, IsAGroup) VALUES "
+            "(80, 'Ta' || char(0) || 'bor' || char(9) || 'X', 'I' || char(10) || 'vy', '1966-06-06 00:00:00', "
+            "'0466 555 444', 'T', 0),"
+            "(81, 'Tabor', 'Ivy', '1966-06-06 00:00:00', '0466 555 444', 'T', 0)");
+    const ProcessRun r = run({"--duplicates"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QString row;
+    for (const QString& line : lines(r.out))
+        if (line.split('\t').value(2) == "80")
+            row = line;
+    const QStringList cells = row.split('\t');
+    ASSERT_EQ(cells.size(), 7) << r.out.toStdString();
+    EXPECT_EQ(cells[3], "81");
+    EXPECT_EQ(cells[5], "Ta\\0bor\\tX, I\\nvy");
+    EXPECT_EQ(cells[6], "Tabor, Ivy");
+}
+
 TEST_F(DuplicatesVerbTest, ExitCodesOfFailures)
 {
     // Bad usage: 64 and one line on standard error.
     for (const QStringList& args :
          {QStringList {"--duplicates", "--min-score", "101"}, QStringList {"--duplicates", "--limit", "0"},
           QStringList {"--duplicates", "--from", "1", "--to", "2"},
+          QStringList {"--duplicates", "--limit", "5", "--limit", "9"},
+          QStringList {"--duplicates", "--min-score=60", "--min-score", "60"},
           QStringList {"--archived", "--from", "1", "--to", "2"}}) {
         const ProcessRun r = run(args);
         EXPECT_EQ(r.exitCode, 64) << args.join(' ').toStdString();

@@ -256,6 +256,152 @@ TEST_F(DuplicateFinderTest, ReportsProgressAndStopsWhenCancelled)
     EXPECT_TRUE(stopped.pairs.empty());
 }
 
+// A block of more clients than the scan compares pairwise is left out, and the result says so:
+// which key, the value they share, and how many they are.
+TEST_F(DuplicateFinderTest, ABlockTooLargeToCompareIsReportedNotDroppedSilently)
+{
+    // A name of letters only for client i (digits are no part of a normalised name).
+    const auto letters = [](int i) {
+        QString name = QStringLiteral("Q");
+        for (; i > 0; i /= 26)
+            name += QChar(u'a' + i % 26);
+        return name;
+    };
+    struct Case
+    {
+        const char* name;
+        int identical; // clients "Smith, John", born 1980-01-01, one mobile
+        int sharingEmail; // clients of different names, without a date of birth, one e-mail address
+        std::int64_t pairs; // at --min-score 0
+        QStringList leftOut; // the blocks' descriptions
+    };
+    const Case cases[] = {
+        {"AsManyAsCompared", DuplicateFinder::kMaxBlock, 0, 4950, {}},
+        // The same clients are in seven blocks of the same size (surname, given name, both names
+        // with parts of the date, the mobile): they are named once, under the first key.
+        {"OneTooMany",
+         DuplicateFinder::kMaxBlock + 1,
+         0,
+         0,
+         {R"(101 clients who share the surname (by sound) and date of birth "Smith, 1980-01-01")"}},
+        {"APlaceholderEmail", 2, 120, 1, {R"(120 clients who share the e-mail address "None@Practice.example")"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        db.exec("DELETE FROM Client");
+        std::vector<ClientFixture> clients;
+        for (int i = 1; i <= c.identical; ++i)
+            clients.push_back({i, "Smith", "John", "1980-01-01", "0400 000 001"});
+        for (int i = 1; i <= c.sharingEmail; ++i)
+            clients.push_back({1000 + i, letters(i), letters(i * 7), "", "", " None@Practice.example "});
+        addClients(db, clients);
+
+        DuplicateOptions all;
+        all.minScore = 0;
+        const DuplicateScanResult result = scan(all);
+        EXPECT_EQ(std::int64_t(result.pairs.size()), c.pairs);
+        QStringList leftOut;
+        for (const LeftOutBlock& block : result.leftOut)
+            leftOut << block.description();
+        EXPECT_EQ(leftOut, c.leftOut);
+    }
+
+    // The fields themselves, of the block of 101.
+    db.exec("DELETE FROM Client");
+    std::vector<ClientFixture> clients;
+    for (int i = 1; i <= DuplicateFinder::kMaxBlock + 1; ++i)
+        clients.push_back({10 + i, "Smith", "John", "1980-01-01", "0400 000 001"});
+    addClients(db, clients);
+    const DuplicateScanResult result = scan();
+    ASSERT_EQ(result.leftOut.size(), 1u);
+    EXPECT_EQ(result.leftOut[0].key, BlockKey::SurnameAndBirth);
+    EXPECT_EQ(result.leftOut[0].clients, 101);
+    EXPECT_EQ(result.leftOut[0].exampleClientId, 11);
+    EXPECT_EQ(result.leftOut[0].value, "Smith, 1980-01-01");
+    EXPECT_EQ(result.clients, 101);
+}
+
+// Every kind of key names the value its block shares. Records in memory keep the address and
+// the e-mail address only as keys: the block names its first client instead.
+TEST(DuplicateBlockingTest, ALeftOutBlockNamesWhatItsClientsShare)
+{
+    struct Case
+    {
+        const char* name;
+        DuplicateInput input; // the one client of every record but its id
+        QStringList leftOut;
+    };
+    const auto input
+        = [](QString surname, QString name, QVariant born, QString mobile, QString email, QString address) {
+              DuplicateInput in;
+              in.surname = surname;
+              in.name = name;
+              in.dateOfBirth = born;
+              in.mobile = mobile;
+              in.email = email;
+              in.address = address;
+              return in;
+          };
+    const Case cases[] = {
+        {"NamesAndDate",
+         input("Smith", "John", "1980-05-02", "", "", ""),
+         {R"(101 clients who share the surname (by sound) and date of birth "Smith, 1980-05-02")"}},
+        {"PhoneInAnyField",
+         input("", "", QVariant(), "+61 3 9000 1234", "", ""),
+         {R"(101 clients who share a telephone number ending in "90001234")"}},
+        {"EmailOnly",
+         input("", "", QVariant(), "", "x@example.com", ""),
+         {"101 clients who share the e-mail address of client 1"}},
+        {"SurnameAndAddress",
+         input("Jones", "", QVariant(), "", "", "3 High St"),
+         {"101 clients who share the surname (by sound) and address of client 1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DuplicateRecords records;
+        for (int id = 1; id <= DuplicateFinder::kMaxBlock + 1; ++id) {
+            DuplicateInput in = c.input;
+            in.clientId = id;
+            records.add(in);
+        }
+        records.finish();
+        std::vector<LeftOutBlock> leftOut;
+        EXPECT_TRUE(DuplicateFinder::candidatePairs(records, nullptr, &leftOut).empty());
+        QStringList descriptions;
+        for (const LeftOutBlock& block : leftOut)
+            descriptions << block.description();
+        EXPECT_EQ(descriptions, c.leftOut);
+    }
+
+    // Blocks of other clients under the other keys, each named; the date-part keys show their
+    // parts.
+    DuplicateRecords records;
+    int id = 0;
+    const auto add = [&](int count, const DuplicateInput& in) {
+        for (int i = 0; i < count; ++i) {
+            DuplicateInput copy = in;
+            copy.clientId = ++id;
+            records.add(copy);
+        }
+    };
+    // Born on 2 May of years 1900 to 2001: under both names with day and month only.
+    for (int year = 1900; year <= 2001; ++year)
+        add(1, input("Brown", "Mary", QDate(year, 5, 2), "", "", ""));
+    // One given name and date of birth, surnames of no sound in common.
+    for (const char* surname : {"Adams", "Baker", "Clark"})
+        add(40, input(surname, "Kate", "1990-03-04", "", "", ""));
+    records.finish();
+    std::vector<LeftOutBlock> leftOut;
+    DuplicateFinder::candidatePairs(records, nullptr, &leftOut);
+    QStringList descriptions;
+    for (const LeftOutBlock& block : leftOut)
+        descriptions << block.description();
+    EXPECT_EQ(descriptions,
+              QStringList({R"(120 clients who share the given name (by sound) and date of birth "Kate, 1990-03-04")",
+                           R"(102 clients who share both names (by sound) and the day and month of birth )"
+                           R"("Brown, Mary, 2 May")"}));
+}
+
 TEST_F(DuplicateFinderTest, AFailedReadThrowsTheClientsMessage)
 {
     db.exec("DROP VIEW PatientSearch");

@@ -105,6 +105,7 @@ TfrmSearchPatient::TfrmSearchPatient(Connection& connection, bool useFileNo, QWi
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     ui->spSoundex->setIcon(soundsLikeIcon(ui->spSoundex));
+    ui->edSearch->setMaxLength(kMaxSearchTextLength);
 
     m_model->setUseFileNo(useFileNo);
     ui->grdSearch->setModel(m_model);

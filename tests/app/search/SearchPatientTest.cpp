@@ -4,6 +4,7 @@
 #include "app/search/SearchResultModel.h"
 #include "db/Connection.h"
 #include "reliability/QtPrinting.h"
+#include "search/SearchQuery.h"
 #include "support/CaptionCheck.h"
 #include "support/TestDatabase.h"
 
@@ -337,6 +338,23 @@ TEST_F(SearchPatientTest, ShowAllListsEveryClientAndFetchesAsTheGridScrolls)
     EXPECT_FALSE(dialog->cbAll()->isChecked());
     EXPECT_FALSE(dialog->cbInactive()->isChecked());
     EXPECT_EQ(searched.count(), 1);
+}
+
+// The text box takes no more than the search does: a long paste is cut to it, and the search
+// runs on every field.
+TEST_F(SearchPatientTest, TheSearchTextIsBounded)
+{
+    auto dialog = shownDialog();
+    EXPECT_EQ(dialog->edSearch()->maxLength(), kMaxSearchTextLength);
+    for (int field = 0; field < kSearchFieldCount; ++field) {
+        dialog->cbFields()->setCurrentIndex(field);
+        QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
+        dialog->edSearch()->insert(QString(60000, u'4'));
+        EXPECT_EQ(dialog->edSearch()->text(), QString(kMaxSearchTextLength, u'4'));
+        ASSERT_TRUE(searched.wait(2000)) << field;
+        EXPECT_TRUE(dialog->model()->isOpen()) << dialog->cbFields()->currentText().toStdString();
+        EXPECT_EQ(dialog->model()->rowCount(), 0);
+    }
 }
 
 TEST_F(SearchPatientTest, AFailedSearchLeavesTheGridEmptyAndSilent)
