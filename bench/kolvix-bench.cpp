@@ -56,7 +56,6 @@ public:
     void showError(const QString&) override { ++boxes; }
     void showPlain(const QString&) override { ++boxes; }
     bool confirm(const QString&) override { return false; }
-    bool editAccounts(AccountMergeModel&) override { return false; }
     void setWaitCursor(bool) override { }
 
     int boxes = 0;
@@ -143,12 +142,13 @@ int run(const QStringList& arguments)
     size_t fromAccounts = 0;
     int boxesBefore = ui.boxes;
     const Figures checkFigures = measure(connection, repeat, [&](MergeSession& session) {
-        passed = runClientChecks(session, from.id, to.id);
+        passed = runClientChecks(session, {from.id, to.id});
         if (!passed)
             return;
-        session.info.Load(session.dsTemp, to.id, to.displayName, from.id, from.displayName, &session.mem);
-        passed = runAccountChecks(session.info);
-        fromAccounts = size_t(session.info.FromInfo.AccountList.size());
+        TaInfo info;
+        info.Load(session.dsTemp, to.id, to.displayName, from.id, from.displayName, &session.mem);
+        passed = runAccountChecks(info);
+        fromAccounts = size_t(info.FromInfo.AccountList.size());
     });
     const int boxes = (ui.boxes - boxesBefore) / (repeat + 1);
 

@@ -1,7 +1,5 @@
 #include "app/GuiUserInterface.h"
 
-#include "app/accounts/EditAccounts.h"
-
 #include <QApplication>
 #include <QCursor>
 #include <QMessageBox>
@@ -52,17 +50,6 @@ bool GuiUserInterface::confirm(const QString& text)
     return showBox(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes | QMessageBox::No,
                    QMessageBox::Yes)
         == QMessageBox::Yes;
-}
-
-bool GuiUserInterface::editAccounts(AccountMergeModel& model)
-{
-    return ExecuteAccountMergingDialog(model);
-}
-
-void GuiUserInterface::rowsNotMoved(const QStringList& lines)
-{
-    showInfo(QStringLiteral("These rows of the Move From client will not be moved; they stay with it:\n\n%1")
-                 .arg(lines.join(QLatin1Char('\n'))));
 }
 
 void GuiUserInterface::setWaitCursor(bool wait)

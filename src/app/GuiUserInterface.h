@@ -4,7 +4,7 @@
 
 namespace kolvix {
 
-// The engine's boxes and questions as Qt message boxes, and the account merging dialog.
+// The engine's boxes and questions as Qt message boxes.
 class GuiUserInterface : public UserInterface
 {
 public:
@@ -15,8 +15,6 @@ public:
     void showPlain(const QString& text) override;
     // A Yes/No question box.
     bool confirm(const QString& text) override;
-    bool editAccounts(AccountMergeModel& model) override;
-    void rowsNotMoved(const QStringList& lines) override;
     void setWaitCursor(bool wait) override;
 };
 

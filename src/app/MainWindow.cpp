@@ -2,9 +2,10 @@
 
 #include "app/CaptionFit.h"
 #include "app/DisplayFonts.h"
-#include "app/FixedSizeWindow.h"
 #include "app/DuplicatesWindow.h"
+#include "app/FixedSizeWindow.h"
 #include "app/KolvixApplication.h"
+#include "app/accounts/EditAccounts.h"
 #include "app/search/SearchPatient.h"
 #include "core/Format.h"
 #include "core/TextHelpers.h"
@@ -122,7 +123,6 @@ TfrmMain::TfrmMain(QWidget* parent)
     dsFrom.setSql(QString::fromLatin1(kClientStatement));
     dsTo.setSql(QString::fromLatin1(kClientStatement));
     query.setSql(clientCountStatement());
-    session.reopenQuery = [this] { openQuery(); };
 
     m_timUpdate.setInterval(100);
     m_timDrawButtons.setInterval(100);
@@ -144,7 +144,6 @@ TfrmMain::TfrmMain(QWidget* parent)
 TfrmMain::~TfrmMain()
 {
     qApp->removeEventFilter(this);
-    session.reopenQuery = nullptr;
 }
 
 QLineEdit* TfrmMain::edtFrom() const
@@ -345,7 +344,18 @@ void TfrmMain::btnDuplicatesClick()
 
 void TfrmMain::btnMergeClick()
 {
-    mergeClients(session, clientOf(dsFrom), clientOf(dsTo));
+    MergeOptions options;
+    options.afterOutcome = [this] { openQuery(); };
+    const std::unique_ptr<MergePlan> plan = planMerge(session, clientOf(dsFrom), clientOf(dsTo), options);
+    if (!plan)
+        return;
+    if (!plan->rowsOnMissingAccounts.empty())
+        showInfo(QStringLiteral("These rows of the Move From client will not be moved; they stay with it:\n\n%1")
+                     .arg(notMovedLines(plan->rowsOnMissingAccounts).join(QLatin1Char('\n'))));
+    if (ExecuteAccountMerging(plan->accounts))
+        executeMerge(session, *plan);
+    else
+        cancelMerge(*plan);
 }
 
 void TfrmMain::edtFromEnter()

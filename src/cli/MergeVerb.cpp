@@ -12,7 +12,7 @@ namespace kolvix::cli {
 int merge(Connection& connection, const Options& options)
 {
     MergeSession session(connection);
-    TerminalUserInterface ui(options, session);
+    TerminalUserInterface ui(options);
     setUserInterface(&ui);
     struct ResetUserInterface
     {
@@ -30,7 +30,16 @@ int merge(Connection& connection, const Options& options)
         }
         MergeOptions mergeOptions;
         mergeOptions.dryRun = options.dryRun;
-        switch (mergeClients(session, *from, *to, mergeOptions)) {
+        const std::unique_ptr<MergePlan> plan = planMerge(session, *from, *to, mergeOptions);
+        if (!plan)
+            return ExitRefused;
+        // The account dialog of the terminal: --map on the proposed mapping, then the same
+        // checks of the rows, what moves and what stays, and the final question.
+        if (!ui.settle(*plan)) {
+            cancelMerge(*plan);
+            return ExitRefused;
+        }
+        switch (executeMerge(session, *plan)) {
         case MergeOutcome::Merged:
             return ExitMerged;
         case MergeOutcome::Refused:

@@ -3,9 +3,8 @@
 #include "accounts/AccountInfo.h"
 #include "accounts/AccountMergeModel.h"
 #include "cli/Output.h"
-#include "core/TracePane.h"
 #include "merge/LeftBehind.h"
-#include "merge/MergeSession.h"
+#include "merge/MergeProcedure.h"
 #include "merge/Statistics.h"
 
 #include <iostream>
@@ -13,9 +12,8 @@
 
 namespace kolvix::cli {
 
-TerminalUserInterface::TerminalUserInterface(const Options& options, MergeSession& session)
+TerminalUserInterface::TerminalUserInterface(const Options& options)
     : m_options(options)
-    , m_session(session)
 {
 }
 
@@ -65,18 +63,18 @@ bool TerminalUserInterface::confirm(const QString& text)
     return a == QLatin1String("y") || a == QLatin1String("yes");
 }
 
-bool TerminalUserInterface::editAccounts(AccountMergeModel& model)
+bool TerminalUserInterface::settle(MergePlan& plan)
 {
+    AccountMergeModel model(plan.accounts);
     applyMaps(model);
     const QString issues = model.accept();
     if (!issues.isEmpty()) {
         showInfo(issues);
-        m_mappingIssues = true;
         return false;
     }
-    printStatistics(model.info().FromInfo.ClientID);
+    printStatistics(plan);
     printMapping(model);
-    return true;
+    return confirm(model.confirmationText());
 }
 
 void TerminalUserInterface::catalogueStepDone(int step, const QString& table, int rows)
@@ -101,11 +99,6 @@ void TerminalUserInterface::waitingForLock()
 void TerminalUserInterface::lockWaitFailed(const QString& what)
 {
     err(QStringLiteral("kolvix-merge: gave up waiting for a lock held by another connection: ") + what);
-}
-
-void TerminalUserInterface::rowsNotMoved(const QStringList& lines)
-{
-    m_rowsNotMoved = lines; // printed with the statistics, before the confirmation
 }
 
 void TerminalUserInterface::applyMaps(AccountMergeModel& model)
@@ -144,15 +137,14 @@ void TerminalUserInterface::applyMaps(AccountMergeModel& model)
     }
 }
 
-void TerminalUserInterface::printStatistics(qint32 fromClient)
+void TerminalUserInterface::printStatistics(const MergePlan& plan)
 {
-    TracePane scratch;
     out(QStringLiteral("Data to be moved:"));
-    for (const QString& line : statisticsLines(collectStatistics(m_session.dsTemp, scratch, fromClient)))
+    for (const QString& line : statisticsLines(plan.statistics))
         out(line);
-    for (const auto& [table, rows] : tablesNotMoved(m_session.dsTemp, fromClient))
+    for (const auto& [table, rows] : plan.tablesNotMoved)
         out(QStringLiteral("Not moved: %1 (%2 rows)").arg(table).arg(rows));
-    for (const QString& line : m_rowsNotMoved)
+    for (const QString& line : notMovedLines(plan.rowsOnMissingAccounts))
         out(line);
 }
 

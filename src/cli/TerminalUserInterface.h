@@ -8,8 +8,9 @@
 #include <stdexcept>
 
 namespace kolvix {
-class MergeSession;
-}
+class AccountMergeModel;
+class MergePlan;
+} // namespace kolvix
 
 namespace kolvix::cli {
 
@@ -22,35 +23,33 @@ public:
 };
 
 // The terminal's side of the merge: boxes on standard output as "Caption: text", the
-// account dialog driven by --map, the confirmation by --yes or the terminal.
+// account mapping driven by --map, the confirmation by --yes or the terminal.
 class TerminalUserInterface : public UserInterface
 {
 public:
-    TerminalUserInterface(const Options& options, MergeSession& session);
+    explicit TerminalUserInterface(const Options& options);
 
     void showInfo(const QString& text) override;
     void showWarning(const QString& text) override;
     void showError(const QString& text) override;
     void showPlain(const QString& text) override;
     bool confirm(const QString& text) override;
-    bool editAccounts(AccountMergeModel& model) override;
     void setWaitCursor(bool) override { }
     void catalogueStepDone(int step, const QString& table, int rows) override;
     void waitingForLock() override;
     void lockWaitFailed(const QString& what) override;
-    void rowsNotMoved(const QStringList& lines) override;
 
-    bool mappingIssues() const { return m_mappingIssues; }
+    // The plan's accounts with --map applied and checked, what moves and what stays printed,
+    // and the final question: true when the merge is to go on. A --map that does not fit the
+    // accounts throws UsageError.
+    bool settle(MergePlan& plan);
 
 private:
     void applyMaps(AccountMergeModel& model);
-    void printStatistics(qint32 fromClient);
+    void printStatistics(const MergePlan& plan);
     void printMapping(const AccountMergeModel& model);
 
     const Options& m_options;
-    MergeSession& m_session;
-    QStringList m_rowsNotMoved;
-    bool m_mappingIssues = false;
     // An error box (or a runner's plain box, which reports a failed statement) was shown.
     bool m_errorShown = false;
 };

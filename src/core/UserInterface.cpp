@@ -13,7 +13,6 @@ public:
     void showError(const QString&) override { }
     void showPlain(const QString&) override { }
     bool confirm(const QString&) override { return false; }
-    bool editAccounts(AccountMergeModel&) override { return false; }
     void setWaitCursor(bool) override { }
 };
 

@@ -1,15 +1,13 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 namespace kolvix {
 
-class AccountMergeModel;
-
 // Everything the engine shows or asks goes through this interface: the GUI implements it
-// with message boxes and the account dialog, kolvix-merge for the terminal, and the tests
-// to script answers and record what was shown.
+// with message boxes, kolvix-merge for the terminal, and the tests to script answers and
+// record what was shown. The account mapping is no part of it: each front end shows or edits
+// a merge's plan itself (the account dialog, --map) before the merge is executed.
 class UserInterface
 {
 public:
@@ -25,9 +23,6 @@ public:
     virtual void showPlain(const QString& text) = 0;
     // Yes/No confirmation; true for Yes.
     virtual bool confirm(const QString& text) = 0;
-    // Shows the account merging dialog on the model's rows; true when the user pressed OK
-    // and the model accepted (validated and wrote back) the rows.
-    virtual bool editAccounts(AccountMergeModel& model) = 0;
     // The wait cursor (true) or the normal arrow (false).
     virtual void setWaitCursor(bool wait) = 0;
     // A catalogue step has run: its number (1..42, 43 for the pending-client clean-up),
@@ -40,9 +35,6 @@ public:
     // A statement that waited for another connection's lock gave up: what could not be done
     // and the database client's message. Only the terminal shows it.
     virtual void lockWaitFailed(const QString& what) { (void)what; }
-    // Before the account dialog: rows of the From client that the merge will leave with it
-    // (on accounts it does not have), one "Not moved" line each. Called only when there are some.
-    virtual void rowsNotMoved(const QStringList& lines) { (void)lines; }
 };
 
 // The interface in use; the program installs one at start. Without one, boxes are dropped

@@ -3,12 +3,15 @@
 #include "core/Format.h"
 #include "core/TextHelpers.h"
 #include "db/Dataset.h"
+#include "merge/MergeSession.h"
 #include "merge/Runners.h"
 
 namespace kolvix {
 
-QString contactConflictSql(qint32 toClient, qint32 fromClient)
+QString contactConflictSql(const ClientPair& clients)
 {
+    const qint32 toClient = clients.to;
+    const qint32 fromClient = clients.from;
     static const QStringList lines = {
         QStringLiteral("DECLARE @ToID INTEGER"),
         QStringLiteral("DECLARE @FromID INTEGER"),
@@ -112,9 +115,9 @@ void addConflictSection(Dataset& rows, QStringList& report, const QString& reaso
     report << lines;
 }
 
-bool contactsConflict(Dataset& dsTemp, qint32 toClient, qint32 fromClient)
+bool contactsConflict(Dataset& dsTemp, const ClientPair& clients)
 {
-    if (doADOQuery(dsTemp, contactConflictSql(toClient, fromClient)) == 0)
+    if (doADOQuery(dsTemp, contactConflictSql(clients)) == 0)
         return false;
 
     int identical = 0;

@@ -26,23 +26,13 @@ namespace {
 constexpr int kAuditActionLength = 100;
 constexpr int kAuditCommentLength = 7899;
 const char* const kRevertedMark = " - reverted";
-// The account dialog and its final confirmation: true when the user pressed OK on valid rows
-// (now written back into the model's Accounts) and answered Yes.
-bool ExecuteAccountMerging(TaInfo& info)
-{
-    AccountMergeModel model(info);
-    if (!userInterface().editAccounts(model))
-        return false;
-    return userInterface().confirm(model.confirmationText());
-}
-
 // One Audit row per merge, written before the transaction so that it stays whatever becomes
 // of the merge. Any failure ends the audit writing silently (and is passed to onFailure).
 // Returns the row's AuditID, or -1 when it was not written or cannot be found again.
-int writeAuditRow(MergeSession& s, const std::function<void(const std::exception&)>& onFailure)
+int writeAuditRow(MergeSession& s, const TaInfo& info, const std::function<void(const std::exception&)>& onFailure)
 {
     QStringList list;
-    s.info.DescribeMerge(list);
+    info.DescribeMerge(list);
     if (list.isEmpty())
         return -1;
     const QString action = list.first().left(kAuditActionLength);
@@ -145,8 +135,10 @@ QString afterRollback(MergeSession& s, int auditId)
 
 // The accounts of both clients, and the accounts linked to either, as the database holds
 // them now: what the account mapping is made on.
-QStringList accountState(MergeSession& s, qint32 fromClient, qint32 toClient)
+QStringList accountState(MergeSession& s, const ClientPair& clients)
 {
+    const qint32 fromClient = clients.from;
+    const qint32 toClient = clients.to;
     Dataset ds(s.conZelvan, s.dsTemp.commandTimeout());
     ds.setSql(QStringLiteral("SELECT [ClientID], [AccountID], [ShortDescription], [GroupID] FROM [Account]\r\n"
                              "WHERE [ClientID] IN (%1, %2) OR [GroupID] IN (%1, %2)\r\n"
@@ -175,7 +167,28 @@ public:
 
 } // namespace
 
-MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeClient& to, const MergeOptions& options)
+MergePlan::MergePlan(const MergeClient& from, const MergeClient& to, const MergeOptions& options)
+    : from(from)
+    , to(to)
+    , options(options)
+{
+}
+
+MergePlan::~MergePlan()
+{
+    end();
+}
+
+void MergePlan::end()
+{
+    if (m_waitBudget)
+        m_waitBudget->endLockWaitBudget();
+    m_waitBudget = nullptr;
+    m_lock.reset();
+}
+
+std::unique_ptr<MergePlan> planMerge(MergeSession& s, const MergeClient& from, const MergeClient& to,
+                                     const MergeOptions& options)
 {
     const QString fromName = displayName(from.surname, from.name);
     const QString toName = displayName(to.surname, to.name);
@@ -187,48 +200,59 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
     writeLogFmt(QStringLiteral("  from: %d=%s"), {from.id, fromName});
     writeLogFmt(QStringLiteral("  into: %d=%s"), {to.id, toName});
 
+    auto plan = std::make_unique<MergePlan>(from, to, options);
     // One merge at a time, from the first check to the outcome box: a merge that loaded its
     // mapping while another moved accounts onto its clients would split a record.
-    MergeLock lock(s.conZelvan);
-    if (!lock.tryAcquire()) {
-        if (!lock.error().isEmpty())
-            writeLogFmt(QStringLiteral("merge lock: %s"), {lock.error()});
+    plan->m_lock = std::make_unique<MergeLock>(s.conZelvan);
+    if (!plan->m_lock->tryAcquire()) {
+        if (!plan->m_lock->error().isEmpty())
+            writeLogFmt(QStringLiteral("merge lock: %s"), {plan->m_lock->error()});
         writeLog(QStringLiteral("cancelled - another merge is in progress [MergeLocked]"));
-        showInfo(lock.refusalMessage());
-        return MergeOutcome::Refused;
+        showInfo(plan->m_lock->refusalMessage());
+        return nullptr;
     }
 
     // Every wait for another connection's lock from here to the outcome counts against one
     // limit: the merge ends within it, rolled back, rather than wait on without end.
     s.conZelvan.beginLockWaitBudget();
-    struct EndBudget
-    {
-        Connection& connection;
-        ~EndBudget() { connection.endLockWaitBudget(); }
-    } endBudget {s.conZelvan};
+    plan->m_waitBudget = &s.conZelvan;
 
-    if (!runClientChecks(s, from.id, to.id))
-        return MergeOutcome::Refused;
+    if (!runClientChecks(s, plan->clients()))
+        return nullptr;
     // Read before the model loads, so that a change made meanwhile shows as a difference.
-    const QStringList accountsMapped = accountState(s, from.id, to.id);
+    plan->m_accountState = accountState(s, plan->clients());
     try {
-        s.info.Load(s.dsTemp, to.id, toName, from.id, fromName, &s.mem);
+        plan->accounts.Load(s.dsTemp, to.id, toName, from.id, fromName, &s.mem);
     } catch (const AccountIdTooLarge& e) {
         writeLog(QStringLiteral("cancelled - an account id of FROM is too large [AccountIDTooLarge]"));
         showInfo(QString::fromUtf8(e.what()));
-        return MergeOutcome::Refused;
+        return nullptr;
     }
-    if (!runAccountChecks(s.info))
-        return MergeOutcome::Refused;
-    // Rows on accounts the From client does not have stay with it: the user hears of them
-    // before deciding.
-    const QStringList notMoved = notMovedLines(rowsOnMissingAccounts(s.dsTemp, from.id));
-    if (!notMoved.isEmpty())
-        userInterface().rowsNotMoved(notMoved);
-    if (!ExecuteAccountMerging(s.info)) {
-        writeLog(QStringLiteral("cancelled - user cancelled from account merge"));
-        return MergeOutcome::Cancelled;
-    }
+    if (!runAccountChecks(plan->accounts))
+        return nullptr;
+    TracePane scratch; // the trace pane lists what the merge itself skips
+    plan->statistics = collectStatistics(s.dsTemp, scratch, from.id);
+    plan->tablesNotMoved = tablesNotMoved(s.dsTemp, from.id);
+    plan->rowsOnMissingAccounts = rowsOnMissingAccounts(s.dsTemp, from.id);
+    return plan;
+}
+
+MergeOutcome cancelMerge(MergePlan& plan)
+{
+    writeLog(QStringLiteral("cancelled - user cancelled from account merge"));
+    plan.end();
+    return MergeOutcome::Cancelled;
+}
+
+MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
+{
+    const MergeOptions& options = plan.options;
+    const ClientPair clients = plan.clients();
+    struct EndOfPlan
+    {
+        MergePlan& plan;
+        ~EndOfPlan() { plan.end(); }
+    } endOfPlan {plan};
 
     userInterface().setWaitCursor(true);
     // The arrow comes back however the handler ends, also when the rollback or the reopening
@@ -241,10 +265,10 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
     MergeOutcome outcome = MergeOutcome::Merged;
     int auditId = -1;
     try {
-        s.info.DumpToMemo(&s.mem);
+        plan.accounts.DumpToMemo(&s.mem);
         if (!options.dryRun) {
             LockWaitWatch watch(s.conZelvan);
-            auditId = writeAuditRow(s, [&watch](const std::exception& e) {
+            auditId = writeAuditRow(s, plan.accounts, [&watch](const std::exception& e) {
                 if (watch.finish())
                     userInterface().lockWaitFailed(
                         QStringLiteral("the Audit row was not written: %1").arg(exceptionMessage(e)));
@@ -255,9 +279,9 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
                              [&] { s.conZelvan.beginTransaction(); });
         // Inside the transaction, before the first step: the accounts must still be those
         // the mapping was made on.
-        if (accountState(s, from.id, to.id) != accountsMapped)
+        if (accountState(s, clients) != plan.m_accountState)
             throw AccountsChanged();
-        runCatalogue(s, from.id, to.id);
+        runCatalogue(s, plan.accounts, clients);
         if (options.dryRun) {
             s.conZelvan.rollbackTransaction();
             writeLog(QStringLiteral("dry run - rolled back"));
@@ -309,8 +333,8 @@ MergeOutcome mergeClients(MergeSession& s, const MergeClient& from, const MergeC
             showWarning(QStringLiteral("Some data could not be transferred.") + lockWaitAdvice(s.conZelvan));
         }
     }
-    if (s.reopenQuery)
-        s.reopenQuery();
+    if (options.afterOutcome)
+        options.afterOutcome();
     return outcome;
 }
 

@@ -1,10 +1,18 @@
 #pragma once
 
+#include "accounts/AccountInfo.h"
+#include "merge/LeftBehind.h"
 #include "merge/MergeSession.h"
+#include "merge/Statistics.h"
 
 #include <QString>
+#include <functional>
+#include <memory>
 
 namespace kolvix {
+
+class Connection;
+class MergeLock;
 
 enum class MergeOutcome {
     Refused, // a pre-check refused; nothing changed
@@ -18,14 +26,65 @@ struct MergeOptions
     // Runs everything inside a transaction that is always rolled back, whatever
     // "Use Rollback" says, and writes no Audit row.
     bool dryRun = false;
+    // Called after the outcome box, before the cursor returns to the arrow: the main window
+    // reopens its count query there.
+    std::function<void()> afterOutcome;
 };
 
-// Merges the From client into the To client (what the Merge button does): names the clients
-// in the log, runs the pre-checks, loads the account model, lets the user settle it, writes
-// the Audit row and runs the catalogue in one transaction (when "Use Rollback" is on). A
-// failure of a query during the pre-checks or the account loading passes on as an exception
-// (the GUI's default error box).
-MergeOutcome mergeClients(MergeSession& session, const MergeClient& from, const MergeClient& to,
-                          const MergeOptions& options = {});
+// What a merge is going to do, read under the merge lock once the checks have passed: the two
+// clients, the account model with its automatic mapping (which the front end shows or edits
+// before executeMerge), the From client's row counts and the rows that will stay with it. The
+// merge lock is held for as long as the plan exists, so nothing another merge does can come
+// between the plan and its execution.
+class MergePlan
+{
+public:
+    MergePlan(const MergeClient& from, const MergeClient& to, const MergeOptions& options);
+    ~MergePlan();
+    MergePlan(const MergePlan&) = delete;
+    MergePlan& operator=(const MergePlan&) = delete;
+
+    MergeClient from;
+    MergeClient to;
+    MergeOptions options;
+    ClientPair clients() const { return {from.id, to.id}; }
+    // Loaded by planMerge; the front end settles each From account (AccountMergeModel).
+    TaInfo accounts;
+    // The From client's rows, kind by kind, as the "Data to be moved" pane lists them.
+    StatisticsList statistics;
+    // Tables outside the catalogue that hold rows of the From client.
+    std::vector<std::pair<QString, int>> tablesNotMoved;
+    // Rows of the account-keyed tables on accounts the From client does not have.
+    std::vector<RowsOnMissingAccounts> rowsOnMissingAccounts;
+
+private:
+    friend std::unique_ptr<MergePlan> planMerge(MergeSession&, const MergeClient&, const MergeClient&,
+                                                const MergeOptions&);
+    friend MergeOutcome executeMerge(MergeSession&, MergePlan&);
+    friend MergeOutcome cancelMerge(MergePlan&);
+
+    // Releases the merge lock and ends the bound on lock waits; the plan is spent.
+    void end();
+
+    std::unique_ptr<MergeLock> m_lock;
+    Connection* m_waitBudget = nullptr; // the connection whose lock-wait budget the plan began
+    // The accounts of both clients as the mapping was made on them.
+    QStringList m_accountState;
+};
+
+// The first half of the Merge button: names the clients in the log, takes the merge lock, runs
+// the checks, loads the account model and reads what the plan shows. Null when the merge is
+// refused (its log line and message given); a failing query passes on as an exception (the
+// GUI's default error box).
+std::unique_ptr<MergePlan> planMerge(MergeSession& session, const MergeClient& from, const MergeClient& to,
+                                     const MergeOptions& options = {});
+
+// The user cancelled the account dialog or answered No: logged; nothing changes.
+MergeOutcome cancelMerge(MergePlan& plan);
+
+// The second half, once the user has settled the accounts and confirmed: the Audit row and the
+// catalogue in one transaction (when "Use Rollback" is on), the outcome box. The merge lock is
+// released when the plan ends.
+MergeOutcome executeMerge(MergeSession& session, MergePlan& plan);
 
 } // namespace kolvix

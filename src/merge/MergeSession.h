@@ -1,6 +1,5 @@
 #pragma once
 
-#include "accounts/AccountInfo.h"
 #include "core/TracePane.h"
 #include "db/Command.h"
 #include "db/Dataset.h"
@@ -28,9 +27,17 @@ struct MergeClient
     QString name;
 };
 
+// The two clients of a merge by id: From, whose rows move, and To, which receives them.
+struct ClientPair
+{
+    qint32 from = -1;
+    qint32 to = -1;
+};
+
 // The data objects of the main window that a merge works on, all on the one connection:
 // the command cmd (60 s), the scratch dataset dsTemp (30 s), dsAccount and dsAudit (30 s),
-// the hidden trace pane mem, the account model and the account-column cache.
+// the hidden trace pane mem and the account-column cache. Each merge's account model is its
+// plan's (MergePlan).
 class MergeSession
 {
 public:
@@ -42,12 +49,9 @@ public:
     Dataset dsAccount;
     Dataset dsAudit;
     TracePane mem;
-    TaInfo info;
     QStringList columnCache;
     // From the setting "Use Rollback" (section "Kolvix"); on by default.
     bool UseRollback = true;
-    // Reopens the main window's count query after a merge; empty without a window.
-    std::function<void()> reopenQuery;
 };
 
 // The start-up that both front ends run once their user interface is installed: the

@@ -96,8 +96,10 @@ bool refuse(const char* logLine, const QString& message)
 
 } // namespace
 
-bool runClientChecks(MergeSession& session, qint32 fromClient, qint32 toClient)
+bool runClientChecks(MergeSession& session, const ClientPair& clients)
 {
+    const qint32 fromClient = clients.from;
+    const qint32 toClient = clients.to;
     Dataset& ds = session.dsTemp;
     if (toClient == fromClient)
         return refuse("cancelled - clients are the same", QStringLiteral("The selected clients are the same."));
@@ -127,7 +129,7 @@ bool runClientChecks(MergeSession& session, qint32 fromClient, qint32 toClient)
                           + links + QStringLiteral("\n")
                           + QStringLiteral("If you want to merge them you will need to unlink them first."));
     }
-    if (contactsConflict(ds, toClient, fromClient)) {
+    if (contactsConflict(ds, clients)) {
         // The report has been shown by the check itself.
         writeLog(QStringLiteral("cancelled - contacts conflict [ContactConflict]"));
         return false;

@@ -8,6 +8,7 @@ namespace kolvix {
 class Dataset;
 class MergeSession;
 class TaInfo;
+struct ClientPair;
 
 bool clientHasWpxEnabled(Dataset& dsTemp, qint32 fromClient);
 bool clientIsPending(Dataset& dsTemp, qint32 fromClient);
@@ -18,7 +19,7 @@ QString listWpxLinks(Dataset& dsTemp, qint32 fromClient);
 
 // Checks 1 to 7 in order; at the first refusal logs its reason line, shows its message and
 // returns false. A failing query of checks 3, 6 (the list) and 7 passes on.
-bool runClientChecks(MergeSession& session, qint32 fromClient, qint32 toClient);
+bool runClientChecks(MergeSession& session, const ClientPair& clients);
 // Checks 8 to 10 on the loaded account model; false when the merge is refused.
 bool runAccountChecks(const TaInfo& info);
 

@@ -1,5 +1,6 @@
 #include "merge/RecordMovers.h"
 
+#include "accounts/AccountInfo.h"
 #include "core/Format.h"
 #include "core/Log.h"
 #include "core/TextHelpers.h"
@@ -11,49 +12,68 @@
 
 namespace kolvix {
 
-int moveClient(MergeSession& s, const QString& table, qint32 toClient, qint32 fromClient, const QString& column)
+namespace {
+
+// Runs a mover's statement; a failure gets the mover's "EXCEPTION" log line and, where given,
+// its line in the trace pane, and passes on.
+template <typename Run> int passingFailuresOn(MergeSession& s, const QString& traceLine, Run run)
 {
+    try {
+        return run();
+    } catch (const std::exception& e) {
+        writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
+        if (!traceLine.isEmpty())
+            s.mem.add(traceLine);
+        throw;
+    }
+}
+
+} // namespace
+
+int moveClient(MergeSession& s, const QString& table, const ClientPair& clients, const QString& column)
+{
+    const qint32 toClient = clients.to;
+    const qint32 fromClient = clients.from;
     if (!tableExists(s.dsTemp, s.mem, table, true)) {
         writeLogFmt(QStringLiteral("moveClient [%s].[%s] skipping (table does not exist)"), {table, column});
         return 0;
     }
     writeLogFmt(QStringLiteral("moveClient [%s].[%s] updating %d to %d"), {table, column, fromClient, toClient});
-    try {
-        return doADOCommandRows(s.cmd,
-                                Format(QStringLiteral("UPDATE [%s] SET [%s]=%d WHERE [%s]=%d"),
-                                       {table, column, toClient, column, fromClient}));
-    } catch (const std::exception& e) {
-        writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
-        s.mem.add(Format(QStringLiteral("moveClient: Exception occured while moving [%s].[%s] %d to %d"),
-                         {table, column, fromClient, toClient}));
-        throw;
-    }
+    return passingFailuresOn(s,
+                             Format(QStringLiteral("moveClient: Exception occured while moving [%s].[%s] %d to %d"),
+                                    {table, column, fromClient, toClient}),
+                             [&] {
+                                 return doADOCommandRows(s.cmd,
+                                                         Format(QStringLiteral("UPDATE [%s] SET [%s]=%d WHERE [%s]=%d"),
+                                                                {table, column, toClient, column, fromClient}));
+                             });
 }
 
-int moveTrans(MergeSession& s, const QString& table, qint32 toClient, qint32 toAccount, qint32 fromAccount,
-              qint32 fromClient)
+int moveTrans(MergeSession& s, const QString& table, const ClientPair& clients, qint32 fromAccount, qint32 toAccount)
 {
+    const qint32 toClient = clients.to;
+    const qint32 fromClient = clients.from;
     if (!tableExists(s.dsTemp, s.mem, table, true))
         return 0;
     writeLogFmt(QStringLiteral("moveTrans [%s].[%s] updating %d.%d to %d.%d"),
                 {table, QStringLiteral("ClientID|AccountID"), fromClient, fromAccount, toClient, toAccount});
-    try {
-        return doADOCommandRows(
-            s.cmd,
-            Format(QStringLiteral("UPDATE [%s] SET [ClientID] = %d, [AccountID] = %d WHERE [ClientID] = %d "
-                                  "AND [AccountID] = %d"),
-                   {table, toClient, toAccount, fromClient, fromAccount}));
-    } catch (const std::exception& e) {
-        writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
-        s.mem.add(Format(QStringLiteral("moveTrans: Exception occured while moving [%s] %d.%d to %d.%d"),
-                         {table, fromClient, fromAccount, toClient, toAccount}));
-        throw;
-    }
+    return passingFailuresOn(
+        s,
+        Format(QStringLiteral("moveTrans: Exception occured while moving [%s] %d.%d to %d.%d"),
+               {table, fromClient, fromAccount, toClient, toAccount}),
+        [&] {
+            return doADOCommandRows(
+                s.cmd,
+                Format(QStringLiteral("UPDATE [%s] SET [ClientID] = %d, [AccountID] = %d WHERE [ClientID] = %d "
+                                      "AND [AccountID] = %d"),
+                       {table, toClient, toAccount, fromClient, fromAccount}));
+        });
 }
 
-int copyAccount(MergeSession& s, qint32 toClient, qint32 toAccount, const QString& toName, qint32 fromAccount,
-                qint32 fromClient)
+int copyAccount(MergeSession& s, const ClientPair& clients, qint32 fromAccount, qint32 toAccount, const QString& toName)
 {
+    const qint32 toClient = clients.to;
+    const qint32 fromClient = clients.from;
     QStringList& c = s.columnCache;
     if (c.isEmpty()) {
         s.dsAccount.close();
@@ -93,7 +113,7 @@ int copyAccount(MergeSession& s, qint32 toClient, qint32 toAccount, const QStrin
 int deleteDuplicates(MergeSession& s, const QString& table, const QString& idColumn, const QString& groupColumns,
                      const QString& filterColumn, int maxRuns, qint32 filterValue)
 {
-    try {
+    return passingFailuresOn(s, QString(), [&] {
         writeLogFmt(QStringLiteral("deleteDuplicates [%s].[%s] grouped by %s removing %d"),
                     {table, idColumn, groupColumns, filterValue});
         const QString sql = Format(joinLines({
@@ -118,14 +138,13 @@ int deleteDuplicates(MergeSession& s, const QString& table, const QString& idCol
                 break;
         }
         return deleted;
-    } catch (const std::exception& e) {
-        writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
-        throw;
-    }
+    });
 }
 
-int movePatCat(MergeSession& s, qint32 toClient, qint32 fromClient)
+int movePatCat(MergeSession& s, const ClientPair& clients)
 {
+    const qint32 toClient = clients.to;
+    const qint32 fromClient = clients.from;
     return doADOCommandRows(
         s.cmd,
         Format(QStringLiteral("UPDATE PatCat SET ClientID=%d WHERE ClientID=%d AND CategoryID NOT IN (SELECT "
@@ -133,7 +152,7 @@ int movePatCat(MergeSession& s, qint32 toClient, qint32 fromClient)
                {toClient, fromClient, toClient}));
 }
 
-int moveClientContact(MergeSession& s, qint32 toClient, qint32 fromClient)
+int moveClientContact(MergeSession& s, const ClientPair& clients)
 {
     return doADOCommandRows(
         s.cmd,
@@ -144,7 +163,7 @@ int moveClientContact(MergeSession& s, qint32 toClient, qint32 fromClient)
                 QStringLiteral("AND ContactID  NOT IN (SELECT ContactID  FROM ClientContacts WHERE ClientID = %0:d)"),
                 QStringLiteral("AND RelationID NOT IN (SELECT RelationID FROM ClientContacts WHERE ClientID = %0:d)"),
             }),
-            {toClient, fromClient}));
+            {clients.to, clients.from}));
 }
 
 namespace {
@@ -242,21 +261,20 @@ std::vector<QString> accountKeyedTables()
     return tables;
 }
 
-void runCatalogue(MergeSession& s, qint32 fromClient, qint32 toClient)
+void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& clients)
 {
-    const std::vector<TaAccount>& entries = s.info.Accounts;
+    const std::vector<TaAccount>& entries = accounts.Accounts;
     for (const CatalogueStep& step : kCatalogue) {
         const QString table = QString::fromLatin1(step.table);
         switch (step.kind) {
         case StepKind::MoveClient:
-            reportStep(step.number, step.table,
-                       moveClient(s, table, toClient, fromClient, QString::fromLatin1(step.column)));
+            reportStep(step.number, step.table, moveClient(s, table, clients, QString::fromLatin1(step.column)));
             break;
         case StepKind::CopyAccounts: {
             int rows = 0;
             for (const TaAccount& entry : entries) {
                 if (entry.Action == TaAction::APPEND)
-                    rows += copyAccount(s, toClient, entry.ToID, entry.ToName, entry.FromID, fromClient);
+                    rows += copyAccount(s, clients, entry.FromID, entry.ToID, entry.ToName);
             }
             reportStep(step.number, step.table, rows);
             break;
@@ -270,23 +288,23 @@ void runCatalogue(MergeSession& s, qint32 fromClient, qint32 toClient)
                     continue;
                 for (const CatalogueStep& transStep : kCatalogue) {
                     if (transStep.kind == StepKind::MoveTrans)
-                        reportStep(transStep.number, transStep.table,
-                                   moveTrans(s, QString::fromLatin1(transStep.table), toClient, entry.ToID,
-                                             entry.FromID, fromClient));
+                        reportStep(
+                            transStep.number, transStep.table,
+                            moveTrans(s, QString::fromLatin1(transStep.table), clients, entry.FromID, entry.ToID));
                 }
             }
             break;
         case StepKind::PatCat:
-            reportStep(step.number, step.table, movePatCat(s, toClient, fromClient));
+            reportStep(step.number, step.table, movePatCat(s, clients));
             break;
         case StepKind::ClientContact:
-            reportStep(step.number, step.table, moveClientContact(s, toClient, fromClient));
+            reportStep(step.number, step.table, moveClientContact(s, clients));
             break;
         case StepKind::DeleteDuplicates:
             reportStep(step.number, step.table,
                        deleteDuplicates(s, table, QStringLiteral("PXClientPracPermissionsID"),
                                         QStringLiteral("[ClientID], [AllowPracID], [AllowPGroupID]"),
-                                        QString::fromLatin1(step.column), 99, toClient));
+                                        QString::fromLatin1(step.column), 99, clients.to));
             break;
         }
     }
@@ -297,12 +315,12 @@ void runCatalogue(MergeSession& s, qint32 fromClient, qint32 toClient)
         s.cmd,
         Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [GuestClientID] = %d AND [GuestClientID] = "
                               "[ParentID]"),
-               {toClient}));
+               {clients.to}));
     rows += doADOCommandRows(
         s.cmd,
         Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [ParentID] = %d AND [GuestClientID] = "
                               "[ParentID]"),
-               {toClient}));
+               {clients.to}));
     reportStep(43, "PXPendingClient", rows);
 }
 

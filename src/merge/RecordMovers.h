@@ -6,25 +6,28 @@
 namespace kolvix {
 
 class MergeSession;
+class TaInfo;
+struct ClientPair;
 
 // The operations that move the From client's rows onto the To client. Each gives the number
 // of rows it changed; every failure passes on. None begins, commits or rolls back anything.
 
-int moveClient(MergeSession& s, const QString& table, qint32 toClient, qint32 fromClient, const QString& column);
-int moveTrans(MergeSession& s, const QString& table, qint32 toClient, qint32 toAccount, qint32 fromAccount,
-              qint32 fromClient);
-int copyAccount(MergeSession& s, qint32 toClient, qint32 toAccount, const QString& toName, qint32 fromAccount,
-                qint32 fromClient);
+int moveClient(MergeSession& s, const QString& table, const ClientPair& clients, const QString& column);
+int moveTrans(MergeSession& s, const QString& table, const ClientPair& clients, qint32 fromAccount, qint32 toAccount);
+// Adds the To client's account toAccount as a copy of the From client's fromAccount, named
+// toName (the From account's name when empty).
+int copyAccount(MergeSession& s, const ClientPair& clients, qint32 fromAccount, qint32 toAccount,
+                const QString& toName);
 int deleteDuplicates(MergeSession& s, const QString& table, const QString& idColumn, const QString& groupColumns,
                      const QString& filterColumn, int maxRuns, qint32 filterValue);
 // PatCat rows in categories the To client does not hold yet.
-int movePatCat(MergeSession& s, qint32 toClient, qint32 fromClient);
+int movePatCat(MergeSession& s, const ClientPair& clients);
 // ClientContact rows whose contact and relation the To client does not hold yet.
-int moveClientContact(MergeSession& s, qint32 toClient, qint32 fromClient);
+int moveClientContact(MergeSession& s, const ClientPair& clients);
 
-// The catalogue: the 42 steps in order, with the account loops over s.info.Accounts, then the
-// clean-up of PXPendingClient rows that now refer to themselves.
-void runCatalogue(MergeSession& s, qint32 fromClient, qint32 toClient);
+// The catalogue: the 42 steps in order, with the account loops over the settled accounts,
+// then the clean-up of PXPendingClient rows that now refer to themselves.
+void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& clients);
 
 // The tables the catalogue moves rows of, each with the client-id columns it rewrites.
 struct CatalogueTable

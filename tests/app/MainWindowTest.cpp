@@ -1,7 +1,8 @@
 #include "app/MainWindow.h"
 #include "app/CaptionFit.h"
-#include "app/search/SearchPatient.h"
 #include "app/DuplicatesWindow.h"
+#include "app/accounts/EditAccounts.h"
+#include "app/search/SearchPatient.h"
 #include "core/Log.h"
 #include "merge/MergeFixture.h"
 #include "settings/CommandLine.h"
@@ -366,31 +367,39 @@ TEST_F(MainWindowTest, AltRepaintsTheButtonsThreeTimesAndOtherKeysNothing)
 
 // Runs the action on the search dialog as soon as it has opened (a key press may run events
 // before the dialog is shown, so a timer polls for it).
-void whenSearchOpens(std::function<void(TfrmSearchPatient&)> action)
+// Runs the action on the next modal dialog of the kind once it is open and active.
+template <typename Dialog> void whenDialogOpens(const char* what, std::function<void(Dialog&)> action)
 {
     auto* poll = new QTimer;
     auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, [poll, tries, action] {
-        auto* dialog = qobject_cast<TfrmSearchPatient*>(QApplication::activeModalWidget());
+    QObject::connect(poll, &QTimer::timeout, [poll, tries, what, action] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
         if (!dialog && ++*tries < 500)
             return;
         poll->stop();
         poll->deleteLater();
         if (!dialog) {
-            ADD_FAILURE() << "the search dialog did not open";
+            ADD_FAILURE() << what << " did not open";
             return;
         }
         // The window system activates a new modal dialog; the offscreen platform is told to.
         QApplication::setActiveWindow(dialog);
         QApplication::processEvents();
-        EXPECT_EQ(QApplication::focusWidget(), dialog->edSearch());
         action(*dialog);
         if (dialog->isVisible()) {
-            ADD_FAILURE() << "the search dialog stayed open";
+            ADD_FAILURE() << what << " stayed open";
             dialog->reject();
         }
     });
     poll->start(10);
+}
+
+void whenSearchOpens(std::function<void(TfrmSearchPatient&)> action)
+{
+    whenDialogOpens<TfrmSearchPatient>("the search dialog", [action](TfrmSearchPatient& dialog) {
+        EXPECT_EQ(QApplication::focusWidget(), dialog.edSearch());
+        action(dialog);
+    });
 }
 
 // Finds a client in the search dialog that the focused search button opens, by keys alone:
@@ -432,6 +441,11 @@ TEST_F(MainWindowTest, BothClientsAreFoundByTypingAndMergedWithTheKeyboardAlone)
     for (int tabs = 0; tabs < 8 && QApplication::focusWidget() != window.btnMerge(); ++tabs)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), window.btnMerge());
+    // The account dialog opens on the proposed mapping: Enter takes it.
+    whenDialogOpens<TfrmEditAccounts>("the account dialog", [this](TfrmEditAccounts&) {
+        ++ui.accountDialogs;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_EQ(ui.accountDialogs, 1);
     EXPECT_TRUE(ui.shown.last().contains(QStringLiteral("successfully merged"))) << ui.shown.last().toStdString();

@@ -4,14 +4,20 @@
 
 namespace kolvix::test {
 
+namespace {
+ScriptedUi* gScripted = nullptr;
+}
+
 ScriptedUi::ScriptedUi()
 {
     setUserInterface(this);
+    gScripted = this;
 }
 
 ScriptedUi::~ScriptedUi()
 {
     setUserInterface(nullptr);
+    gScripted = nullptr;
 }
 
 bool ScriptedUi::editAccounts(AccountMergeModel& model)
@@ -24,6 +30,24 @@ bool ScriptedUi::editAccounts(AccountMergeModel& model)
         return true;
     showInfo(issues);
     return false;
+}
+
+bool ScriptedUi::settle(MergePlan& plan)
+{
+    notMoved << notMovedLines(plan.rowsOnMissingAccounts);
+    AccountMergeModel model(plan.accounts);
+    return editAccounts(model) && confirm(model.confirmationText());
+}
+
+MergeOutcome mergeClients(MergeSession& session, const MergeClient& from, const MergeClient& to,
+                          const MergeOptions& options)
+{
+    const std::unique_ptr<MergePlan> plan = planMerge(session, from, to, options);
+    if (!plan)
+        return MergeOutcome::Refused;
+    if (!gScripted || !gScripted->settle(*plan))
+        return cancelMerge(*plan);
+    return executeMerge(session, *plan);
 }
 
 } // namespace kolvix::test

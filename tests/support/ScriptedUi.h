@@ -1,6 +1,8 @@
 #pragma once
 
+#include "accounts/AccountMergeModel.h"
 #include "core/UserInterface.h"
+#include "merge/MergeProcedure.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,7 +12,8 @@
 namespace kolvix::test {
 
 // A user interface that records every box as "<Caption>: <text>" (the plain box's caption
-// is the application title) and answers from a script. Installs itself on construction.
+// is the application title) and answers from a script, and a front end that settles a
+// merge's plan as scripted. Installs itself on construction.
 class ScriptedUi : public UserInterface
 {
 public:
@@ -30,7 +33,7 @@ public:
     std::function<void(int step)> onStep; // called after each catalogue step
     std::atomic<int> lockWaits {0}; // waitingForLock() calls
     QStringList lockWaitFailures;
-    QStringList notMoved; // rowsNotMoved() lines
+    QStringList notMoved; // the "Not moved" lines of rows on missing accounts, as settle() met them
 
     void showInfo(const QString& text) override { shown << QStringLiteral("Information: ") + text; }
     void showWarning(const QString& text) override { shown << QStringLiteral("Warning: ") + text; }
@@ -44,7 +47,11 @@ public:
         questions << text;
         return answerYes;
     }
-    bool editAccounts(AccountMergeModel& model) override;
+    // The account dialog, scripted: onEditAccounts, or OK on the rows as loaded.
+    bool editAccounts(AccountMergeModel& model);
+    // The front end's part of a merge: the rows that stay are noted, the dialog and the
+    // final question as scripted; true when the merge is to go on.
+    bool settle(MergePlan& plan);
     void setWaitCursor(bool wait) override { cursor << (wait ? "wait" : "arrow"); }
     void catalogueStepDone(int step, const QString& table, int rows) override
     {
@@ -54,7 +61,10 @@ public:
     }
     void waitingForLock() override { ++lockWaits; }
     void lockWaitFailed(const QString& what) override { lockWaitFailures << what; }
-    void rowsNotMoved(const QStringList& lines) override { notMoved << lines; }
 };
+
+// A whole merge as the Merge button runs it, with the installed ScriptedUi as its front end.
+MergeOutcome mergeClients(MergeSession& session, const MergeClient& from, const MergeClient& to,
+                          const MergeOptions& options = {});
 
 } // namespace kolvix::test

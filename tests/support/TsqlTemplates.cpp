@@ -7,6 +7,7 @@
 #include "support/TsqlTemplates.h"
 
 #include "merge/ContactConflict.h"
+#include "merge/MergeSession.h"
 #include "merge/Statistics.h"
 
 #include <QStringList>
@@ -53,7 +54,7 @@ const QString kSysTables = QStringLiteral("(SELECT name COLLATE NOCASE AS Name F
 // The contact-conflict statement as the merge sends it, line by line.
 QStringList contactConflictLines()
 {
-    return kolvix::contactConflictSql(57, 812).split(CRLF);
+    return kolvix::contactConflictSql({812, 57}).split(CRLF);
 }
 
 QString adaptedContactConflict()

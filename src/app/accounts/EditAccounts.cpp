@@ -142,4 +142,10 @@ bool ExecuteAccountMergingDialog(AccountMergeModel& model)
     return dialog.exec() == QDialog::Accepted;
 }
 
+bool ExecuteAccountMerging(TaInfo& info)
+{
+    AccountMergeModel model(info);
+    return ExecuteAccountMergingDialog(model) && userInterface().confirm(model.confirmationText());
+}
+
 } // namespace kolvix

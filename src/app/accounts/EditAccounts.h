@@ -79,4 +79,8 @@ private:
 // accepted (validated and written back). The final Yes/No question is the caller's.
 bool ExecuteAccountMergingDialog(AccountMergeModel& model);
 
+// The account dialog on a merge's account model and its final confirmation: true when the
+// user pressed OK on valid rows (now written back into the model's Accounts) and answered Yes.
+bool ExecuteAccountMerging(TaInfo& info);
+
 } // namespace kolvix
