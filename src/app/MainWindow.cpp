@@ -182,7 +182,7 @@ QPlainTextEdit* TfrmMain::memResults() const
 
 bool TfrmMain::terminateRequested() const
 {
-    return m_terminateRequested || gTerminateRequested;
+    return m_terminateRequested;
 }
 
 void TfrmMain::FormCreate()
@@ -201,10 +201,10 @@ void TfrmMain::FormCreate()
 
     // The column cache, the account model and the statistics list live in the session and
     // in this window from their construction on.
-    if (openMergeSession(session))
+    const ConnectResult connected = openMergeSession(session);
+    if (connected.opened)
         openQuery();
-    else
-        m_terminateRequested = true;
+    m_terminateRequested = !connected.opened || connected.terminate;
 }
 
 void TfrmMain::openQuery()

@@ -32,21 +32,21 @@ QString describeSettingsFile(const QString& name)
 
 int diagnose(Connection& connection)
 {
-    QString failure;
     int attempt = 0;
-    const bool connected = connectToDatabase(connection, &failure, [&](const ConnectionAttempt& a) {
+    const ConnectResult connected = connectToDatabase(connection, [&](const ConnectionAttempt& a) {
         if (attempt == 0) {
             out(QStringLiteral("Settings files:"));
-            out(QStringLiteral("  config: ") + describeSettingsFile(gsConfigIniName));
-            out(QStringLiteral("  data:   ") + describeSettingsFile(gsDataIniName));
+            out(QStringLiteral("  config: ") + describeSettingsFile(a.configFile));
+            out(QStringLiteral("  data:   ") + describeSettingsFile(a.dataFile));
             for (const QString& file : settingsFilesPassedOver())
                 out(QStringLiteral("  not read, counts as missing: ") + maskPasswordsInValue(file));
         }
         out(QStringLiteral("Attempt %1 (mode %2): %3").arg(++attempt).arg(a.mode).arg(a.connectionString));
         out(a.succeeded ? QStringLiteral("  connected") : QStringLiteral("  failed: ") + a.error);
     });
-    if (!connected) {
-        out(QStringLiteral("Error: ") + (failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure));
+    if (!connected.opened) {
+        out(QStringLiteral("Error: ")
+            + (connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : connected.failure));
         return ExitNoConnection;
     }
     out(QStringLiteral("Use Rollback: ")

@@ -11,9 +11,10 @@ namespace kolvix::cli {
 int duplicates(Connection& connection, const Options& options)
 {
     // The scan only reads: the connection with its fallbacks, without the merge's warning.
-    QString failure;
-    if (!connectToDatabase(connection, &failure, {})) {
-        err(QStringLiteral("Error: ") + (failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure));
+    const ConnectResult connected = connectToDatabase(connection);
+    if (!connected.opened) {
+        err(QStringLiteral("Error: ")
+            + (connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : connected.failure));
         return ExitNoConnection;
     }
 

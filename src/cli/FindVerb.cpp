@@ -59,9 +59,10 @@ QString cellText(const SearchQueryCursor& cursor, int row, const QString& field,
 
 int find(Connection& connection, const Options& options)
 {
-    QString failure;
-    if (!connectToDatabase(connection, &failure)) {
-        out(QStringLiteral("Error: ") + (failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure));
+    const ConnectResult connected = connectToDatabase(connection);
+    if (!connected.opened) {
+        out(QStringLiteral("Error: ")
+            + (connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : connected.failure));
         return ExitNoConnection;
     }
     const bool useFileNo = readUseFileNo(connection);

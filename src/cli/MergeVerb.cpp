@@ -19,7 +19,7 @@ int merge(Connection& connection, const Options& options)
         ~ResetUserInterface() { setUserInterface(nullptr); }
     } reset;
 
-    if (!openMergeSession(session))
+    if (!openMergeSession(session).opened)
         return ExitNoConnection;
     try {
         const auto from = loadClient(connection, *options.from);

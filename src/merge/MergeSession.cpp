@@ -22,19 +22,20 @@ MergeSession::MergeSession(Connection& connection)
     dsAudit.setSql(QStringLiteral("SELECT TOP 1 *\r\nFROM Audit"));
 }
 
-bool openMergeSession(MergeSession& session)
+ConnectResult openMergeSession(MergeSession& session)
 {
     showWarning(QString::fromLatin1(kIrreversibleWarning));
-    QString failure;
-    if (!connectToDatabase(session.conZelvan, &failure)) {
+    const ConnectResult connected = connectToDatabase(session.conZelvan);
+    if (!connected.opened) {
         writeLog(QStringLiteral("unable to connect to database"));
-        userInterface().showError(failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : failure);
-        return false;
+        userInterface().showError(connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed)
+                                                              : connected.failure);
+        return connected;
     }
-    setLogServerName(gsServerName);
+    setLogServerName(connected.serverName);
     session.UseRollback = readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Use Rollback"), true);
     setLogEnabled(readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Log"), false));
-    return true;
+    return connected;
 }
 
 MergeClient clientOf(const Dataset& dataset)

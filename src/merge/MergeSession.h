@@ -3,6 +3,7 @@
 #include "core/TracePane.h"
 #include "db/Command.h"
 #include "db/Dataset.h"
+#include "settings/UtilityConnect.h"
 
 #include <QStringList>
 #include <functional>
@@ -57,9 +58,9 @@ public:
 // The start-up that both front ends run once their user interface is installed: the
 // irreversibility warning, the connection with its fallbacks and, once connected, the
 // switches "Use Rollback" (into the session) and "Log", and the server name for the log.
-// Without a connection the failure is logged and shown as an error box, and the result
-// is false.
-bool openMergeSession(MergeSession& session);
+// Without a connection the failure is logged and shown as an error box. Returns what
+// connecting found.
+ConnectResult openMergeSession(MergeSession& session);
 
 // The client on an open client dataset (kClientStatement): id 0 and blank names when the
 // dataset is closed or the client does not exist, as the Merge button passes them on.

@@ -141,10 +141,9 @@ QString maskPassword(const QString& connectionString)
     return maskPasswordsInConnectionString(connectionString);
 }
 
-bool connectToDatabase(Connection& connection, QString* failureText, const ConnectionAttemptObserver& observer)
+ConnectResult connectToDatabase(Connection& connection, const ConnectionAttemptObserver& observer)
 {
-    if (failureText)
-        failureText->clear();
+    ConnectResult result;
     locateSettingsFiles();
 
     // Closes the connection, sets the string of the mode and opens; true when it opened.
@@ -156,6 +155,8 @@ bool connectToDatabase(Connection& connection, QString* failureText, const Conne
         ConnectionAttempt report;
         report.mode = mode;
         report.connectionString = maskPassword(connection.connectionString());
+        report.configFile = gsConfigIniName;
+        report.dataFile = gsDataIniName;
         try {
             connection.open();
             report.succeeded = true;
@@ -168,10 +169,7 @@ bool connectToDatabase(Connection& connection, QString* failureText, const Conne
             observer(report);
         return report.succeeded;
     };
-    auto fail = [&] {
-        if (failureText)
-            *failureText = failureMessage(lastError, lastBusy);
-    };
+    auto fail = [&] { result.failure = failureMessage(lastError, lastBusy); };
 
     try {
         connection.close();
@@ -192,7 +190,11 @@ bool connectToDatabase(Connection& connection, QString* failureText, const Conne
     } catch (...) {
         // Any other failure ends the attempts; the result says whether the connection is open.
     }
-    return connection.isOpen();
+    result.opened = connection.isOpen();
+    result.serverName = gsServerName;
+    result.databaseName = gsDatabaseName;
+    result.terminate = gTerminateRequested;
+    return result;
 }
 
 } // namespace kolvix

@@ -30,6 +30,8 @@ struct ConnectionAttempt
     QString connectionString; // passwords shown as *** (maskPassword)
     bool succeeded = false;
     QString error; // the client's message, passwords shown as ***
+    QString configFile; // the settings files as located for it
+    QString dataFile;
 };
 using ConnectionAttemptObserver = std::function<void(const ConnectionAttempt&)>;
 
@@ -37,12 +39,23 @@ using ConnectionAttemptObserver = std::function<void(const ConnectionAttempt&)>;
 // case, also inside another key's value) replaced by *** (empty stays empty).
 QString maskPassword(const QString& connectionString);
 
+// What connecting found.
+struct ConnectResult
+{
+    bool opened = false;
+    // The server and database of the last connection string built.
+    QString serverName;
+    QString databaseName;
+    // When it did not open: "Unable to connect to the Zelvan database ..." with the client's
+    // message of the last attempt on the second line, passwords masked.
+    QString failure;
+    // The database settings could not be read: the program must end.
+    bool terminate = false;
+};
+
 // Locates the settings, builds the string and opens the connection, with the fallbacks
 // (mode 0, then 1 when Login is on, or 2 then 1 when it is off). A database file (the
-// SQLite providers) gets the one attempt of mode 0. Returns whether the connection is open;
-// failureText receives "Unable to connect to the Zelvan database ..." with the client's
-// message of the last attempt on the second line, passwords masked.
-bool connectToDatabase(Connection& connection, QString* failureText = nullptr,
-                       const ConnectionAttemptObserver& observer = {});
+// SQLite providers) gets the one attempt of mode 0.
+ConnectResult connectToDatabase(Connection& connection, const ConnectionAttemptObserver& observer = {});
 
 } // namespace kolvix

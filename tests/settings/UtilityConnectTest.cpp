@@ -359,8 +359,10 @@ class ConnectTest : public ConnectionStringTest
 protected:
     bool connect(Connection& connection)
     {
-        return connectToDatabase(connection, &failure,
-                                 [this](const ConnectionAttempt& attempt) { attempts.push_back(attempt); });
+        const ConnectResult result
+            = connectToDatabase(connection, [this](const ConnectionAttempt& attempt) { attempts.push_back(attempt); });
+        failure = result.failure;
+        return result.opened;
     }
     std::vector<int> modes() const
     {
