@@ -45,18 +45,15 @@ const QString kInstanceSuffix = QStringLiteral("\\ZELVAN");
 
 bool readLoginSwitch()
 {
-    IniFile config(gsConfigIniName);
-    setConfigObject(&config);
-    const bool login = configReadBool(QStringLiteral("Misc"), QStringLiteral("Login"), false);
-    setConfigObject(nullptr);
-    return login;
+    const IniFile config(gsConfigIniName);
+    return config.readBool(QStringLiteral("Misc"), QStringLiteral("Login"), false);
 }
 
-// Steps 4 to 6 of building the string, with the data file installed.
-QString composeConnectionString(int mode, bool login, const QString& computerName)
+// Steps 4 to 6 of building the string from the data file.
+QString composeConnectionString(const IniFile& data, int mode, bool login, const QString& computerName)
 {
-    const bool useDefaultPassword = configReadBool(kDatabaseSettings, QStringLiteral("Default Password"), false)
-        && configReadString(kDatabaseSettings, QStringLiteral("Password"), QString()).isEmpty();
+    const bool useDefaultPassword = data.readBool(kDatabaseSettings, QStringLiteral("Default Password"), false)
+        && data.readString(kDatabaseSettings, QStringLiteral("Password"), QString()).isEmpty();
 
     QString result;
     for (const ConnectionKey& entry : kConnectionKeys) {
@@ -64,7 +61,7 @@ QString composeConnectionString(int mode, bool login, const QString& computerNam
         const QString defaultValue = QString::fromLatin1(login ? entry.loginDefault : entry.standardDefault);
         QString value = paramValue(key);
         if (value.isEmpty())
-            value = configReadString(kDatabaseSettings, key, defaultValue);
+            value = data.readString(kDatabaseSettings, key, defaultValue);
         if (value.isEmpty())
             value = defaultValue;
 
@@ -92,7 +89,7 @@ QString composeConnectionString(int mode, bool login, const QString& computerNam
 
     const QString useTcpIp = paramValue(QStringLiteral("UseTCPIP"));
     if (useTcpIp == QLatin1String("1")
-        || (useTcpIp.isEmpty() && configReadBool(kDatabaseSettings, QStringLiteral("UseTCPIP"), false)))
+        || (useTcpIp.isEmpty() && data.readBool(kDatabaseSettings, QStringLiteral("UseTCPIP"), false)))
         result += QStringLiteral("Network Library=dbmssocn;");
     return result;
 }
@@ -122,17 +119,15 @@ QString buildConnectionString(int mode)
     const QString computerName = platform().computerName();
     const bool login = readLoginSwitch();
 
-    IniFile data(gsDataIniName);
-    setConfigObject(&data);
     QString result;
     try {
-        result = composeConnectionString(mode, login, computerName);
+        const IniFile data(gsDataIniName);
+        result = composeConnectionString(data, mode, login, computerName);
     } catch (...) {
         result.clear();
         userInterface().showWarning(QStringLiteral("Error reading Database Settings"));
         gTerminateRequested = true;
     }
-    setConfigObject(nullptr);
     return result;
 }
 
