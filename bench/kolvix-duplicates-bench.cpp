@@ -17,7 +17,7 @@
 
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "search/DuplicateFinder.h"
+#include "duplicates/DuplicateFinder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

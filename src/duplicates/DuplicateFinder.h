@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/DuplicateScoring.h"
+#include "duplicates/DuplicateScoring.h"
 
 #include <QDate>
 #include <QString>

@@ -1,6 +1,6 @@
 // The field comparisons of the duplicate finder and the score of a pair.
 
-#include "search/DuplicateScoring.h"
+#include "duplicates/DuplicateScoring.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "search/DuplicateScoring.h"
+#include "duplicates/DuplicateScoring.h"
 
 #include <QDateTime>
 

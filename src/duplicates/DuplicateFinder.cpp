@@ -1,4 +1,4 @@
-#include "search/DuplicateFinder.h"
+#include "duplicates/DuplicateFinder.h"
 
 #include "db/Connection.h"
 #include "db/Dataset.h"
