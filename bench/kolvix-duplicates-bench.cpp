@@ -18,6 +18,7 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "duplicates/DuplicateFinder.h"
+#include "duplicates/NameMatching.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

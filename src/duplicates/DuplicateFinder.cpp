@@ -181,7 +181,7 @@ DuplicateClient clientOf(const DuplicateRecords& records, int index)
     client.surname = records.text(r.displaySurname);
     client.name = records.text(r.displayName);
     if (r.dateOfBirth != kNoDate)
-        client.dateOfBirth = QDate::fromJulianDay(qint64(r.dateOfBirth) + 2440588);
+        client.dateOfBirth = dateOfDay(r.dateOfBirth);
     client.active = r.active;
     return client;
 }
@@ -324,7 +324,7 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
         byKey(kPartKeys[part], [&](const R& r) {
             if (!r.surname || !r.given || r.dateOfBirth == kNoDate)
                 return std::uint64_t(0);
-            const QDate d = QDate::fromJulianDay(qint64(r.dateOfBirth) + 2440588);
+            const QDate d = dateOfDay(r.dateOfBirth);
             const std::uint64_t y = std::uint64_t(d.year()), m = std::uint64_t(d.month()), day = std::uint64_t(d.day());
             std::uint64_t parts = 0;
             switch (part) {

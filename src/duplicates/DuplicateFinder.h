@@ -1,6 +1,7 @@
 #pragma once
 
-#include "duplicates/DuplicateScoring.h"
+#include "duplicates/DuplicateRecords.h"
+#include "duplicates/DuplicateScorer.h"
 
 #include <QDate>
 #include <QString>
