@@ -1,5 +1,7 @@
 #include "duplicates/DuplicateRecords.h"
 
+#include "core/TextHelpers.h"
+
 #include <algorithm>
 
 namespace kolvix {
@@ -34,7 +36,7 @@ int DuplicateRecords::internText(const QString& text)
     const auto it = m_textIndex.constFind(text);
     if (it != m_textIndex.constEnd())
         return *it;
-    const QString display = text.trimmed().left(80);
+    const QString display = trimControl(text).left(80);
     const int id = int(m_texts.size());
     m_texts.push_back(display);
     m_textNames.push_back({internName(normaliseName(display)), internName(firstGivenName(display))});
@@ -42,11 +44,29 @@ int DuplicateRecords::internText(const QString& text)
     return id;
 }
 
+int DuplicateRecords::dayOfBirth(const QVariant& value)
+{
+    // The embedded engine gives dates as text, and dates of birth repeat: each text is converted
+    // once (a practice holds some 30,000 distinct dates of birth; the table stops growing at
+    // kMaxDays, texts beyond it are converted each time).
+    constexpr qsizetype kMaxDays = 100000;
+    if (value.typeId() != QMetaType::QString)
+        return dayNumber(dateOfValue(value));
+    const QString text = value.toString();
+    const auto it = m_dayIndex.constFind(text);
+    if (it != m_dayIndex.constEnd())
+        return *it;
+    const int day = dayNumber(dateOfValue(value));
+    if (m_dayIndex.size() < kMaxDays)
+        m_dayIndex.insert(text, day);
+    return day;
+}
+
 void DuplicateRecords::add(const DuplicateInput& input)
 {
     DuplicateRecord r;
     r.clientId = input.clientId;
-    r.dateOfBirth = dayNumber(dateOfValue(input.dateOfBirth));
+    r.dateOfBirth = dayOfBirth(input.dateOfBirth);
     r.displaySurname = internText(input.surname);
     r.displayName = internText(input.name);
     r.surname = m_textNames[std::size_t(r.displaySurname)].first;
@@ -102,6 +122,7 @@ void DuplicateRecords::finish()
     m_records.shrink_to_fit();
     m_nameIndex = {};
     m_textIndex = {};
+    m_dayIndex = {};
     m_textNames = {};
 
     m_surnameCounts.assign(m_names.size(), 0);

@@ -84,6 +84,7 @@ public:
 private:
     int internName(const QString& normalised);
     int internText(const QString& text);
+    int dayOfBirth(const QVariant& value);
 
     std::vector<DuplicateRecord> m_records;
     std::vector<QString> m_names;
@@ -93,6 +94,7 @@ private:
     std::vector<QString> m_texts; // as stored, trimmed
     std::vector<std::pair<int, int>> m_textNames; // of each text: the normalised name and its first word
     QHash<QString, int> m_textIndex;
+    QHash<QString, int> m_dayIndex; // the day number of each date of birth read as text
     std::vector<int> m_surnameCounts;
     std::vector<int> m_givenCounts;
     // Sorted values with their counts; only values held more than once are kept.

@@ -1,5 +1,6 @@
 #include "duplicates/ValueKeys.h"
 
+#include "db/Dataset.h"
 #include "duplicates/Fnv1a.h"
 
 #include <algorithm>
@@ -38,29 +39,7 @@ QDate dateOfDay(int day)
 
 QDate dateOfValue(const QVariant& value)
 {
-    if (value.isNull())
-        return {};
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return value.toDate();
-    case QMetaType::QDateTime:
-        return value.toDateTime().date();
-    case QMetaType::QString: {
-        const QString text = value.toString().trimmed();
-        // 'YYYY-MM-DD' and anything after it (the embedded engine's date-times).
-        if (text.size() >= 10 && text[4] == u'-' && text[7] == u'-') {
-            bool okY = false, okM = false, okD = false;
-            const int y = QStringView(text).mid(0, 4).toInt(&okY);
-            const int m = QStringView(text).mid(5, 2).toInt(&okM);
-            const int d = QStringView(text).mid(8, 2).toInt(&okD);
-            if (okY && okM && okD)
-                return QDate(y, m, d);
-        }
-        return QDate::fromString(text, Qt::ISODate);
-    }
-    default:
-        return {};
-    }
+    return Field(value).asDateTime().date();
 }
 
 DateAgreement compareDates(int dayA, int dayB)

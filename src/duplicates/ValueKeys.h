@@ -21,7 +21,8 @@ constexpr int kNoDate = std::numeric_limits<int>::min();
 int dayNumber(const QDate& date);
 // The date of a day number (not kNoDate).
 QDate dateOfDay(int day);
-// The date of a column value as the database returns it: a date, a date-time, or ISO text.
+// The date of a column value as the database returns it (a date, a date-time, or the embedded
+// engine's ISO text), read as every date-time of the program is read (Field::asDateTime).
 QDate dateOfValue(const QVariant& value);
 
 enum class DateAgreement {
