@@ -17,7 +17,8 @@
 
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "search/DuplicateFinder.h"
+#include "duplicates/DuplicateFinder.h"
+#include "duplicates/NameMatching.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,10 +2,10 @@
 
 #include "app/CaptionFit.h"
 #include "app/DisplayFonts.h"
-#include "app/DuplicatesWindow.h"
 #include "app/FixedSizeWindow.h"
 #include "app/KolvixApplication.h"
 #include "app/accounts/EditAccounts.h"
+#include "app/duplicates/DuplicatesWindow.h"
 #include "app/search/SearchPatient.h"
 #include "core/Format.h"
 #include "core/TextHelpers.h"

@@ -3,7 +3,7 @@
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "db/DbError.h"
-#include "search/DuplicateFinder.h"
+#include "duplicates/DuplicateFinder.h"
 #include "settings/UtilityConnect.h"
 
 namespace kolvix::cli {

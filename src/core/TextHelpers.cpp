@@ -89,4 +89,12 @@ QString displayName(const QString& surname, const QString& name)
     return s.isEmpty() ? n : s;
 }
 
+bool isActiveFlag(const QString& active)
+{
+    if (active.isEmpty())
+        return false;
+    const QChar first = active.front();
+    return first == u'T' || first == u't' || first == u'Y' || first == u'y';
+}
+
 } // namespace kolvix

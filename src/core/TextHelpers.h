@@ -19,5 +19,7 @@ QString joinLines(const QStringList& items);
 QString joinList(const QStringList& list, const QString& separator, int first, int last);
 // "Surname, Name", or whichever part is not blank; both parts trimmed.
 QString displayName(const QString& surname, const QString& name);
+// An active client by its Active column: the text begins with T, t, Y or y.
+bool isActiveFlag(const QString& active);
 
 } // namespace kolvix

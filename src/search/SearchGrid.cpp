@@ -118,14 +118,6 @@ QString searchGridFileNo(bool useFileNo, const QString& fileNo, const QString& c
     return (useFileNo ? fileNo : clientId).left(10);
 }
 
-bool searchGridActive(const QString& active)
-{
-    if (active.isEmpty())
-        return false;
-    const QChar first = active.front();
-    return first == u'T' || first == u't' || first == u'Y' || first == u'y';
-}
-
 QDateTime searchGridDateTime(const QVariant& value)
 {
     return Field(value).asDateTime();

@@ -35,9 +35,6 @@ QString searchGridName(const QString& name, const QString& preferredName);
 // client number; at most 10 characters.
 QString searchGridFileNo(bool useFileNo, const QString& fileNo, const QString& clientId);
 
-// An active client: Active begins with T, t, Y or y.
-bool searchGridActive(const QString& active);
-
 // A value of DateOfBirth as stored (a date-time, or the embedded engine's ISO text); invalid
 // for null or anything else.
 QDateTime searchGridDateTime(const QVariant& value);

@@ -1,22 +1,12 @@
 #include "SearchQuery.h"
 
+#include "core/TextHelpers.h"
+
 namespace kolvix {
 
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-// Removes leading and trailing blanks and control characters (codes 32 and below).
-QString trimBlanksAndControls(const QString& s)
-{
-    qsizetype first = 0;
-    qsizetype last = s.size();
-    while (first < last && s[first].unicode() <= 0x20)
-        ++first;
-    while (last > first && s[last - 1].unicode() <= 0x20)
-        --last;
-    return s.mid(first, last - first);
-}
 
 // The text read as a decimal integer; 0 when it is not one.
 int integerOrZero(const QString& text)
@@ -91,8 +81,8 @@ SearchQuery buildSearchQuery(const SearchRequest& request)
     const bool names = field == SearchField::Surname || field == SearchField::Name;
     const qsizetype comma = request.text.indexOf(u',');
     const bool namePair = names && comma >= 0;
-    const QString firstPart = namePair ? trimBlanksAndControls(request.text.left(comma)) : QString();
-    const QString secondPart = namePair ? trimBlanksAndControls(request.text.mid(comma + 1)) : QString();
+    const QString firstPart = namePair ? trimControl(request.text.left(comma)) : QString();
+    const QString secondPart = namePair ? trimControl(request.text.mid(comma + 1)) : QString();
     // The part after the comma is matched against the other name.
     const QString pairColumn = field == SearchField::Surname ? QStringLiteral("Name") : QStringLiteral("Surname");
 

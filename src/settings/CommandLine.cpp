@@ -1,6 +1,6 @@
 #include "settings/CommandLine.h"
 
-#include "settings/SettingsText.h"
+#include "core/TextHelpers.h"
 
 namespace kolvix {
 
@@ -32,7 +32,7 @@ QString paramValue(const QString& key)
             continue;
         // The key part is compared as written: "Data Source =x" is not "Data Source".
         if (QStringView(argument).left(equals).compare(key, Qt::CaseInsensitive) == 0)
-            return trimBlanks(argument.mid(equals + 1));
+            return trimControl(argument.mid(equals + 1));
     }
     return {};
 }

@@ -1,8 +1,8 @@
 #include "settings/IniFile.h"
 
+#include "core/TextHelpers.h"
 #include "platform/Platform.h"
 #include "settings/Settings.h"
-#include "settings/SettingsText.h"
 
 #include <QStringDecoder>
 
@@ -113,14 +113,14 @@ IniFile IniFile::fromText(const QString& text)
     bool skipping = false; // a repeated section: the first one of the name wins
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (const QString& rawLine : lines) {
-        const QString line = trimBlanks(rawLine);
+        const QString line = trimControl(rawLine);
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
             qsizetype close = line.indexOf(QLatin1Char(']'));
             if (close < 0)
                 close = line.size();
-            section = trimBlanks(line.mid(1, close - 1));
+            section = trimControl(line.mid(1, close - 1));
             inSection = true;
             skipping = seenSections.contains(section, Qt::CaseInsensitive);
             if (!skipping)
@@ -132,8 +132,8 @@ IniFile IniFile::fromText(const QString& text)
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (equals < 0)
             continue;
-        const QString key = trimBlanks(line.left(equals));
-        QString value = removeEnclosingQuotes(trimBlanks(line.mid(equals + 1)));
+        const QString key = trimControl(line.left(equals));
+        QString value = removeEnclosingQuotes(trimControl(line.mid(equals + 1)));
         if (value.size() > kMaxValueLength)
             value.truncate(kMaxValueLength);
         ini.m_entries.push_back({section, key, value});

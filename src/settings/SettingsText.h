@@ -1,19 +1,16 @@
 #pragma once
 
+#include "core/TextHelpers.h"
+
 #include <QString>
 
 namespace kolvix {
 
-// Removes leading and trailing blanks: every character whose code is 32 or less.
+// Removes leading and trailing blanks: every character whose code is 32 or less. The settings'
+// name for core's trimControl, the program's one trim.
 inline QString trimBlanks(const QString& text)
 {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first).unicode() <= 32)
-        ++first;
-    while (last > first && text.at(last - 1).unicode() <= 32)
-        --last;
-    return text.mid(first, last - first);
+    return trimControl(text);
 }
 
 } // namespace kolvix

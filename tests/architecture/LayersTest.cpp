@@ -23,9 +23,10 @@ const std::map<QString, QSet<QString>>& allowedIncludes()
         {"accounts", {"core", "db", "platform"}},
         {"merge", {"settings", "accounts", "core", "db", "platform"}},
         {"search", {"core", "db", "platform"}},
-        {"app", {"merge", "search", "settings", "accounts", "core", "db", "platform"}},
-        {"cli", {"merge", "search", "settings", "accounts", "core", "db", "platform"}},
-        {"tools", {"merge", "search", "settings", "accounts", "core", "db", "platform"}},
+        {"duplicates", {"core", "db", "platform"}},
+        {"app", {"merge", "search", "duplicates", "settings", "accounts", "core", "db", "platform"}},
+        {"cli", {"merge", "search", "duplicates", "settings", "accounts", "core", "db", "platform"}},
+        {"tools", {"merge", "search", "duplicates", "settings", "accounts", "core", "db", "platform"}},
     };
     return allowed;
 }

@@ -1,6 +1,7 @@
 // The columns of the search result grid and the values it calculates.
 
 #include "search/SearchGrid.h"
+#include "core/TextHelpers.h"
 #include "reliability/QtPrinting.h"
 #include "search/SearchQuery.h"
 
@@ -82,9 +83,9 @@ TEST(SearchGridTest, CalculatedNameAndFileNumber)
 TEST(SearchGridTest, ActiveAndDateOfBirth)
 {
     for (const char* active : {"T", "t", "Y", "yes", "True"})
-        EXPECT_TRUE(searchGridActive(QString::fromLatin1(active))) << active;
+        EXPECT_TRUE(isActiveFlag(QString::fromLatin1(active))) << active;
     for (const char* active : {"F", "", "N", " T", "1"})
-        EXPECT_FALSE(searchGridActive(QString::fromLatin1(active))) << active;
+        EXPECT_FALSE(isActiveFlag(QString::fromLatin1(active))) << active;
 
     EXPECT_EQ(searchGridDateTime(QStringLiteral("1980-02-03 00:00:00")), QDateTime(QDate(1980, 2, 3), QTime(0, 0)));
     EXPECT_EQ(searchGridDateTime(QStringLiteral("1980-02-03 07:30:00.000")),

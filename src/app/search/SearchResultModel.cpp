@@ -1,5 +1,6 @@
 #include "SearchResultModel.h"
 
+#include "core/TextHelpers.h"
 #include "db/DbError.h"
 
 #include <QLocale>
@@ -113,7 +114,7 @@ int SearchResultModel::clientId(int row) const
 
 bool SearchResultModel::isActive(int row) const
 {
-    return m_result && searchGridActive(columnText(row, QStringLiteral("Active")));
+    return m_result && isActiveFlag(columnText(row, QStringLiteral("Active")));
 }
 
 bool SearchResultModel::isGroup(int row) const

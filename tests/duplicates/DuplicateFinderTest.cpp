@@ -1,7 +1,7 @@
 // The duplicate finder on real SQLite databases: the one read of the search view, blocking,
 // ranking, groups, the keep/merge suggestion, progress, cancel, and bad data.
 
-#include "search/DuplicateFinder.h"
+#include "duplicates/DuplicateFinder.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"

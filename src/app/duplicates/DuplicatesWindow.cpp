@@ -1,4 +1,4 @@
-#include "app/DuplicatesWindow.h"
+#include "app/duplicates/DuplicatesWindow.h"
 
 #include "core/UserInterface.h"
 #include "db/Connection.h"

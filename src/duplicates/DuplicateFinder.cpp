@@ -1,5 +1,6 @@
-#include "search/DuplicateFinder.h"
+#include "duplicates/DuplicateFinder.h"
 
+#include "core/TextHelpers.h"
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
@@ -16,13 +17,7 @@ namespace kolvix {
 
 QString DuplicateClient::displayName() const
 {
-    const QString s = surname.trimmed();
-    const QString n = name.trimmed();
-    if (s.isEmpty())
-        return n;
-    if (n.isEmpty())
-        return s;
-    return s + QStringLiteral(", ") + n;
+    return kolvix::displayName(surname, name);
 }
 
 QString blockKeyText(BlockKey key)
@@ -107,7 +102,7 @@ DuplicateScanResult DuplicateFinder::scan(const DuplicateOptions& options)
             input.workPhone = text(7);
             input.mobile = text(8);
             input.email = text(9);
-            input.active = text(10) == u"T";
+            input.active = isActiveFlag(text(10)); // as the search grid counts a client active
             records.add(input);
             if (++rows % 20000 == 0) {
                 if (cancelled()) {
@@ -133,7 +128,7 @@ namespace {
 QString shownValue(const QString& text)
 {
     constexpr qsizetype kLongest = 80;
-    const QString value = text.trimmed();
+    const QString value = trimControl(text);
     return value.size() > kLongest ? value.left(kLongest) + QStringLiteral("...") : value;
 }
 
@@ -157,8 +152,8 @@ void DuplicateFinder::readLeftOutValues(std::vector<LeftOutBlock>& blocks)
         if (block.key == BlockKey::Email)
             block.value = shownValue(query.value(2).toString());
         else
-            block.value = shownValue(query.value(0).toString().trimmed() + QStringLiteral(", ")
-                                     + query.value(1).toString().trimmed());
+            block.value = shownValue(trimControl(query.value(0).toString()) + QStringLiteral(", ")
+                                     + trimControl(query.value(1).toString()));
     }
 }
 
@@ -181,7 +176,7 @@ DuplicateClient clientOf(const DuplicateRecords& records, int index)
     client.surname = records.text(r.displaySurname);
     client.name = records.text(r.displayName);
     if (r.dateOfBirth != kNoDate)
-        client.dateOfBirth = QDate::fromJulianDay(qint64(r.dateOfBirth) + 2440588);
+        client.dateOfBirth = dateOfDay(r.dateOfBirth);
     client.active = r.active;
     return client;
 }
@@ -196,9 +191,9 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
     const QString names = client.displayName() + QStringLiteral(", ");
     switch (kind) {
     case BlockKey::SurnameAndBirth:
-        return client.surname.trimmed() + QStringLiteral(", ") + born.toString(Qt::ISODate);
+        return client.surname + QStringLiteral(", ") + born.toString(Qt::ISODate);
     case BlockKey::GivenNameAndBirth:
-        return client.name.trimmed() + QStringLiteral(", ") + born.toString(Qt::ISODate);
+        return client.name + QStringLiteral(", ") + born.toString(Qt::ISODate);
     case BlockKey::NamesAndBirth:
         return names + born.toString(Qt::ISODate);
     case BlockKey::NamesAndYearMonth:
@@ -324,7 +319,7 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
         byKey(kPartKeys[part], [&](const R& r) {
             if (!r.surname || !r.given || r.dateOfBirth == kNoDate)
                 return std::uint64_t(0);
-            const QDate d = QDate::fromJulianDay(qint64(r.dateOfBirth) + 2440588);
+            const QDate d = dateOfDay(r.dateOfBirth);
             const std::uint64_t y = std::uint64_t(d.year()), m = std::uint64_t(d.month()), day = std::uint64_t(d.day());
             std::uint64_t parts = 0;
             switch (part) {

@@ -1,6 +1,9 @@
 // The field comparisons of the duplicate finder and the score of a pair.
 
-#include "search/DuplicateScoring.h"
+#include "duplicates/DuplicateRecords.h"
+#include "duplicates/DuplicateScorer.h"
+#include "duplicates/NameMatching.h"
+#include "duplicates/ValueKeys.h"
 
 #include <gtest/gtest.h>
 

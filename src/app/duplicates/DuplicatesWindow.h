@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/DuplicateFinder.h"
+#include "duplicates/DuplicateFinder.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,7 +1,7 @@
 // The Duplicates window offscreen: the scan on its own thread with progress, the grid, cancel,
 // a failed scan, and a chosen pair handed on as Move From and Move To.
 
-#include "app/DuplicatesWindow.h"
+#include "app/duplicates/DuplicatesWindow.h"
 
 #include "support/CaptionCheck.h"
 #include "support/ScriptedUi.h"

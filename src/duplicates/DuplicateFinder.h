@@ -1,6 +1,7 @@
 #pragma once
 
-#include "search/DuplicateScoring.h"
+#include "duplicates/DuplicateRecords.h"
+#include "duplicates/DuplicateScorer.h"
 
 #include <QDate>
 #include <QString>
@@ -31,7 +32,8 @@ struct DuplicateClient
     QString name;
     QDate dateOfBirth;
     bool active = true;
-    // "Surname, Name", or whichever part is not blank.
+    // "Surname, Name", or whichever part is not blank, as the program writes every client's name
+    // (core's displayName).
     QString displayName() const;
 };
 

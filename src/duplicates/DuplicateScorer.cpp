@@ -1,0 +1,375 @@
+#include "duplicates/DuplicateScorer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace kolvix {
+
+namespace {
+
+// Weight in bits, where the total weight reaches the default threshold.
+constexpr double kThresholdWeight = 26.5;
+constexpr double kScorePerBit = 2.0;
+
+// Pseudo-count of the smoothing: the chance that another client holds a value is taken as
+// (others + kPrior * typical) / (clients + kPrior), where `others` counts the clients that hold
+// it besides the pair itself, so that a practice of a few clients still weighs as a typical one.
+constexpr double kPrior = 5000.0;
+
+// `own` is how many of the pair's two records hold the value counted: 2 for an exact agreement,
+// 1 when the value is one side's spelling of a name.
+double agreementWeight(double m, int count, int clients, double typicalFrequency, double cap, int own = 2)
+{
+    const double others = std::max(0, count - own);
+    const double u = (others + kPrior * typicalFrequency) / (double(clients) + kPrior);
+    return std::min(cap, std::log2(m / u));
+}
+
+// The fields: m (how often two records of one person agree), the typical frequency of one
+// value, the largest weight an exact agreement can give, and the weight of a disagreement.
+constexpr double kSurnameM = 0.9, kSurnameTypical = 1.0 / 2000, kSurnameCap = 12, kSurnameDiffer = -4.5;
+constexpr double kGivenM = 0.9, kGivenTypical = 1.0 / 300, kGivenCap = 10, kGivenDiffer = -12;
+constexpr double kDateM = 0.92, kDateTypical = 1.0 / 29000, kDateCap = 15, kDateDiffer = -7;
+constexpr double kDateSwapped = 9, kDateOneDigit = 8;
+constexpr double kMobileM = 0.6, kPhoneTypical = 1e-6, kMobileCap = 14, kMobileDiffer = -2.5;
+constexpr double kOtherPhoneM = 0.4, kOtherPhoneCap = 11;
+constexpr double kHomeM = 0.5, kHomeCap = 10, kHomeDiffer = -1;
+constexpr double kEmailM = 0.5, kEmailTypical = 1e-6, kEmailCap = 12, kEmailDiffer = -1.5;
+constexpr double kAddressM = 0.6, kAddressTypical = 1e-5, kAddressCap = 9, kAddressDiffer = -1.5;
+constexpr double kStreetM = 0.3, kStreetTypical = 2e-5, kStreetCap = 6;
+// Home phone, address and a family's e-mail are shared by a household: together they count at
+// most this much.
+constexpr double kHouseholdCap = 13;
+
+// How much a graded agreement is worth less than an exact one.
+double gradePenalty(NameAgreement level)
+{
+    switch (level) {
+    case NameAgreement::Nickname:
+        return 2;
+    case NameAgreement::FirstWord:
+        return 1.5;
+    case NameAgreement::SoundsAlike:
+        return 2.5;
+    case NameAgreement::Similar:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+// What each grade of a name agreement is called among the reasons, for the surname and for the
+// given name; nullptr where the grade is not named.
+struct NameReasons
+{
+    NameAgreement level;
+    const char* surname;
+    const char* given;
+};
+constexpr NameReasons kNameReasons[] = {
+    {NameAgreement::Exact, "same surname", "same given name"},
+    {NameAgreement::Nickname, nullptr, "given name is a nickname"},
+    {NameAgreement::SoundsAlike, "surname sounds alike", "given name sounds alike"},
+    {NameAgreement::Similar, "surname nearly the same", "given name nearly the same"},
+    {NameAgreement::Initial, "same surname initial", "same initial"},
+    {NameAgreement::Different, "different surname", nullptr},
+};
+
+const char* nameReason(NameAgreement level, bool given)
+{
+    for (const NameReasons& row : kNameReasons)
+        if (row.level == level)
+            return given ? row.given : row.surname;
+    return nullptr;
+}
+
+struct NameVerdict
+{
+    NameAgreement level = NameAgreement::Missing;
+    double weight = 0;
+    const char* reason = nullptr;
+};
+
+// What one field adds: its weight in bits, and the reason it gives (nullptr for none).
+struct FieldVerdict
+{
+    double weight = 0;
+    const char* reason = nullptr;
+};
+
+// The comparison of the fields of two records, one function a field.
+class PairComparison
+{
+public:
+    PairComparison(const DuplicateRecords& records, int ia, int ib)
+        : m_records(records)
+        , a(records[ia])
+        , b(records[ib])
+        , m_clients(records.size())
+    {
+    }
+
+    NameVerdict surname() const;
+    // The given names, their first words and the preferred names.
+    NameVerdict givenName() const;
+    // True when the given name and surname agree better swapped; the verdicts are then replaced.
+    bool namesSwapped(NameVerdict& surname, NameVerdict& given) const;
+    FieldVerdict dateOfBirth() const;
+    // The mobile, or a number that appears in another field of the other record.
+    FieldVerdict phones() const;
+    // Home phone, address and e-mail address: a household may share them.
+    FieldVerdict homePhone() const;
+    FieldVerdict address() const;
+    FieldVerdict email() const;
+
+private:
+    NameAgreement nameLevel(int x, int y, bool given) const;
+    double surnameExact(int id, int own = 2) const;
+    double givenExact(int id, int own = 2) const;
+    double graded(NameAgreement level, int x, int y, bool given) const;
+
+    const DuplicateRecords& m_records;
+    const DuplicateRecord& a;
+    const DuplicateRecord& b;
+    int m_clients;
+};
+
+NameAgreement PairComparison::nameLevel(int x, int y, bool given) const
+{
+    const DuplicateRecords& rs = m_records;
+    if (x == y)
+        return x ? NameAgreement::Exact : NameAgreement::Missing;
+    return compareCodedNames(rs.name(x), rs.nameCode(x), rs.nicknames(x), rs.name(y), rs.nameCode(y), rs.nicknames(y),
+                             given);
+}
+
+double PairComparison::surnameExact(int id, int own) const
+{
+    return agreementWeight(kSurnameM, m_records.surnameCount(id), m_clients, kSurnameTypical, kSurnameCap, own);
+}
+
+double PairComparison::givenExact(int id, int own) const
+{
+    return agreementWeight(kGivenM, m_records.givenCount(id), m_clients, kGivenTypical, kGivenCap, own);
+}
+
+double PairComparison::graded(NameAgreement level, int x, int y, bool given) const
+{
+    switch (level) {
+    case NameAgreement::Missing:
+        return 0;
+    case NameAgreement::Different:
+        return given ? kGivenDiffer : kSurnameDiffer;
+    case NameAgreement::Initial:
+        return given ? 1.0 : 0.5;
+    default: {
+        // Graded agreements weigh as the more common of the two values.
+        const double wx = given ? givenExact(x, 1) : surnameExact(x, 1);
+        const double wy = given ? givenExact(y, 1) : surnameExact(y, 1);
+        return std::min(wx, wy) - gradePenalty(level);
+    }
+    }
+}
+
+NameVerdict PairComparison::surname() const
+{
+    NameVerdict surname;
+    surname.level = nameLevel(a.surname, b.surname, false);
+    surname.weight = graded(surname.level, a.surname, b.surname, false);
+    surname.reason = nameReason(surname.level, false);
+    return surname;
+}
+
+NameVerdict PairComparison::givenName() const
+{
+    NameVerdict given;
+    given.level = nameLevel(a.given, b.given, true);
+    given.weight = graded(given.level, a.given, b.given, true);
+    given.reason = nameReason(given.level, true);
+    if (given.level == NameAgreement::Exact)
+        return given;
+    const auto consider = [&](NameAgreement level, double weight, const char* reason) {
+        if (level == NameAgreement::Missing || level == NameAgreement::Different)
+            return;
+        if (given.level == NameAgreement::Missing || given.level == NameAgreement::Different || weight > given.weight) {
+            given.level = level;
+            given.weight = weight;
+            given.reason = reason;
+        }
+    };
+    if (a.givenFirst && a.givenFirst == b.givenFirst && (a.givenFirst != a.given || b.givenFirst != b.given))
+        consider(NameAgreement::FirstWord, givenExact(a.givenFirst) - gradePenalty(NameAgreement::FirstWord),
+                 "same first given name");
+    // A preferred name written as the other record's given name. Two equal preferred names
+    // alone say little (brothers Alexander and Alexis both go by Alex).
+    for (const auto& [x, y] : {std::pair(a.preferred, b.given), std::pair(a.given, b.preferred)}) {
+        const NameAgreement level = nameLevel(x, y, true);
+        if (level == NameAgreement::Exact)
+            consider(level, givenExact(x, 1) - 0.5, "preferred name matches");
+        else if (level == NameAgreement::Nickname)
+            consider(level, graded(level, x, y, true) - 0.5, "preferred name matches");
+    }
+    return given;
+}
+
+bool PairComparison::namesSwapped(NameVerdict& surname, NameVerdict& given) const
+{
+    if (surname.level != NameAgreement::Different && given.level != NameAgreement::Different)
+        return false;
+    const NameAgreement one = nameLevel(a.surname, b.given, false);
+    const NameAgreement two = nameLevel(a.given, b.surname, false);
+    const auto good = [](NameAgreement l) {
+        return l == NameAgreement::Exact || l == NameAgreement::SoundsAlike || l == NameAgreement::Similar;
+    };
+    if (!good(one) || !good(two))
+        return false;
+    const double w = graded(one, a.surname, b.given, false) + graded(two, a.given, b.surname, true) - 1.0;
+    if (w <= surname.weight + given.weight)
+        return false;
+    surname = {one, w, nullptr};
+    given = {two, 0, nullptr};
+    return true;
+}
+
+FieldVerdict PairComparison::dateOfBirth() const
+{
+    switch (compareDates(a.dateOfBirth, b.dateOfBirth)) {
+    case DateAgreement::Same:
+        return {agreementWeight(kDateM, m_records.dateCount(a.dateOfBirth), m_clients, kDateTypical, kDateCap),
+                "same date of birth"};
+    case DateAgreement::DayMonthSwapped:
+        return {kDateSwapped, "day and month of birth swapped"};
+    case DateAgreement::OneDigit:
+        return {kDateOneDigit, "date of birth one digit off"};
+    case DateAgreement::Different:
+        return {kDateDiffer, "different date of birth"};
+    case DateAgreement::Missing:
+        break;
+    }
+    return {};
+}
+
+FieldVerdict PairComparison::phones() const
+{
+    // The mobile is the client's own; a number that appears in another field of the other
+    // record (a mobile entered as home phone) counts as well.
+    if (samePhone(a.mobile, b.mobile))
+        return {agreementWeight(kMobileM, m_records.phoneCount(a.mobile), m_clients, kPhoneTypical, kMobileCap),
+                "same mobile"};
+    for (const auto& [x, y] : {std::pair(a.mobile, b.homePhone), std::pair(a.mobile, b.workPhone),
+                               std::pair(a.homePhone, b.mobile), std::pair(a.workPhone, b.mobile)})
+        if (samePhone(x, y))
+            return {agreementWeight(kOtherPhoneM, m_records.phoneCount(x), m_clients, kPhoneTypical, kOtherPhoneCap),
+                    "same phone"};
+    if (a.mobile && b.mobile)
+        return {kMobileDiffer, nullptr};
+    return {};
+}
+
+FieldVerdict PairComparison::homePhone() const
+{
+    if (samePhone(a.homePhone, b.homePhone))
+        return {agreementWeight(kHomeM, m_records.phoneCount(a.homePhone), m_clients, kPhoneTypical, kHomeCap),
+                "same home phone"};
+    if (a.homePhone && b.homePhone)
+        return {kHomeDiffer, nullptr};
+    return {};
+}
+
+FieldVerdict PairComparison::address() const
+{
+    if (a.addressFull && a.addressFull == b.addressFull)
+        return {
+            agreementWeight(kAddressM, m_records.addressCount(a.addressFull), m_clients, kAddressTypical, kAddressCap),
+            "same address"};
+    if (a.addressStreet && a.addressStreet == b.addressStreet)
+        return {
+            agreementWeight(kStreetM, m_records.streetCount(a.addressStreet), m_clients, kStreetTypical, kStreetCap),
+            "same street address"};
+    if (a.addressFull && b.addressFull)
+        return {kAddressDiffer, nullptr};
+    return {};
+}
+
+FieldVerdict PairComparison::email() const
+{
+    if (a.email && a.email == b.email)
+        return {agreementWeight(kEmailM, m_records.emailCount(a.email), m_clients, kEmailTypical, kEmailCap),
+                "same e-mail"};
+    if (a.email && b.email)
+        return {kEmailDiffer, nullptr};
+    return {};
+}
+
+} // namespace
+
+DuplicateScorer::DuplicateScorer(const DuplicateRecords& records)
+    : m_records(records)
+{
+}
+
+int DuplicateScorer::scoreOfWeight(double weight)
+{
+    const double score = 50.0 + kScorePerBit * (weight - kThresholdWeight);
+    return int(std::lround(std::clamp(score, 0.0, 100.0)));
+}
+
+PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
+{
+    const PairComparison pair(m_records, ia, ib);
+    NameVerdict surname = pair.surname();
+    NameVerdict given = pair.givenName();
+    const bool swapped = pair.namesSwapped(surname, given);
+    const FieldVerdict date = pair.dateOfBirth();
+    const FieldVerdict phone = pair.phones();
+    const FieldVerdict home = pair.homePhone();
+    const FieldVerdict address = pair.address();
+    const FieldVerdict email = pair.email();
+
+    PairScore result;
+    double total = 0;
+    total += surname.weight + given.weight;
+    result.namesAgree = surname.weight > 0 || given.weight > 0;
+    total += date.weight;
+    total += phone.weight;
+    // An e-mail address shared at a shared address or home phone is a family's: it counts
+    // with the household.
+    double household = 0;
+    household += home.weight;
+    household += address.weight;
+    if (email.reason && (home.reason || address.reason))
+        household += email.weight;
+    else
+        total += email.weight;
+    total += std::min(household, kHouseholdCap);
+
+    result.weight = total;
+    // Without any agreement of a name there is no pair (two blank records share nothing).
+    result.score = result.namesAgree ? scoreOfWeight(total) : 0;
+    if (withReasons) {
+        QStringList reasons;
+        const auto add = [&](const char* reason) {
+            if (reason)
+                reasons.append(QString::fromLatin1(reason));
+        };
+        add(date.reason && date.weight > 0 ? date.reason : nullptr);
+        if (swapped) {
+            add("given name and surname swapped");
+        } else {
+            add(surname.weight > 0 ? surname.reason : nullptr);
+            add(given.weight > 0 ? given.reason : nullptr);
+        }
+        add(phone.reason);
+        add(home.reason);
+        add(email.reason);
+        add(address.reason);
+        if (!swapped)
+            add(surname.level == NameAgreement::Different ? surname.reason : nullptr);
+        add(date.weight < 0 ? date.reason : nullptr);
+        result.reasons = reasons;
+    }
+    return result;
+}
+
+} // namespace kolvix
