@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlResult>
 #include <QUrl>
 #include <atomic>
 #include <climits>
@@ -94,21 +93,6 @@ sqlite3* sqliteHandle(const QSqlDatabase& db)
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return nullptr;
     return *static_cast<sqlite3* const*>(handle.constData());
-}
-
-// On SQL Server the time-out belongs to the statement handle that prepare() allocated.
-void setOdbcQueryTimeout(const QSqlQuery& query, int seconds)
-{
-    const QSqlResult* result = query.result();
-    if (!result)
-        return;
-    const QVariant handle = result->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
-        return;
-    SQLHANDLE statement = *static_cast<const SQLHANDLE*>(handle.constData());
-    if (statement)
-        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(qMax(0, seconds))),
-                       SQL_IS_UINTEGER);
 }
 
 QStringList installedOdbcDrivers()
@@ -516,23 +500,13 @@ void Connection::setServerLockTimeout(int milliseconds)
     set.exec(QStringLiteral("SET LOCK_TIMEOUT %1").arg(milliseconds));
 }
 
-QSqlQuery Connection::prepareQuery(const QString& tsql, int commandTimeout, QStringList* parameterNames)
+QSqlQuery Connection::startStatement(const QString& tsql, int commandTimeout)
 {
     requireOpen();
-    QString text = prepareStatementText(tsql);
-    if (parameterNames) {
-        ParameterisedStatement statement = positionalParameters(text);
-        text = statement.text;
-        *parameterNames = statement.occurrences;
-    }
     applyStatementTimeout(commandTimeout);
     m_lockWaits->statement = statementSummary(tsql);
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    if (!query.prepare(text))
-        throw DbError(errorMessage(query.lastError()));
-    if (m_odbc)
-        setOdbcQueryTimeout(query, commandTimeout);
     return query;
 }
 

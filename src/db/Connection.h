@@ -120,12 +120,6 @@ public:
 
     QSqlDatabase database() const;
 
-    // A forward-only query on this connection, prepared with the statement as it runs here
-    // (prepareStatementText) and with the statement's time-out applied. With parameterNames
-    // given, the :name parameters become positional ones and their names, in the order they
-    // occur, go there; bind one value per occurrence. Throws DbError with the client's message.
-    QSqlQuery prepareQuery(const QString& tsql, int commandTimeout, QStringList* parameterNames = nullptr);
-
     // A value as this engine takes it: on the embedded engine (provider SQLite) date-times
     // become 'YYYY-MM-DD hh:mm:ss' text and booleans 0/1; through ODBC they keep their types.
     // A text is never null (a null QString is the empty text); null is a QVariant without
@@ -154,6 +148,12 @@ public:
     static QString chooseSqliteOdbcDriver(const QStringList& installedDrivers);
 
 private:
+    friend class Statement;
+    // Where a statement (Statement) begins: requires an open connection, applies the
+    // statement's time-out and names it for the lock waits; gives the forward-only query to
+    // prepare it on. Throws DbError when the connection is not open.
+    QSqlQuery startStatement(const QString& tsql, int commandTimeout);
+
     void registerSqliteFunctions();
     void openEmbedded();
     void openSqliteOdbc();
