@@ -129,23 +129,9 @@ public:
     // The client's own text of a failure: the driver's message where it has one.
     static QString errorMessage(const QSqlError& error);
 
-    // The value of a key of a connection string "key=value;key=value;..." (keys in any case,
-    // values trimmed, a value may be quoted with " or '); empty when the key is missing.
+    // The value of a key of a connection string, as connectionStringValue (ConnectionString.h)
+    // reads it.
     static QString connectionValue(const QString& connectionString, const QString& key);
-
-    // The ODBC connection string that a SQL Server connection string translates into, with
-    // the driver named; exposed for --diagnose and tests.
-    static QString odbcConnectionString(const QString& connectionString, const QString& driver);
-    // The ODBC connection attributes of a SQL Server connection string: the login time-out
-    // and the packet size (in the form of QSqlDatabase::setConnectOptions).
-    static QString odbcConnectOptions(const QString& connectionString, int connectTimeout);
-    // The best installed SQL Server ODBC driver, or an empty text when there is none.
-    static QString sqlServerOdbcDriver();
-    // The best SQL Server driver among the given ODBC driver names; empty when none fits.
-    static QString chooseSqlServerOdbcDriver(const QStringList& installedDrivers);
-    // The SQLite ODBC driver among the given ODBC driver names: "SQLite3" as Linux registers it,
-    // or "SQLite3 ODBC Driver" as its Windows installer does; empty when neither is there.
-    static QString chooseSqliteOdbcDriver(const QStringList& installedDrivers);
 
 private:
     friend class Statement;
