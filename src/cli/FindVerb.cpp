@@ -57,7 +57,7 @@ QString cellText(const SearchQueryCursor& cursor, int row, const QString& field,
 
 } // namespace
 
-int find(Connection& connection, const Options& options)
+int find(Connection& connection, const FindVerbOptions& options)
 {
     QString failure;
     if (!connectToDatabase(connection, &failure)) {
@@ -68,7 +68,7 @@ int find(Connection& connection, const Options& options)
 
     SearchRequest request;
     request.field = options.field;
-    request.text = options.find.value_or(QString());
+    request.text = options.text;
     request.soundsLike = options.soundsLike;
     request.showAll = options.all;
     request.showArchived = options.archived;

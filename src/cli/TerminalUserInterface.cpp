@@ -13,7 +13,7 @@
 
 namespace kolvix::cli {
 
-TerminalUserInterface::TerminalUserInterface(const Options& options, MergeSession& session)
+TerminalUserInterface::TerminalUserInterface(const MergeVerbOptions& options, MergeSession& session)
     : m_options(options)
     , m_session(session)
 {

@@ -26,7 +26,7 @@ public:
 class TerminalUserInterface : public UserInterface
 {
 public:
-    TerminalUserInterface(const Options& options, MergeSession& session);
+    TerminalUserInterface(const MergeVerbOptions& options, MergeSession& session);
 
     void showInfo(const QString& text) override;
     void showWarning(const QString& text) override;
@@ -47,7 +47,7 @@ private:
     void printStatistics(qint32 fromClient);
     void printMapping(const AccountMergeModel& model);
 
-    const Options& m_options;
+    const MergeVerbOptions& m_options;
     MergeSession& m_session;
     QStringList m_rowsNotMoved;
     bool m_mappingIssues = false;
