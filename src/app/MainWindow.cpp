@@ -2,8 +2,8 @@
 
 #include "app/CaptionFit.h"
 #include "app/DisplayFonts.h"
-#include "app/FixedSizeWindow.h"
 #include "app/DuplicatesWindow.h"
+#include "app/FixedSizeWindow.h"
 #include "app/KolvixApplication.h"
 #include "app/search/SearchPatient.h"
 #include "core/Format.h"

@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/CaptionFit.h"
-#include "app/search/SearchPatient.h"
 #include "app/DuplicatesWindow.h"
+#include "app/search/SearchPatient.h"
 #include "core/Log.h"
 #include "merge/MergeFixture.h"
 #include "settings/CommandLine.h"
