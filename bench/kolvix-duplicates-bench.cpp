@@ -17,6 +17,7 @@
 
 #include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/Statement.h"
 #include "duplicates/DuplicateFinder.h"
 #include "duplicates/NameMatching.h"
 
@@ -26,7 +27,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QSqlQuery>
 #include <QTextStream>
 
 #include <cstdio>
@@ -142,8 +142,8 @@ int main(int argc, char** argv)
         // The clients the scan reads, from the view itself (the pairs name only some of them): a
         // true pair counts when both its clients are among them.
         {
-            QSqlQuery query = connection.prepareQuery(DuplicateFinder::statement(archived), 60);
-            query.exec();
+            Statement query(connection, DuplicateFinder::statement(archived), 60);
+            query.execute();
             while (query.next())
                 if (!query.value(11).toBool())
                     seen.insert(query.value(0).toInt());

@@ -8,7 +8,7 @@
 
 namespace kolvix::cli {
 
-int duplicates(Connection& connection, const Options& options)
+int duplicates(Connection& connection, const DuplicatesVerbOptions& options)
 {
     // The scan only reads: the connection with its fallbacks, without the merge's warning.
     const ConnectResult connected = connectToDatabase(connection);

@@ -6,13 +6,13 @@ class Connection;
 
 namespace kolvix::cli {
 
-struct Options;
+struct DuplicatesVerbOptions;
 
 // --duplicates: the clients that are probably registered twice, one tab-separated line per
 // pair after a header line, highest score first; progress on standard error when it is a
 // terminal. Each block of clients the finder left out as too large to compare is named in a
 // line on standard error. It only reads. ExitMerged (also with no pairs), ExitFailed on a database error,
 // ExitNoConnection when the database cannot be reached.
-int duplicates(Connection& connection, const Options& options);
+int duplicates(Connection& connection, const DuplicatesVerbOptions& options);
 
 } // namespace kolvix::cli

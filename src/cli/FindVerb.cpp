@@ -57,7 +57,7 @@ QString cellText(const SearchQueryCursor& cursor, int row, const QString& field,
 
 } // namespace
 
-int find(Connection& connection, const Options& options)
+int find(Connection& connection, const FindVerbOptions& options)
 {
     const ConnectResult connected = connectToDatabase(connection);
     if (!connected.opened) {
@@ -69,7 +69,7 @@ int find(Connection& connection, const Options& options)
 
     SearchRequest request;
     request.field = options.field;
-    request.text = options.find.value_or(QString());
+    request.text = options.text;
     request.soundsLike = options.soundsLike;
     request.showAll = options.all;
     request.showArchived = options.archived;

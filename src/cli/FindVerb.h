@@ -9,7 +9,7 @@ class Connection;
 
 namespace kolvix::cli {
 
-struct Options;
+struct FindVerbOptions;
 
 // --find: the patient search of the desktop program, for finding the ids that --from and --to
 // take. Connects, reads UseFileNo as the main window does before a Move From search, and
@@ -18,6 +18,6 @@ struct Options;
 // cli/Output prints them: one row is one line, whatever a value holds). ExitMerged when the search ran,
 // ExitFailed when it failed ("Error: " and the message), ExitNoConnection. The database is
 // only read.
-int find(Connection& connection, const Options& options);
+int find(Connection& connection, const FindVerbOptions& options);
 
 } // namespace kolvix::cli

@@ -1,5 +1,6 @@
 #include "cli/KolvixMerge.h"
 
+#include "cli/ArgumentParser.h"
 #include "cli/DiagnoseVerb.h"
 #include "cli/DuplicatesVerb.h"
 #include "cli/FindVerb.h"
@@ -35,16 +36,20 @@ int runKolvixMerge(const QStringList& args, const std::vector<QByteArray>& rawAr
     }
     setCommandLineArguments(options->settings);
 
+    const auto* findOptions = std::get_if<FindVerbOptions>(&options->verb);
+    const auto* duplicatesOptions = std::get_if<DuplicatesVerbOptions>(&options->verb);
     Connection connection;
     // The verbs that only read open a database file for reading only, so that a read-only file
     // or folder serves them.
-    connection.setReadOnly(options->find || options->duplicates);
+    connection.setReadOnly(findOptions || duplicatesOptions);
     connection.setLockWaitNotice([] { err(QString::fromLatin1(kLockWaitLine)); });
-    if (options->find)
-        return find(connection, *options);
-    if (options->duplicates)
-        return duplicates(connection, *options);
-    return options->diagnose ? diagnose(connection) : merge(connection, *options);
+    if (findOptions)
+        return find(connection, *findOptions);
+    if (duplicatesOptions)
+        return duplicates(connection, *duplicatesOptions);
+    if (std::holds_alternative<DiagnoseVerbOptions>(options->verb))
+        return diagnose(connection);
+    return merge(connection, std::get<MergeVerbOptions>(options->verb));
 }
 
 } // namespace kolvix::cli

@@ -9,7 +9,7 @@
 
 namespace kolvix::cli {
 
-int merge(Connection& connection, const Options& options)
+int merge(Connection& connection, const MergeVerbOptions& options)
 {
     MergeSession session(connection);
     TerminalUserInterface ui(options);

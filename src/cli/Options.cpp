@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include "cli/ArgumentParser.h"
 #include "search/SearchQuery.h"
 
 #include <limits>
@@ -51,230 +52,205 @@ static_assert(kMaxSearchTextLength == 100, "kUsage says --find takes at most 100
 
 namespace {
 
-std::optional<qint32> parseId(const QString& text)
+// The options that a verb refuses because they belong to another, in a group with the message
+// that names them.
+struct Refusal
 {
-    bool ok = false;
-    const qint32 value = text.trimmed().toInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    return value;
+    QStringList options;
+    const char* message;
+};
+
+// The message of the first group of which an option was given; empty when none was.
+QString refused(const ArgumentParser& parser, std::initializer_list<Refusal> refusals)
+{
+    for (const Refusal& refusal : refusals)
+        if (parser.givenAny(refusal.options))
+            return QString::fromLatin1(refusal.message);
+    return QString();
+}
+
+// The options of the merge itself.
+const QStringList kMergeVerbOptions {QStringLiteral("--from"), QStringLiteral("--to"),
+                                     QStringLiteral("--map"),  QStringLiteral("--dry-run"),
+                                     QStringLiteral("--yes"),  QStringLiteral("--progress")};
+// The merge options, as the searches refuse them: the merge's and --diagnose.
+const QStringList kMergeOptions = kMergeVerbOptions + QStringList {QStringLiteral("--diagnose")};
+// The options of --find that --duplicates does not share.
+const QStringList kFindOnlyOptions {QStringLiteral("--field"), QStringLiteral("--sounds-like"), QStringLiteral("--all"),
+                                    QStringLiteral("--show-sql")};
+// The options of --duplicates that --find does not share.
+const QStringList kDuplicatesOnlyOptions {QStringLiteral("--min-score"), QStringLiteral("--limit")};
+
+// What --diagnose and the merge refuse of the two searches.
+QString refuseSearchOptions(const ArgumentParser& parser)
+{
+    return refused(parser,
+                   {{kFindOnlyOptions, "--field, --sounds-like, --all, --archived and --show-sql go with --find"},
+                    {kDuplicatesOnlyOptions + QStringList {QStringLiteral("--archived")},
+                     "--min-score, --archived and --limit go with --duplicates (--archived also with --find)"}});
+}
+
+// ---- the merge: --from ID --to ID [--map ...] [--dry-run] [--yes] [--progress] -----------------
+
+void declareOptions(ArgumentParser& parser, MergeVerbOptions& o)
+{
+    const QString clientId = QStringLiteral("an integer client id from %1 to %2")
+                                 .arg(std::numeric_limits<qint32>::min())
+                                 .arg(std::numeric_limits<qint32>::max());
+    parser.addNumber(QStringLiteral("--from"), o.from, std::numeric_limits<qint32>::min(),
+                     std::numeric_limits<qint32>::max(), clientId);
+    parser.addNumber(QStringLiteral("--to"), o.to, std::numeric_limits<qint32>::min(),
+                     std::numeric_limits<qint32>::max(), clientId);
+    parser.addRepeatedValue(QStringLiteral("--map"), [&o](const QString& text) {
+        const qsizetype eq = text.indexOf(QLatin1Char('='));
+        const auto fromId = eq > 0 ? readInteger(text.left(eq)) : std::nullopt;
+        const QString rest = eq > 0 ? text.mid(eq + 1) : QString();
+        AccountMapping mapping;
+        if (fromId && rest.startsWith(QLatin1String("merge:"))) {
+            const auto toId = readInteger(rest.mid(6));
+            if (!toId)
+                return QStringLiteral("--map %1: the To account must be an integer id").arg(text);
+            mapping.toID = *toId;
+        } else if (fromId && rest.startsWith(QLatin1String("add:"))) {
+            mapping.merge = false;
+            mapping.name = rest.mid(4);
+        } else {
+            return QStringLiteral("--map %1: expected FROMID=merge:TOID or FROMID=add:NAME").arg(text);
+        }
+        if (o.maps.count(*fromId))
+            return QStringLiteral("--map given twice for From account %1").arg(*fromId);
+        o.maps[*fromId] = mapping;
+        return QString();
+    });
+    parser.addSwitch(QStringLiteral("--dry-run"), o.dryRun);
+    parser.addSwitch(QStringLiteral("--yes"), o.yes);
+    parser.addSwitch(QStringLiteral("--progress"), o.progress);
+}
+
+QString checkOptions(const ArgumentParser& parser, const MergeVerbOptions& o)
+{
+    const QString fault = refuseSearchOptions(parser);
+    if (!fault.isEmpty())
+        return fault;
+    if (!o.from || !o.to)
+        return QStringLiteral("--from and --to are both required (or --diagnose, --find or --duplicates)");
+    return QString();
+}
+
+// ---- --diagnose ------------------------------------------------------------------------------
+
+void declareOptions(ArgumentParser& parser, DiagnoseVerbOptions&)
+{
+    parser.addSwitch(QStringLiteral("--diagnose"));
+}
+
+QString checkOptions(const ArgumentParser& parser, const DiagnoseVerbOptions&)
+{
+    const QString fault = refuseSearchOptions(parser);
+    if (!fault.isEmpty())
+        return fault;
+    return refused(parser, {{kMergeVerbOptions, "--diagnose takes no merge options"}});
+}
+
+// ---- --find TEXT [--field CAPTION] [--sounds-like] [--all] [--archived] [--show-sql] ---------
+
+void declareOptions(ArgumentParser& parser, FindVerbOptions& o)
+{
+    parser.addValue(QStringLiteral("--find"), [&o](const QString& text) {
+        if (text.size() > kMaxSearchTextLength)
+            return QStringLiteral("--find takes a text of at most %1 characters, not %2")
+                .arg(kMaxSearchTextLength)
+                .arg(text.size());
+        o.text = text;
+        return QString();
+    });
+    parser.addValue(QStringLiteral("--field"), [&o](const QString& caption) {
+        o.field = searchFieldIndex(caption);
+        if (o.field < 0)
+            return QStringLiteral("--field '%1': expected one of %2")
+                .arg(caption, searchFieldCaptions().join(QStringLiteral(", ")));
+        return QString();
+    });
+    parser.addSwitch(QStringLiteral("--sounds-like"), o.soundsLike);
+    parser.addSwitch(QStringLiteral("--all"), o.all);
+    parser.addSwitch(QStringLiteral("--archived"), o.archived);
+    parser.addSwitch(QStringLiteral("--show-sql"), o.showSql);
+}
+
+QString checkOptions(const ArgumentParser& parser, const FindVerbOptions& o)
+{
+    const QString fault = refused(parser,
+                                  {{kMergeOptions, "--find takes no merge options"},
+                                   {kDuplicatesOnlyOptions, "--min-score and --limit go with --duplicates"}});
+    if (!fault.isEmpty())
+        return fault;
+    // The dialog keeps its Sounds Like button disabled for an empty text and for every field
+    // but Surname and Name.
+    if (o.soundsLike && o.text.isEmpty())
+        return QStringLiteral("--sounds-like needs a text");
+    if (o.soundsLike && o.field != int(SearchField::Surname) && o.field != int(SearchField::Name))
+        return QStringLiteral("--sounds-like searches only by Surname or Name");
+    return QString();
+}
+
+// ---- --duplicates [--min-score S] [--archived] [--limit N] ----------------------------------
+
+void declareOptions(ArgumentParser& parser, DuplicatesVerbOptions& o)
+{
+    parser.addSwitch(QStringLiteral("--duplicates"));
+    parser.addNumber(QStringLiteral("--min-score"), o.minScore, 0, 100, QStringLiteral("a whole number from 0 to 100"));
+    parser.addNumber(
+        QStringLiteral("--limit"), o.limit, 1, std::numeric_limits<qint32>::max(),
+        QStringLiteral("a whole number of at least 1 and at most %1").arg(std::numeric_limits<qint32>::max()));
+    parser.addSwitch(QStringLiteral("--archived"), o.archived);
+}
+
+QString checkOptions(const ArgumentParser& parser, const DuplicatesVerbOptions&)
+{
+    return refused(parser,
+                   {{kMergeOptions, "--duplicates takes no merge options"},
+                    {kFindOnlyOptions, "--field, --sounds-like, --all and --show-sql go with --find"}});
 }
 
 } // namespace
 
-std::optional<qsizetype> firstNonUtf8Argument(const std::vector<QByteArray>& args)
-{
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (!args[i].isValidUtf8())
-            return qsizetype(i);
-    }
-    return std::nullopt;
-}
-
 std::optional<Options> parseArguments(const QStringList& args, QString& error)
 {
-    Options o;
-    bool hasField = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        QString arg = args[i];
-        QString value;
-        bool hasInlineValue = false;
-        if (arg.startsWith(QLatin1String("--")) && arg.contains(QLatin1Char('='))) {
-            value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
-            arg = arg.left(arg.indexOf(QLatin1Char('=')));
-            hasInlineValue = true;
-        }
-        auto takeValue = [&](QString& into) {
-            if (hasInlineValue) {
-                into = value;
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = QStringLiteral("%1 needs a value").arg(arg);
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        bool* switchOption = arg == QLatin1String("--diagnose") ? &o.diagnose
-            : arg == QLatin1String("--dry-run")                 ? &o.dryRun
-            : arg == QLatin1String("--yes")                     ? &o.yes
-            : arg == QLatin1String("--progress")                ? &o.progress
-            : arg == QLatin1String("--sounds-like")             ? &o.soundsLike
-            : arg == QLatin1String("--all")                     ? &o.all
-            : arg == QLatin1String("--archived")                ? &o.archived
-            : arg == QLatin1String("--show-sql")                ? &o.showSql
-            : arg == QLatin1String("--duplicates")              ? &o.duplicates
-                                                                : nullptr;
-        if (switchOption) {
-            // A switch is on by being there; "--yes=no" must not read as "--yes".
-            if (hasInlineValue) {
-                error = QStringLiteral("%1 is a switch and takes no value ('%2')").arg(arg, args[i]);
-                return std::nullopt;
-            }
-            *switchOption = true;
-        } else if (arg == QLatin1String("--find")) {
-            QString text;
-            if (o.find) {
-                error = QStringLiteral("--find given twice");
-                return std::nullopt;
-            }
-            if (!takeValue(text))
-                return std::nullopt;
-            if (text.size() > kMaxSearchTextLength) {
-                error = QStringLiteral("--find takes a text of at most %1 characters, not %2")
-                            .arg(kMaxSearchTextLength)
-                            .arg(text.size());
-                return std::nullopt;
-            }
-            o.find = text;
-        } else if (arg == QLatin1String("--field")) {
-            QString caption;
-            if (hasField) {
-                error = QStringLiteral("--field given twice");
-                return std::nullopt;
-            }
-            if (!takeValue(caption))
-                return std::nullopt;
-            o.field = searchFieldIndex(caption);
-            if (o.field < 0) {
-                error = QStringLiteral("--field '%1': expected one of %2")
-                            .arg(caption, searchFieldCaptions().join(QStringLiteral(", ")));
-                return std::nullopt;
-            }
-            hasField = true;
-        } else if (arg == QLatin1String("--min-score") || arg == QLatin1String("--limit")) {
-            const bool minScore = arg == QLatin1String("--min-score");
-            std::optional<int>& target = minScore ? o.minScore : o.limit;
-            if (target) {
-                error = QStringLiteral("%1 given twice").arg(arg);
-                return std::nullopt;
-            }
-            QString text;
-            if (!takeValue(text))
-                return std::nullopt;
-            const auto number = parseId(text);
-            if (!number || (minScore && (*number < 0 || *number > 100)) || (!minScore && *number < 1)) {
-                error = minScore ? QStringLiteral("--min-score needs a whole number from 0 to 100, not '%1'").arg(text)
-                                 : QStringLiteral("--limit needs a whole number of at least 1 and at most %1, not '%2'")
-                                       .arg(std::numeric_limits<qint32>::max())
-                                       .arg(text);
-                return std::nullopt;
-            }
-            target = *number;
-        } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
-            std::optional<qint32>& target = arg == QLatin1String("--from") ? o.from : o.to;
-            if (target) {
-                error = QStringLiteral("%1 given twice").arg(arg);
-                return std::nullopt;
-            }
-            QString text;
-            if (!takeValue(text))
-                return std::nullopt;
-            const auto id = parseId(text);
-            if (!id) {
-                error = QStringLiteral("%1 needs an integer client id from %2 to %3, not '%4'")
-                            .arg(arg)
-                            .arg(std::numeric_limits<qint32>::min())
-                            .arg(std::numeric_limits<qint32>::max())
-                            .arg(text);
-                return std::nullopt;
-            }
-            target = id;
-        } else if (arg == QLatin1String("--map")) {
-            QString text;
-            if (!takeValue(text))
-                return std::nullopt;
-            const qsizetype eq = text.indexOf(QLatin1Char('='));
-            const auto fromId = eq > 0 ? parseId(text.left(eq)) : std::nullopt;
-            const QString rest = eq > 0 ? text.mid(eq + 1) : QString();
-            AccountMapping mapping;
-            if (fromId && rest.startsWith(QLatin1String("merge:"))) {
-                const auto toId = parseId(rest.mid(6));
-                if (!toId) {
-                    error = QStringLiteral("--map %1: the To account must be an integer id").arg(text);
-                    return std::nullopt;
-                }
-                mapping.toID = *toId;
-            } else if (fromId && rest.startsWith(QLatin1String("add:"))) {
-                mapping.merge = false;
-                mapping.name = rest.mid(4);
-            } else {
-                error = QStringLiteral("--map %1: expected FROMID=merge:TOID or FROMID=add:NAME").arg(text);
-                return std::nullopt;
-            }
-            if (o.maps.count(*fromId)) {
-                error = QStringLiteral("--map given twice for From account %1").arg(*fromId);
-                return std::nullopt;
-            }
-            o.maps[*fromId] = mapping;
-        } else if (arg.startsWith(QLatin1String("-"))) {
-            error = QStringLiteral("unknown option %1").arg(args[i]);
-            return std::nullopt;
-        } else if (arg.contains(QLatin1Char('='))) {
-            o.settings << arg;
-        } else {
-            error = QStringLiteral("unexpected argument '%1' (settings are KEY=VALUE)").arg(arg);
-            return std::nullopt;
-        }
-    }
-    const bool findOnly = hasField || o.soundsLike || o.all || o.showSql;
-    const bool duplicatesOnly = o.minScore || o.limit;
-    const bool mergeOptions = o.diagnose || o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress;
-    if (o.find && o.duplicates) {
-        error = QStringLiteral("--find and --duplicates cannot be given together");
+    MergeVerbOptions merge;
+    DiagnoseVerbOptions diagnose;
+    FindVerbOptions find;
+    DuplicatesVerbOptions duplicates;
+    ArgumentParser parser;
+    declareOptions(parser, merge);
+    declareOptions(parser, diagnose);
+    declareOptions(parser, find);
+    declareOptions(parser, duplicates);
+    if (!parser.parse(args, error))
+        return std::nullopt;
+
+    // The verb is the one whose option is there; the merge when none is.
+    Options options;
+    options.settings = parser.settings();
+    QString fault;
+    const auto choose = [&](const auto& verbOptions) {
+        fault = checkOptions(parser, verbOptions);
+        options.verb = verbOptions;
+    };
+    if (parser.given(QStringLiteral("--find")) && parser.given(QStringLiteral("--duplicates")))
+        fault = QStringLiteral("--find and --duplicates cannot be given together");
+    else if (parser.given(QStringLiteral("--find")))
+        choose(find);
+    else if (parser.given(QStringLiteral("--duplicates")))
+        choose(duplicates);
+    else if (parser.given(QStringLiteral("--diagnose")))
+        choose(diagnose);
+    else
+        choose(merge);
+    if (!fault.isEmpty()) {
+        error = fault;
         return std::nullopt;
     }
-    if (o.find) {
-        if (mergeOptions) {
-            error = QStringLiteral("--find takes no merge options");
-            return std::nullopt;
-        }
-        if (duplicatesOnly) {
-            error = QStringLiteral("--min-score and --limit go with --duplicates");
-            return std::nullopt;
-        }
-        // The dialog keeps its Sounds Like button disabled for an empty text and for every
-        // field but Surname and Name.
-        if (o.soundsLike && o.find->isEmpty()) {
-            error = QStringLiteral("--sounds-like needs a text");
-            return std::nullopt;
-        }
-        if (o.soundsLike && o.field != int(SearchField::Surname) && o.field != int(SearchField::Name)) {
-            error = QStringLiteral("--sounds-like searches only by Surname or Name");
-            return std::nullopt;
-        }
-        return o;
-    }
-    if (o.duplicates) {
-        if (mergeOptions) {
-            error = QStringLiteral("--duplicates takes no merge options");
-            return std::nullopt;
-        }
-        if (findOnly) {
-            error = QStringLiteral("--field, --sounds-like, --all and --show-sql go with --find");
-            return std::nullopt;
-        }
-        return o;
-    }
-    if (findOnly) {
-        error = QStringLiteral("--field, --sounds-like, --all, --archived and --show-sql go with --find");
-        return std::nullopt;
-    }
-    if (duplicatesOnly || o.archived) {
-        error
-            = QStringLiteral("--min-score, --archived and --limit go with --duplicates (--archived also with --find)");
-        return std::nullopt;
-    }
-    if (!o.diagnose && (!o.from || !o.to)) {
-        error = QStringLiteral("--from and --to are both required (or --diagnose, --find or --duplicates)");
-        return std::nullopt;
-    }
-    if (o.diagnose && (o.from || o.to || !o.maps.empty() || o.dryRun || o.yes || o.progress)) {
-        error = QStringLiteral("--diagnose takes no merge options");
-        return std::nullopt;
-    }
-    return o;
+    return options;
 }
 
 } // namespace kolvix::cli

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <map>
 #include <optional>
-#include <vector>
+#include <variant>
 
 namespace kolvix::cli {
 
@@ -21,37 +20,52 @@ struct AccountMapping
     QString name;
 };
 
-// The command line of kolvix-merge.
-struct Options
+// Each verb's options, as its own parser (Options.cpp) declares and checks them.
+
+// --from ID --to ID: the merge.
+struct MergeVerbOptions
 {
-    QStringList settings; // KEY=VALUE
-    bool diagnose = false;
     std::optional<qint32> from;
     std::optional<qint32> to;
     std::map<qint32, AccountMapping> maps;
     bool dryRun = false;
     bool yes = false;
     bool progress = false;
-    // --find TEXT and its options: the patient search of the desktop program.
-    std::optional<QString> find;
+};
+
+// --diagnose: takes no options of its own.
+struct DiagnoseVerbOptions
+{
+};
+
+// --find TEXT: the patient search of the desktop program.
+struct FindVerbOptions
+{
+    QString text;
     int field = 0; // the index of the caption given to --field; Surname without one
     bool soundsLike = false;
     bool all = false;
     bool archived = false;
     bool showSql = false;
-    // --duplicates and its options (--archived is shared with --find).
-    bool duplicates = false;
+};
+
+// --duplicates: the clients that are probably registered twice.
+struct DuplicatesVerbOptions
+{
     std::optional<int> minScore;
     std::optional<int> limit;
+    bool archived = false;
+};
+
+// The command line of kolvix-merge: the settings, and the verb with its options.
+struct Options
+{
+    QStringList settings; // KEY=VALUE
+    std::variant<MergeVerbOptions, DiagnoseVerbOptions, FindVerbOptions, DuplicatesVerbOptions> verb;
 };
 
 // Parses the arguments (without the program name); nothing, and a one-line message in
 // error, for anything malformed.
 std::optional<Options> parseArguments(const QStringList& args, QString& error);
-
-// The position (0 = the first argument after the program name) of the first argument that is
-// not valid UTF-8 text; nothing when all are. Where the command line is bytes, such an
-// argument would reach the program with replacement characters in place of what was meant.
-std::optional<qsizetype> firstNonUtf8Argument(const std::vector<QByteArray>& args);
 
 } // namespace kolvix::cli

@@ -12,7 +12,7 @@
 
 namespace kolvix::cli {
 
-TerminalUserInterface::TerminalUserInterface(const Options& options)
+TerminalUserInterface::TerminalUserInterface(const MergeVerbOptions& options)
     : m_options(options)
 {
 }

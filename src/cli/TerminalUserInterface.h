@@ -27,7 +27,7 @@ public:
 class TerminalUserInterface : public UserInterface
 {
 public:
-    explicit TerminalUserInterface(const Options& options);
+    explicit TerminalUserInterface(const MergeVerbOptions& options);
 
     void showInfo(const QString& text) override;
     void showWarning(const QString& text) override;
@@ -49,7 +49,7 @@ private:
     void printStatistics(const MergePlan& plan);
     void printMapping(const AccountMergeModel& model);
 
-    const Options& m_options;
+    const MergeVerbOptions& m_options;
     // An error box (or a runner's plain box, which reports a failed statement) was shown.
     bool m_errorShown = false;
 };

@@ -1,21 +1,14 @@
 #include "Command.h"
 
-#include "Connection.h"
-#include "DbError.h"
-
-#include <QSqlError>
-#include <QSqlQuery>
+#include "Statement.h"
 
 namespace kolvix {
 
 int Command::execute()
 {
-    QSqlQuery query = m_connection.prepareQuery(m_sql, m_commandTimeout);
-    if (!query.exec())
-        throw DbError(Connection::errorMessage(query.lastError()));
-    if (query.isSelect())
-        return 0;
-    return qMax(0, query.numRowsAffected());
+    Statement statement(m_connection, m_sql, m_commandTimeout);
+    statement.execute();
+    return statement.rowsAffected();
 }
 
 } // namespace kolvix

@@ -1,6 +1,9 @@
 #include "Connection.h"
 
+#include "ConnectionString.h"
+#include "DatabaseFile.h"
 #include "DbError.h"
+#include "OdbcConnectionString.h"
 #include "SqliteFunctions.h"
 #include "TsqlAdapter.h"
 
@@ -10,81 +13,16 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlResult>
 #include <QUrl>
 #include <atomic>
 #include <climits>
 #include <sqlite3.h>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-#include <sql.h>
-#include <sqlext.h>
 
 namespace kolvix {
 
 namespace {
 
 std::atomic<int> g_connectionCount {0};
-
-const QString kLocalHost = QStringLiteral("localhost");
-
-// The SQLite ODBC driver (Debian's libsqliteodbc) that the provider SQLiteODBC uses.
-const QString kSqliteOdbcDriver = QStringLiteral("SQLite3");
-
-// A value in an ODBC connection string: braced when it holds ; { or } or blanks at either
-// end, with } doubled inside the braces.
-QString odbcValue(const QString& value)
-{
-    const bool needsBraces = value.contains(u';') || value.contains(u'{') || value.contains(u'}')
-        || (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace()));
-    if (!needsBraces)
-        return value;
-    QString escaped = value;
-    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
-    return QLatin1Char('{') + escaped + QLatin1Char('}');
-}
-
-// "Data Source" of a SQL Server connection string: host, "host\instance" or "host,port";
-// "." and "(local)" (and an empty value) mean this computer.
-struct ServerAddress
-{
-    QString host;
-    QString instance;
-    QString port;
-    bool local = false;
-};
-
-ServerAddress parseDataSource(QString dataSource)
-{
-    ServerAddress address;
-    dataSource = dataSource.trimmed();
-    if (dataSource.startsWith(QStringLiteral("tcp:"), Qt::CaseInsensitive))
-        dataSource = dataSource.mid(4).trimmed();
-    const qsizetype comma = dataSource.lastIndexOf(u',');
-    if (comma >= 0) {
-        address.port = dataSource.mid(comma + 1).trimmed();
-        dataSource = dataSource.left(comma).trimmed();
-    }
-    const qsizetype slash = dataSource.indexOf(u'\\');
-    if (slash >= 0) {
-        address.instance = dataSource.mid(slash + 1).trimmed();
-        dataSource = dataSource.left(slash).trimmed();
-    }
-    address.host = dataSource;
-    address.local = dataSource.isEmpty() || dataSource == u'.'
-        || dataSource.compare(QStringLiteral("(local)"), Qt::CaseInsensitive) == 0;
-    return address;
-}
-
-bool isTrue(const QString& value)
-{
-    const QString v = value.trimmed();
-    return v.compare(QStringLiteral("SSPI"), Qt::CaseInsensitive) == 0
-        || v.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0
-        || v.compare(QStringLiteral("yes"), Qt::CaseInsensitive) == 0;
-}
 
 sqlite3* sqliteHandle(const QSqlDatabase& db)
 {
@@ -94,44 +32,6 @@ sqlite3* sqliteHandle(const QSqlDatabase& db)
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return nullptr;
     return *static_cast<sqlite3* const*>(handle.constData());
-}
-
-// On SQL Server the time-out belongs to the statement handle that prepare() allocated.
-void setOdbcQueryTimeout(const QSqlQuery& query, int seconds)
-{
-    const QSqlResult* result = query.result();
-    if (!result)
-        return;
-    const QVariant handle = result->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
-        return;
-    SQLHANDLE statement = *static_cast<const SQLHANDLE*>(handle.constData());
-    if (statement)
-        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(qMax(0, seconds))),
-                       SQL_IS_UINTEGER);
-}
-
-QStringList installedOdbcDrivers()
-{
-    QStringList drivers;
-    SQLHENV env = SQL_NULL_HENV;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
-        return drivers;
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_OV_ODBC3)), 0);
-    SQLWCHAR description[512];
-    SQLWCHAR attributes[2048];
-    SQLSMALLINT descriptionLength = 0;
-    SQLSMALLINT attributesLength = 0;
-    SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (
-        SQL_SUCCEEDED(SQLDriversW(env, direction, description, SQLSMALLINT(std::size(description)), &descriptionLength,
-                                  attributes, SQLSMALLINT(std::size(attributes)), &attributesLength))) {
-        const qsizetype length = qMin<qsizetype>(descriptionLength, qsizetype(std::size(description)) - 1);
-        drivers << QString::fromUtf16(reinterpret_cast<const char16_t*>(description), length);
-        direction = SQL_FETCH_NEXT;
-    }
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
-    return drivers;
 }
 
 std::chrono::milliseconds defaultLockWaitLimit()
@@ -221,7 +121,7 @@ void Connection::setConnectionString(const QString& connectionString)
 void Connection::open()
 {
     close();
-    const QString provider = connectionValue(m_connectionString, QStringLiteral("Provider"));
+    const QString provider = connectionStringValue(m_connectionString, QStringLiteral("Provider"));
     const bool sqliteOdbc = provider.compare(QStringLiteral("SQLiteODBC"), Qt::CaseInsensitive) == 0;
     m_sqlite = sqliteOdbc || provider.compare(QStringLiteral("SQLite"), Qt::CaseInsensitive) == 0;
     m_odbc = !m_sqlite || sqliteOdbc;
@@ -238,49 +138,10 @@ void Connection::open()
     }
 }
 
-namespace {
-
-// The existing database file that "Data Source" names; a SQLite database is never created.
-// Whatever keeps the file from serving as the database is said here, before anything opens it.
-QFileInfo existingDatabaseFile(const QString& connectionString, bool readOnly)
-{
-    const QString file = Connection::connectionValue(connectionString, QStringLiteral("Data Source"));
-    if (file.isEmpty())
-        throw DbError(QStringLiteral("The connection string names no database file (Data Source)."));
-    const QFileInfo info(file);
-    if (!info.exists())
-        throw DbError(QStringLiteral("The database file '%1' does not exist.").arg(file));
-    if (info.isDir())
-        throw DbError(QStringLiteral("The database file '%1' is a directory, not a file.").arg(file));
-    if (!info.isFile())
-        throw DbError(
-            QStringLiteral("The database file '%1' is not a regular file (a device, a pipe or a socket).").arg(file));
-    if (!info.isReadable())
-        throw DbError(QStringLiteral("The database file '%1' cannot be read (permission denied).").arg(file));
-    if (readOnly)
-        return info;
-    if (!info.isWritable())
-        throw DbError(QStringLiteral("The database file '%1' is read-only.").arg(file));
-    // A change writes a journal beside the file.
-    if (!QFileInfo(info.absolutePath()).isWritable())
-        throw DbError(QStringLiteral("The database file '%1' is in a read-only folder.").arg(file));
-    return info;
-}
-
-// The message for a file that opened but cannot be read as a database.
-QString unreadableDatabaseMessage(const QString& file, const QString& message, bool notADatabase)
-{
-    if (notADatabase)
-        return QStringLiteral("The database file '%1' is not a database.").arg(file);
-    return QStringLiteral("Cannot open the database file '%1': %2").arg(file, message);
-}
-
-} // namespace
-
 void Connection::openEmbedded()
 {
-    const QString file = connectionValue(m_connectionString, QStringLiteral("Data Source"));
-    const QFileInfo info = existingDatabaseFile(m_connectionString, m_readOnly);
+    const QString file = connectionStringValue(m_connectionString, QStringLiteral("Data Source"));
+    const QFileInfo info = existingDatabaseFile(file, m_readOnly);
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     if (!db.isValid())
@@ -322,24 +183,20 @@ void Connection::openEmbedded()
 
 void Connection::openSqliteOdbc()
 {
-    const QString file = connectionValue(m_connectionString, QStringLiteral("Data Source"));
-    const QFileInfo info = existingDatabaseFile(m_connectionString, m_readOnly);
+    const QString file = connectionStringValue(m_connectionString, QStringLiteral("Data Source"));
+    const QFileInfo info = existingDatabaseFile(file, m_readOnly);
     // The driver reads the file name up to the next semicolon and takes no braces.
     if (info.absoluteFilePath().contains(u';'))
         throw DbError(
             QStringLiteral("The SQLite ODBC driver cannot open a file whose name holds a semicolon: '%1'.").arg(file));
     const QString driver = chooseSqliteOdbcDriver(installedOdbcDrivers());
     if (driver.isEmpty())
-        throw DbError(QStringLiteral("The SQLite ODBC driver (%1) is not installed.").arg(kSqliteOdbcDriver));
+        throw DbError(
+            QStringLiteral("The SQLite ODBC driver (%1) is not installed.").arg(QLatin1String(kSqliteOdbcDriver)));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
     if (!db.isValid())
         throw DbError(QStringLiteral("The ODBC driver of Qt (QODBC) is not available."));
-    // Timeout: the driver's busy time-out in milliseconds, from the command time-out (0: no limit).
-    const int milliseconds
-        = m_commandTimeout <= 0 || m_commandTimeout > INT_MAX / 1000 ? INT_MAX : m_commandTimeout * 1000;
-    db.setDatabaseName(QStringLiteral("DRIVER={%1};Database=%2;Timeout=%3;NoCreat=1;")
-                           .arg(driver, info.absoluteFilePath())
-                           .arg(milliseconds));
+    db.setDatabaseName(sqliteOdbcConnectionString(driver, info.absoluteFilePath(), m_commandTimeout));
     if (!db.open()) {
         const QString message = errorMessage(db.lastError());
         throw DbError(unreadableDatabaseMessage(file, message, message.contains(QStringLiteral("not a database"))));
@@ -516,23 +373,13 @@ void Connection::setServerLockTimeout(int milliseconds)
     set.exec(QStringLiteral("SET LOCK_TIMEOUT %1").arg(milliseconds));
 }
 
-QSqlQuery Connection::prepareQuery(const QString& tsql, int commandTimeout, QStringList* parameterNames)
+QSqlQuery Connection::startStatement(const QString& tsql, int commandTimeout)
 {
     requireOpen();
-    QString text = prepareStatementText(tsql);
-    if (parameterNames) {
-        ParameterisedStatement statement = positionalParameters(text);
-        text = statement.text;
-        *parameterNames = statement.occurrences;
-    }
     applyStatementTimeout(commandTimeout);
     m_lockWaits->statement = statementSummary(tsql);
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    if (!query.prepare(text))
-        throw DbError(errorMessage(query.lastError()));
-    if (m_odbc)
-        setOdbcQueryTimeout(query, commandTimeout);
     return query;
 }
 
@@ -573,149 +420,7 @@ void Connection::registerSqliteFunctions()
 
 QString Connection::connectionValue(const QString& connectionString, const QString& key)
 {
-    const QString& s = connectionString;
-    qsizetype i = 0;
-    while (i < s.size()) {
-        const qsizetype equals = s.indexOf(u'=', i);
-        if (equals < 0)
-            break;
-        qsizetype semicolon = s.indexOf(u';', i);
-        if (semicolon >= 0 && semicolon < equals) { // a part without a value
-            i = semicolon + 1;
-            continue;
-        }
-        const QString name = s.mid(i, equals - i).trimmed();
-        qsizetype j = equals + 1;
-        while (j < s.size() && s[j] == u' ')
-            ++j;
-        QString value;
-        if (j < s.size() && (s[j] == u'"' || s[j] == u'\'')) {
-            // A quoted value may hold semicolons; a doubled quote stands for itself.
-            const QChar quote = s[j++];
-            while (j < s.size()) {
-                if (s[j] == quote && !(j + 1 < s.size() && s[j + 1] == quote))
-                    break;
-                if (s[j] == quote)
-                    ++j;
-                value += s[j++];
-            }
-            semicolon = s.indexOf(u';', j);
-        } else {
-            semicolon = s.indexOf(u';', j);
-            value = s.mid(j, (semicolon < 0 ? s.size() : semicolon) - j).trimmed();
-        }
-        if (name.compare(key, Qt::CaseInsensitive) == 0)
-            return value;
-        if (semicolon < 0)
-            break;
-        i = semicolon + 1;
-    }
-    return QString();
-}
-
-QString Connection::odbcConnectionString(const QString& connectionString, const QString& driver)
-{
-    auto value = [&](const char* key) { return connectionValue(connectionString, QString::fromLatin1(key)); };
-    const bool freeTds = driver.contains(QStringLiteral("FreeTDS"), Qt::CaseInsensitive);
-    const ServerAddress address = parseDataSource(value("Data Source"));
-
-    QString result
-        = QStringLiteral("DRIVER={%1};").arg(QString(driver).replace(QStringLiteral("}"), QStringLiteral("}}")));
-    auto add = [&](const QString& key, const QString& v) {
-        result += key + QLatin1Char('=') + odbcValue(v) + QLatin1Char(';');
-    };
-
-    if (freeTds) {
-        // FreeTDS takes a named instance as host\instance and a port as a key of its own; it
-        // always speaks TCP/IP.
-        const QString host = address.local ? kLocalHost : address.host;
-        if (!address.port.isEmpty()) {
-            add(QStringLiteral("Server"), host);
-            add(QStringLiteral("Port"), address.port);
-        } else {
-            add(QStringLiteral("Server"),
-                address.instance.isEmpty() ? host : host + QLatin1Char('\\') + address.instance);
-        }
-    } else {
-#ifdef Q_OS_WIN
-        const QString localHost = QStringLiteral("(local)");
-#else
-        const QString localHost = kLocalHost;
-#endif
-        const QString host = address.local ? localHost : address.host;
-        if (!address.port.isEmpty())
-            add(QStringLiteral("Server"), host + QLatin1Char(',') + address.port);
-        else
-            add(QStringLiteral("Server"),
-                address.instance.isEmpty() ? host : host + QLatin1Char('\\') + address.instance);
-    }
-
-    const QString database = value("Initial Catalog");
-    if (!database.isEmpty())
-        add(QStringLiteral("Database"), database);
-    const QString user = value("User ID");
-    if (!freeTds && user.isEmpty() && isTrue(value("Integrated Security"))) {
-        add(QStringLiteral("Trusted_Connection"), QStringLiteral("Yes"));
-    } else if (!user.isEmpty()) {
-        add(QStringLiteral("UID"), user);
-        add(QStringLiteral("PWD"), value("Password"));
-    }
-    const QString workstation = value("Workstation ID");
-    if (!workstation.isEmpty())
-        add(QStringLiteral("WSID"), workstation);
-
-    if (freeTds) {
-        // The protocol of SQL Server 2012 and later (older servers answer with their own).
-        // Left to "auto", FreeTDS falls back to the Sybase protocol after a silent server's
-        // login time-out and then hangs instead of failing.
-        add(QStringLiteral("TDS_Version"), QStringLiteral("7.4"));
-        // Qt talks to FreeTDS in 8-bit text; make that UTF-8 both ways.
-        add(QStringLiteral("ClientCharset"), QStringLiteral("UTF-8"));
-    } else {
-        if (value("Network Library").compare(QStringLiteral("dbmssocn"), Qt::CaseInsensitive) == 0)
-            add(QStringLiteral("Network"), QStringLiteral("DBMSSOCN"));
-        // Version 18 encrypts by default and then insists on a trusted server certificate;
-        // the product's servers are reached as before, without encryption being demanded.
-        if (driver.contains(QStringLiteral("ODBC Driver 18"), Qt::CaseInsensitive))
-            add(QStringLiteral("Encrypt"), QStringLiteral("no"));
-    }
-    return result;
-}
-
-QString Connection::odbcConnectOptions(const QString& connectionString, int connectTimeout)
-{
-    QString options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(qMax(0, connectTimeout));
-    bool ok = false;
-    const int packetSize = connectionValue(connectionString, QStringLiteral("Packet Size")).toInt(&ok);
-    if (ok && packetSize > 0)
-        options += QStringLiteral(";SQL_ATTR_PACKET_SIZE=%1").arg(packetSize);
-    return options;
-}
-
-QString Connection::sqlServerOdbcDriver()
-{
-    return chooseSqlServerOdbcDriver(installedOdbcDrivers());
-}
-
-QString Connection::chooseSqliteOdbcDriver(const QStringList& installedDrivers)
-{
-    for (const QString& name : {kSqliteOdbcDriver, kSqliteOdbcDriver + QStringLiteral(" ODBC Driver")})
-        for (const QString& installed : installedDrivers)
-            if (installed.compare(name, Qt::CaseInsensitive) == 0)
-                return installed;
-    return QString();
-}
-
-QString Connection::chooseSqlServerOdbcDriver(const QStringList& installedDrivers)
-{
-    static const QStringList preferred {
-        QStringLiteral("ODBC Driver 18 for SQL Server"), QStringLiteral("ODBC Driver 17 for SQL Server"),
-        QStringLiteral("SQL Server Native Client 11.0"), QStringLiteral("SQL Server"), QStringLiteral("FreeTDS")};
-    for (const QString& name : preferred)
-        for (const QString& installed : installedDrivers)
-            if (installed.compare(name, Qt::CaseInsensitive) == 0)
-                return installed;
-    return QString();
+    return connectionStringValue(connectionString, key);
 }
 
 } // namespace kolvix

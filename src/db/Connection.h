@@ -120,12 +120,6 @@ public:
 
     QSqlDatabase database() const;
 
-    // A forward-only query on this connection, prepared with the statement as it runs here
-    // (prepareStatementText) and with the statement's time-out applied. With parameterNames
-    // given, the :name parameters become positional ones and their names, in the order they
-    // occur, go there; bind one value per occurrence. Throws DbError with the client's message.
-    QSqlQuery prepareQuery(const QString& tsql, int commandTimeout, QStringList* parameterNames = nullptr);
-
     // A value as this engine takes it: on the embedded engine (provider SQLite) date-times
     // become 'YYYY-MM-DD hh:mm:ss' text and booleans 0/1; through ODBC they keep their types.
     // A text is never null (a null QString is the empty text); null is a QVariant without
@@ -135,25 +129,17 @@ public:
     // The client's own text of a failure: the driver's message where it has one.
     static QString errorMessage(const QSqlError& error);
 
-    // The value of a key of a connection string "key=value;key=value;..." (keys in any case,
-    // values trimmed, a value may be quoted with " or '); empty when the key is missing.
+    // The value of a key of a connection string, as connectionStringValue (ConnectionString.h)
+    // reads it.
     static QString connectionValue(const QString& connectionString, const QString& key);
 
-    // The ODBC connection string that a SQL Server connection string translates into, with
-    // the driver named; exposed for --diagnose and tests.
-    static QString odbcConnectionString(const QString& connectionString, const QString& driver);
-    // The ODBC connection attributes of a SQL Server connection string: the login time-out
-    // and the packet size (in the form of QSqlDatabase::setConnectOptions).
-    static QString odbcConnectOptions(const QString& connectionString, int connectTimeout);
-    // The best installed SQL Server ODBC driver, or an empty text when there is none.
-    static QString sqlServerOdbcDriver();
-    // The best SQL Server driver among the given ODBC driver names; empty when none fits.
-    static QString chooseSqlServerOdbcDriver(const QStringList& installedDrivers);
-    // The SQLite ODBC driver among the given ODBC driver names: "SQLite3" as Linux registers it,
-    // or "SQLite3 ODBC Driver" as its Windows installer does; empty when neither is there.
-    static QString chooseSqliteOdbcDriver(const QStringList& installedDrivers);
-
 private:
+    friend class Statement;
+    // Where a statement (Statement) begins: requires an open connection, applies the
+    // statement's time-out and names it for the lock waits; gives the forward-only query to
+    // prepare it on. Throws DbError when the connection is not open.
+    QSqlQuery startStatement(const QString& tsql, int commandTimeout);
+
     void registerSqliteFunctions();
     void openEmbedded();
     void openSqliteOdbc();

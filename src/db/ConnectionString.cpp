@@ -45,18 +45,30 @@ struct ValueSpan
     qsizetype contentBegin = 0; // after the blanks and the opening quote or brace
     qsizetype contentEnd = 0; // at the closing quote or brace, or where an unquoted value ends
     qsizetype end = 0; // at the ";" that ends the pair, or the end of the string
+    QChar close; // the closing quote or brace; null for an unquoted value
 };
 
-ValueSpan valueSpan(const QString& s, qsizetype from)
+// How the end of a value is found. Reading a value, only spaces may come before its opening
+// quote and a brace is a character like any other. Masking also takes the braced values of
+// ODBC and any blank before the quote, so that no password is left in view.
+enum class Grammar { Value, Masking };
+
+ValueSpan valueSpan(const QString& s, qsizetype from, Grammar grammar)
 {
     ValueSpan span;
     const qsizetype n = s.size();
     qsizetype i = from;
-    while (i < n && isBlank(s[i]) && s[i] != u';')
-        ++i;
-    if (i < n && (isQuote(s[i]) || s[i] == u'{')) {
+    if (grammar == Grammar::Value) {
+        while (i < n && s[i] == u' ')
+            ++i;
+    } else {
+        while (i < n && isBlank(s[i]) && s[i] != u';')
+            ++i;
+    }
+    if (i < n && (isQuote(s[i]) || (grammar == Grammar::Masking && s[i] == u'{'))) {
         // Quoted (the quote doubled inside) or, as ODBC writes it, braced ("}" doubled inside).
         const QChar close = s[i] == u'{' ? QChar(u'}') : s[i];
+        span.close = close;
         span.contentBegin = ++i;
         while (i < n) {
             if (s[i] == close) {
@@ -79,7 +91,43 @@ ValueSpan valueSpan(const QString& s, qsizetype from)
     return span;
 }
 
+// The text of a quoted value, each doubled quote read as one.
+QString unquoted(const QString& s, const ValueSpan& span)
+{
+    QString value;
+    for (qsizetype i = span.contentBegin; i < span.contentEnd; ++i) {
+        value += s[i];
+        if (s[i] == span.close) // the first of a doubled quote
+            ++i;
+    }
+    return value;
+}
+
 } // namespace
+
+QString connectionStringValue(const QString& s, const QString& key)
+{
+    const qsizetype n = s.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype equals = s.indexOf(u'=', i);
+        if (equals < 0)
+            break;
+        const qsizetype semicolon = s.indexOf(u';', i);
+        if (semicolon >= 0 && semicolon < equals) { // a part without a value
+            i = semicolon + 1;
+            continue;
+        }
+        const ValueSpan span = valueSpan(s, equals + 1, Grammar::Value);
+        if (s.mid(i, equals - i).trimmed().compare(key, Qt::CaseInsensitive) == 0)
+            return span.close.isNull() ? s.mid(span.contentBegin, span.contentEnd - span.contentBegin).trimmed()
+                                       : unquoted(s, span);
+        if (span.end >= n)
+            break;
+        i = span.end + 1;
+    }
+    return QString();
+}
 
 QString quoteConnectionValue(const QString& value)
 {
@@ -124,7 +172,7 @@ QString maskPasswordsInConnectionString(const QString& s)
             continue;
         }
         out += s.mid(i, equals + 1 - i);
-        const ValueSpan span = valueSpan(s, equals + 1);
+        const ValueSpan span = valueSpan(s, equals + 1, Grammar::Masking);
         if (isPasswordKey(s.mid(i, equals - i))) {
             // The whole value, with the parts without "=" that follow it: a password that held a
             // ";" unquoted continues there.

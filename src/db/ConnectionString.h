@@ -4,12 +4,20 @@
 
 namespace kolvix {
 
-// The text of a connection string "key=value;key=value;...": how a value is written so that it
-// reads back as itself, and how passwords are kept out of everything the program shows or logs.
+// The text of a connection string "key=value;key=value;...": how a value is read, how it is
+// written so that it reads back as itself, and how passwords are kept out of everything the
+// program shows or logs. The one reader and writer of the grammar; the connection and
+// everything else go through it.
 //
-// Grammar (as Connection::connectionValue reads it): pairs end with ";"; keys are compared in
-// any case; an unquoted value ends at the next ";" and is trimmed of blanks; a value enclosed in
-// double or single quotes holds anything, the enclosing quote doubled inside.
+// Grammar: pairs end with ";"; keys are compared in any case; an unquoted value ends at the
+// next ";" and is trimmed of blanks; a value enclosed in double or single quotes (only spaces
+// before the opening one) holds anything, the enclosing quote doubled inside. A part without
+// "=" is no pair.
+
+// The value of a key: of the first pair whose key, trimmed, is `key` in any case; an unquoted
+// value trimmed, a quoted one without its quotes and each doubled quote read as one; empty
+// when the key is missing.
+QString connectionStringValue(const QString& connectionString, const QString& key);
 
 // The value as a connection string carries it: unchanged when it holds no ";" and no quote,
 // does not begin with "{" and neither begins nor ends with a blank, else enclosed in double

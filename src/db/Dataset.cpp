@@ -1,12 +1,9 @@
 #include "Dataset.h"
 
-#include "Connection.h"
 #include "DbError.h"
+#include "Statement.h"
 #include "TsqlAdapter.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <cmath>
 
 namespace kolvix {
@@ -146,29 +143,18 @@ void Dataset::setParamAt(int position, const QVariant& value)
 void Dataset::open()
 {
     close();
-    QStringList occurrences;
-    QSqlQuery query = m_connection.prepareQuery(m_sql, m_commandTimeout, &occurrences);
-    for (const QString& name : occurrences) {
+    Statement statement(m_connection, m_sql, m_commandTimeout);
+    statement.bindParameters([this](const QString& name) {
         const int index = paramIndex(name);
-        query.addBindValue(m_connection.engineValue(index >= 0 ? m_params[index] : QVariant()));
-    }
-    if (!query.exec())
-        throw DbError(Connection::errorMessage(query.lastError()));
+        return index >= 0 ? m_params[index] : QVariant();
+    });
+    statement.execute();
 
-    const QSqlRecord record = query.record();
-    QStringList names;
-    for (int i = 0; i < record.count(); ++i)
-        names << record.fieldName(i);
+    const QStringList names = statement.columnNames();
     std::vector<std::vector<QVariant>> rows;
-    while (query.next()) {
-        std::vector<QVariant> row;
-        row.reserve(names.size());
-        for (int i = 0; i < names.size(); ++i)
-            row.push_back(query.isNull(i) ? QVariant() : query.value(i));
-        rows.push_back(std::move(row));
-    }
-    if (query.lastError().type() != QSqlError::NoError)
-        throw DbError(Connection::errorMessage(query.lastError()));
+    while (statement.next())
+        rows.push_back(statement.row());
+    statement.throwIfReadFailed();
 
     m_fieldNames = names;
     m_rows = std::move(rows);
@@ -252,11 +238,10 @@ void Dataset::post()
         ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
         : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
               .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-    QSqlQuery query = m_connection.prepareQuery(sql, m_commandTimeout);
+    Statement statement(m_connection, sql, m_commandTimeout);
     for (const auto& entry : m_newRow)
-        query.addBindValue(m_connection.engineValue(entry.second));
-    if (!query.exec())
-        throw DbError(Connection::errorMessage(query.lastError()));
+        statement.addValue(entry.second);
+    statement.execute();
     cancel();
 }
 

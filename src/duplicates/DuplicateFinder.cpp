@@ -4,10 +4,9 @@
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
+#include "db/Statement.h"
 
 #include <QLocale>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
 #include <numeric>
@@ -79,9 +78,8 @@ DuplicateScanResult DuplicateFinder::scan(const DuplicateOptions& options)
     report(QStringLiteral("Reading clients"), -1);
     DuplicateRecords records;
     {
-        QSqlQuery query = m_connection.prepareQuery(statement(options.includeArchived), m_connection.commandTimeout());
-        if (!query.exec())
-            throw DbError(Connection::errorMessage(query.lastError()));
+        Statement query(m_connection, statement(options.includeArchived), m_connection.commandTimeout());
+        query.execute();
         DuplicateInput input;
         int rows = 0;
         const auto text
@@ -113,8 +111,7 @@ DuplicateScanResult DuplicateFinder::scan(const DuplicateOptions& options)
                 report(QStringLiteral("Reading clients (%1)").arg(rows), -1);
             }
         }
-        if (query.lastError().type() != QSqlError::NoError)
-            throw DbError(Connection::errorMessage(query.lastError()));
+        query.throwIfReadFailed();
     }
     records.finish();
     DuplicateScanResult result = findPairs(records, options);
@@ -139,14 +136,11 @@ void DuplicateFinder::readLeftOutValues(std::vector<LeftOutBlock>& blocks)
     for (LeftOutBlock& block : blocks) {
         if (!block.value.isEmpty() || (block.key != BlockKey::Email && block.key != BlockKey::SurnameAndAddress))
             continue;
-        QStringList names;
-        QSqlQuery query = m_connection.prepareQuery(
-            QStringLiteral("SELECT Surname, Address, Email FROM PatientSearch WHERE ClientID = :id"),
-            m_connection.commandTimeout(), &names);
-        for (qsizetype i = 0; i < names.size(); ++i)
-            query.addBindValue(m_connection.engineValue(block.exampleClientId));
-        if (!query.exec())
-            throw DbError(Connection::errorMessage(query.lastError()));
+        Statement query(m_connection,
+                        QStringLiteral("SELECT Surname, Address, Email FROM PatientSearch WHERE ClientID = :id"),
+                        m_connection.commandTimeout());
+        query.bindParameters([&block](const QString&) { return QVariant(block.exampleClientId); });
+        query.execute();
         if (!query.next())
             continue; // gone since the read: the message names the client instead
         if (block.key == BlockKey::Email)

@@ -1,10 +1,6 @@
 #include "SearchQueryCursor.h"
 
-#include "db/Connection.h"
 #include "db/DbError.h"
-
-#include <QSqlError>
-#include <QSqlRecord>
 
 namespace kolvix {
 
@@ -23,18 +19,14 @@ const QStringList& searchResultColumns()
 }
 
 SearchQueryCursor::SearchQueryCursor(Connection& connection, const SearchQuery& query, int commandTimeout)
+    : m_statement(connection, query.sql(), commandTimeout)
 {
-    QStringList occurrences;
-    m_query = connection.prepareQuery(query.sql(), commandTimeout, &occurrences);
-    for (const QString& name : occurrences) {
+    m_statement.bindParameters([&query](const QString& name) {
         const SearchParameter* parameter = query.parameter(name);
-        m_query.addBindValue(connection.engineValue(parameter ? parameter->value : QVariant()));
-    }
-    if (!m_query.exec())
-        throw DbError(Connection::errorMessage(m_query.lastError()));
-    const QSqlRecord record = m_query.record();
-    for (int i = 0; i < record.count(); ++i)
-        m_columns << record.fieldName(i);
+        return parameter ? parameter->value : QVariant();
+    });
+    m_statement.execute();
+    m_columns = m_statement.columnNames();
     for (const QString& column : searchResultColumns())
         if (columnIndex(column) < 0)
             throw DbError(QStringLiteral("Field '%1' not found").arg(column));
@@ -51,20 +43,14 @@ int SearchQueryCursor::columnIndex(const QString& name) const
 int SearchQueryCursor::fetch(int count)
 {
     int read = 0;
-    const int columns = int(m_columns.size());
     while (!m_atEnd && (count < 0 || read < count)) {
-        if (!m_query.next()) {
+        if (!m_statement.next()) {
             m_atEnd = true;
-            if (m_query.lastError().type() != QSqlError::NoError)
-                throw DbError(Connection::errorMessage(m_query.lastError()));
-            m_query.finish();
+            m_statement.throwIfReadFailed();
+            m_statement.finish();
             break;
         }
-        std::vector<QVariant> row;
-        row.reserve(columns);
-        for (int i = 0; i < columns; ++i)
-            row.push_back(m_query.isNull(i) ? QVariant() : m_query.value(i));
-        m_rows.push_back(std::move(row));
+        m_rows.push_back(m_statement.row());
         ++read;
     }
     return read;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "db/Statement.h"
 #include "search/SearchQuery.h"
 
-#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 #include <vector>
@@ -44,7 +44,7 @@ public:
     const QVariant& value(int row, int column) const;
 
 private:
-    QSqlQuery m_query;
+    Statement m_statement;
     QStringList m_columns;
     std::vector<std::vector<QVariant>> m_rows;
     bool m_atEnd = false;

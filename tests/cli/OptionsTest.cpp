@@ -3,6 +3,8 @@
 
 #include "cli/Options.h"
 
+#include "cli/ArgumentParser.h"
+
 #include <gtest/gtest.h>
 
 namespace kolvix::cli {
@@ -130,15 +132,17 @@ TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)
                                   error);
     ASSERT_TRUE(o.has_value()) << error.toStdString();
     EXPECT_EQ(o->settings, QStringList {"Data Source=SRV1"});
-    EXPECT_EQ(*o->from, 812);
-    EXPECT_EQ(*o->to, 57);
-    ASSERT_EQ(o->maps.size(), 2u);
-    EXPECT_TRUE(o->maps.at(2).merge);
-    EXPECT_EQ(o->maps.at(2).toID, 1);
-    EXPECT_FALSE(o->maps.at(3).merge);
-    EXPECT_EQ(o->maps.at(3).name, QStringLiteral("Work Cover"));
-    EXPECT_TRUE(o->dryRun);
-    EXPECT_FALSE(o->yes);
+    ASSERT_TRUE(std::holds_alternative<MergeVerbOptions>(o->verb));
+    const auto& merge = std::get<MergeVerbOptions>(o->verb);
+    EXPECT_EQ(*merge.from, 812);
+    EXPECT_EQ(*merge.to, 57);
+    ASSERT_EQ(merge.maps.size(), 2u);
+    EXPECT_TRUE(merge.maps.at(2).merge);
+    EXPECT_EQ(merge.maps.at(2).toID, 1);
+    EXPECT_FALSE(merge.maps.at(3).merge);
+    EXPECT_EQ(merge.maps.at(3).name, QStringLiteral("Work Cover"));
+    EXPECT_TRUE(merge.dryRun);
+    EXPECT_FALSE(merge.yes);
 }
 
 // Arguments as the command line's bytes: the first one that is not UTF-8 text, if any.
@@ -166,13 +170,16 @@ TEST(OptionsTest, FindKeepsItsTextAndField)
     QString error;
     const auto o = parseArguments({"--find", " O'Brien, Pat ", "--field", "bpay ref no", "--show-sql"}, error);
     ASSERT_TRUE(o.has_value()) << error.toStdString();
-    EXPECT_EQ(*o->find, QStringLiteral(" O'Brien, Pat "));
-    EXPECT_EQ(o->field, 11);
-    EXPECT_TRUE(o->showSql);
-    EXPECT_FALSE(o->all);
+    ASSERT_TRUE(std::holds_alternative<FindVerbOptions>(o->verb));
+    const auto& find = std::get<FindVerbOptions>(o->verb);
+    EXPECT_EQ(find.text, QStringLiteral(" O'Brien, Pat "));
+    EXPECT_EQ(find.field, 11);
+    EXPECT_TRUE(find.showSql);
+    EXPECT_FALSE(find.all);
     const auto byDefault = parseArguments({"--find", "x"}, error);
     ASSERT_TRUE(byDefault.has_value());
-    EXPECT_EQ(byDefault->field, 0);
+    ASSERT_TRUE(std::holds_alternative<FindVerbOptions>(byDefault->verb));
+    EXPECT_EQ(std::get<FindVerbOptions>(byDefault->verb).field, 0);
 }
 
 TEST(OptionsTest, DuplicatesOptionsAsGiven)
@@ -180,14 +187,17 @@ TEST(OptionsTest, DuplicatesOptionsAsGiven)
     QString error;
     const auto o = parseArguments({"--duplicates", "--min-score", "65", "--limit", "20"}, error);
     ASSERT_TRUE(o.has_value()) << error.toStdString();
-    EXPECT_TRUE(o->duplicates);
-    EXPECT_EQ(o->minScore, 65);
-    EXPECT_EQ(o->limit, 20);
-    EXPECT_FALSE(o->archived);
+    ASSERT_TRUE(std::holds_alternative<DuplicatesVerbOptions>(o->verb));
+    const auto& duplicates = std::get<DuplicatesVerbOptions>(o->verb);
+    EXPECT_EQ(duplicates.minScore, 65);
+    EXPECT_EQ(duplicates.limit, 20);
+    EXPECT_FALSE(duplicates.archived);
     const auto plain = parseArguments({"--duplicates"}, error);
     ASSERT_TRUE(plain.has_value());
-    EXPECT_FALSE(plain->minScore.has_value());
-    EXPECT_FALSE(plain->limit.has_value());
+    ASSERT_TRUE(std::holds_alternative<DuplicatesVerbOptions>(plain->verb));
+    const auto& plainDuplicates = std::get<DuplicatesVerbOptions>(plain->verb);
+    EXPECT_FALSE(plainDuplicates.minScore.has_value());
+    EXPECT_FALSE(plainDuplicates.limit.has_value());
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // Values of a connection string that hold its syntax, and passwords kept out of what is shown.
 
 #include "db/ConnectionString.h"
-#include "db/Connection.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +27,9 @@ TEST_P(QuoteValueTest, ReadsBackAsItselfAndSetsNoOtherKey)
     EXPECT_EQ(written.toStdString(), c.written);
     const QString s
         = QStringLiteral("Provider=SQLite;Initial Catalog=") + written + QStringLiteral(";Data Source=B.db;");
-    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Initial Catalog")), value) << s.toStdString();
-    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Data Source")), QStringLiteral("B.db")) << s.toStdString();
-    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Provider")), QStringLiteral("SQLite")) << s.toStdString();
+    EXPECT_EQ(connectionStringValue(s, QStringLiteral("Initial Catalog")), value) << s.toStdString();
+    EXPECT_EQ(connectionStringValue(s, QStringLiteral("Data Source")), QStringLiteral("B.db")) << s.toStdString();
+    EXPECT_EQ(connectionStringValue(s, QStringLiteral("Provider")), QStringLiteral("SQLite")) << s.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,8 +2,10 @@
 // SQL Server connection string for ODBC.
 
 #include "db/Connection.h"
+#include "db/ConnectionString.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
+#include "db/OdbcConnectionString.h"
 #include "support/TestDatabase.h"
 #include "support/Wine.h"
 
@@ -219,11 +221,11 @@ TEST(ConnectionStringTest, ReadsKeysInAnyCaseWithQuotedValues)
 {
     const QString s
         = QStringLiteral("Provider=SQLOLEDB.1;Data Source= SRV1\\ZELVAN ;password=\"a;b\"\"c\";Integrated Security=;");
-    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("provider")), QStringLiteral("SQLOLEDB.1"));
-    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Data Source")), QStringLiteral("SRV1\\ZELVAN"));
-    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Password")), QStringLiteral("a;b\"c"));
-    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Integrated Security")), QString());
-    EXPECT_EQ(Connection::connectionValue(s, QStringLiteral("Initial Catalog")), QString());
+    EXPECT_EQ(connectionStringValue(s, QStringLiteral("provider")), QStringLiteral("SQLOLEDB.1"));
+    EXPECT_EQ(connectionStringValue(s, QStringLiteral("Data Source")), QStringLiteral("SRV1\\ZELVAN"));
+    EXPECT_EQ(connectionStringValue(s, QStringLiteral("Password")), QStringLiteral("a;b\"c"));
+    EXPECT_EQ(connectionStringValue(s, QStringLiteral("Integrated Security")), QString());
+    EXPECT_EQ(connectionStringValue(s, QStringLiteral("Initial Catalog")), QString());
 }
 
 struct OdbcCase
@@ -246,8 +248,7 @@ class OdbcStringTest : public ::testing::TestWithParam<OdbcCase>
 TEST_P(OdbcStringTest, Translates)
 {
     const OdbcCase& c = GetParam();
-    EXPECT_EQ(Connection::odbcConnectionString(QString::fromUtf8(c.connectionString), QString::fromUtf8(c.driver))
-                  .toStdString(),
+    EXPECT_EQ(odbcConnectionString(QString::fromUtf8(c.connectionString), QString::fromUtf8(c.driver)).toStdString(),
               c.expected);
 }
 
@@ -305,9 +306,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(OdbcOptionsTest, CarryLoginTimeoutAndPacketSize)
 {
-    EXPECT_EQ(Connection::odbcConnectOptions(QStringLiteral(KOLVIX_STANDARD "Data Source=SRV1;"), 5),
+    EXPECT_EQ(odbcConnectOptions(QStringLiteral(KOLVIX_STANDARD "Data Source=SRV1;"), 5),
               QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=5;SQL_ATTR_PACKET_SIZE=4096"));
-    EXPECT_EQ(Connection::odbcConnectOptions(QStringLiteral("Data Source=SRV1;Packet Size=;"), 2),
+    EXPECT_EQ(odbcConnectOptions(QStringLiteral("Data Source=SRV1;Packet Size=;"), 2),
               QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=2"));
 }
 
@@ -317,28 +318,27 @@ TEST(OdbcDriverTest, PrefersTheNewestMicrosoftDriverThenFreeTds)
     const QString v18 = QStringLiteral("ODBC Driver 18 for SQL Server");
     const QString freeTds = QStringLiteral("FreeTDS");
     const QString sqlite = QStringLiteral("SQLite3");
-    EXPECT_EQ(Connection::chooseSqlServerOdbcDriver({freeTds, v17, sqlite, v18}), v18);
-    EXPECT_EQ(Connection::chooseSqlServerOdbcDriver({freeTds, QStringLiteral("SQL Server"), sqlite}),
-              QStringLiteral("SQL Server"));
-    EXPECT_EQ(Connection::chooseSqlServerOdbcDriver({sqlite, QStringLiteral("freetds")}), QStringLiteral("freetds"));
-    EXPECT_EQ(Connection::chooseSqlServerOdbcDriver({sqlite}), QString());
+    EXPECT_EQ(chooseSqlServerOdbcDriver({freeTds, v17, sqlite, v18}), v18);
+    EXPECT_EQ(chooseSqlServerOdbcDriver({freeTds, QStringLiteral("SQL Server"), sqlite}), QStringLiteral("SQL Server"));
+    EXPECT_EQ(chooseSqlServerOdbcDriver({sqlite, QStringLiteral("freetds")}), QStringLiteral("freetds"));
+    EXPECT_EQ(chooseSqlServerOdbcDriver({sqlite}), QString());
 }
 
 TEST(SqliteOdbcDriverTest, TakesTheLinuxOrTheWindowsNameOfTheDriver)
 {
     const QString v18 = QStringLiteral("ODBC Driver 18 for SQL Server");
-    EXPECT_EQ(Connection::chooseSqliteOdbcDriver({v18, QStringLiteral("SQLite3")}), QStringLiteral("SQLite3"));
-    EXPECT_EQ(Connection::chooseSqliteOdbcDriver({QStringLiteral("SQLite3 ODBC Driver"), v18}),
+    EXPECT_EQ(chooseSqliteOdbcDriver({v18, QStringLiteral("SQLite3")}), QStringLiteral("SQLite3"));
+    EXPECT_EQ(chooseSqliteOdbcDriver({QStringLiteral("SQLite3 ODBC Driver"), v18}),
               QStringLiteral("SQLite3 ODBC Driver"));
-    EXPECT_EQ(Connection::chooseSqliteOdbcDriver({QStringLiteral("sqlite3")}), QStringLiteral("sqlite3"));
-    EXPECT_EQ(Connection::chooseSqliteOdbcDriver({QStringLiteral("SQLite ODBC Driver"), v18}), QString())
+    EXPECT_EQ(chooseSqliteOdbcDriver({QStringLiteral("sqlite3")}), QStringLiteral("sqlite3"));
+    EXPECT_EQ(chooseSqliteOdbcDriver({QStringLiteral("SQLite ODBC Driver"), v18}), QString())
         << "the SQLite 2 driver cannot open the files";
-    EXPECT_EQ(Connection::chooseSqliteOdbcDriver({}), QString());
+    EXPECT_EQ(chooseSqliteOdbcDriver({}), QString());
 }
 
 TEST(SqlServerConnectionTest, UnreachableServerFailsWithTheDriversMessage)
 {
-    if (Connection::sqlServerOdbcDriver().isEmpty())
+    if (sqlServerOdbcDriver().isEmpty())
         GTEST_SKIP() << "no SQL Server ODBC driver is installed";
     Connection connection;
     connection.setConnectTimeout(2);
@@ -359,7 +359,7 @@ TEST(SqlServerConnectionTest, UnreachableServerFailsWithTheDriversMessage)
 // A server that takes the TCP connection and never answers: the login time-out ends the open.
 TEST(SqlServerConnectionTest, SilentServerFailsAfterTheLoginTimeout)
 {
-    if (Connection::sqlServerOdbcDriver().isEmpty())
+    if (sqlServerOdbcDriver().isEmpty())
         GTEST_SKIP() << "no SQL Server ODBC driver is installed";
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(listener, 0);

@@ -5,6 +5,7 @@
 
 #include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/Statement.h"
 #include "support/TestDatabase.h"
 
 #include <QFile>
@@ -439,8 +440,8 @@ TEST(DuplicateBlockingTest, FindsThePlantedPairsAndComparesNoPairTwice)
         connection.open();
         DuplicateRecords records;
         {
-            QSqlQuery query = connection.prepareQuery(DuplicateFinder::statement(true), 30);
-            ASSERT_TRUE(query.exec());
+            Statement query(connection, DuplicateFinder::statement(true), 30);
+            ASSERT_NO_THROW(query.execute());
             while (query.next()) {
                 if (query.value(11).toBool())
                     continue;

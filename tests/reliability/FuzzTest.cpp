@@ -12,6 +12,7 @@
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "db/Dataset.h"
+#include "db/OdbcConnectionString.h"
 #include "db/SqliteFunctions.h"
 #include "db/TsqlAdapter.h"
 #include "search/SearchQuery.h"
@@ -324,7 +325,7 @@ const std::vector<QString> kDrivers = {QStringLiteral("ODBC Driver 18 for SQL Se
 void expectOdbcCarries(const QString& connectionString, const QString& driver, const QString& catalog,
                        const QString& user, const QString& password)
 {
-    const QString odbc = Connection::odbcConnectionString(connectionString, driver);
+    const QString odbc = odbcConnectionString(connectionString, driver);
     const auto pairs = parseOdbc(odbc);
     ASSERT_TRUE(pairs.has_value()) << odbc.toStdString();
     auto value = [&](const char* key) {
@@ -372,13 +373,12 @@ TEST(FuzzTest, CommandLineValuesReachTheOdbcConnectionString)
                                  "UseTCPIP=" + random.text({"0", "1", "x"}, 1)};
         setCommandLineArguments(arguments);
         const QString built = buildConnectionString(0);
-        EXPECT_EQ(Connection::connectionValue(built, QStringLiteral("Initial Catalog")), catalog)
-            << built.toStdString();
-        EXPECT_EQ(Connection::connectionValue(built, QStringLiteral("User ID")), user) << built.toStdString();
-        EXPECT_EQ(Connection::connectionValue(built, QStringLiteral("Password")), password) << built.toStdString();
+        EXPECT_EQ(connectionStringValue(built, QStringLiteral("Initial Catalog")), catalog) << built.toStdString();
+        EXPECT_EQ(connectionStringValue(built, QStringLiteral("User ID")), user) << built.toStdString();
+        EXPECT_EQ(connectionStringValue(built, QStringLiteral("Password")), password) << built.toStdString();
         for (const QString& driver : kDrivers)
             expectOdbcCarries(built, driver, catalog, user, password);
-        Connection::odbcConnectOptions(built, random.between(-1, 100));
+        odbcConnectOptions(built, random.between(-1, 100));
     }
     setCommandLineArguments({});
     gsConfigIniName.clear();
@@ -423,13 +423,12 @@ TEST(FuzzTest, CommandLineValuesOfAnyTextSetNoOtherKey)
                                                      {"Password", password},      {"Workstation ID", "PC01"},
                                                      {"Integrated Security", ""}, {"Network Library", ""}};
         for (const auto& [key, value] : expected)
-            ASSERT_EQ(Connection::connectionValue(built, key), value)
-                << key.toStdString() << " in " << built.toStdString();
+            ASSERT_EQ(connectionStringValue(built, key), value) << key.toStdString() << " in " << built.toStdString();
         for (const QString& driver : kDrivers)
             expectOdbcCarries(built, driver, catalog, user, password);
         const QString masked = maskPassword(built);
         EXPECT_FALSE(masked.contains(QStringLiteral("§"))) << masked.toStdString();
-        EXPECT_EQ(Connection::connectionValue(masked, QStringLiteral("Workstation ID")), QStringLiteral("PC01"))
+        EXPECT_EQ(connectionStringValue(masked, QStringLiteral("Workstation ID")), QStringLiteral("PC01"))
             << masked.toStdString();
     }
     setCommandLineArguments({});
@@ -482,7 +481,7 @@ TEST(FuzzTest, MaskingHidesEveryPasswordAndKeepsTheOtherKeys)
             << connectionString.toStdString() << "\nmasked: " << masked.toStdString();
         EXPECT_TRUE(masked.contains(QLatin1String(kMaskedPassword))) << masked.toStdString();
         for (const auto& [name, text] : others) {
-            EXPECT_EQ(Connection::connectionValue(masked, name), text)
+            EXPECT_EQ(connectionStringValue(masked, name), text)
                 << connectionString.toStdString() << "\nmasked: " << masked.toStdString();
         }
         // Any text at all: no failure.
@@ -510,13 +509,13 @@ TEST(FuzzTest, QuotedConnectionValuesReachTheOdbcStringUnchanged)
                              random.text(kNoise, 12)};
         std::shuffle(parts.begin() + 1, parts.end() - 1, std::mt19937(unsigned(round)));
         const QString connectionString = parts.join(u';');
-        ASSERT_EQ(Connection::connectionValue(connectionString, QStringLiteral("Password")), password)
+        ASSERT_EQ(connectionStringValue(connectionString, QStringLiteral("Password")), password)
             << connectionString.toStdString();
         for (const QString& driver : kDrivers)
             expectOdbcCarries(connectionString, driver, catalog, user, password);
         // Any text at all: no failure.
-        Connection::connectionValue(random.text(kNoise, 60), random.text(kNoise, 3));
-        Connection::odbcConnectionString(random.text(kNoise, 60), random.pick(kDrivers));
+        connectionStringValue(random.text(kNoise, 60), random.text(kNoise, 3));
+        odbcConnectionString(random.text(kNoise, 60), random.pick(kDrivers));
     }
 }
 

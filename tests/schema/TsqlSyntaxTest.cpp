@@ -144,7 +144,10 @@ protected:
                         "start; the native build runs these checks on the same statements";
 #endif
     }
-    static ParseResult check(const QString& sql) { return checker->check(sql); }
+    static ParseResult check(const QString& sql)
+    {
+        return checker->check(sql);
+    }
 
     static std::unique_ptr<TsqlChecker> checker;
 };

@@ -3,6 +3,7 @@
 #include "SettingsFixture.h"
 
 #include "db/Connection.h"
+#include "db/OdbcConnectionString.h"
 
 #include <QStringList>
 #include <map>
@@ -377,7 +378,7 @@ protected:
 
 TEST_F(ConnectTest, UnreachableSqlServerTriesThreeFormsAndNamesTheInstance)
 {
-    if (Connection::sqlServerOdbcDriver().isEmpty())
+    if (sqlServerOdbcDriver().isEmpty())
         GTEST_SKIP() << "no SQL Server ODBC driver installed";
     // A closed port on the loopback interface: every attempt is refused at once.
     writeData(QStringLiteral("[Database Settings]\nProvider=SQLOLEDB.1\nData Source=127.0.0.1,1\n"));
@@ -407,7 +408,7 @@ TEST_F(ConnectTest, UnreachableSqlServerTriesThreeFormsAndNamesTheInstance)
 
 TEST_F(ConnectTest, LoginOnFallsBackToTheInstanceOnly)
 {
-    if (Connection::sqlServerOdbcDriver().isEmpty())
+    if (sqlServerOdbcDriver().isEmpty())
         GTEST_SKIP() << "no SQL Server ODBC driver installed";
     loginOn();
     writeData(QStringLiteral("[Database Settings]\nData Source=127.0.0.1,1\nInitial Catalog=Practice\n"));

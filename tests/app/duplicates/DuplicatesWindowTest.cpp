@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QTableView>
 #include <QSqlDatabase>
+#include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
 
