@@ -4,11 +4,11 @@
 #include "app/accounts/EditAccounts.h"
 #include "app/search/SearchPatient.h"
 #include "core/Log.h"
-#include "merge/MergeFixture.h"
 #include "settings/CommandLine.h"
 #include "settings/UtilityConnect.h"
 #include "support/CaptionCheck.h"
 #include "support/FakePlatform.h"
+#include "support/MergeFixture.h"
 #include "support/ScriptedUi.h"
 #include "support/TestDatabase.h"
 

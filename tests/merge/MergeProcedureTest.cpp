@@ -1,4 +1,4 @@
-#include "MergeFixture.h"
+#include "support/MergeFixture.h"
 
 #include "accounts/AccountMergeModel.h"
 #include "merge/RecordMovers.h"

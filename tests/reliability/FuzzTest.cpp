@@ -7,7 +7,7 @@
 //
 // The seed is printed; KOLVIX_FUZZ_SEED=<n> repeats a run with another one.
 
-#include "reliability/QtPrinting.h"
+#include "support/QtPrinting.h"
 
 #include "db/Connection.h"
 #include "db/ConnectionString.h"

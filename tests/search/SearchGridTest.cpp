@@ -1,8 +1,8 @@
 // The columns of the search result grid and the values it calculates.
 
 #include "search/SearchGrid.h"
-#include "reliability/QtPrinting.h"
 #include "search/SearchQuery.h"
+#include "support/QtPrinting.h"
 
 #include <QVariant>
 #include <gtest/gtest.h>

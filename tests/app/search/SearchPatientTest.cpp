@@ -3,9 +3,9 @@
 #include "app/search/SearchPatient.h"
 #include "app/search/SearchResultModel.h"
 #include "db/Connection.h"
-#include "reliability/QtPrinting.h"
 #include "search/SearchQuery.h"
 #include "support/CaptionCheck.h"
+#include "support/QtPrinting.h"
 #include "support/TestDatabase.h"
 
 #include <QApplication>
