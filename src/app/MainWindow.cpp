@@ -146,40 +146,6 @@ TfrmMain::~TfrmMain()
     qApp->removeEventFilter(this);
 }
 
-QLineEdit* TfrmMain::edtFrom() const
-{
-    return ui->edtFrom;
-}
-QLineEdit* TfrmMain::edtTo() const
-{
-    return ui->edtTo;
-}
-QPushButton* TfrmMain::btnSearchFrom() const
-{
-    return ui->btnSearchFrom;
-}
-QPushButton* TfrmMain::btnSearchTo() const
-{
-    return ui->btnSearchTo;
-}
-QPushButton* TfrmMain::btnOk() const
-{
-    return ui->btnOk;
-}
-QPushButton* TfrmMain::btnMerge() const
-{
-    return ui->btnMerge;
-}
-
-QPushButton* TfrmMain::btnDuplicates() const
-{
-    return ui->btnDuplicates;
-}
-QPlainTextEdit* TfrmMain::memResults() const
-{
-    return ui->memResults;
-}
-
 bool TfrmMain::terminateRequested() const
 {
     return m_terminateRequested;

@@ -10,9 +10,6 @@
 #include <memory>
 
 class QKeyEvent;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
 
 namespace Ui {
 class TfrmMain;
@@ -53,16 +50,6 @@ public:
     // What the statistics pane shows: (caption, count) of the From client.
     StatisticsList statisticsList;
 
-    QLineEdit* edtFrom() const;
-    QLineEdit* edtTo() const;
-    QPushButton* btnSearchFrom() const;
-    QPushButton* btnSearchTo() const;
-    QPushButton* btnOk() const;
-    QPushButton* btnMerge() const;
-    QPushButton* btnDuplicates() const;
-    // The Duplicates window, once opened.
-    TfrmDuplicates* frmDuplicates() const { return m_duplicates; }
-    QPlainTextEdit* memResults() const;
     QTimer& timUpdate() { return m_timUpdate; }
     QTimer& timDrawButtons() { return m_timDrawButtons; }
 

@@ -4,13 +4,14 @@
 #include "app/duplicates/DuplicatesWindow.h"
 #include "app/search/SearchPatient.h"
 #include "core/Log.h"
-#include "merge/MergeFixture.h"
 #include "settings/CommandLine.h"
 #include "settings/UtilityConnect.h"
 #include "support/CaptionCheck.h"
 #include "support/FakePlatform.h"
+#include "support/MergeFixture.h"
 #include "support/ScriptedUi.h"
 #include "support/TestDatabase.h"
+#include "support/Widgets.h"
 
 #include <QApplication>
 #include <QDir>
@@ -95,9 +96,9 @@ TEST_F(MainWindowTest, StartUpWarnsFirstThenConnectsWithMergeDisabled)
     EXPECT_TRUE(window.conZelvan.isOpen());
     EXPECT_TRUE(window.query.isOpen());
     EXPECT_TRUE(window.session.UseRollback);
-    EXPECT_FALSE(window.btnMerge()->isEnabled());
-    EXPECT_EQ(window.edtFrom()->text(), QStringLiteral("Please search for a patient..."));
-    EXPECT_EQ(window.edtTo()->text(), QStringLiteral("Please search for a patient..."));
+    EXPECT_FALSE(widget<QPushButton>(window, "btnMerge").isEnabled());
+    EXPECT_EQ(widget<QLineEdit>(window, "edtFrom").text(), QStringLiteral("Please search for a patient..."));
+    EXPECT_EQ(widget<QLineEdit>(window, "edtTo").text(), QStringLiteral("Please search for a patient..."));
     // The designed size, unless the font in use cannot hold the captions in their designed widths.
     EXPECT_EQ(window.size(), QSize(505 + captionExtra(window.font()), 469));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Kolvix Utility"));
@@ -133,27 +134,29 @@ TEST_F(MainWindowTest, ChoosingBothClientsShowsTheCaptionsAndEnablesMerge)
     TfrmMain window;
 
     window.chooseToClient(2);
-    EXPECT_EQ(window.edtTo()->text(), QStringLiteral("2: Smith, Jon"));
-    EXPECT_FALSE(window.btnMerge()->isEnabled());
+    EXPECT_EQ(widget<QLineEdit>(window, "edtTo").text(), QStringLiteral("2: Smith, Jon"));
+    EXPECT_FALSE(widget<QPushButton>(window, "btnMerge").isEnabled());
 
     window.chooseFromClient(1);
-    EXPECT_EQ(window.edtFrom()->text(), QStringLiteral("1: Smith, John"));
-    EXPECT_TRUE(window.btnMerge()->isEnabled());
+    EXPECT_EQ(widget<QLineEdit>(window, "edtFrom").text(), QStringLiteral("1: Smith, John"));
+    EXPECT_TRUE(widget<QPushButton>(window, "btnMerge").isEnabled());
     // The count query follows the From client.
     EXPECT_EQ(window.query.field(QStringLiteral("numAcc")).asInteger(), 2);
     EXPECT_EQ(window.query.field(QStringLiteral("numApp")).asInteger(), 1);
     // The statistics follow once the timer has fired.
-    EXPECT_EQ(window.memResults()->toPlainText(), QStringLiteral("collecting statistics..."));
+    EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(), QStringLiteral("collecting statistics..."));
     EXPECT_TRUE(window.timUpdate().isActive());
 
     window.timUpdateTimer();
     EXPECT_FALSE(window.timUpdate().isActive());
-    EXPECT_EQ(window.memResults()->toPlainText(), QStringLiteral("2  Accounts\n1  Appointment"));
+    EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(),
+              QStringLiteral("2  Accounts\n1  Appointment"));
 
     // Choosing the To client again leaves the statistics alone.
     window.chooseToClient(1);
-    EXPECT_EQ(window.memResults()->toPlainText(), QStringLiteral("2  Accounts\n1  Appointment"));
-    EXPECT_TRUE(window.btnMerge()->isEnabled());
+    EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(),
+              QStringLiteral("2  Accounts\n1  Appointment"));
+    EXPECT_TRUE(widget<QPushButton>(window, "btnMerge").isEnabled());
     EXPECT_EQ(ui.shown, QStringList {kWarning});
 }
 
@@ -167,14 +170,14 @@ TEST_F(MainWindowTest, APairChosenInTheDuplicatesWindowFillsBothClientsAsASearch
     TfrmMain window;
     window.show();
     // Below Merge, the designed form otherwise as it was.
-    EXPECT_EQ(window.btnDuplicates()->geometry(), QRect(425, 69, 75, 25));
-    EXPECT_EQ(window.btnMerge()->geometry(), QRect(425, 37, 75, 25));
+    EXPECT_EQ(widget<QPushButton>(window, "btnDuplicates").geometry(), QRect(425, 69, 75, 25));
+    EXPECT_EQ(widget<QPushButton>(window, "btnMerge").geometry(), QRect(425, 37, 75, 25));
     EXPECT_EQ(window.size(), QSize(505, 469));
-    EXPECT_EQ(window.btnDuplicates()->text(), QStringLiteral("&Duplicates..."));
-    EXPECT_FALSE(window.btnMerge()->isEnabled());
+    EXPECT_EQ(widget<QPushButton>(window, "btnDuplicates").text(), QStringLiteral("&Duplicates..."));
+    EXPECT_FALSE(widget<QPushButton>(window, "btnMerge").isEnabled());
 
-    window.btnDuplicates()->click();
-    TfrmDuplicates* duplicates = window.frmDuplicates();
+    widget<QPushButton>(window, "btnDuplicates").click();
+    TfrmDuplicates* duplicates = &widget<TfrmDuplicates>(window, "frmDuplicates");
     ASSERT_NE(duplicates, nullptr);
     EXPECT_TRUE(duplicates->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !duplicates->isScanning(); }, 20000));
@@ -182,22 +185,22 @@ TEST_F(MainWindowTest, APairChosenInTheDuplicatesWindowFillsBothClientsAsASearch
     EXPECT_EQ(duplicates->pairs()[0].keep.clientId, 20);
     EXPECT_EQ(duplicates->pairs()[0].merge.clientId, 35);
 
-    duplicates->grdPairs()->selectRow(0);
-    duplicates->btnUse()->click();
-    EXPECT_EQ(window.edtFrom()->text(), QStringLiteral("35: Harpur, Louise"));
-    EXPECT_EQ(window.edtTo()->text(), QStringLiteral("20: Harper, Louise"));
-    EXPECT_TRUE(window.btnMerge()->isEnabled());
-    EXPECT_EQ(window.memResults()->toPlainText(), QStringLiteral("collecting statistics..."));
+    widget<QTableView>(*duplicates, "grdPairs").selectRow(0);
+    widget<QPushButton>(*duplicates, "btnUse").click();
+    EXPECT_EQ(widget<QLineEdit>(window, "edtFrom").text(), QStringLiteral("35: Harpur, Louise"));
+    EXPECT_EQ(widget<QLineEdit>(window, "edtTo").text(), QStringLiteral("20: Harper, Louise"));
+    EXPECT_TRUE(widget<QPushButton>(window, "btnMerge").isEnabled());
+    EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(), QStringLiteral("collecting statistics..."));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.timUpdate().isActive(); }, 10000));
-    EXPECT_EQ(window.memResults()->toPlainText(), QStringLiteral("1  Account\n1  Appointment"));
+    EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(), QStringLiteral("1  Account\n1  Appointment"));
 
     // A second click on the button brings the open window forward without a new scan.
-    window.btnDuplicates()->click();
-    EXPECT_EQ(window.frmDuplicates(), duplicates);
+    widget<QPushButton>(window, "btnDuplicates").click();
+    EXPECT_EQ(&widget<TfrmDuplicates>(window, "frmDuplicates"), duplicates);
     EXPECT_FALSE(duplicates->isScanning());
     // Closed and opened again, it scans again.
     duplicates->close();
-    window.btnDuplicates()->click();
+    widget<QPushButton>(window, "btnDuplicates").click();
     EXPECT_TRUE(duplicates->isScanning() || duplicates->pairs().size() == 1u);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !duplicates->isScanning(); }, 20000));
     EXPECT_EQ(ui.shown, QStringList {kWarning});
@@ -225,12 +228,13 @@ TEST_F(MainWindowTest, CaptionsFollowTheDisplayNameAndAreCut)
                           Case {5, full.left(40), full.left(50)}, Case {6, wide.left(40), wide.left(50)}}) {
         window.chooseFromClient(c.id);
         window.chooseToClient(c.id);
-        ASSERT_GT(window.edtTo()->fontMetrics().horizontalAdvance(wide), window.edtTo()->width());
-        EXPECT_EQ(window.edtFrom()->text(), c.from);
-        EXPECT_EQ(window.edtTo()->text(), c.to);
+        ASSERT_GT(widget<QLineEdit>(window, "edtTo").fontMetrics().horizontalAdvance(wide),
+                  widget<QLineEdit>(window, "edtTo").width());
+        EXPECT_EQ(widget<QLineEdit>(window, "edtFrom").text(), c.from);
+        EXPECT_EQ(widget<QLineEdit>(window, "edtTo").text(), c.to);
         // The edits show the start of the caption (the client id) and, when it does not fit,
         // the whole caption as their tool tip.
-        for (const QLineEdit* edit : {window.edtFrom(), window.edtTo()}) {
+        for (const QLineEdit* edit : {&widget<QLineEdit>(window, "edtFrom"), &widget<QLineEdit>(window, "edtTo")}) {
             EXPECT_EQ(edit->cursorPosition(), 0) << c.id;
             const int textWidth = edit->fontMetrics().horizontalAdvance(edit->text());
             if (textWidth > edit->width()) {
@@ -256,8 +260,8 @@ TEST_F(MainWindowTest, AFailingCountShowsTheErrorBoxLeavesThePaneEmptyAndKeepsTh
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.timUpdate().isActive(); }, 10000));
     ASSERT_EQ(ui.shown.size(), 2);
     EXPECT_TRUE(ui.shown[1].startsWith(QStringLiteral("Error: "))) << ui.shown[1].toStdString();
-    EXPECT_TRUE(window.memResults()->toPlainText().isEmpty());
-    EXPECT_TRUE(window.btnSearchFrom()->isEnabled());
+    EXPECT_TRUE(widget<QPlainTextEdit>(window, "memResults").toPlainText().isEmpty());
+    EXPECT_TRUE(widget<QPushButton>(window, "btnSearchFrom").isEnabled());
     // The rows before the failing one (row 9, TyroTrans) stay in the list.
     EXPECT_EQ(window.statisticsList, (StatisticsList {{QStringLiteral("Account"), 1}}));
 }
@@ -269,10 +273,10 @@ TEST_F(MainWindowTest, TheEditsPassTheFocusToTheirSearchButtons)
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
-    window.edtTo()->setFocus();
-    EXPECT_EQ(QApplication::focusWidget(), window.btnSearchTo());
-    window.edtFrom()->setFocus();
-    EXPECT_EQ(QApplication::focusWidget(), window.btnSearchFrom());
+    widget<QLineEdit>(window, "edtTo").setFocus();
+    EXPECT_EQ(QApplication::focusWidget(), &widget<QPushButton>(window, "btnSearchTo"));
+    widget<QLineEdit>(window, "edtFrom").setFocus();
+    EXPECT_EQ(QApplication::focusWidget(), &widget<QPushButton>(window, "btnSearchFrom"));
 }
 
 TEST_F(MainWindowTest, TabbingThroughAndACancelledDialogLeaveNoSelectionInTheEdits)
@@ -284,10 +288,10 @@ TEST_F(MainWindowTest, TabbingThroughAndACancelledDialogLeaveNoSelectionInTheEdi
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    window.btnSearchFrom()->setFocus();
+    widget<QPushButton>(window, "btnSearchFrom").setFocus();
 
     const auto noSelection = [&](const char* when) {
-        for (const QLineEdit* edit : {window.edtFrom(), window.edtTo()}) {
+        for (const QLineEdit* edit : {&widget<QLineEdit>(window, "edtFrom"), &widget<QLineEdit>(window, "edtTo")}) {
             EXPECT_FALSE(edit->hasSelectedText()) << when << ' ' << edit->objectName().toStdString();
             EXPECT_EQ(edit->cursorPosition(), 0) << when;
         }
@@ -297,14 +301,14 @@ TEST_F(MainWindowTest, TabbingThroughAndACancelledDialogLeaveNoSelectionInTheEdi
         for (int i = 0; i < 10; ++i) {
             QTest::keyClick(QApplication::focusWidget(), direction == Qt::NoModifier ? Qt::Key_Tab : Qt::Key_Backtab,
                             direction);
-            EXPECT_NE(QApplication::focusWidget(), window.edtFrom());
-            EXPECT_NE(QApplication::focusWidget(), window.edtTo());
+            EXPECT_NE(QApplication::focusWidget(), &widget<QLineEdit>(window, "edtFrom"));
+            EXPECT_NE(QApplication::focusWidget(), &widget<QLineEdit>(window, "edtTo"));
             noSelection("tab");
         }
     }
 
     // A dialog over the window, cancelled (as the search is).
-    window.btnSearchTo()->setFocus();
+    widget<QPushButton>(window, "btnSearchTo").setFocus();
     QTimer::singleShot(50, [] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             dialog->reject();
@@ -329,12 +333,12 @@ TEST_F(MainWindowTest, EnterAndTheKeypadEnterPressTheFocusedButton)
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
         // Enter elsewhere presses nothing; on Close the window closes.
-        window.memResults()->setFocus();
-        QTest::keyClick(window.memResults(), c.key, c.modifiers);
+        widget<QPlainTextEdit>(window, "memResults").setFocus();
+        QTest::keyClick(&widget<QPlainTextEdit>(window, "memResults"), c.key, c.modifiers);
         EXPECT_TRUE(window.isVisible());
-        window.btnOk()->setFocus();
-        ASSERT_EQ(QApplication::focusWidget(), window.btnOk());
-        QTest::keyClick(window.btnOk(), c.key, c.modifiers);
+        widget<QPushButton>(window, "btnOk").setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), &widget<QPushButton>(window, "btnOk"));
+        QTest::keyClick(&widget<QPushButton>(window, "btnOk"), c.key, c.modifiers);
         EXPECT_FALSE(window.isVisible()) << c.key;
     }
 }
@@ -397,7 +401,7 @@ template <typename Dialog> void whenDialogOpens(const char* what, std::function<
 void whenSearchOpens(std::function<void(TfrmSearchPatient&)> action)
 {
     whenDialogOpens<TfrmSearchPatient>("the search dialog", [action](TfrmSearchPatient& dialog) {
-        EXPECT_EQ(QApplication::focusWidget(), dialog.edSearch());
+        EXPECT_EQ(QApplication::focusWidget(), &widget<QLineEdit>(dialog, "edSearch"));
         action(dialog);
     });
 }
@@ -423,24 +427,24 @@ TEST_F(MainWindowTest, BothClientsAreFoundByTypingAndMergedWithTheKeyboardAlone)
     window.show();
     QApplication::setActiveWindow(&window);
     QApplication::processEvents();
-    ASSERT_EQ(QApplication::focusWidget(), window.btnSearchFrom());
+    ASSERT_EQ(QApplication::focusWidget(), &widget<QPushButton>(window, "btnSearchFrom"));
 
     searchByKeyboard(QStringLiteral("sample, o"));
-    EXPECT_EQ(window.edtFrom()->text(), QStringLiteral("812: Sample, One"));
+    EXPECT_EQ(widget<QLineEdit>(window, "edtFrom").text(), QStringLiteral("812: Sample, One"));
     // The window system gives the activation back to the main window when the dialog closes.
     QApplication::setActiveWindow(&window);
-    ASSERT_EQ(QApplication::focusWidget(), window.btnSearchFrom());
+    ASSERT_EQ(QApplication::focusWidget(), &widget<QPushButton>(window, "btnSearchFrom"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    ASSERT_EQ(QApplication::focusWidget(), window.btnSearchTo());
+    ASSERT_EQ(QApplication::focusWidget(), &widget<QPushButton>(window, "btnSearchTo"));
     searchByKeyboard(QStringLiteral("sample, t"));
-    EXPECT_EQ(window.edtTo()->text(), QStringLiteral("57: Sample, Two"));
-    ASSERT_TRUE(window.btnMerge()->isEnabled());
+    EXPECT_EQ(widget<QLineEdit>(window, "edtTo").text(), QStringLiteral("57: Sample, Two"));
+    ASSERT_TRUE(widget<QPushButton>(window, "btnMerge").isEnabled());
     QApplication::setActiveWindow(&window);
 
     // Tab on to the Merge button and press it.
-    for (int tabs = 0; tabs < 8 && QApplication::focusWidget() != window.btnMerge(); ++tabs)
+    for (int tabs = 0; tabs < 8 && QApplication::focusWidget() != &widget<QPushButton>(window, "btnMerge"); ++tabs)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    ASSERT_EQ(QApplication::focusWidget(), window.btnMerge());
+    ASSERT_EQ(QApplication::focusWidget(), &widget<QPushButton>(window, "btnMerge"));
     // The account dialog opens on the proposed mapping: Enter takes it.
     whenDialogOpens<TfrmEditAccounts>("the account dialog", [this](TfrmEditAccounts&) {
         ++ui.accountDialogs;
@@ -464,16 +468,16 @@ TEST_F(MainWindowTest, CancellingTheSearchChangesNothingAndAFromSearchReadsUseFi
     QApplication::processEvents();
     // A To search before any From search runs without the practice setting.
     whenSearchOpens([](TfrmSearchPatient&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); });
-    window.btnSearchTo()->click();
+    widget<QPushButton>(window, "btnSearchTo").click();
     EXPECT_FALSE(window.UseFileNo);
-    EXPECT_EQ(window.edtTo()->text(), QStringLiteral("Please search for a patient..."));
+    EXPECT_EQ(widget<QLineEdit>(window, "edtTo").text(), QStringLiteral("Please search for a patient..."));
 
     whenSearchOpens([](TfrmSearchPatient&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); });
-    window.btnSearchFrom()->click();
+    widget<QPushButton>(window, "btnSearchFrom").click();
     EXPECT_TRUE(window.UseFileNo);
-    EXPECT_EQ(window.edtFrom()->text(), QStringLiteral("Please search for a patient..."));
-    EXPECT_TRUE(window.memResults()->toPlainText().isEmpty());
-    EXPECT_FALSE(window.btnMerge()->isEnabled());
+    EXPECT_EQ(widget<QLineEdit>(window, "edtFrom").text(), QStringLiteral("Please search for a patient..."));
+    EXPECT_TRUE(widget<QPlainTextEdit>(window, "memResults").toPlainText().isEmpty());
+    EXPECT_FALSE(widget<QPushButton>(window, "btnMerge").isEnabled());
 }
 
 TEST(StatisticsPaneFont, TheLastInstalledCandidateWins)

@@ -1,10 +1,11 @@
 // The folders of src/ form layers: a folder includes only from itself and the folders below
 // it (docs/ARCHITECTURE.md). A new include that points up or sideways fails here, with the
-// file and the line.
+// file and the line. The folders of tests/ share code through tests/support alone.
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <gtest/gtest.h>
@@ -66,6 +67,51 @@ TEST(Layers, EveryFolderIncludesOnlyItselfAndTheFoldersBelowIt)
                 violations << QStringLiteral("%1:%2: %3 includes %4").arg(relative).arg(lineNumber).arg(folder, target);
         }
     }
+    EXPECT_TRUE(violations.isEmpty()) << violations.join(QLatin1Char('\n')).toStdString();
+}
+
+// Tests share code only through tests/support: a test file includes headers of its own folder
+// of tests/ (with its subfolders) and of tests/support, never another test folder's.
+TEST(Layers, TestsIncludeOnlyTheirOwnFolderAndSupport)
+{
+    const QRegularExpression include(QStringLiteral(R"re(^\s*#\s*include\s+"([^"]+)")re"));
+    const QDir tests(sourceDir() + QStringLiteral("/tests"));
+    QStringList violations;
+    int checked = 0;
+    QDirIterator it(tests.path(), {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = tests.relativeFilePath(path);
+        const QString folder = relative.section(QLatin1Char('/'), 0, 0);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << path.toStdString();
+        int lineNumber = 0;
+        while (!file.atEnd()) {
+            const QString line = QString::fromUtf8(file.readLine());
+            ++lineNumber;
+            const auto match = include.match(line);
+            if (!match.hasMatch())
+                continue;
+            // As the compiler finds it: beside the including file first, then under tests/;
+            // anything else is a header of src/ or of a library.
+            const QString name = match.captured(1);
+            QString target = QFileInfo(path).dir().filePath(name);
+            if (!QFileInfo::exists(target))
+                target = tests.filePath(name);
+            if (!QFileInfo::exists(target))
+                continue;
+            ++checked;
+            const QString targetFolder
+                = tests.relativeFilePath(QDir::cleanPath(target)).section(QLatin1Char('/'), 0, 0);
+            if (targetFolder != folder && targetFolder != QStringLiteral("support"))
+                violations << QStringLiteral("tests/%1:%2: includes %3 of tests/%4")
+                                  .arg(relative)
+                                  .arg(lineNumber)
+                                  .arg(name, targetFolder);
+        }
+    }
+    EXPECT_GT(checked, 0);
     EXPECT_TRUE(violations.isEmpty()) << violations.join(QLatin1Char('\n')).toStdString();
 }
 

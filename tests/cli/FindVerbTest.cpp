@@ -1,9 +1,9 @@
 // kolvix-merge --find: the search of the desktop program on the command line, run as a process
 // on databases built from the schema.
 
-#include "reliability/QtPrinting.h"
 #include "search/SearchQuery.h"
 #include "support/KolvixMergeProcess.h"
+#include "support/QtPrinting.h"
 #include "support/TestDatabase.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "merge/MergeFixture.h"
 #include "support/KolvixMergeProcess.h"
+#include "support/MergeFixture.h"
 
 #include "merge/MergeLock.h"
 #include "platform/Platform.h"

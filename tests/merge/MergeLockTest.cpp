@@ -2,7 +2,7 @@
 // the accounts are read again inside the transaction, a rolled-back attempt marks its Audit
 // row, and a wait for another connection's lock is reported.
 
-#include "MergeFixture.h"
+#include "support/MergeFixture.h"
 
 #include "accounts/AccountMergeModel.h"
 #include "merge/MergeLock.h"

@@ -1,4 +1,4 @@
-#include "MergeFixture.h"
+#include "support/MergeFixture.h"
 
 #include "merge/PreChecks.h"
 

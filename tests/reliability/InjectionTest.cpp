@@ -2,10 +2,10 @@
 // brackets, comment markers, T-SQL keywords, parameter marks, wildcards, letters beyond
 // ASCII), it is stored exactly as typed and changes no other row.
 
-#include "reliability/QtPrinting.h"
+#include "support/QtPrinting.h"
 
 #include "accounts/AccountMergeModel.h"
-#include "merge/MergeFixture.h"
+#include "support/MergeFixture.h"
 
 #include <string>
 #include <utility>

@@ -1,10 +1,10 @@
 // A merge that meets another process's write lock waits for it up to its time-out, then
 // fails, rolls back and warns, losing nothing; the program stays usable for the next merge.
 
-#include "reliability/QtPrinting.h"
+#include "support/QtPrinting.h"
 
 #include "accounts/AccountMergeModel.h"
-#include "merge/MergeFixture.h"
+#include "support/MergeFixture.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

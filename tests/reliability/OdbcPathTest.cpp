@@ -3,13 +3,13 @@
 // against a SQLite file through the SQLite ODBC driver (provider SQLiteODBC). Outcomes must
 // be those of the embedded engine.
 
-#include "reliability/QtPrinting.h"
+#include "support/QtPrinting.h"
 
 #include "accounts/AccountMergeModel.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
 #include "merge/LeftBehind.h"
-#include "merge/MergeFixture.h"
+#include "support/MergeFixture.h"
 #include "support/Wine.h"
 
 #include <QDate>

@@ -2,6 +2,7 @@
 // database has the heavy pair and rows everywhere. The generator runs as a separate program.
 
 #include "SqliteFile.h"
+#include "support/MovedTables.h"
 
 #include <QDate>
 #include <QDir>
@@ -16,40 +17,6 @@
 
 namespace kolvix::test {
 namespace {
-
-const QStringList kAccountKeyedTables
-    = {"Trans", "HICAPSDetail", "NewStatement", "StatementActivityLog", "InvoiceActivityLog"};
-
-const QStringList kClientKeyedTables = {"TyroTrans",
-                                        "Appoint",
-                                        "ContactAttachment",
-                                        "Attachments",
-                                        "ClinicalNotes",
-                                        "Future",
-                                        "Recalls",
-                                        "Referral",
-                                        "GroupAppDetail",
-                                        "AppChange",
-                                        "SMSReply",
-                                        "Documents",
-                                        "Quotes",
-                                        "ActEvents",
-                                        "XRayFolder",
-                                        "XRayReport",
-                                        "XRay",
-                                        "SalesEvents",
-                                        "WaitingList",
-                                        "ClassTypeClient",
-                                        "SMSMsg",
-                                        "RecallRecurrence",
-                                        "PXAppRequest",
-                                        "PXCurrentReservedApp",
-                                        "PXClientSearchResult",
-                                        "PXExceptionLog",
-                                        "PXClientForgotPassword",
-                                        "PXClientPracPermissions",
-                                        "PatCat",
-                                        "ClientContact"};
 
 struct GeneratorRun
 {
@@ -208,14 +175,14 @@ TEST_F(SampleDatabase, BasicPairIsTheWorkedExample)
 
 TEST_F(SampleDatabase, BasicFromClientHasRowsEverywhereAMergeReaches)
 {
-    for (const QString& table : kAccountKeyedTables)
+    for (const QString& table : tablesMovedByAccount())
         for (int account : {0, 2})
             EXPECT_GT(db->count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE ClientID = 812 AND AccountID = %2")
                                     .arg(table)
                                     .arg(account)),
                       0)
                 << table.toStdString() << " account " << account;
-    for (const QString& table : kClientKeyedTables)
+    for (const QString& table : tablesMovedByClientId())
         EXPECT_GT(db->count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE ClientID = 812").arg(table)), 0)
             << table.toStdString();
     for (const QString& where :
@@ -356,7 +323,7 @@ TEST(DemoDatabaseGenerator, LargeDatabaseHasRowsEverywhereAndAHeavyPairThatPasse
     EXPECT_EQ(accounts(db, 201), QStringList({"0=Primary", "1=Medicare", "2=DVA"}));
     EXPECT_EQ(checkOutcome(db, heavy), "");
 
-    for (const QString& table : kAccountKeyedTables + kClientKeyedTables) {
+    for (const QString& table : tablesMovedByAccount() + tablesMovedByClientId()) {
         EXPECT_GT(db.count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE ClientID <= 200").arg(table)), 0)
             << table.toStdString();
         EXPECT_GT(db.count(QStringLiteral("SELECT COUNT(*) FROM [%1] WHERE ClientID = 201").arg(table)), 0)

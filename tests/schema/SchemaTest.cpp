@@ -2,6 +2,7 @@
 // SQL Server script, which cannot run here and is checked against the SQLite one instead.
 
 #include "SqliteFile.h"
+#include "support/MovedTables.h"
 #include "support/TestDatabase.h"
 
 #include <QFile>
@@ -19,36 +20,6 @@ const QStringList kSearchViewColumns
     = {"ClientID",    "Surname",  "Name",       "PreferredName", "Practitioner",    "Address",   "HomePhone",
        "DateOfBirth", "FileNo",   "Occupation", "Email",         "Mobile",          "WorkPhone", "ClaimNumber",
        "AccountID",   "IsAGroup", "Active",     "BPayRefNo",     "ShortDescription"};
-
-const QStringList kAccountKeyedTables
-    = {"Trans", "HICAPSDetail", "NewStatement", "StatementActivityLog", "InvoiceActivityLog"};
-
-const QStringList kClientKeyedTables = {"TyroTrans",
-                                        "Appoint",
-                                        "ContactAttachment",
-                                        "Attachments",
-                                        "ClinicalNotes",
-                                        "Future",
-                                        "Recalls",
-                                        "Referral",
-                                        "GroupAppDetail",
-                                        "AppChange",
-                                        "SMSReply",
-                                        "Documents",
-                                        "Quotes",
-                                        "ActEvents",
-                                        "XRayFolder",
-                                        "XRayReport",
-                                        "XRay",
-                                        "SalesEvents",
-                                        "WaitingList",
-                                        "ClassTypeClient",
-                                        "SMSMsg",
-                                        "RecallRecurrence",
-                                        "PXAppRequest",
-                                        "PXCurrentReservedApp",
-                                        "PXClientSearchResult",
-                                        "PXExceptionLog"};
 
 // Columns that hold a client id, wherever they occur.
 const QStringList kClientIdColumns
@@ -88,10 +59,18 @@ TEST_F(SqliteSchema, HasEveryObjectWithTheColumnsTheUtilityNames)
         {"SystemData", {"UseFileNo"}},
         {"Audit", {"AuditID", "AuditDateTime", "UserName", "Action", "Comment", "Report"}},
     };
-    for (const QString& table : kAccountKeyedTables)
-        expected.insert(table, {"ClientID", "AccountID"});
-    for (const QString& table : kClientKeyedTables)
-        expected.insert(table, {"ClientID"});
+    // Every column the merge moves, and AccountID beside the ClientID of the tables it moves
+    // account by account.
+    for (const MovedColumn& moved : movedColumns()) {
+        QStringList wanted {moved.column};
+        if (moved.byAccount)
+            wanted << "AccountID";
+        QStringList& columns = expected[moved.table];
+        for (const QString& column : wanted) {
+            if (!columns.contains(column))
+                columns << column;
+        }
+    }
 
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
         const QStringList columns = db.columns(it.key());

@@ -2,8 +2,8 @@
 
 #include "search/SearchGrid.h"
 #include "core/TextHelpers.h"
-#include "reliability/QtPrinting.h"
 #include "search/SearchQuery.h"
+#include "support/QtPrinting.h"
 
 #include <QVariant>
 #include <gtest/gtest.h>

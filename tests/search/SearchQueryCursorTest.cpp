@@ -1,8 +1,8 @@
 // A search opened on a practice built from the schema and read a few rows at a time.
 
 #include "search/SearchQueryCursor.h"
-#include "reliability/QtPrinting.h"
 #include "search/SearchQuery.h"
+#include "support/QtPrinting.h"
 #include "support/TestDatabase.h"
 
 #include "db/Connection.h"

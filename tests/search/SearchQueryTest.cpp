@@ -3,7 +3,7 @@
 // schema, through the adaptation for the embedded engine.
 
 #include "search/SearchQuery.h"
-#include "reliability/QtPrinting.h"
+#include "support/QtPrinting.h"
 #include "support/TestDatabase.h"
 
 #include "db/Connection.h"

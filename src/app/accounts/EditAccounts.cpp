@@ -37,27 +37,6 @@ TfrmEditAccounts::TfrmEditAccounts(AccountMergeModel& model, QWidget* parent)
 
 TfrmEditAccounts::~TfrmEditAccounts() = default;
 
-QFrame* TfrmEditAccounts::bvlMerge() const
-{
-    return ui->bvlMerge;
-}
-QLabel* TfrmEditAccounts::lblNameFrom() const
-{
-    return ui->lblNameFrom;
-}
-QLabel* TfrmEditAccounts::lblNameTo() const
-{
-    return ui->lblNameTo;
-}
-QPushButton* TfrmEditAccounts::okButton() const
-{
-    return ui->OK;
-}
-QPushButton* TfrmEditAccounts::btnCancel() const
-{
-    return ui->btnCancel;
-}
-
 void TfrmEditAccounts::FormCreate()
 {
     // Only the designed controls: the rows come later and follow the dialog's font.

@@ -7,10 +7,6 @@
 #include <memory>
 #include <vector>
 
-class QFrame;
-class QLabel;
-class QPushButton;
-
 namespace Ui {
 class TfrmEditAccounts;
 }
@@ -29,15 +25,6 @@ class TfrmEditAccounts : public QDialog
 public:
     explicit TfrmEditAccounts(AccountMergeModel& model, QWidget* parent = nullptr);
     ~TfrmEditAccounts() override;
-
-    // The rows, in the order of their creation.
-    const std::vector<TfraAccountAction*>& Frames() const { return m_frames; }
-
-    QFrame* bvlMerge() const;
-    QLabel* lblNameFrom() const;
-    QLabel* lblNameTo() const;
-    QPushButton* okButton() const;
-    QPushButton* btnCancel() const;
 
     // The window's outer height as designed: the client area plus the caption bar and
     // borders of the designed window.

@@ -25,23 +25,6 @@ TfraAccountAction::TfraAccountAction(QWidget* parent)
 
 TfraAccountAction::~TfraAccountAction() = default;
 
-QLineEdit* TfraAccountAction::edtSource() const
-{
-    return ui->edtSource;
-}
-QComboBox* TfraAccountAction::cmbAction() const
-{
-    return ui->cmbAction;
-}
-QComboBox* TfraAccountAction::cmbDestination() const
-{
-    return ui->cmbDestination;
-}
-QLineEdit* TfraAccountAction::edtDestination() const
-{
-    return ui->edtDestination;
-}
-
 void TfraAccountAction::LoadAccount(const AccountMergeModel::Row& row)
 {
     m_ready = false;

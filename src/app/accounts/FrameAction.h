@@ -5,9 +5,6 @@
 #include <QFrame>
 #include <memory>
 
-class QComboBox;
-class QLineEdit;
-
 namespace Ui {
 class TfraAccountAction;
 }
@@ -38,11 +35,6 @@ public:
     int extraWidth() const { return width() - kDesignWidth; }
     static constexpr int kDesignWidth = 507;
     bool Ready() const { return m_ready; }
-
-    QLineEdit* edtSource() const;
-    QComboBox* cmbAction() const;
-    QComboBox* cmbDestination() const;
-    QLineEdit* edtDestination() const;
 
     // The two choices of cmbAction.
     static const char* const kMergeItem;

@@ -145,38 +145,6 @@ QLineEdit* TfrmSearchPatient::edSearch() const
 {
     return ui->edSearch;
 }
-QToolButton* TfrmSearchPatient::spSoundex() const
-{
-    return ui->spSoundex;
-}
-QComboBox* TfrmSearchPatient::cbFields() const
-{
-    return ui->cbFields;
-}
-QLabel* TfrmSearchPatient::lbTotalPatients() const
-{
-    return ui->lbTotalPatients;
-}
-QTableView* TfrmSearchPatient::grdSearch() const
-{
-    return ui->grdSearch;
-}
-QCheckBox* TfrmSearchPatient::cbInactive() const
-{
-    return ui->cbInactive;
-}
-QCheckBox* TfrmSearchPatient::cbAll() const
-{
-    return ui->cbAll;
-}
-QPushButton* TfrmSearchPatient::btnOK() const
-{
-    return ui->btnOK;
-}
-QPushButton* TfrmSearchPatient::btnCancel() const
-{
-    return ui->btnCancel;
-}
 
 void TfrmSearchPatient::connectOptionHandlers()
 {

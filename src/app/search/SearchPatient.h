@@ -4,13 +4,7 @@
 #include <QTimer>
 #include <memory>
 
-class QCheckBox;
-class QComboBox;
-class QLabel;
 class QLineEdit;
-class QPushButton;
-class QTableView;
-class QToolButton;
 
 namespace Ui {
 class TfrmSearchPatient;
@@ -44,14 +38,6 @@ public:
     void DoSearch(const QString& caption, const QString& text, bool soundsLike);
 
     QLineEdit* edSearch() const;
-    QToolButton* spSoundex() const;
-    QComboBox* cbFields() const;
-    QLabel* lbTotalPatients() const;
-    QTableView* grdSearch() const;
-    QCheckBox* cbInactive() const;
-    QCheckBox* cbAll() const;
-    QPushButton* btnOK() const;
-    QPushButton* btnCancel() const;
     const QTimer& tmrSearch() const { return m_tmrSearch; }
     SearchResultModel* model() const { return m_model; }
 

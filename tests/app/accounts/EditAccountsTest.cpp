@@ -6,6 +6,7 @@
 #include "support/CaptionCheck.h"
 #include "support/FakePlatform.h"
 #include "support/ScriptedUi.h"
+#include "support/Widgets.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -54,6 +55,12 @@ TaInfo unassignedAccounts(int n)
     return info;
 }
 
+// The dialog's rows, in the order it made them.
+QList<TfraAccountAction*> rowsOf(const TfrmEditAccounts& dialog)
+{
+    return dialog.findChildren<TfraAccountAction*>(Qt::FindDirectChildrenOnly);
+}
+
 bool visibleInRow(const QWidget* control)
 {
     return !control->isHidden();
@@ -61,7 +68,7 @@ bool visibleInRow(const QWidget* control)
 
 void pressOk(TfrmEditAccounts& dialog)
 {
-    QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
+    QTest::mouseClick(&widget<QPushButton>(dialog, "OK"), Qt::LeftButton);
 }
 
 // How many pixels a drop-down of the designed width, in the dialog's font, lacks for the
@@ -114,20 +121,20 @@ TEST_F(EditAccountsTest, RowsGrowTheBevelAndTheWindowFromTheDesignedSize)
         // pixels: then the rows and the dialog are just that much wider.
         const int extra = c.rows == 0 ? 0 : actionShortfall(dialog);
 
-        ASSERT_EQ(int(dialog.Frames().size()), c.rows);
-        EXPECT_EQ(dialog.bvlMerge()->height(), c.bevel) << c.rows;
+        ASSERT_EQ(int(rowsOf(dialog).size()), c.rows);
+        EXPECT_EQ(widget<QFrame>(dialog, "bvlMerge").height(), c.bevel) << c.rows;
         EXPECT_EQ(dialog.outerHeight(), c.window) << c.rows;
         EXPECT_EQ(dialog.width(), 620 + extra);
-        EXPECT_EQ(dialog.bvlMerge()->width(), 524 + extra);
+        EXPECT_EQ(widget<QFrame>(dialog, "bvlMerge").width(), 524 + extra);
         for (int r = 0; r < c.rows; ++r) {
-            EXPECT_EQ(dialog.Frames()[size_t(r)]->geometry(), QRect(18, 39 + 24 * r, 507 + extra, 24)) << c.rows;
-            EXPECT_EQ(dialog.Frames()[size_t(r)]->cmbAction()->geometry(), QRect(122, 0, 260 + extra, 21));
-            EXPECT_EQ(dialog.Frames()[size_t(r)]->cmbDestination()->geometry(), QRect(385 + extra, 0, 119, 21));
-            EXPECT_EQ(dialog.Frames()[size_t(r)]->objectName(),
-                      QStringLiteral("fraAction%1").arg(r, 2, 10, QLatin1Char('0')));
+            EXPECT_EQ(rowsOf(dialog)[r]->geometry(), QRect(18, 39 + 24 * r, 507 + extra, 24)) << c.rows;
+            EXPECT_EQ(widget<QComboBox>(*rowsOf(dialog)[r], "cmbAction").geometry(), QRect(122, 0, 260 + extra, 21));
+            EXPECT_EQ(widget<QComboBox>(*rowsOf(dialog)[r], "cmbDestination").geometry(),
+                      QRect(385 + extra, 0, 119, 21));
+            EXPECT_EQ(rowsOf(dialog)[r]->objectName(), QStringLiteral("fraAction%1").arg(r, 2, 10, QLatin1Char('0')));
         }
         if (c.rows > 0) {
-            EXPECT_EQ(dialog.Frames().back()->y(), c.lastTop);
+            EXPECT_EQ(rowsOf(dialog).back()->y(), c.lastTop);
         }
     }
 }
@@ -137,31 +144,33 @@ TEST_F(EditAccountsTest, RowsShowTheProposalOfTheModel)
     TaInfo info = twoAccounts();
     AccountMergeModel model(info);
     TfrmEditAccounts dialog(model);
-    ASSERT_EQ(dialog.Frames().size(), 2u);
-    EXPECT_EQ(dialog.lblNameFrom()->text(), QStringLiteral("Smith, John"));
-    EXPECT_EQ(dialog.lblNameTo()->text(), QStringLiteral("Smith, Jon"));
+    ASSERT_EQ(rowsOf(dialog).size(), 2);
+    EXPECT_EQ(widget<QLabel>(dialog, "lblNameFrom").text(), QStringLiteral("Smith, John"));
+    EXPECT_EQ(widget<QLabel>(dialog, "lblNameTo").text(), QStringLiteral("Smith, Jon"));
 
-    const TfraAccountAction* merge = dialog.Frames()[0];
+    const TfraAccountAction* merge = rowsOf(dialog)[0];
     EXPECT_EQ(merge->tag(), 0);
-    EXPECT_EQ(merge->edtSource()->text(), QStringLiteral("Main"));
-    ASSERT_EQ(merge->cmbAction()->count(), 2);
-    EXPECT_EQ(merge->cmbAction()->itemText(0), QStringLiteral("Merge this account with the existing account"));
-    EXPECT_EQ(merge->cmbAction()->itemText(1), QStringLiteral("Add this account as a new account named"));
-    EXPECT_EQ(merge->cmbAction()->currentIndex(), 0);
-    ASSERT_EQ(merge->cmbDestination()->count(), 2);
-    EXPECT_EQ(merge->cmbDestination()->itemText(0), QStringLiteral("Dental"));
-    EXPECT_EQ(merge->cmbDestination()->itemData(0).toInt(), 3);
-    EXPECT_EQ(merge->cmbDestination()->currentText(), QStringLiteral("Main"));
-    EXPECT_EQ(merge->cmbDestination()->currentData().toInt(), 0);
-    EXPECT_TRUE(visibleInRow(merge->cmbDestination()));
-    EXPECT_FALSE(visibleInRow(merge->edtDestination()));
+    EXPECT_EQ(widget<QLineEdit>(*merge, "edtSource").text(), QStringLiteral("Main"));
+    ASSERT_EQ(widget<QComboBox>(*merge, "cmbAction").count(), 2);
+    EXPECT_EQ(widget<QComboBox>(*merge, "cmbAction").itemText(0),
+              QStringLiteral("Merge this account with the existing account"));
+    EXPECT_EQ(widget<QComboBox>(*merge, "cmbAction").itemText(1),
+              QStringLiteral("Add this account as a new account named"));
+    EXPECT_EQ(widget<QComboBox>(*merge, "cmbAction").currentIndex(), 0);
+    ASSERT_EQ(widget<QComboBox>(*merge, "cmbDestination").count(), 2);
+    EXPECT_EQ(widget<QComboBox>(*merge, "cmbDestination").itemText(0), QStringLiteral("Dental"));
+    EXPECT_EQ(widget<QComboBox>(*merge, "cmbDestination").itemData(0).toInt(), 3);
+    EXPECT_EQ(widget<QComboBox>(*merge, "cmbDestination").currentText(), QStringLiteral("Main"));
+    EXPECT_EQ(widget<QComboBox>(*merge, "cmbDestination").currentData().toInt(), 0);
+    EXPECT_TRUE(visibleInRow(&widget<QComboBox>(*merge, "cmbDestination")));
+    EXPECT_FALSE(visibleInRow(&widget<QLineEdit>(*merge, "edtDestination")));
 
-    const TfraAccountAction* add = dialog.Frames()[1];
+    const TfraAccountAction* add = rowsOf(dialog)[1];
     EXPECT_EQ(add->tag(), 1);
-    EXPECT_EQ(add->cmbAction()->currentIndex(), 1);
-    EXPECT_EQ(add->edtDestination()->text(), QStringLiteral("Family"));
-    EXPECT_TRUE(visibleInRow(add->edtDestination()));
-    EXPECT_FALSE(visibleInRow(add->cmbDestination()));
+    EXPECT_EQ(widget<QComboBox>(*add, "cmbAction").currentIndex(), 1);
+    EXPECT_EQ(widget<QLineEdit>(*add, "edtDestination").text(), QStringLiteral("Family"));
+    EXPECT_TRUE(visibleInRow(&widget<QLineEdit>(*add, "edtDestination")));
+    EXPECT_FALSE(visibleInRow(&widget<QComboBox>(*add, "cmbDestination")));
     EXPECT_TRUE(add->Ready());
 }
 
@@ -170,7 +179,7 @@ TEST_F(EditAccountsTest, TheNewNameHoldsAtMost16Characters)
     TaInfo info = twoAccounts();
     AccountMergeModel model(info);
     TfrmEditAccounts dialog(model);
-    QLineEdit* edit = dialog.Frames()[1]->edtDestination();
+    QLineEdit* edit = &widget<QLineEdit>(*rowsOf(dialog)[1], "edtDestination");
     EXPECT_EQ(edit->maxLength(), 16);
     edit->clear();
     QTest::keyClicks(edit, QStringLiteral("Seventeen chars!!"));
@@ -182,17 +191,17 @@ TEST_F(EditAccountsTest, SwitchingTheActionSwapsTheVisibleDestinationAndKeepsBot
     TaInfo info = twoAccounts();
     AccountMergeModel model(info);
     TfrmEditAccounts dialog(model);
-    TfraAccountAction* row = dialog.Frames()[0];
+    TfraAccountAction* row = rowsOf(dialog)[0];
 
-    row->cmbAction()->setCurrentIndex(1);
-    EXPECT_TRUE(visibleInRow(row->edtDestination()));
-    EXPECT_FALSE(visibleInRow(row->cmbDestination()));
-    EXPECT_EQ(row->edtDestination()->text(), QStringLiteral("Main"));
+    widget<QComboBox>(*row, "cmbAction").setCurrentIndex(1);
+    EXPECT_TRUE(visibleInRow(&widget<QLineEdit>(*row, "edtDestination")));
+    EXPECT_FALSE(visibleInRow(&widget<QComboBox>(*row, "cmbDestination")));
+    EXPECT_EQ(widget<QLineEdit>(*row, "edtDestination").text(), QStringLiteral("Main"));
 
-    row->cmbAction()->setCurrentIndex(0);
-    EXPECT_TRUE(visibleInRow(row->cmbDestination()));
-    EXPECT_FALSE(visibleInRow(row->edtDestination()));
-    EXPECT_EQ(row->cmbDestination()->currentText(), QStringLiteral("Main"));
+    widget<QComboBox>(*row, "cmbAction").setCurrentIndex(0);
+    EXPECT_TRUE(visibleInRow(&widget<QComboBox>(*row, "cmbDestination")));
+    EXPECT_FALSE(visibleInRow(&widget<QLineEdit>(*row, "edtDestination")));
+    EXPECT_EQ(widget<QComboBox>(*row, "cmbDestination").currentText(), QStringLiteral("Main"));
 }
 
 TEST_F(EditAccountsTest, CancelEscapeAndTheCloseBoxWriteNothing)
@@ -203,11 +212,11 @@ TEST_F(EditAccountsTest, CancelEscapeAndTheCloseBoxWriteNothing)
         AccountMergeModel model(info);
         TfrmEditAccounts dialog(model);
         dialog.show();
-        dialog.Frames()[0]->cmbAction()->setCurrentIndex(1);
-        dialog.Frames()[1]->edtDestination()->setText(QStringLiteral("Other"));
+        widget<QComboBox>(*rowsOf(dialog)[0], "cmbAction").setCurrentIndex(1);
+        widget<QLineEdit>(*rowsOf(dialog)[1], "edtDestination").setText(QStringLiteral("Other"));
 
         if (way == Way::CancelButton)
-            QTest::mouseClick(dialog.btnCancel(), Qt::LeftButton);
+            QTest::mouseClick(&widget<QPushButton>(dialog, "btnCancel"), Qt::LeftButton);
         else if (way == Way::Escape)
             QTest::keyClick(&dialog, Qt::Key_Escape);
         else
@@ -240,7 +249,7 @@ TEST_F(EditAccountsTest, OkWithAnInvalidNewNameKeepsTheDialogOpen)
         AccountMergeModel model(info);
         TfrmEditAccounts dialog(model);
         dialog.show();
-        dialog.Frames()[1]->edtDestination()->setText(c.typed);
+        widget<QLineEdit>(*rowsOf(dialog)[1], "edtDestination").setText(c.typed);
 
         pressOk(dialog);
 
@@ -253,10 +262,10 @@ TEST_F(EditAccountsTest, OkWithAnInvalidNewNameKeepsTheDialogOpen)
                       + QStringLiteral("\n\nYou will need to resolve these issues before continuing "
                                        "with the merge."));
         EXPECT_EQ(info.Accounts[1].Action, TaAction::UNASSIGNED);
-        EXPECT_EQ(dialog.Frames()[1]->edtDestination()->text(), c.typed);
+        EXPECT_EQ(widget<QLineEdit>(*rowsOf(dialog)[1], "edtDestination").text(), c.typed);
 
         // Corrected, the same dialog closes.
-        dialog.Frames()[1]->edtDestination()->setText(QStringLiteral("Family "));
+        widget<QLineEdit>(*rowsOf(dialog)[1], "edtDestination").setText(QStringLiteral("Family "));
         pressOk(dialog);
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
@@ -269,8 +278,8 @@ TEST_F(EditAccountsTest, OkWritesTheRowsBack)
     AccountMergeModel model(info);
     TfrmEditAccounts dialog(model);
     dialog.show();
-    dialog.Frames()[0]->cmbDestination()->setCurrentIndex(0); // Dental
-    dialog.Frames()[1]->edtDestination()->setText(QStringLiteral(" Family "));
+    widget<QComboBox>(*rowsOf(dialog)[0], "cmbDestination").setCurrentIndex(0); // Dental
+    widget<QLineEdit>(*rowsOf(dialog)[1], "edtDestination").setText(QStringLiteral(" Family "));
 
     pressOk(dialog);
 
@@ -292,7 +301,7 @@ TEST_F(EditAccountsTest, AMergeRowWithoutDestinationsShowsAnErrorAndStaysOpen)
     AccountMergeModel model(info);
     TfrmEditAccounts dialog(model);
     dialog.show();
-    ASSERT_EQ(dialog.Frames()[0]->cmbDestination()->count(), 0);
+    ASSERT_EQ(widget<QComboBox>(*rowsOf(dialog)[0], "cmbDestination").count(), 0);
 
     pressOk(dialog);
 
@@ -310,15 +319,16 @@ TEST_F(EditAccountsTest, TheGroupedPrimaryAccountRowIsGreyedAndNeverWrittenBack)
     TfrmEditAccounts dialog(model);
     dialog.show();
 
-    const TfraAccountAction* locked = dialog.Frames()[0];
+    const TfraAccountAction* locked = rowsOf(dialog)[0];
     const QWidget* controls[]
-        = {locked->edtSource(), locked->cmbAction(), locked->cmbDestination(), locked->edtDestination()};
+        = {&widget<QLineEdit>(*locked, "edtSource"), &widget<QComboBox>(*locked, "cmbAction"),
+           &widget<QComboBox>(*locked, "cmbDestination"), &widget<QLineEdit>(*locked, "edtDestination")};
     for (const QWidget* control : controls) {
         EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
         EXPECT_EQ(control->palette().color(QPalette::Base), control->palette().color(QPalette::Button));
         EXPECT_EQ(control->palette().color(QPalette::Text), dialog.palette().color(QPalette::Disabled, QPalette::Text));
     }
-    EXPECT_TRUE(dialog.Frames()[1]->edtSource()->isEnabled());
+    EXPECT_TRUE(widget<QLineEdit>(*rowsOf(dialog)[1], "edtSource").isEnabled());
 
     pressOk(dialog);
     EXPECT_FALSE(dialog.isVisible());
@@ -351,19 +361,20 @@ TEST_F(EditAccountsTest, LongAccountNamesShowTheirStartAndTheWholeNameAsToolTip)
     TfrmEditAccounts dialog(model);
     dialog.show();
 
-    const TfraAccountAction* merge = dialog.Frames()[0];
-    const TfraAccountAction* add = dialog.Frames()[1];
-    for (const QLineEdit* edit : {merge->edtSource(), add->edtSource(), add->edtDestination()}) {
+    const TfraAccountAction* merge = rowsOf(dialog)[0];
+    const TfraAccountAction* add = rowsOf(dialog)[1];
+    for (const QLineEdit* edit : {&widget<QLineEdit>(*merge, "edtSource"), &widget<QLineEdit>(*add, "edtSource"),
+                                  &widget<QLineEdit>(*add, "edtDestination")}) {
         EXPECT_EQ(edit->cursorPosition(), 0) << edit->objectName().toStdString();
         EXPECT_EQ(edit->toolTip(), edit->text()) << edit->objectName().toStdString();
     }
-    EXPECT_EQ(merge->cmbDestination()->currentText(), wide);
-    EXPECT_EQ(merge->cmbDestination()->toolTip(), wide);
-    merge->cmbDestination()->setCurrentIndex(0);
-    EXPECT_EQ(merge->cmbDestination()->toolTip(), QString());
+    EXPECT_EQ(widget<QComboBox>(*merge, "cmbDestination").currentText(), wide);
+    EXPECT_EQ(widget<QComboBox>(*merge, "cmbDestination").toolTip(), wide);
+    widget<QComboBox>(*merge, "cmbDestination").setCurrentIndex(0);
+    EXPECT_EQ(widget<QComboBox>(*merge, "cmbDestination").toolTip(), QString());
     // A short name typed in drops the tool tip.
-    add->edtDestination()->setText(QStringLiteral("Dental 2"));
-    EXPECT_EQ(add->edtDestination()->toolTip(), QString());
+    widget<QLineEdit>(*add, "edtDestination").setText(QStringLiteral("Dental 2"));
+    EXPECT_EQ(widget<QLineEdit>(*add, "edtDestination").toolTip(), QString());
 }
 
 TEST_F(EditAccountsTest, ExecuteReportsWhetherTheRowsWereAccepted)
@@ -379,9 +390,9 @@ TEST_F(EditAccountsTest, ExecuteReportsWhetherTheRowsWereAccepted)
             }
             ASSERT_NE(dialog, nullptr);
             if (pressOkButton)
-                dialog->okButton()->click();
+                widget<QPushButton>(*dialog, "OK").click();
             else
-                dialog->btnCancel()->click();
+                widget<QPushButton>(*dialog, "btnCancel").click();
         });
         EXPECT_EQ(ExecuteAccountMergingDialog(model), pressOkButton);
         EXPECT_EQ(info.Accounts[1].Action, pressOkButton ? TaAction::APPEND : TaAction::UNASSIGNED);

@@ -3,10 +3,11 @@
 #include "app/search/SearchPatient.h"
 #include "app/search/SearchResultModel.h"
 #include "db/Connection.h"
-#include "reliability/QtPrinting.h"
 #include "search/SearchQuery.h"
 #include "support/CaptionCheck.h"
+#include "support/QtPrinting.h"
 #include "support/TestDatabase.h"
+#include "support/Widgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -63,7 +64,7 @@ protected:
     static void type(TfrmSearchPatient& dialog, const QString& text)
     {
         QSignalSpy searched(&dialog, &TfrmSearchPatient::searchFinished);
-        QTest::keyClicks(dialog.edSearch(), text);
+        QTest::keyClicks(&widget<QLineEdit>(dialog, "edSearch"), text);
         ASSERT_TRUE(searched.wait(2000));
     }
 
@@ -94,19 +95,19 @@ TEST_F(SearchPatientTest, OpensEmptyWithTheActiveClientCount)
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Search on Patient"));
     EXPECT_EQ(dialog->size(), QSize(510, 363));
     EXPECT_EQ(dialog->minimumSize(), QSize(500, 225));
-    EXPECT_EQ(dialog->cbFields()->currentText(), QStringLiteral("Surname"));
-    EXPECT_EQ(dialog->cbFields()->count(), 12);
-    EXPECT_EQ(dialog->cbFields()->maxVisibleItems(), 11);
-    EXPECT_TRUE(dialog->edSearch()->text().isEmpty());
-    EXPECT_EQ(QApplication::focusWidget(), dialog->edSearch());
-    EXPECT_FALSE(dialog->btnOK()->isEnabled());
-    EXPECT_TRUE(dialog->btnOK()->isDefault());
-    EXPECT_FALSE(dialog->spSoundex()->isEnabled());
+    EXPECT_EQ(widget<QComboBox>(*dialog, "cbFields").currentText(), QStringLiteral("Surname"));
+    EXPECT_EQ(widget<QComboBox>(*dialog, "cbFields").count(), 12);
+    EXPECT_EQ(widget<QComboBox>(*dialog, "cbFields").maxVisibleItems(), 11);
+    EXPECT_TRUE(widget<QLineEdit>(*dialog, "edSearch").text().isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), &widget<QLineEdit>(*dialog, "edSearch"));
+    EXPECT_FALSE(widget<QPushButton>(*dialog, "btnOK").isEnabled());
+    EXPECT_TRUE(widget<QPushButton>(*dialog, "btnOK").isDefault());
+    EXPECT_FALSE(widget<QToolButton>(*dialog, "spSoundex").isEnabled());
     EXPECT_TRUE(dialog->model()->isOpen());
     EXPECT_EQ(dialog->model()->rowCount(), 0);
     EXPECT_EQ(titles(*dialog).first(), QStringLiteral("Surname"));
     EXPECT_EQ(titles(*dialog).size(), 13);
-    EXPECT_EQ(dialog->lbTotalPatients()->text(), QStringLiteral("Total Patients 303"));
+    EXPECT_EQ(widget<QLabel>(*dialog, "lbTotalPatients").text(), QStringLiteral("Total Patients 303"));
     EXPECT_FALSE(dialog->tmrSearch().isActive());
 }
 
@@ -121,7 +122,7 @@ TEST_F(SearchPatientTest, TypingSearchesOnceAfterTheDelay)
 {
     auto dialog = shownDialog();
     QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
-    QTest::keyClicks(dialog->edSearch(), QStringLiteral("abb"));
+    QTest::keyClicks(&widget<QLineEdit>(*dialog, "edSearch"), QStringLiteral("abb"));
     EXPECT_EQ(searched.count(), 0);
     EXPECT_TRUE(dialog->tmrSearch().isActive());
     EXPECT_EQ(dialog->tmrSearch().interval(), 150);
@@ -129,13 +130,13 @@ TEST_F(SearchPatientTest, TypingSearchesOnceAfterTheDelay)
     QTest::qWait(300);
     EXPECT_EQ(searched.count(), 1);
     EXPECT_EQ(ids(*dialog), QList<int>({1, 2}));
-    EXPECT_TRUE(dialog->btnOK()->isEnabled());
+    EXPECT_TRUE(widget<QPushButton>(*dialog, "btnOK").isEnabled());
     EXPECT_EQ(dialog->highlightedClientId(), 1);
 
     // A text without matches disables OK.
     type(*dialog, QStringLiteral("x"));
     EXPECT_EQ(dialog->model()->rowCount(), 0);
-    EXPECT_FALSE(dialog->btnOK()->isEnabled());
+    EXPECT_FALSE(widget<QPushButton>(*dialog, "btnOK").isEnabled());
     EXPECT_EQ(dialog->highlightedClientId(), -1);
 }
 
@@ -144,14 +145,14 @@ TEST_F(SearchPatientTest, UpAndDownMoveTheHighlightFromTheTextBox)
     auto dialog = shownDialog();
     type(*dialog, QStringLiteral("ab"));
     ASSERT_EQ(ids(*dialog), QList<int>({1, 2, 4}));
-    QTest::keyClick(dialog->edSearch(), Qt::Key_Down);
+    QTest::keyClick(&widget<QLineEdit>(*dialog, "edSearch"), Qt::Key_Down);
     EXPECT_EQ(dialog->highlightedClientId(), 2);
-    QTest::keyClick(dialog->edSearch(), Qt::Key_Down);
-    QTest::keyClick(dialog->edSearch(), Qt::Key_Down);
+    QTest::keyClick(&widget<QLineEdit>(*dialog, "edSearch"), Qt::Key_Down);
+    QTest::keyClick(&widget<QLineEdit>(*dialog, "edSearch"), Qt::Key_Down);
     EXPECT_EQ(dialog->highlightedClientId(), 4);
-    QTest::keyClick(dialog->edSearch(), Qt::Key_Up);
+    QTest::keyClick(&widget<QLineEdit>(*dialog, "edSearch"), Qt::Key_Up);
     EXPECT_EQ(dialog->highlightedClientId(), 2);
-    EXPECT_EQ(dialog->edSearch()->text(), QStringLiteral("ab"));
+    EXPECT_EQ(widget<QLineEdit>(*dialog, "edSearch").text(), QStringLiteral("ab"));
     EXPECT_EQ(dialog->model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("\u25B6"));
 }
 
@@ -167,20 +168,20 @@ TEST_F(SearchPatientTest, SelectPatientReturnsTheHighlightedRowOrMinusOne)
         {"Enter on the second row",
          [](TfrmSearchPatient& d) {
              type(d, QStringLiteral("abb"));
-             QTest::keyClick(d.edSearch(), Qt::Key_Down);
-             QTest::keyClick(d.edSearch(), Qt::Key_Return);
+             QTest::keyClick(&widget<QLineEdit>(d, "edSearch"), Qt::Key_Down);
+             QTest::keyClick(&widget<QLineEdit>(d, "edSearch"), Qt::Key_Return);
          },
          2},
         {"OK button",
          [](TfrmSearchPatient& d) {
              type(d, QStringLiteral("abbot"));
-             QTest::mouseClick(d.btnOK(), Qt::LeftButton);
+             QTest::mouseClick(&widget<QPushButton>(d, "btnOK"), Qt::LeftButton);
          },
          1},
         {"double-click on a row",
          [](TfrmSearchPatient& d) {
              type(d, QStringLiteral("abb"));
-             QTableView* grid = d.grdSearch();
+             QTableView* grid = &widget<QTableView>(d, "grdSearch");
              const QRect cell = grid->visualRect(d.model()->index(1, 0));
              QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
              QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
@@ -189,19 +190,20 @@ TEST_F(SearchPatientTest, SelectPatientReturnsTheHighlightedRowOrMinusOne)
         {"Esc",
          [](TfrmSearchPatient& d) {
              type(d, QStringLiteral("abb"));
-             QTest::keyClick(d.edSearch(), Qt::Key_Escape);
+             QTest::keyClick(&widget<QLineEdit>(d, "edSearch"), Qt::Key_Escape);
          },
          -1},
         {"Enter and double-click without rows, then the close box",
          [](TfrmSearchPatient& d) {
              type(d, QStringLiteral("q"));
-             QTest::keyClick(d.edSearch(), Qt::Key_Return);
-             QTest::mouseDClick(d.grdSearch()->viewport(), Qt::LeftButton);
+             QTest::keyClick(&widget<QLineEdit>(d, "edSearch"), Qt::Key_Return);
+             QTest::mouseDClick(widget<QTableView>(d, "grdSearch").viewport(), Qt::LeftButton);
              EXPECT_TRUE(d.isVisible());
              d.close();
          },
          -1},
-        {"Cancel", [](TfrmSearchPatient& d) { QTest::mouseClick(d.btnCancel(), Qt::LeftButton); }, -1},
+        {"Cancel",
+         [](TfrmSearchPatient& d) { QTest::mouseClick(&widget<QPushButton>(d, "btnCancel"), Qt::LeftButton); }, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -211,7 +213,7 @@ TEST_F(SearchPatientTest, SelectPatientReturnsTheHighlightedRowOrMinusOne)
                 ADD_FAILURE() << "no search dialog";
                 return;
             }
-            EXPECT_TRUE(dialog->edSearch()->text().isEmpty()); // showing clears the initial text
+            EXPECT_TRUE(widget<QLineEdit>(*dialog, "edSearch").text().isEmpty()); // showing clears the initial text
             c.act(*dialog);
             if (dialog->isVisible()) {
                 ADD_FAILURE() << "the dialog stayed open";
@@ -227,23 +229,23 @@ TEST_F(SearchPatientTest, CountAndArchivedClientsFollowShowArchivedPatients)
     auto dialog = shownDialog();
     type(*dialog, QStringLiteral("abe"));
     EXPECT_EQ(ids(*dialog), QList<int>());
-    dialog->cbInactive()->click();
-    EXPECT_EQ(dialog->lbTotalPatients()->text(), QStringLiteral("Total Patients 304"));
+    widget<QCheckBox>(*dialog, "cbInactive").click();
+    EXPECT_EQ(widget<QLabel>(*dialog, "lbTotalPatients").text(), QStringLiteral("Total Patients 304"));
     EXPECT_EQ(ids(*dialog), QList<int>({3}));
-    EXPECT_TRUE(dialog->btnOK()->isEnabled());
-    dialog->cbInactive()->click();
-    EXPECT_EQ(dialog->lbTotalPatients()->text(), QStringLiteral("Total Patients 303"));
+    EXPECT_TRUE(widget<QPushButton>(*dialog, "btnOK").isEnabled());
+    widget<QCheckBox>(*dialog, "cbInactive").click();
+    EXPECT_EQ(widget<QLabel>(*dialog, "lbTotalPatients").text(), QStringLiteral("Total Patients 303"));
     EXPECT_EQ(ids(*dialog), QList<int>());
-    EXPECT_FALSE(dialog->btnOK()->isEnabled());
+    EXPECT_FALSE(widget<QPushButton>(*dialog, "btnOK").isEnabled());
 }
 
 TEST_F(SearchPatientTest, RowColoursMarkArchivedAndGroupClients)
 {
     auto dialog = shownDialog();
-    dialog->cbInactive()->click();
+    widget<QCheckBox>(*dialog, "cbInactive").click();
     type(*dialog, QStringLiteral("ab"));
     ASSERT_EQ(ids(*dialog), QList<int>({1, 2, 3, 4}));
-    const QPalette palette = dialog->grdSearch()->palette();
+    const QPalette palette = widget<QTableView>(*dialog, "grdSearch").palette();
     const SearchResultModel* model = dialog->model();
     EXPECT_FALSE(model->textColour(0, false, palette).isValid());
     EXPECT_FALSE(model->textColour(0, true, palette).isValid());
@@ -256,10 +258,10 @@ TEST_F(SearchPatientTest, ColumnsFollowTheSearchFieldAndItsTextIsCleared)
 {
     auto dialog = shownDialog();
     type(*dialog, QStringLiteral("ab"));
-    ASSERT_TRUE(dialog->btnOK()->isEnabled());
+    ASSERT_TRUE(widget<QPushButton>(*dialog, "btnOK").isEnabled());
     QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
-    dialog->cbFields()->setCurrentIndex(11);
-    EXPECT_TRUE(dialog->edSearch()->text().isEmpty());
+    widget<QComboBox>(*dialog, "cbFields").setCurrentIndex(11);
+    EXPECT_TRUE(widget<QLineEdit>(*dialog, "edSearch").text().isEmpty());
     EXPECT_EQ(titles(*dialog),
               QStringList({"BPAY Ref No", "Surname", "Name", "Account", "Address", "Practitioner", "Phone Number",
                            "Date of Birth", "File No", "Client ID", "Occupation", "Email", "Work Phone", "Claim No",
@@ -272,7 +274,7 @@ TEST_F(SearchPatientTest, ColumnsFollowTheSearchFieldAndItsTextIsCleared)
     EXPECT_EQ(ids(*dialog), QList<int>({1}));
     EXPECT_EQ(dialog->model()->data(dialog->model()->index(0, 3)).toString(), QStringLiteral("Primary"));
 
-    dialog->cbFields()->setCurrentIndex(1);
+    widget<QComboBox>(*dialog, "cbFields").setCurrentIndex(1);
     EXPECT_EQ(titles(*dialog).first(), QStringLiteral("Name"));
 }
 
@@ -298,31 +300,31 @@ TEST_F(SearchPatientTest, CellsShowTheCalculatedFields)
 TEST_F(SearchPatientTest, SoundsLikeIsForNamesWithText)
 {
     auto dialog = shownDialog();
-    QTest::keyClicks(dialog->edSearch(), QStringLiteral("Abot"));
-    EXPECT_TRUE(dialog->spSoundex()->isEnabled());
+    QTest::keyClicks(&widget<QLineEdit>(*dialog, "edSearch"), QStringLiteral("Abot"));
+    EXPECT_TRUE(widget<QToolButton>(*dialog, "spSoundex").isEnabled());
     QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
-    dialog->spSoundex()->click();
+    widget<QToolButton>(*dialog, "spSoundex").click();
     EXPECT_EQ(searched.count(), 1);
     EXPECT_EQ(ids(*dialog), QList<int>({1, 2})); // Abbot and Abbott: A130
-    dialog->edSearch()->clear();
-    EXPECT_FALSE(dialog->spSoundex()->isEnabled());
-    dialog->cbFields()->setCurrentIndex(2);
-    QTest::keyClicks(dialog->edSearch(), QStringLiteral("02"));
-    EXPECT_FALSE(dialog->spSoundex()->isEnabled());
-    dialog->cbFields()->setCurrentIndex(1);
-    QTest::keyClicks(dialog->edSearch(), QStringLiteral("b"));
-    EXPECT_TRUE(dialog->spSoundex()->isEnabled());
+    widget<QLineEdit>(*dialog, "edSearch").clear();
+    EXPECT_FALSE(widget<QToolButton>(*dialog, "spSoundex").isEnabled());
+    widget<QComboBox>(*dialog, "cbFields").setCurrentIndex(2);
+    QTest::keyClicks(&widget<QLineEdit>(*dialog, "edSearch"), QStringLiteral("02"));
+    EXPECT_FALSE(widget<QToolButton>(*dialog, "spSoundex").isEnabled());
+    widget<QComboBox>(*dialog, "cbFields").setCurrentIndex(1);
+    QTest::keyClicks(&widget<QLineEdit>(*dialog, "edSearch"), QStringLiteral("b"));
+    EXPECT_TRUE(widget<QToolButton>(*dialog, "spSoundex").isEnabled());
 }
 
 TEST_F(SearchPatientTest, ShowAllListsEveryClientAndFetchesAsTheGridScrolls)
 {
     auto dialog = shownDialog();
-    dialog->cbAll()->click();
+    widget<QCheckBox>(*dialog, "cbAll").click();
     SearchResultModel* model = dialog->model();
-    EXPECT_TRUE(dialog->btnOK()->isEnabled());
+    EXPECT_TRUE(widget<QPushButton>(*dialog, "btnOK").isEnabled());
     EXPECT_LT(model->rowCount(), 303); // not read whole
     EXPECT_EQ(model->clientId(0), 1);
-    QTableView* grid = dialog->grdSearch();
+    QTableView* grid = &widget<QTableView>(*dialog, "grdSearch");
     for (int i = 0; i < 100 && model->canFetchMore(QModelIndex()); ++i) {
         grid->scrollToBottom();
         QApplication::processEvents();
@@ -332,11 +334,11 @@ TEST_F(SearchPatientTest, ShowAllListsEveryClientAndFetchesAsTheGridScrolls)
 
     // Hiding resets both boxes without a search.
     QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
-    dialog->cbInactive()->setChecked(true);
+    widget<QCheckBox>(*dialog, "cbInactive").setChecked(true);
     ASSERT_EQ(searched.count(), 1);
     dialog->hide();
-    EXPECT_FALSE(dialog->cbAll()->isChecked());
-    EXPECT_FALSE(dialog->cbInactive()->isChecked());
+    EXPECT_FALSE(widget<QCheckBox>(*dialog, "cbAll").isChecked());
+    EXPECT_FALSE(widget<QCheckBox>(*dialog, "cbInactive").isChecked());
     EXPECT_EQ(searched.count(), 1);
 }
 
@@ -345,14 +347,14 @@ TEST_F(SearchPatientTest, ShowAllListsEveryClientAndFetchesAsTheGridScrolls)
 TEST_F(SearchPatientTest, TheSearchTextIsBounded)
 {
     auto dialog = shownDialog();
-    EXPECT_EQ(dialog->edSearch()->maxLength(), kMaxSearchTextLength);
+    EXPECT_EQ(widget<QLineEdit>(*dialog, "edSearch").maxLength(), kMaxSearchTextLength);
     for (int field = 0; field < kSearchFieldCount; ++field) {
-        dialog->cbFields()->setCurrentIndex(field);
+        widget<QComboBox>(*dialog, "cbFields").setCurrentIndex(field);
         QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
-        dialog->edSearch()->insert(QString(60000, u'4'));
-        EXPECT_EQ(dialog->edSearch()->text(), QString(kMaxSearchTextLength, u'4'));
+        widget<QLineEdit>(*dialog, "edSearch").insert(QString(60000, u'4'));
+        EXPECT_EQ(widget<QLineEdit>(*dialog, "edSearch").text(), QString(kMaxSearchTextLength, u'4'));
         ASSERT_TRUE(searched.wait(2000)) << field;
-        EXPECT_TRUE(dialog->model()->isOpen()) << dialog->cbFields()->currentText().toStdString();
+        EXPECT_TRUE(dialog->model()->isOpen()) << widget<QComboBox>(*dialog, "cbFields").currentText().toStdString();
         EXPECT_EQ(dialog->model()->rowCount(), 0);
     }
 }
@@ -361,12 +363,12 @@ TEST_F(SearchPatientTest, AFailedSearchLeavesTheGridEmptyAndSilent)
 {
     auto dialog = shownDialog();
     type(*dialog, QStringLiteral("ab"));
-    ASSERT_TRUE(dialog->btnOK()->isEnabled());
+    ASSERT_TRUE(widget<QPushButton>(*dialog, "btnOK").isEnabled());
     db.exec(QStringLiteral("DROP VIEW PatientSearchBPAY; DROP VIEW PatientSearch;"));
     type(*dialog, QStringLiteral("b"));
     EXPECT_FALSE(dialog->model()->isOpen());
     EXPECT_EQ(dialog->model()->rowCount(), 0);
-    EXPECT_FALSE(dialog->btnOK()->isEnabled());
+    EXPECT_FALSE(widget<QPushButton>(*dialog, "btnOK").isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
