@@ -1,5 +1,6 @@
 #include "settings/UtilityConnect.h"
 
+#include "core/TextHelpers.h"
 #include "core/UserInterface.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
@@ -8,7 +9,6 @@
 #include "settings/CommandLine.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "settings/SettingsText.h"
 
 #include <QStringList>
 
@@ -69,7 +69,7 @@ QString composeConnectionString(const IniFile& data, int mode, bool login, const
             gsDatabaseName = value;
         } else if (key == QLatin1String("Data Source")) {
             if (mode == 1)
-                value = trimBlanks(value).isEmpty() ? QStringLiteral(".") + kInstanceSuffix : value + kInstanceSuffix;
+                value = trimControl(value).isEmpty() ? QStringLiteral(".") + kInstanceSuffix : value + kInstanceSuffix;
             gsServerName = value;
         } else if (key == QLatin1String("User ID")) {
             if (mode == 1 || mode == 2)
