@@ -418,9 +418,4 @@ void Connection::registerSqliteFunctions()
         throw DbError(QStringLiteral("Cannot register the functions SOUNDEX and onlyNumericChars."));
 }
 
-QString Connection::connectionValue(const QString& connectionString, const QString& key)
-{
-    return connectionStringValue(connectionString, key);
-}
-
 } // namespace kolvix

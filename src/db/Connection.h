@@ -129,10 +129,6 @@ public:
     // The client's own text of a failure: the driver's message where it has one.
     static QString errorMessage(const QSqlError& error);
 
-    // The value of a key of a connection string, as connectionStringValue (ConnectionString.h)
-    // reads it.
-    static QString connectionValue(const QString& connectionString, const QString& key);
-
 private:
     friend class Statement;
     // Where a statement (Statement) begins: requires an open connection, applies the

@@ -2,6 +2,7 @@
 
 #include "db/Command.h"
 #include "db/Connection.h"
+#include "db/ConnectionString.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
 #include "platform/FileLock.h"
@@ -72,27 +73,27 @@ bool MergeLock::acquireFile()
 {
     // The lock is on the database file itself, whatever name it was reached by; the record
     // lies beside the file's real name.
-    const QFileInfo database(
-        Connection::connectionValue(m_connection.connectionString(), QStringLiteral("Data Source")));
+    const QFileInfo database(connectionStringValue(m_connection.connectionString(), QStringLiteral("Data Source")));
     const QString databaseFile
         = database.canonicalFilePath().isEmpty() ? database.absoluteFilePath() : database.canonicalFilePath();
-    m_file = std::make_unique<FileLock>(databaseFile);
-    m_record = std::make_unique<RegularFile>();
     const QString recordPath = lockFilePath(databaseFile);
+    m_file = std::make_unique<FileLock>(databaseFile);
     switch (m_file->tryLock()) {
     case FileLock::Result::Acquired:
         break;
-    case FileLock::Result::Busy:
-        if (m_record->open(recordPath, RegularFile::Mode::Read) == RegularFile::Status::Opened)
-            readHolderRecord(QString::fromUtf8(m_record->read(4096)), m_holderWorkstation, m_holderStarted);
-        m_record.reset();
+    case FileLock::Result::Busy: {
+        RegularFile record;
+        if (record.open(recordPath, RegularFile::Mode::Read) == RegularFile::Status::Opened)
+            readHolderRecord(QString::fromUtf8(record.read(4096)), m_holderWorkstation, m_holderStarted);
+        m_file.reset();
         return false;
+    }
     case FileLock::Result::Failed:
         m_error = m_file->errorString();
         m_file.reset();
-        m_record.reset();
         return false;
     }
+    m_record = std::make_unique<RegularFile>();
     switch (m_record->open(recordPath, RegularFile::Mode::ReadWrite)) {
     case RegularFile::Status::Opened:
         m_record->replace(holderRecord());

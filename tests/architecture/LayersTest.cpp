@@ -10,6 +10,7 @@
 #include <QSet>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 namespace {
@@ -37,22 +38,16 @@ QString sourceDir()
     return QStringLiteral(KOLVIX_SOURCE_DIR);
 }
 
-TEST(Layers, EveryFolderIncludesOnlyItselfAndTheFoldersBelowIt)
+// For every header and source file below root: visit(path relative to root, 0, "") once, then
+// visit(path relative to root, line number, included name) for each of its quoted includes.
+void forEachInclude(const QDir& root, const std::function<void(const QString&, int, const QString&)>& visit)
 {
-    const QRegularExpression include(QStringLiteral(R"(^\s*#\s*include\s+"([A-Za-z_]+)/)"));
-    const QDir src(sourceDir() + QStringLiteral("/src"));
-    QStringList violations;
-    QDirIterator it(src.path(), {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
+    const QRegularExpression include(QStringLiteral(R"re(^\s*#\s*include\s+"([^"]+)")re"));
+    QDirIterator it(root.path(), {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        const QString relative = src.relativeFilePath(path);
-        const QString folder = relative.section(QLatin1Char('/'), 0, 0);
-        const auto rule = allowedIncludes().find(folder);
-        if (rule == allowedIncludes().end()) {
-            violations << relative + QStringLiteral(": folder not in the layer table");
-            continue;
-        }
+        visit(root.relativeFilePath(path), 0, QString());
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << path.toStdString();
         int lineNumber = 0;
@@ -60,13 +55,30 @@ TEST(Layers, EveryFolderIncludesOnlyItselfAndTheFoldersBelowIt)
             const QString line = QString::fromUtf8(file.readLine());
             ++lineNumber;
             const auto match = include.match(line);
-            if (!match.hasMatch())
-                continue;
-            const QString target = match.captured(1);
-            if (target != folder && !rule->second.contains(target) && allowedIncludes().count(target))
-                violations << QStringLiteral("%1:%2: %3 includes %4").arg(relative).arg(lineNumber).arg(folder, target);
+            if (match.hasMatch())
+                visit(root.relativeFilePath(path), lineNumber, match.captured(1));
         }
     }
+}
+
+TEST(Layers, EveryFolderIncludesOnlyItselfAndTheFoldersBelowIt)
+{
+    const QDir src(sourceDir() + QStringLiteral("/src"));
+    QStringList violations;
+    forEachInclude(src, [&](const QString& relative, int lineNumber, const QString& name) {
+        const QString folder = relative.section(QLatin1Char('/'), 0, 0);
+        const auto rule = allowedIncludes().find(folder);
+        if (rule == allowedIncludes().end()) {
+            if (name.isEmpty())
+                violations << relative + QStringLiteral(": folder not in the layer table");
+            return;
+        }
+        if (!name.contains(QLatin1Char('/')))
+            return;
+        const QString target = name.section(QLatin1Char('/'), 0, 0);
+        if (target != folder && !rule->second.contains(target) && allowedIncludes().count(target))
+            violations << QStringLiteral("%1:%2: %3 includes %4").arg(relative).arg(lineNumber).arg(folder, target);
+    });
     EXPECT_TRUE(violations.isEmpty()) << violations.join(QLatin1Char('\n')).toStdString();
 }
 
@@ -74,43 +86,28 @@ TEST(Layers, EveryFolderIncludesOnlyItselfAndTheFoldersBelowIt)
 // of tests/ (with its subfolders) and of tests/support, never another test folder's.
 TEST(Layers, TestsIncludeOnlyTheirOwnFolderAndSupport)
 {
-    const QRegularExpression include(QStringLiteral(R"re(^\s*#\s*include\s+"([^"]+)")re"));
     const QDir tests(sourceDir() + QStringLiteral("/tests"));
     QStringList violations;
     int checked = 0;
-    QDirIterator it(tests.path(), {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString relative = tests.relativeFilePath(path);
+    forEachInclude(tests, [&](const QString& relative, int lineNumber, const QString& name) {
+        if (name.isEmpty())
+            return;
         const QString folder = relative.section(QLatin1Char('/'), 0, 0);
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << path.toStdString();
-        int lineNumber = 0;
-        while (!file.atEnd()) {
-            const QString line = QString::fromUtf8(file.readLine());
-            ++lineNumber;
-            const auto match = include.match(line);
-            if (!match.hasMatch())
-                continue;
-            // As the compiler finds it: beside the including file first, then under tests/;
-            // anything else is a header of src/ or of a library.
-            const QString name = match.captured(1);
-            QString target = QFileInfo(path).dir().filePath(name);
-            if (!QFileInfo::exists(target))
-                target = tests.filePath(name);
-            if (!QFileInfo::exists(target))
-                continue;
-            ++checked;
-            const QString targetFolder
-                = tests.relativeFilePath(QDir::cleanPath(target)).section(QLatin1Char('/'), 0, 0);
-            if (targetFolder != folder && targetFolder != QStringLiteral("support"))
-                violations << QStringLiteral("tests/%1:%2: includes %3 of tests/%4")
-                                  .arg(relative)
-                                  .arg(lineNumber)
-                                  .arg(name, targetFolder);
-        }
-    }
+        // As the compiler finds it: beside the including file first, then under tests/;
+        // anything else is a header of src/ or of a library.
+        QString target = QFileInfo(tests.filePath(relative)).dir().filePath(name);
+        if (!QFileInfo::exists(target))
+            target = tests.filePath(name);
+        if (!QFileInfo::exists(target))
+            return;
+        ++checked;
+        const QString targetFolder = tests.relativeFilePath(QDir::cleanPath(target)).section(QLatin1Char('/'), 0, 0);
+        if (targetFolder != folder && targetFolder != QStringLiteral("support"))
+            violations << QStringLiteral("tests/%1:%2: includes %3 of tests/%4")
+                              .arg(relative)
+                              .arg(lineNumber)
+                              .arg(name, targetFolder);
+    });
     EXPECT_GT(checked, 0);
     EXPECT_TRUE(violations.isEmpty()) << violations.join(QLatin1Char('\n')).toStdString();
 }

@@ -3,6 +3,7 @@
 #include "SettingsFixture.h"
 
 #include "db/Connection.h"
+#include "db/ConnectionString.h"
 #include "db/OdbcConnectionString.h"
 
 #include <QStringList>
@@ -285,7 +286,7 @@ TEST_P(ConnectionValueTest, ReachesTheStringAsItselfAndMaskingHidesTheSecret)
     for (const auto& [key, value] : c.expected)
         expected[QString::fromUtf8(key)] = QString::fromUtf8(value);
     for (const auto& [key, value] : expected)
-        EXPECT_EQ(Connection::connectionValue(built, key), value) << key.toStdString() << " in " << built.toStdString();
+        EXPECT_EQ(connectionStringValue(built, key), value) << key.toStdString() << " in " << built.toStdString();
     EXPECT_EQ(gsDatabaseName, expected["Initial Catalog"]);
     EXPECT_EQ(gsServerName, expected["Data Source"]);
     if (c.secret) {
