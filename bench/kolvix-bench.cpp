@@ -87,14 +87,14 @@ struct Figures
 };
 
 // One run on a fresh session, then `repeat` runs on another session that is reused.
-Figures measure(Connection& connection, int repeat, const std::function<void(MergeSession&)>& work)
+Figures measure(Connection& connection, UserInterface& ui, int repeat, const std::function<void(MergeSession&)>& work)
 {
     Figures figures;
     {
-        MergeSession session(connection);
+        MergeSession session(connection, ui);
         figures.first = millisecondsOf([&] { work(session); });
     }
-    MergeSession session(connection);
+    MergeSession session(connection, ui);
     std::vector<double> runs;
     for (int i = 0; i < repeat; ++i)
         runs.push_back(millisecondsOf([&] { work(session); }));
@@ -119,7 +119,6 @@ int run(const QStringList& arguments)
     const QString path = QFileInfo(positional[0]).absoluteFilePath();
 
     CountingUserInterface ui;
-    setUserInterface(&ui);
 
     Connection connection;
     connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1;").arg(path));
@@ -129,7 +128,7 @@ int run(const QStringList& arguments)
 
     // Statistics: what the pane shows for the From client.
     StatisticsList statistics;
-    const Figures statisticsFigures = measure(connection, repeat, [&](MergeSession& session) {
+    const Figures statisticsFigures = measure(connection, ui, repeat, [&](MergeSession& session) {
         TracePane trace;
         statistics = collectStatistics(session.dsTemp, trace, from.id);
     });
@@ -141,13 +140,13 @@ int run(const QStringList& arguments)
     bool passed = false;
     size_t fromAccounts = 0;
     int boxesBefore = ui.boxes;
-    const Figures checkFigures = measure(connection, repeat, [&](MergeSession& session) {
+    const Figures checkFigures = measure(connection, ui, repeat, [&](MergeSession& session) {
         passed = runClientChecks(session, {from.id, to.id});
         if (!passed)
             return;
         TaInfo info;
         info.Load(session.dsTemp, to.id, to.displayName, from.id, from.displayName, &session.mem);
-        passed = runAccountChecks(info);
+        passed = runAccountChecks(session.ui, info);
         fromAccounts = size_t(info.FromInfo.AccountList.size());
     });
     const int boxes = (ui.boxes - boxesBefore) / (repeat + 1);
@@ -160,7 +159,6 @@ int run(const QStringList& arguments)
     std::printf("checks + load: first %.1f ms, median of %d %.1f ms (%s, %zu From accounts, %d boxes)\n",
                 checkFigures.first, repeat, checkFigures.median, passed ? "checks passed" : "refused", fromAccounts,
                 boxes);
-    setUserInterface(nullptr);
     return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "app/KolvixApplication.h"
 
 #include "app/DisplayFonts.h"
-#include "core/UserInterface.h"
 #include "db/DbError.h"
 
 namespace kolvix {
@@ -17,21 +16,21 @@ bool KolvixApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        showUnhandledException(e);
+        showUnhandledException(m_userInterface, e);
     } catch (...) {
-        showUnhandledException();
+        showUnhandledException(m_userInterface);
     }
     return false;
 }
 
-void showUnhandledException(const std::exception& e)
+void showUnhandledException(UserInterface& ui, const std::exception& e)
 {
-    userInterface().showError(exceptionMessage(e));
+    ui.showError(exceptionMessage(e));
 }
 
-void showUnhandledException()
+void showUnhandledException(UserInterface& ui)
 {
-    userInterface().showError(QStringLiteral("Unknown exception."));
+    ui.showError(QStringLiteral("Unknown exception."));
 }
 
 } // namespace kolvix

@@ -94,11 +94,11 @@ QString clientCaption(qint32 clientID, const QString& surname, const QString& na
     return Format(QStringLiteral("%d: %s"), {qint64(clientID), displayName(surname, name)}).left(maxLength);
 }
 
-TfrmMain::TfrmMain(QWidget* parent)
+TfrmMain::TfrmMain(UserInterface& userInterface, QWidget* parent)
     : QWidget(parent,
               Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
-    , session(conZelvan)
+    , session(conZelvan, userInterface)
     , dsFrom(conZelvan, 120)
     , dsTo(conZelvan, 120)
     , query(conZelvan, 120)
@@ -126,19 +126,23 @@ TfrmMain::TfrmMain(QWidget* parent)
 
     m_timUpdate.setInterval(100);
     m_timDrawButtons.setInterval(100);
-    connect(&m_timUpdate, &QTimer::timeout, this, [this] { runHandler([this] { timUpdateTimer(); }); });
-    connect(&m_timDrawButtons, &QTimer::timeout, this, [this] { runHandler([this] { timDrawButtonsTimer(); }); });
-    connect(ui->btnSearchFrom, &QPushButton::clicked, this, [this] { runHandler([this] { btnSearchFromClick(); }); });
-    connect(ui->btnSearchTo, &QPushButton::clicked, this, [this] { runHandler([this] { btnSearchToClick(); }); });
-    connect(ui->btnMerge, &QPushButton::clicked, this, [this] { runHandler([this] { btnMergeClick(); }); });
+    connect(&m_timUpdate, &QTimer::timeout, this, [this] { runHandler(session.ui, [this] { timUpdateTimer(); }); });
+    connect(&m_timDrawButtons, &QTimer::timeout, this,
+            [this] { runHandler(session.ui, [this] { timDrawButtonsTimer(); }); });
+    connect(ui->btnSearchFrom, &QPushButton::clicked, this,
+            [this] { runHandler(session.ui, [this] { btnSearchFromClick(); }); });
+    connect(ui->btnSearchTo, &QPushButton::clicked, this,
+            [this] { runHandler(session.ui, [this] { btnSearchToClick(); }); });
+    connect(ui->btnMerge, &QPushButton::clicked, this, [this] { runHandler(session.ui, [this] { btnMergeClick(); }); });
     connect(ui->btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
-    connect(ui->btnDuplicates, &QPushButton::clicked, this, [this] { runHandler([this] { btnDuplicatesClick(); }); });
+    connect(ui->btnDuplicates, &QPushButton::clicked, this,
+            [this] { runHandler(session.ui, [this] { btnDuplicatesClick(); }); });
 
     // Key preview: the window sees every key before the control that has the focus.
     qApp->installEventFilter(this);
 
     // As a window's creation handler: a failure is shown and the window is still created.
-    runHandler([this] { FormCreate(); });
+    runHandler(session.ui, [this] { FormCreate(); });
 }
 
 TfrmMain::~TfrmMain()
@@ -205,7 +209,7 @@ void TfrmMain::btnOkClick()
 
 void TfrmMain::btnSearchFromClick()
 {
-    UseFileNo = doADOQuery(session.dsTemp, QStringLiteral("SELECT [UseFileNo] FROM [SystemData]"), false);
+    UseFileNo = doADOQuery(session.ui, session.dsTemp, QStringLiteral("SELECT [UseFileNo] FROM [SystemData]"), false);
     const qint32 id = SelectPatient();
     if (id < 0)
         return;
@@ -222,7 +226,7 @@ void TfrmMain::btnSearchToClick()
 
 qint32 TfrmMain::SelectPatient()
 {
-    return kolvix::SelectPatient(conZelvan, UseFileNo, QString(), this);
+    return kolvix::SelectPatient(conZelvan, UseFileNo, QString(), session.ui, this);
 }
 
 void TfrmMain::chooseFromClient(qint32 id)
@@ -288,9 +292,9 @@ void TfrmMain::btnDuplicatesClick()
     if (!m_duplicates) {
         // The scan reads on a connection of its own, with this window's settings.
         m_duplicates = new TfrmDuplicates(conZelvan.connectionString(), conZelvan.commandTimeout(),
-                                          conZelvan.connectTimeout(), this);
+                                          conZelvan.connectTimeout(), session.ui, this);
         connect(m_duplicates, &TfrmDuplicates::pairChosen, this, [this](qint32 moveFrom, qint32 moveTo) {
-            runHandler([&] {
+            runHandler(session.ui, [&] {
                 // As choosing the two clients by search does.
                 chooseFromClient(moveFrom);
                 chooseToClient(moveTo);
@@ -316,9 +320,10 @@ void TfrmMain::btnMergeClick()
     if (!plan)
         return;
     if (!plan->rowsOnMissingAccounts.empty())
-        showInfo(QStringLiteral("These rows of the Move From client will not be moved; they stay with it:\n\n%1")
-                     .arg(notMovedLines(plan->rowsOnMissingAccounts).join(QLatin1Char('\n'))));
-    if (ExecuteAccountMerging(plan->accounts))
+        session.ui.showInfo(
+            QStringLiteral("These rows of the Move From client will not be moved; they stay with it:\n\n%1")
+                .arg(notMovedLines(plan->rowsOnMissingAccounts).join(QLatin1Char('\n'))));
+    if (ExecuteAccountMerging(plan->accounts, session.ui))
         executeMerge(session, *plan);
     else
         cancelMerge(*plan);

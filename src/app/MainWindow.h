@@ -28,7 +28,8 @@ class TfrmMain : public QWidget
     Q_OBJECT
 
 public:
-    explicit TfrmMain(QWidget* parent = nullptr);
+    // Every box, question and failure of the window and of its merges goes to ui.
+    explicit TfrmMain(UserInterface& ui, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // Start-up asked the program to end (no connection, or the settings could not be read):

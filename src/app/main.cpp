@@ -1,7 +1,5 @@
-#include "app/GuiUserInterface.h"
 #include "app/KolvixApplication.h"
 #include "app/MainWindow.h"
-#include "core/UserInterface.h"
 #include "platform/NativeServices.h"
 #include "settings/CommandLine.h"
 
@@ -17,12 +15,9 @@ int runDesktopProgram(int& argc, char** argv)
         arguments.removeFirst();
     kolvix::setCommandLineArguments(arguments);
 
-    kolvix::GuiUserInterface userInterface;
-    kolvix::setUserInterface(&userInterface);
-
     int exitCode = 0;
     {
-        kolvix::TfrmMain frmMain;
+        kolvix::TfrmMain frmMain(app.userInterface());
         if (frmMain.terminateRequested()) {
             // Start-up asked to end (no connection, or unreadable settings).
             exitCode = 1;
@@ -31,7 +26,6 @@ int runDesktopProgram(int& argc, char** argv)
             exitCode = QApplication::exec();
         }
     }
-    kolvix::setUserInterface(nullptr);
     return exitCode;
 }
 

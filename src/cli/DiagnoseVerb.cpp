@@ -33,7 +33,7 @@ QString describeSettingsFile(const QString& name)
 int diagnose(Connection& connection)
 {
     int attempt = 0;
-    const ConnectResult connected = connectToDatabase(connection, [&](const ConnectionAttempt& a) {
+    const ConnectResult connected = connectToDatabase(connection, nullptr, [&](const ConnectionAttempt& a) {
         if (attempt == 0) {
             out(QStringLiteral("Settings files:"));
             out(QStringLiteral("  config: ") + describeSettingsFile(a.configFile));

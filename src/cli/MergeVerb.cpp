@@ -11,13 +11,8 @@ namespace kolvix::cli {
 
 int merge(Connection& connection, const MergeVerbOptions& options)
 {
-    MergeSession session(connection);
     TerminalUserInterface ui(options);
-    setUserInterface(&ui);
-    struct ResetUserInterface
-    {
-        ~ResetUserInterface() { setUserInterface(nullptr); }
-    } reset;
+    MergeSession session(connection, ui);
 
     if (!openMergeSession(session).opened)
         return ExitNoConnection;

@@ -12,6 +12,7 @@ bool gLogEnabled = false;
 std::function<QDateTime()> gClock;
 QString gLogFolder;
 QString gLogServerName;
+UserInterface* gLogFailureInterface = nullptr;
 
 QDateTime now()
 {
@@ -21,8 +22,8 @@ QDateTime now()
 // A failure of the log itself is shown only on the developer's own server.
 void reportLogFailure(const QString& failure, const QString& message)
 {
-    if (gLogServerName.toLower().startsWith(QLatin1String(kDeveloperWorkstation)))
-        userInterface().showPlain(QStringLiteral("EXCEPTION:") + failure + QLatin1Char('\n') + message);
+    if (gLogFailureInterface && gLogServerName.toLower().startsWith(QLatin1String(kDeveloperWorkstation)))
+        gLogFailureInterface->showPlain(QStringLiteral("EXCEPTION:") + failure + QLatin1Char('\n') + message);
 }
 
 } // namespace
@@ -50,6 +51,16 @@ void setLogFolder(const QString& folder)
 void setLogServerName(const QString& serverName)
 {
     gLogServerName = serverName;
+}
+
+void setLogFailureInterface(UserInterface* ui)
+{
+    gLogFailureInterface = ui;
+}
+
+UserInterface* logFailureInterface()
+{
+    return gLogFailureInterface;
 }
 
 QString logFilePath(const QDateTime& when)

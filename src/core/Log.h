@@ -8,6 +8,8 @@
 
 namespace kolvix {
 
+class UserInterface;
+
 // The daily merge log "Kolvix_yyyy.mm.dd.log" beside the executable. Off until start-up
 // switches it on from the setting "Log"; then every line is appended as
 // "hh:mm:ss.zzz: message" CR LF, the file opened and closed for each line. Outside Windows the
@@ -29,6 +31,9 @@ void setLogFolder(const QString& folder); // empty: the executable's folder
 // The server the program is connected to; start-up sets it after connecting. A failure to
 // write the log is shown only when the server name begins with kDeveloperWorkstation.
 void setLogServerName(const QString& serverName);
+// Where that failure is shown: the interface of the front end that connected (null: nowhere).
+void setLogFailureInterface(UserInterface* ui);
+UserInterface* logFailureInterface();
 
 // A failure to write the log is shown only when the server name begins with this name.
 inline const char* const kDeveloperWorkstation = "kolvix-dev";

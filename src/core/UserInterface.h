@@ -6,8 +6,9 @@ namespace kolvix {
 
 // Everything the engine shows or asks goes through this interface: the GUI implements it
 // with message boxes, kolvix-merge for the terminal, and the tests to script answers and
-// record what was shown. The account mapping is no part of it: each front end shows or edits
-// a merge's plan itself (the account dialog, --map) before the merge is executed.
+// record what was shown. Each front end hands its own to the merge's session (MergeSession)
+// and to the connection start-up; nothing reaches it through a global. The account mapping is no part of it: each front
+// end shows or edits a merge's plan itself (the account dialog, --map) before the merge is executed.
 class UserInterface
 {
 public:
@@ -36,11 +37,6 @@ public:
     // and the database client's message. Only the terminal shows it.
     virtual void lockWaitFailed(const QString& what) { (void)what; }
 };
-
-// The interface in use; the program installs one at start. Without one, boxes are dropped
-// and questions answered No.
-UserInterface& userInterface();
-void setUserInterface(UserInterface* ui);
 
 // The application title: the caption of plain message boxes and of the main window.
 inline const char* const kApplicationTitle = "Kolvix Utility";

@@ -2,6 +2,7 @@
 
 #include "core/Format.h"
 #include "core/TextHelpers.h"
+#include "core/UserInterface.h"
 #include "db/Dataset.h"
 #include "merge/MergeSession.h"
 #include "merge/Runners.h"
@@ -115,9 +116,10 @@ void addConflictSection(Dataset& rows, QStringList& report, const QString& reaso
     report << lines;
 }
 
-bool contactsConflict(Dataset& dsTemp, const ClientPair& clients)
+bool contactsConflict(MergeSession& s, const ClientPair& clients)
 {
-    if (doADOQuery(dsTemp, contactConflictSql(clients)) == 0)
+    Dataset& dsTemp = s.dsTemp;
+    if (doADOQuery(s.ui, dsTemp, contactConflictSql(clients)) == 0)
         return false;
 
     int identical = 0;
@@ -143,7 +145,7 @@ bool contactsConflict(Dataset& dsTemp, const ClientPair& clients)
     QString message;
     for (const QString& line : report)
         message += line + QStringLiteral("\r\n");
-    showInfo(message);
+    s.ui.showInfo(message);
     return true;
 }
 

@@ -6,11 +6,12 @@
 namespace kolvix {
 
 class Dataset;
+class MergeSession;
 struct ClientPair;
 
 // Check 7 of the merge: finds pairs of contacts that the move would leave in conflict and,
-// when any pair is not identical, shows the report of all pairs. True when they conflict.
-bool contactsConflict(Dataset& dsTemp, const ClientPair& clients);
+// when any pair is not identical, shows the report of all pairs (on the session's dsTemp). True when they conflict.
+bool contactsConflict(MergeSession& s, const ClientPair& clients);
 
 // The parts of the check, on the current row of the conflict query.
 bool contactsIdentical(const Dataset& row);

@@ -16,23 +16,23 @@ namespace kolvix {
 // merge makes before it holds the database's write lock (the Audit row, the start of the
 // transaction, the steps when the transaction is off on the embedded engine) and the commit
 // (which on the embedded engine waits for other connections' reads to end). Once the
-// statement has waited kLockWaitNotice the user interface hears of it while the statement
+// statement has waited kLockWaitNotice the session's user interface hears of it while the statement
 // goes on waiting: on the embedded engine from the connection's own wait (every statement's,
 // see Connection::setLockWaitNotice), elsewhere from the watch's own thread.
 class LockWaitWatch
 {
 public:
-    explicit LockWaitWatch(const Connection& connection)
+    LockWaitWatch(const Connection& connection, UserInterface& ui)
         : m_connection(connection)
         , m_noticesBefore(connection.lockWaitNotices())
     {
         if (connection.reportsLockWaits())
             return;
-        m_thread = std::thread([this] {
+        m_thread = std::thread([this, &ui] {
             std::unique_lock<std::mutex> lock(m_mutex);
             if (!m_done.wait_for(lock, kLockWaitNotice, [this] { return m_finished; })) {
                 m_noticed = true;
-                userInterface().waitingForLock();
+                ui.waitingForLock();
             }
         });
     }
@@ -66,14 +66,14 @@ private:
 // Runs a statement under a LockWaitWatch; when it fails after the wait was noticed, the user
 // interface hears what could not be done and the database client's message.
 template <typename Statement>
-void watchingForLocks(const Connection& connection, const QString& what, Statement statement)
+void watchingForLocks(const Connection& connection, UserInterface& ui, const QString& what, Statement statement)
 {
-    LockWaitWatch watch(connection);
+    LockWaitWatch watch(connection, ui);
     try {
         statement();
     } catch (const std::exception& e) {
         if (watch.finish())
-            userInterface().lockWaitFailed(QStringLiteral("%1: %2").arg(what, exceptionMessage(e)));
+            ui.lockWaitFailed(QStringLiteral("%1: %2").arg(what, exceptionMessage(e)));
         throw;
     }
 }

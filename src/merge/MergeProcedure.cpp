@@ -208,7 +208,7 @@ std::unique_ptr<MergePlan> planMerge(MergeSession& s, const MergeClient& from, c
         if (!plan->m_lock->error().isEmpty())
             writeLogFmt(QStringLiteral("merge lock: %s"), {plan->m_lock->error()});
         writeLog(QStringLiteral("cancelled - another merge is in progress [MergeLocked]"));
-        showInfo(plan->m_lock->refusalMessage());
+        s.ui.showInfo(plan->m_lock->refusalMessage());
         return nullptr;
     }
 
@@ -225,10 +225,10 @@ std::unique_ptr<MergePlan> planMerge(MergeSession& s, const MergeClient& from, c
         plan->accounts.Load(s.dsTemp, to.id, toName, from.id, fromName, &s.mem);
     } catch (const AccountIdTooLarge& e) {
         writeLog(QStringLiteral("cancelled - an account id of FROM is too large [AccountIDTooLarge]"));
-        showInfo(QString::fromUtf8(e.what()));
+        s.ui.showInfo(QString::fromUtf8(e.what()));
         return nullptr;
     }
-    if (!runAccountChecks(plan->accounts))
+    if (!runAccountChecks(s.ui, plan->accounts))
         return nullptr;
     TracePane scratch; // the trace pane lists what the merge itself skips
     plan->statistics = collectStatistics(s.dsTemp, scratch, from.id);
@@ -254,28 +254,28 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
         ~EndOfPlan() { plan.end(); }
     } endOfPlan {plan};
 
-    userInterface().setWaitCursor(true);
+    s.ui.setWaitCursor(true);
     // The arrow comes back however the handler ends, also when the rollback or the reopening
     // of the count query fails.
     struct RestoreCursor
     {
-        ~RestoreCursor() { userInterface().setWaitCursor(false); }
-    } restoreCursor;
+        UserInterface& ui;
+        ~RestoreCursor() { ui.setWaitCursor(false); }
+    } restoreCursor {s.ui};
     const bool transaction = s.UseRollback || options.dryRun;
     MergeOutcome outcome = MergeOutcome::Merged;
     int auditId = -1;
     try {
         plan.accounts.DumpToMemo(&s.mem);
         if (!options.dryRun) {
-            LockWaitWatch watch(s.conZelvan);
-            auditId = writeAuditRow(s, plan.accounts, [&watch](const std::exception& e) {
+            LockWaitWatch watch(s.conZelvan, s.ui);
+            auditId = writeAuditRow(s, plan.accounts, [&](const std::exception& e) {
                 if (watch.finish())
-                    userInterface().lockWaitFailed(
-                        QStringLiteral("the Audit row was not written: %1").arg(exceptionMessage(e)));
+                    s.ui.lockWaitFailed(QStringLiteral("the Audit row was not written: %1").arg(exceptionMessage(e)));
             });
         }
         if (transaction)
-            watchingForLocks(s.conZelvan, QStringLiteral("the transaction could not begin"),
+            watchingForLocks(s.conZelvan, s.ui, QStringLiteral("the transaction could not begin"),
                              [&] { s.conZelvan.beginTransaction(); });
         // Inside the transaction, before the first step: the accounts must still be those
         // the mapping was made on.
@@ -285,24 +285,24 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
         if (options.dryRun) {
             s.conZelvan.rollbackTransaction();
             writeLog(QStringLiteral("dry run - rolled back"));
-            showInfo(QStringLiteral("Dry run complete: every step ran and was rolled back. Nothing was changed."));
+            s.ui.showInfo(QStringLiteral("Dry run complete: every step ran and was rolled back. Nothing was changed."));
         } else {
             if (transaction)
-                watchingForLocks(s.conZelvan, QStringLiteral("the changes could not be committed"),
+                watchingForLocks(s.conZelvan, s.ui, QStringLiteral("the changes could not be committed"),
                                  [&] { s.conZelvan.commitTransaction(); });
             else
                 writeLog(QStringLiteral("success - client merged"));
-            showInfo(QStringLiteral("Clients have been successfully merged."));
+            s.ui.showInfo(QStringLiteral("Clients have been successfully merged."));
         }
     } catch (const AccountsChanged&) {
         outcome = MergeOutcome::Refused;
         writeLog(QStringLiteral("cancelled - the accounts changed after they were mapped [AccountsChanged]"));
         if (s.conZelvan.inTransaction())
             s.conZelvan.rollbackTransaction();
-        showInfo(QStringLiteral("The accounts of the clients changed while the merge was being prepared (another "
-                                "merge or another user changed them).\nNothing has been changed. Please start the "
-                                "merge again.")
-                 + afterRollback(s, auditId));
+        s.ui.showInfo(QStringLiteral("The accounts of the clients changed while the merge was being prepared (another "
+                                     "merge or another user changed them).\nNothing has been changed. Please start the "
+                                     "merge again.")
+                      + afterRollback(s, auditId));
     } catch (const std::exception& e) {
         outcome = MergeOutcome::Failed;
         if (transaction) {
@@ -316,21 +316,23 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
                 rollbackFailure = exceptionMessage(failure);
             }
             if (rollbackFailure.isEmpty()) {
-                showWarning(QStringLiteral("Some data could not be transferred.\nPatient details have been reverted.")
-                            + afterRollback(s, auditId));
+                s.ui.showWarning(
+                    QStringLiteral("Some data could not be transferred.\nPatient details have been reverted.")
+                    + afterRollback(s, auditId));
             } else {
                 // The engine keeps what it needs to take the changes back (its journal) and does
                 // so the next time the database is opened.
                 writeLogFmt(QStringLiteral("the rollback failed: %s"), {rollbackFailure});
-                showWarning(QStringLiteral("Some data could not be transferred, and the changes could not be rolled "
-                                           "back at once: %1\nThe database takes them back itself the next time it "
-                                           "is opened. Free space on the disk if it is full, then start this utility "
-                                           "again once before anyone works in the practice.")
-                                .arg(rollbackFailure));
+                s.ui.showWarning(
+                    QStringLiteral("Some data could not be transferred, and the changes could not be rolled "
+                                   "back at once: %1\nThe database takes them back itself the next time it "
+                                   "is opened. Free space on the disk if it is full, then start this utility "
+                                   "again once before anyone works in the practice.")
+                        .arg(rollbackFailure));
             }
         } else {
             writeLog(QStringLiteral("failed - some data could not be transferred"));
-            showWarning(QStringLiteral("Some data could not be transferred.") + lockWaitAdvice(s.conZelvan));
+            s.ui.showWarning(QStringLiteral("Some data could not be transferred.") + lockWaitAdvice(s.conZelvan));
         }
     }
     if (options.afterOutcome)

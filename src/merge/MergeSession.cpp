@@ -3,36 +3,43 @@
 #include "core/Log.h"
 #include "core/UserInterface.h"
 #include "db/Connection.h"
-#include "merge/Runners.h"
 #include "settings/Settings.h"
 #include "settings/UtilityConnect.h"
 
 namespace kolvix {
 
-MergeSession::MergeSession(Connection& connection)
+MergeSession::MergeSession(Connection& connection, UserInterface& ui)
     : conZelvan(connection)
+    , ui(ui)
     , cmd(connection, 60)
     , dsTemp(connection, 30)
     , dsAccount(connection, 30)
     , dsAudit(connection, 30)
 {
     // Every wait of the merge's statements for another connection's lock that lasts is told.
-    connection.setLockWaitNotice([] { userInterface().waitingForLock(); });
+    connection.setLockWaitNotice([&ui] { ui.waitingForLock(); });
     dsAccount.setSql(QStringLiteral("SELECT TOP 1 * FROM Account"));
     dsAudit.setSql(QStringLiteral("SELECT TOP 1 *\r\nFROM Audit"));
 }
 
+MergeSession::~MergeSession()
+{
+    conZelvan.setLockWaitNotice({});
+    if (logFailureInterface() == &ui)
+        setLogFailureInterface(nullptr);
+}
+
 ConnectResult openMergeSession(MergeSession& session)
 {
-    showWarning(QString::fromLatin1(kIrreversibleWarning));
-    const ConnectResult connected = connectToDatabase(session.conZelvan);
+    session.ui.showWarning(QString::fromLatin1(kIrreversibleWarning));
+    const ConnectResult connected = connectToDatabase(session.conZelvan, &session.ui);
     if (!connected.opened) {
         writeLog(QStringLiteral("unable to connect to database"));
-        userInterface().showError(connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed)
-                                                              : connected.failure);
+        session.ui.showError(connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : connected.failure);
         return connected;
     }
     setLogServerName(connected.serverName);
+    setLogFailureInterface(&session.ui);
     session.UseRollback = readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Use Rollback"), true);
     setLogEnabled(readUtilitySetting(QStringLiteral("Kolvix"), QStringLiteral("Log"), false));
     return connected;

@@ -12,6 +12,7 @@
 namespace kolvix {
 
 class Connection;
+class UserInterface;
 
 // Shown at every start, before anything else happens.
 inline const char* const kIrreversibleWarning
@@ -35,16 +36,21 @@ struct ClientPair
     qint32 to = -1;
 };
 
-// The data objects of the main window that a merge works on, all on the one connection:
-// the command cmd (60 s), the scratch dataset dsTemp (30 s), dsAccount and dsAudit (30 s),
-// the hidden trace pane mem and the account-column cache. Each merge's account model is its
-// plan's (MergePlan).
+// The context a merge runs in: the data objects of the main window, all on the one
+// connection (the command cmd (60 s), the scratch dataset dsTemp (30 s), dsAccount and
+// dsAudit (30 s), the hidden trace pane mem and the account-column cache), and the front end's
+// user interface, which shows every box, question and step of the session's merges. Each
+// merge's account model is its plan's (MergePlan).
 class MergeSession
 {
 public:
-    explicit MergeSession(Connection& connection);
+    MergeSession(Connection& connection, UserInterface& ui);
+    ~MergeSession();
+    MergeSession(const MergeSession&) = delete;
+    MergeSession& operator=(const MergeSession&) = delete;
 
     Connection& conZelvan;
+    UserInterface& ui;
     Command cmd;
     Dataset dsTemp;
     Dataset dsAccount;
@@ -55,11 +61,10 @@ public:
     bool UseRollback = true;
 };
 
-// The start-up that both front ends run once their user interface is installed: the
-// irreversibility warning, the connection with its fallbacks and, once connected, the
-// switches "Use Rollback" (into the session) and "Log", and the server name for the log.
-// Without a connection the failure is logged and shown as an error box. Returns what
-// connecting found.
+// The start-up that both front ends run: the irreversibility warning, the connection with
+// its fallbacks and, once connected, the switches "Use Rollback" (into the session) and "Log",
+// and the server name for the log (whose own failures the session's interface shows). Without
+// a connection the failure is logged and shown as an error box. Returns what connecting found.
 ConnectResult openMergeSession(MergeSession& session);
 
 // The client on an open client dataset (kClientStatement): id 0 and blank names when the

@@ -4,6 +4,7 @@
 #include "core/Format.h"
 #include "core/Log.h"
 #include "core/TextHelpers.h"
+#include "core/UserInterface.h"
 #include "db/Dataset.h"
 #include "merge/ContactConflict.h"
 #include "merge/MergeSession.h"
@@ -11,10 +12,11 @@
 
 namespace kolvix {
 
-bool clientHasWpxEnabled(Dataset& dsTemp, qint32 fromClient)
+bool clientHasWpxEnabled(MergeSession& s, qint32 fromClient)
 {
+    Dataset& dsTemp = s.dsTemp;
     try {
-        if (doADOQuery(dsTemp,
+        if (doADOQuery(s.ui, dsTemp,
                        Format(QStringLiteral("SELECT [PXAccess], [PXVerified], [PXEmail] FROM [Client] "
                                              "WHERE [ClientID] = %d"),
                               {fromClient}))
@@ -26,10 +28,11 @@ bool clientHasWpxEnabled(Dataset& dsTemp, qint32 fromClient)
     }
 }
 
-bool clientIsPending(Dataset& dsTemp, qint32 fromClient)
+bool clientIsPending(MergeSession& s, qint32 fromClient)
 {
+    Dataset& dsTemp = s.dsTemp;
     const int rows = doADOQuery(
-        dsTemp,
+        s.ui, dsTemp,
         Format(joinLines({QStringLiteral("SELECT [PendingClientID], [ParentID]"),
                           QStringLiteral("FROM   [PXPendingClient]"), QStringLiteral("WHERE  [GuestClientID] = %d")}),
                {fromClient}));
@@ -39,7 +42,7 @@ bool clientIsPending(Dataset& dsTemp, qint32 fromClient)
         writeLogFmt(QStringLiteral("clientIsPending - found %d entries, expecting 1"), {rows});
     bool pending = !dsTemp.field(QStringLiteral("ParentID")).isNull();
 
-    if (doADOQuery(dsTemp,
+    if (doADOQuery(s.ui, dsTemp,
                    Format(joinLines({QStringLiteral("SELECT [PendingClient]"), QStringLiteral("FROM   [Client]"),
                                      QStringLiteral("WHERE  [ClientID] = %d")}),
                           {fromClient}))
@@ -49,8 +52,9 @@ bool clientIsPending(Dataset& dsTemp, qint32 fromClient)
     return pending;
 }
 
-bool clientHasPendingWpxPassword(Dataset& dsTemp, qint32 fromClient, const QDate& today)
+bool clientHasPendingWpxPassword(MergeSession& s, qint32 fromClient, const QDate& today)
 {
+    Dataset& dsTemp = s.dsTemp;
     // 'yyyymmdd' is the one date literal that SQL Server reads the same under every language
     // and date format of the login.
     const QString sql
@@ -58,18 +62,21 @@ bool clientHasPendingWpxPassword(Dataset& dsTemp, qint32 fromClient, const QDate
                             QStringLiteral("WHERE  [ClientID] = %d AND [ExpiryDate] > '%s' AND "
                                            "[Activated] = 0")}),
                  {fromClient, today.toString(QStringLiteral("yyyyMMdd"))});
-    return doADOQuery(dsTemp, sql, 0) != 0;
+    return doADOQuery(s.ui, dsTemp, sql, 0) != 0;
 }
 
-int countWpxLinks(Dataset& dsTemp, const QString& column, qint32 fromClient)
+int countWpxLinks(MergeSession& s, const QString& column, qint32 fromClient)
 {
+    Dataset& dsTemp = s.dsTemp;
     return doADOQuery(
-        dsTemp, Format(QStringLiteral("SELECT COUNT(*) FROM [PXClientLink] WHERE [%s] = %d"), {column, fromClient}), 0);
+        s.ui, dsTemp,
+        Format(QStringLiteral("SELECT COUNT(*) FROM [PXClientLink] WHERE [%s] = %d"), {column, fromClient}), 0);
 }
 
-QString listWpxLinks(Dataset& dsTemp, qint32 fromClient)
+QString listWpxLinks(MergeSession& s, qint32 fromClient)
 {
-    doADOQuery(dsTemp,
+    Dataset& dsTemp = s.dsTemp;
+    doADOQuery(s.ui, dsTemp,
                Format(joinLines({QStringLiteral("SELECT PX.[GroupID], C.[Surname], C.[Name], C.[PreferredName]"),
                                  QStringLiteral("FROM [PXClientLink] PX"),
                                  QStringLiteral("LEFT OUTER JOIN [Client] C ON C.[ClientID] = PX.[GroupID]"),
@@ -87,10 +94,10 @@ QString listWpxLinks(Dataset& dsTemp, qint32 fromClient)
 
 namespace {
 
-bool refuse(const char* logLine, const QString& message)
+bool refuse(UserInterface& ui, const char* logLine, const QString& message)
 {
     writeLog(QString::fromLatin1(logLine));
-    showInfo(message);
+    ui.showInfo(message);
     return false;
 }
 
@@ -100,36 +107,36 @@ bool runClientChecks(MergeSession& session, const ClientPair& clients)
 {
     const qint32 fromClient = clients.from;
     const qint32 toClient = clients.to;
-    Dataset& ds = session.dsTemp;
+    UserInterface& ui = session.ui;
     if (toClient == fromClient)
-        return refuse("cancelled - clients are the same", QStringLiteral("The selected clients are the same."));
-    if (clientHasWpxEnabled(ds, fromClient))
-        return refuse("cancelled - FROM has WPX enabled [WPXEnabledFrom]",
+        return refuse(ui, "cancelled - clients are the same", QStringLiteral("The selected clients are the same."));
+    if (clientHasWpxEnabled(session, fromClient))
+        return refuse(ui, "cancelled - FROM has WPX enabled [WPXEnabledFrom]",
                       QStringLiteral("The client to be moved has WPX currently enabled and cannot be merged.\n"
                                      "Merging this patient would change/remove their WPX access.\n\n"
                                      "If you want to merge them you will need to resolve WPX details between\n"
                                      "'From' and 'To' then remove WPX access for the 'From' client."));
-    if (clientIsPending(ds, fromClient))
-        return refuse("cancelled - FROM is pending WPX actions [WPXPendingAction]",
+    if (clientIsPending(session, fromClient))
+        return refuse(ui, "cancelled - FROM is pending WPX actions [WPXPendingAction]",
                       QStringLiteral("The client to be moved is a pending WPX client and cannot be merged.\n\n"
                                      "If you want to merge them you will need to process/finalise them first."));
-    if (clientHasPendingWpxPassword(ds, fromClient))
-        return refuse("cancelled - FROM has a pending WPX password reset [WPXPendingPassword]",
+    if (clientHasPendingWpxPassword(session, fromClient))
+        return refuse(ui, "cancelled - FROM has a pending WPX password reset [WPXPendingPassword]",
                       QStringLiteral("The client to be moved has a WPX password reset pending and cannot be merged "
                                      "at this time."));
-    if (countWpxLinks(ds, QStringLiteral("GroupID"), fromClient) > 0)
-        return refuse("cancelled - FROM has linked WPX clients [WPXEnabledGrouped]",
+    if (countWpxLinks(session, QStringLiteral("GroupID"), fromClient) > 0)
+        return refuse(ui, "cancelled - FROM has linked WPX clients [WPXEnabledGrouped]",
                       QStringLiteral("The client to be moved has linked WPX clients and cannot be merged.\n\n"
                                      "If you want to merge them you will need to unlink them from the 'From' client."));
-    if (countWpxLinks(ds, QStringLiteral("ClientID"), fromClient) > 0) {
-        const QString links = listWpxLinks(ds, fromClient);
-        return refuse("cancelled - FROM is linked to another WPX client [WPXEnabledLink]",
+    if (countWpxLinks(session, QStringLiteral("ClientID"), fromClient) > 0) {
+        const QString links = listWpxLinks(session, fromClient);
+        return refuse(ui, "cancelled - FROM is linked to another WPX client [WPXEnabledLink]",
                       QStringLiteral("The client to be moved is linked to the following WPX client(s) and cannot be "
                                      "merged.\n")
                           + links + QStringLiteral("\n")
                           + QStringLiteral("If you want to merge them you will need to unlink them first."));
     }
-    if (contactsConflict(ds, clients)) {
+    if (contactsConflict(session, clients)) {
         // The report has been shown by the check itself.
         writeLog(QStringLiteral("cancelled - contacts conflict [ContactConflict]"));
         return false;
@@ -137,24 +144,24 @@ bool runClientChecks(MergeSession& session, const ClientPair& clients)
     return true;
 }
 
-bool runAccountChecks(const TaInfo& info)
+bool runAccountChecks(UserInterface& ui, const TaInfo& info)
 {
     if (info.BadGroupIDMerge)
-        return refuse("cancelled - account has a bad group merge [BadGroupIDMerge]",
+        return refuse(ui, "cancelled - account has a bad group merge [BadGroupIDMerge]",
                       QStringLiteral("The clients accounts are linked and cannot be merged.\n"
                                      "If you want to merge them you will need to unlink the 'To' client from the "
                                      "'From' client."));
     if (info.HasGroupedAccounts) {
         writeLog(QStringLiteral("warning - FROM client has clients linked to them [HasGroupedAccounts]"));
-        showInfo(QStringLiteral("The client to be moved has clients linked to them.\n"
-                                "The merge procedure will force primary accounts to be merged.\n\n"
-                                "If you do not want this to happen then you will need to unlink anyone linked."));
+        ui.showInfo(QStringLiteral("The client to be moved has clients linked to them.\n"
+                                   "The merge procedure will force primary accounts to be merged.\n\n"
+                                   "If you do not want this to happen then you will need to unlink anyone linked."));
     }
     for (const TaAccount& entry : info.Accounts) {
         if ((entry.Action == TaAction::MERGE || entry.Action == TaAction::APPEND) && entry.ToID < 0) {
             writeLog(QStringLiteral("cancelled - account info is not correctly mapped [InvalidMapping]"));
-            showWarning(QStringLiteral("This client cannot be merged as the account information was not correctly "
-                                       "mapped.\n\nPlease contact Ombrix to fix this issue."));
+            ui.showWarning(QStringLiteral("This client cannot be merged as the account information was not correctly "
+                                          "mapped.\n\nPlease contact Ombrix to fix this issue."));
             return false;
         }
     }

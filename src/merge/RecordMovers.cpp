@@ -43,7 +43,7 @@ int moveClient(MergeSession& s, const QString& table, const ClientPair& clients,
                              Format(QStringLiteral("moveClient: Exception occured while moving [%s].[%s] %d to %d"),
                                     {table, column, fromClient, toClient}),
                              [&] {
-                                 return doADOCommandRows(s.cmd,
+                                 return doADOCommandRows(s.ui, s.cmd,
                                                          Format(QStringLiteral("UPDATE [%s] SET [%s]=%d WHERE [%s]=%d"),
                                                                 {table, column, toClient, column, fromClient}));
                              });
@@ -63,7 +63,7 @@ int moveTrans(MergeSession& s, const QString& table, const ClientPair& clients, 
                {table, fromClient, fromAccount, toClient, toAccount}),
         [&] {
             return doADOCommandRows(
-                s.cmd,
+                s.ui, s.cmd,
                 Format(QStringLiteral("UPDATE [%s] SET [ClientID] = %d, [AccountID] = %d WHERE [ClientID] = %d "
                                       "AND [AccountID] = %d"),
                        {table, toClient, toAccount, fromClient, fromAccount}));
@@ -104,7 +104,7 @@ int copyAccount(MergeSession& s, const ClientPair& clients, qint32 fromAccount, 
         values = Format(QStringLiteral("%s,[%s]"), {values, c[i]});
 
     return doADOCommandRows(
-        s.cmd,
+        s.ui, s.cmd,
         Format(QStringLiteral("INSERT INTO Account (%s)  SELECT TOP 1 %s  FROM Account  WHERE ClientID = %d "
                               "AND AccountID = %d"),
                {columns, values, fromClient, fromAccount}));
@@ -146,7 +146,7 @@ int movePatCat(MergeSession& s, const ClientPair& clients)
     const qint32 toClient = clients.to;
     const qint32 fromClient = clients.from;
     return doADOCommandRows(
-        s.cmd,
+        s.ui, s.cmd,
         Format(QStringLiteral("UPDATE PatCat SET ClientID=%d WHERE ClientID=%d AND CategoryID NOT IN (SELECT "
                               "CategoryID FROM PatCat WHERE ClientID=%d)"),
                {toClient, fromClient, toClient}));
@@ -155,7 +155,7 @@ int movePatCat(MergeSession& s, const ClientPair& clients)
 int moveClientContact(MergeSession& s, const ClientPair& clients)
 {
     return doADOCommandRows(
-        s.cmd,
+        s.ui, s.cmd,
         Format(
             joinLines({
                 QStringLiteral("UPDATE ClientContact SET ClientID = %0:d"),
@@ -229,9 +229,9 @@ bool movesData(const TaAccount& entry)
     return entry.Action == TaAction::MERGE || entry.Action == TaAction::APPEND;
 }
 
-void reportStep(int step, const char* table, int rows)
+void reportStep(UserInterface& ui, int step, const char* table, int rows)
 {
-    userInterface().catalogueStepDone(step, QString::fromLatin1(table), rows);
+    ui.catalogueStepDone(step, QString::fromLatin1(table), rows);
 }
 
 } // namespace
@@ -268,7 +268,7 @@ void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& cli
         const QString table = QString::fromLatin1(step.table);
         switch (step.kind) {
         case StepKind::MoveClient:
-            reportStep(step.number, step.table, moveClient(s, table, clients, QString::fromLatin1(step.column)));
+            reportStep(s.ui, step.number, step.table, moveClient(s, table, clients, QString::fromLatin1(step.column)));
             break;
         case StepKind::CopyAccounts: {
             int rows = 0;
@@ -276,7 +276,7 @@ void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& cli
                 if (entry.Action == TaAction::APPEND)
                     rows += copyAccount(s, clients, entry.FromID, entry.ToID, entry.ToName);
             }
-            reportStep(step.number, step.table, rows);
+            reportStep(s.ui, step.number, step.table, rows);
             break;
         }
         case StepKind::MoveTrans:
@@ -289,19 +289,19 @@ void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& cli
                 for (const CatalogueStep& transStep : kCatalogue) {
                     if (transStep.kind == StepKind::MoveTrans)
                         reportStep(
-                            transStep.number, transStep.table,
+                            s.ui, transStep.number, transStep.table,
                             moveTrans(s, QString::fromLatin1(transStep.table), clients, entry.FromID, entry.ToID));
                 }
             }
             break;
         case StepKind::PatCat:
-            reportStep(step.number, step.table, movePatCat(s, clients));
+            reportStep(s.ui, step.number, step.table, movePatCat(s, clients));
             break;
         case StepKind::ClientContact:
-            reportStep(step.number, step.table, moveClientContact(s, clients));
+            reportStep(s.ui, step.number, step.table, moveClientContact(s, clients));
             break;
         case StepKind::DeleteDuplicates:
-            reportStep(step.number, step.table,
+            reportStep(s.ui, step.number, step.table,
                        deleteDuplicates(s, table, QStringLiteral("PXClientPracPermissionsID"),
                                         QStringLiteral("[ClientID], [AllowPracID], [AllowPGroupID]"),
                                         QString::fromLatin1(step.column), 99, clients.to));
@@ -312,16 +312,16 @@ void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& cli
     // Steps 41 and 42 moved every GuestClientID and ParentID of the From client, so rows that
     // now refer to themselves carry the To client's id.
     int rows = doADOCommandRows(
-        s.cmd,
+        s.ui, s.cmd,
         Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [GuestClientID] = %d AND [GuestClientID] = "
                               "[ParentID]"),
                {clients.to}));
     rows += doADOCommandRows(
-        s.cmd,
+        s.ui, s.cmd,
         Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [ParentID] = %d AND [GuestClientID] = "
                               "[ParentID]"),
                {clients.to}));
-    reportStep(43, "PXPendingClient", rows);
+    reportStep(s.ui, 43, "PXPendingClient", rows);
 }
 
 } // namespace kolvix

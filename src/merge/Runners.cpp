@@ -11,28 +11,12 @@
 
 namespace kolvix {
 
-void showInfo(const QString& text)
+void doADOCommand(UserInterface& ui, Command& command, const QString& sql)
 {
-    userInterface().showInfo(text);
+    doADOCommandRows(ui, command, sql);
 }
 
-void showWarning(const QString& text)
-{
-    userInterface().showWarning(text);
-}
-
-void showPlainMessage(const QString& text)
-{
-    userInterface().showPlain(text);
-}
-
-bool doADOCommand(Command& command, const QString& sql)
-{
-    doADOCommandRows(command, sql);
-    return true;
-}
-
-int doADOCommandRows(Command& command, const QString& sql)
+int doADOCommandRows(UserInterface& ui, Command& command, const QString& sql)
 {
     try {
         command.setCommandText(sql);
@@ -40,7 +24,7 @@ int doADOCommandRows(Command& command, const QString& sql)
         // itself, and may wait for another connection's.
         if (command.connection().isEmbedded() && !command.connection().inTransaction()) {
             int rows = 0;
-            watchingForLocks(command.connection(), QStringLiteral("a statement could not be run"),
+            watchingForLocks(command.connection(), ui, QStringLiteral("a statement could not be run"),
                              [&] { rows = command.execute(); });
             return rows;
         }
@@ -48,7 +32,7 @@ int doADOCommandRows(Command& command, const QString& sql)
     } catch (const std::exception& e) {
         const QString message = exceptionMessage(e);
         writeLogFmt(QStringLiteral("doADOCommand() EXCEPTION %s"), {message});
-        showPlainMessage(QStringLiteral("doADOCommand: ") + message);
+        ui.showPlain(QStringLiteral("doADOCommand: ") + message);
         throw;
     }
 }
@@ -56,7 +40,7 @@ int doADOCommandRows(Command& command, const QString& sql)
 namespace {
 
 // Closes the dataset, sets its text and opens it; the runner's log line and box on failure.
-void openLogged(Dataset& dataset, const QString& sql)
+void openLogged(UserInterface& ui, Dataset& dataset, const QString& sql)
 {
     try {
         dataset.close();
@@ -65,16 +49,16 @@ void openLogged(Dataset& dataset, const QString& sql)
     } catch (const std::exception& e) {
         const QString message = exceptionMessage(e);
         writeLogFmt(QStringLiteral("doADOQuery() EXCEPTION %s"), {message});
-        showPlainMessage(QStringLiteral("doADOQuery: ") + message);
+        ui.showPlain(QStringLiteral("doADOQuery: ") + message);
         throw;
     }
 }
 
 } // namespace
 
-int doADOQuery(Dataset& dataset, const QString& sql)
+int doADOQuery(UserInterface& ui, Dataset& dataset, const QString& sql)
 {
-    openLogged(dataset, sql);
+    openLogged(ui, dataset, sql);
     return dataset.isEmpty() ? 0 : dataset.recordCount();
 }
 
@@ -82,10 +66,11 @@ namespace {
 
 // The integer and boolean forms: the first column of the first row, or the default for no
 // row, a null value or a failure (after the runner's log line and box).
-template <typename T, typename Read> T firstValueOr(Dataset& dataset, const QString& sql, T defaultValue, Read read)
+template <typename T, typename Read>
+T firstValueOr(UserInterface& ui, Dataset& dataset, const QString& sql, T defaultValue, Read read)
 {
     try {
-        openLogged(dataset, sql);
+        openLogged(ui, dataset, sql);
     } catch (const std::exception&) {
         return defaultValue;
     }
@@ -96,14 +81,14 @@ template <typename T, typename Read> T firstValueOr(Dataset& dataset, const QStr
 
 } // namespace
 
-int doADOQuery(Dataset& dataset, const QString& sql, int defaultValue)
+int doADOQuery(UserInterface& ui, Dataset& dataset, const QString& sql, int defaultValue)
 {
-    return firstValueOr(dataset, sql, defaultValue, [](const Field& f) { return f.asInteger(); });
+    return firstValueOr(ui, dataset, sql, defaultValue, [](const Field& f) { return f.asInteger(); });
 }
 
-bool doADOQuery(Dataset& dataset, const QString& sql, bool defaultValue)
+bool doADOQuery(UserInterface& ui, Dataset& dataset, const QString& sql, bool defaultValue)
 {
-    return firstValueOr(dataset, sql, defaultValue, [](const Field& f) { return f.asBoolean(); });
+    return firstValueOr(ui, dataset, sql, defaultValue, [](const Field& f) { return f.asBoolean(); });
 }
 
 bool tableExists(Dataset& dataset, TracePane& trace, const QString& name, bool noteMissing)

@@ -114,7 +114,7 @@ QString failureMessage(const QString& lastError, bool busy)
 
 } // namespace
 
-QString buildConnectionString(int mode)
+QString buildConnectionString(int mode, UserInterface* ui)
 {
     const QString computerName = platform().computerName();
     const bool login = readLoginSwitch();
@@ -125,7 +125,8 @@ QString buildConnectionString(int mode)
         result = composeConnectionString(data, mode, login, computerName);
     } catch (...) {
         result.clear();
-        userInterface().showWarning(QStringLiteral("Error reading Database Settings"));
+        if (ui)
+            ui->showWarning(QStringLiteral("Error reading Database Settings"));
         gTerminateRequested = true;
     }
     return result;
@@ -136,7 +137,7 @@ QString maskPassword(const QString& connectionString)
     return maskPasswordsInConnectionString(connectionString);
 }
 
-ConnectResult connectToDatabase(Connection& connection, const ConnectionAttemptObserver& observer)
+ConnectResult connectToDatabase(Connection& connection, UserInterface* ui, const ConnectionAttemptObserver& observer)
 {
     ConnectResult result;
     locateSettingsFiles();
@@ -146,7 +147,7 @@ ConnectResult connectToDatabase(Connection& connection, const ConnectionAttemptO
     bool lastBusy = false;
     auto attempt = [&](int mode) {
         connection.close();
-        connection.setConnectionString(buildConnectionString(mode));
+        connection.setConnectionString(buildConnectionString(mode, ui));
         ConnectionAttempt report;
         report.mode = mode;
         report.connectionString = maskPassword(connection.connectionString());

@@ -6,6 +6,7 @@
 namespace kolvix {
 
 class Connection;
+class UserInterface;
 
 // The server and database of the last connection string built.
 extern QString gsServerName;
@@ -21,7 +22,9 @@ inline const char* const kDefaultPassword = "Vq7rLm2xT";
 
 // Builds the eleven-key connection string for mode 0 (as configured), 1 (the product's own
 // instance, administrator login) or 2 (configured server, administrator without password).
-QString buildConnectionString(int mode);
+// When the settings cannot be read: the empty string, the program is asked to end, and ui
+// (when given) shows the warning "Error reading Database Settings".
+QString buildConnectionString(int mode, UserInterface* ui = nullptr);
 
 // One opening attempt, for --diagnose and tests.
 struct ConnectionAttempt
@@ -56,6 +59,8 @@ struct ConnectResult
 // Locates the settings, builds the string and opens the connection, with the fallbacks
 // (mode 0, then 1 when Login is on, or 2 then 1 when it is off). A database file (the
 // SQLite providers) gets the one attempt of mode 0.
-ConnectResult connectToDatabase(Connection& connection, const ConnectionAttemptObserver& observer = {});
+// ui, when given, shows the warning of settings that cannot be read.
+ConnectResult connectToDatabase(Connection& connection, UserInterface* ui = nullptr,
+                                const ConnectionAttemptObserver& observer = {});
 
 } // namespace kolvix

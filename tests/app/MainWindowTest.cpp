@@ -89,7 +89,7 @@ protected:
 
 TEST_F(MainWindowTest, StartUpWarnsFirstThenConnectsWithMergeDisabled)
 {
-    TfrmMain window;
+    TfrmMain window(ui);
 
     ASSERT_EQ(ui.shown, QStringList {kWarning});
     EXPECT_FALSE(window.terminateRequested());
@@ -109,7 +109,7 @@ TEST_F(MainWindowTest, ConnectionFailureShowsTheErrorAndAsksToEnd)
     const QString missing = folders.filePath(QStringLiteral("missing.db"));
     useDatabase(missing);
 
-    TfrmMain window;
+    TfrmMain window(ui);
 
     ASSERT_EQ(ui.shown.size(), 2);
     EXPECT_EQ(ui.shown[0], kWarning);
@@ -131,7 +131,7 @@ TEST_F(MainWindowTest, ChoosingBothClientsShowsTheCaptionsAndEnablesMerge)
         "INSERT INTO Client (ClientID, Name, Surname) VALUES (1, 'John', 'Smith'), (2, ' Jon ', 'Smith');"
         "INSERT INTO Account (ClientID, AccountID, Description) VALUES (1, 0, 'Main'), (1, 1, 'Family');"
         "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 1);"));
-    TfrmMain window;
+    TfrmMain window(ui);
 
     window.chooseToClient(2);
     EXPECT_EQ(widget<QLineEdit>(window, "edtTo").text(), QStringLiteral("2: Smith, Jon"));
@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, APairChosenInTheDuplicatesWindowFillsBothClientsAsASearch
                            "(35, 'Louise', 'Harpur', '1975-04-09 00:00:00', '0412345678', 'T');"
                            "INSERT INTO Account (ClientID, AccountID, Description) VALUES (35, 0, 'Main');"
                            "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 35);"));
-    TfrmMain window;
+    TfrmMain window(ui);
     window.show();
     // Below Merge, the designed form otherwise as it was.
     EXPECT_EQ(widget<QPushButton>(window, "btnDuplicates").geometry(), QRect(425, 69, 75, 25));
@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, CaptionsFollowTheDisplayNameAndAreCut)
     db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname) VALUES (3, NULL, 'Doe'), (4, '  ', NULL),"
                            "(5, 'Jane', '%1'), (6, 'Jane', '%2');")
                 .arg(longSurname, wideSurname));
-    TfrmMain window;
+    TfrmMain window(ui);
 
     struct Case
     {
@@ -253,7 +253,7 @@ TEST_F(MainWindowTest, AFailingCountShowsTheErrorBoxLeavesThePaneEmptyAndKeepsTh
     db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname) VALUES (1, 'John', 'Smith');"
                            "INSERT INTO Account (ClientID, AccountID, Description) VALUES (1, 0, 'Main');"
                            "DROP TABLE TyroTrans; CREATE TABLE TyroTrans (TyroTransID INTEGER);"));
-    TfrmMain window;
+    TfrmMain window(ui);
     window.chooseFromClient(1);
 
     // The timer runs the collection from the event loop, which shows the failure.
@@ -268,7 +268,7 @@ TEST_F(MainWindowTest, AFailingCountShowsTheErrorBoxLeavesThePaneEmptyAndKeepsTh
 
 TEST_F(MainWindowTest, TheEditsPassTheFocusToTheirSearchButtons)
 {
-    TfrmMain window;
+    TfrmMain window(ui);
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -282,7 +282,7 @@ TEST_F(MainWindowTest, TheEditsPassTheFocusToTheirSearchButtons)
 TEST_F(MainWindowTest, TabbingThroughAndACancelledDialogLeaveNoSelectionInTheEdits)
 {
     db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname) VALUES (1, 'John', 'Smith');"));
-    TfrmMain window;
+    TfrmMain window(ui);
     window.chooseFromClient(1);
     window.chooseToClient(1);
     window.show();
@@ -327,7 +327,7 @@ TEST_F(MainWindowTest, EnterAndTheKeypadEnterPressTheFocusedButton)
         Qt::KeyboardModifiers modifiers;
     };
     for (const Case c : {Case {Qt::Key_Return, Qt::NoModifier}, Case {Qt::Key_Enter, Qt::KeypadModifier}}) {
-        TfrmMain window;
+        TfrmMain window(ui);
         window.show();
         QApplication::setActiveWindow(&window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -346,7 +346,7 @@ TEST_F(MainWindowTest, EnterAndTheKeypadEnterPressTheFocusedButton)
 TEST_F(MainWindowTest, EveryCaptionFitsItsControl)
 {
     db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname) VALUES (1, 'John', 'Smith');"));
-    TfrmMain window;
+    TfrmMain window(ui);
     window.chooseFromClient(1);
     window.chooseToClient(1);
     window.show();
@@ -355,7 +355,7 @@ TEST_F(MainWindowTest, EveryCaptionFitsItsControl)
 
 TEST_F(MainWindowTest, AltRepaintsTheButtonsThreeTimesAndOtherKeysNothing)
 {
-    TfrmMain window;
+    TfrmMain window(ui);
     const QKeyEvent plain(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
     window.FormKeyDown(plain);
     EXPECT_FALSE(window.timDrawButtons().isActive());
@@ -423,7 +423,7 @@ void searchByKeyboard(const QString& text)
 TEST_F(MainWindowTest, BothClientsAreFoundByTypingAndMergedWithTheKeyboardAlone)
 {
     db.exec(QString::fromLatin1(kExamplePair));
-    TfrmMain window;
+    TfrmMain window(ui);
     window.show();
     QApplication::setActiveWindow(&window);
     QApplication::processEvents();
@@ -463,7 +463,7 @@ TEST_F(MainWindowTest, CancellingTheSearchChangesNothingAndAFromSearchReadsUseFi
 {
     db.exec(QString::fromLatin1(kExamplePair)
             + QStringLiteral("INSERT INTO SystemData (SystemDataID, UseFileNo) VALUES (1, 1);"));
-    TfrmMain window;
+    TfrmMain window(ui);
     window.show();
     QApplication::processEvents();
     // A To search before any From search runs without the practice setting.

@@ -19,12 +19,14 @@ protected:
     {
         platform.exeFolder = dir.path();
         setLogClock([this] { return clock; });
+        setLogFailureInterface(&ui);
     }
     void TearDown() override
     {
         setLogEnabled(false);
         setLogClock({});
         setLogServerName(QString());
+        setLogFailureInterface(nullptr);
     }
     QByteArray fileOf(const char* day) const
     {

@@ -30,7 +30,7 @@ protected:
         Connection other;
         other.setConnectionString(db.connectionString());
         other.open();
-        MergeSession otherSession(other);
+        MergeSession otherSession(other, ui);
         return mergeClients(otherSession, {from, "Other", "From"}, {to, "Other", "To"});
     }
 };
@@ -167,7 +167,7 @@ TEST_F(MergeLockTest, EveryPathToTheDatabaseMeetsTheSameLock)
         Connection other;
         other.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1;").arg(path));
         other.open();
-        MergeSession otherSession(other);
+        MergeSession otherSession(other, ui);
         return mergeClients(otherSession, {57, "Other", "From"}, {812, "Other", "To"});
     };
     std::vector<std::pair<QString, MergeOutcome>> seen;

@@ -316,7 +316,7 @@ TEST_P(InjectedFailureTest, WithoutRollbackEarlierStepsStayDoneAndLaterOnesDoNot
     std::vector<qint64> finalProbes;
     {
         TestDatabase clean;
-        ASSERT_EQ(mergeExampleCopy(clean, QString::fromLatin1(kLinkedClient)), MergeOutcome::Merged);
+        ASSERT_EQ(mergeExampleCopy(ui, clean, QString::fromLatin1(kLinkedClient)), MergeOutcome::Merged);
         for (const InjectedFailure& f : kFailures)
             finalProbes.push_back(clean.count(QString::fromLatin1(f.probe)));
     }

@@ -135,7 +135,7 @@ TEST_F(PreChecksTest, GroupedAccountsWarnAndTheMergeGoesOn)
 TEST_F(PreChecksTest, TwoPendingRowsAreLoggedAndTheFirstDecides)
 {
     db.exec("INSERT INTO PXPendingClient (PendingClientID, GuestClientID, ParentID) VALUES (9, 812, 5)");
-    EXPECT_FALSE(clientIsPending(session->dsTemp, 812));
+    EXPECT_FALSE(clientIsPending(*session, 812));
     EXPECT_EQ(logLines().last(), "clientIsPending - found 2 entries, expecting 1");
 }
 

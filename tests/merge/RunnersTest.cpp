@@ -14,7 +14,7 @@ class RunnersTest : public MergeFixture
 
 TEST_F(RunnersTest, AFailingCommandLogsOnceShowsOnePlainBoxAndPassesTheFailureOn)
 {
-    EXPECT_THROW(doADOCommand(session->cmd, "UPDATE NoSuchTable SET x = 1"), DbError);
+    EXPECT_THROW(doADOCommand(ui, session->cmd, "UPDATE NoSuchTable SET x = 1"), DbError);
     const QStringList log = logLines();
     ASSERT_EQ(log.size(), 1);
     EXPECT_TRUE(log[0].startsWith("doADOCommand() EXCEPTION ")) << log[0].toStdString();
@@ -26,22 +26,22 @@ TEST_F(RunnersTest, AFailingCommandLogsOnceShowsOnePlainBoxAndPassesTheFailureOn
 TEST_F(RunnersTest, QueryForms)
 {
     Dataset& ds = session->dsTemp;
-    EXPECT_EQ(doADOQuery(ds, "SELECT ClientID FROM Client WHERE ClientID > 800"), 3);
-    EXPECT_EQ(doADOQuery(ds, "SELECT ClientID FROM Client WHERE ClientID < 0"), 0);
-    EXPECT_EQ(doADOQuery(ds, "SELECT ClientID FROM Client WHERE ClientID < 0", 7), 7);
-    EXPECT_EQ(doADOQuery(ds, "SELECT NULL", 7), 7);
-    EXPECT_EQ(doADOQuery(ds, "SELECT COUNT(*) FROM Account", 7), 4);
-    EXPECT_TRUE(doADOQuery(ds, "SELECT NULL", true));
-    EXPECT_FALSE(doADOQuery(ds, "SELECT 0", true));
+    EXPECT_EQ(doADOQuery(ui, ds, "SELECT ClientID FROM Client WHERE ClientID > 800"), 3);
+    EXPECT_EQ(doADOQuery(ui, ds, "SELECT ClientID FROM Client WHERE ClientID < 0"), 0);
+    EXPECT_EQ(doADOQuery(ui, ds, "SELECT ClientID FROM Client WHERE ClientID < 0", 7), 7);
+    EXPECT_EQ(doADOQuery(ui, ds, "SELECT NULL", 7), 7);
+    EXPECT_EQ(doADOQuery(ui, ds, "SELECT COUNT(*) FROM Account", 7), 4);
+    EXPECT_TRUE(doADOQuery(ui, ds, "SELECT NULL", true));
+    EXPECT_FALSE(doADOQuery(ui, ds, "SELECT 0", true));
     EXPECT_TRUE(ui.shown.isEmpty());
 }
 
 TEST_F(RunnersTest, FailingQueriesPassOnOrGiveTheDefault)
 {
     Dataset& ds = session->dsTemp;
-    EXPECT_THROW(doADOQuery(ds, "SELECT * FROM NoSuchTable"), DbError);
-    EXPECT_EQ(doADOQuery(ds, "SELECT * FROM NoSuchTable", 42), 42);
-    EXPECT_TRUE(doADOQuery(ds, "SELECT * FROM NoSuchTable", true));
+    EXPECT_THROW(doADOQuery(ui, ds, "SELECT * FROM NoSuchTable"), DbError);
+    EXPECT_EQ(doADOQuery(ui, ds, "SELECT * FROM NoSuchTable", 42), 42);
+    EXPECT_TRUE(doADOQuery(ui, ds, "SELECT * FROM NoSuchTable", true));
     EXPECT_EQ(logLines().filter("doADOQuery() EXCEPTION ").size(), 3);
     EXPECT_EQ(ui.shown.filter("Kolvix Utility: doADOQuery: ").size(), 3);
 }

@@ -69,7 +69,7 @@ protected:
     QMap<QString, QStringList> plainMerge()
     {
         TestDatabase plain;
-        const MergeOutcome outcome = mergeExampleCopy(plain);
+        const MergeOutcome outcome = mergeExampleCopy(ui, plain);
         ui.shown.clear();
         return outcome == MergeOutcome::Merged ? plain.snapshot({"Audit"}) : QMap<QString, QStringList>();
     }

@@ -53,7 +53,7 @@ protected:
     Reference embeddedMerge(bool useRollback)
     {
         TestDatabase other;
-        EXPECT_EQ(mergeExampleCopy(other, {}, useRollback), MergeOutcome::Merged);
+        EXPECT_EQ(mergeExampleCopy(ui, other, {}, useRollback), MergeOutcome::Merged);
         Reference reference {ui.steps, other.snapshot({"Audit"}), other.scalar(kAudit)};
         ui.steps.clear();
         ui.shown.clear();

@@ -361,8 +361,8 @@ class ConnectTest : public ConnectionStringTest
 protected:
     bool connect(Connection& connection)
     {
-        const ConnectResult result
-            = connectToDatabase(connection, [this](const ConnectionAttempt& attempt) { attempts.push_back(attempt); });
+        const ConnectResult result = connectToDatabase(
+            connection, nullptr, [this](const ConnectionAttempt& attempt) { attempts.push_back(attempt); });
         failure = result.failure;
         return result.opened;
     }

@@ -67,8 +67,10 @@ INSERT INTO PXPendingClient (PendingClientID, GuestClientID, ParentID) VALUES (1
 )SQL";
 
 // The example merge on another database: the example pair and any extra fixture SQL are
-// written into copy, which is then merged (812 into 57) with a connection and session of its own.
-inline MergeOutcome mergeExampleCopy(TestDatabase& copy, const QString& extraSql = {}, bool useRollback = true)
+// written into copy, which is then merged (812 into 57) with a connection and session of its own,
+// ui as its front end.
+inline MergeOutcome mergeExampleCopy(ScriptedUi& ui, TestDatabase& copy, const QString& extraSql = {},
+                                     bool useRollback = true)
 {
     copy.exec(QString::fromLatin1(kExamplePair));
     if (!extraSql.isEmpty())
@@ -76,7 +78,7 @@ inline MergeOutcome mergeExampleCopy(TestDatabase& copy, const QString& extraSql
     Connection connection;
     connection.setConnectionString(copy.connectionString());
     connection.open();
-    MergeSession session(connection);
+    MergeSession session(connection, ui);
     session.UseRollback = useRollback;
     return mergeClients(session, {812, "Sample", "One"}, {57, "Sample", "Two"});
 }
@@ -92,7 +94,7 @@ protected:
         db.exec(QString::fromLatin1(kExamplePair));
         connection.setConnectionString(db.connectionString());
         connection.open();
-        session = std::make_unique<MergeSession>(connection);
+        session = std::make_unique<MergeSession>(connection, ui);
         setLogFolder(logDir.path());
         setLogEnabled(true);
     }

@@ -4,22 +4,6 @@
 
 namespace kolvix::test {
 
-namespace {
-ScriptedUi* gScripted = nullptr;
-}
-
-ScriptedUi::ScriptedUi()
-{
-    setUserInterface(this);
-    gScripted = this;
-}
-
-ScriptedUi::~ScriptedUi()
-{
-    setUserInterface(nullptr);
-    gScripted = nullptr;
-}
-
 bool ScriptedUi::editAccounts(AccountMergeModel& model)
 {
     ++accountDialogs;
@@ -45,7 +29,7 @@ MergeOutcome mergeClients(MergeSession& session, const MergeClient& from, const 
     const std::unique_ptr<MergePlan> plan = planMerge(session, from, to, options);
     if (!plan)
         return MergeOutcome::Refused;
-    if (!gScripted || !gScripted->settle(*plan))
+    if (!dynamic_cast<ScriptedUi&>(session.ui).settle(*plan))
         return cancelMerge(*plan);
     return executeMerge(session, *plan);
 }

@@ -13,13 +13,10 @@ namespace kolvix::test {
 
 // A user interface that records every box as "<Caption>: <text>" (the plain box's caption
 // is the application title) and answers from a script, and a front end that settles a
-// merge's plan as scripted. Installs itself on construction.
+// merge's plan as scripted.
 class ScriptedUi : public UserInterface
 {
 public:
-    ScriptedUi();
-    ~ScriptedUi() override;
-
     QStringList shown; // every box, in order
     QStringList questions; // every confirmation text
     bool answerYes = true; // the answer to confirmations
@@ -63,7 +60,8 @@ public:
     void lockWaitFailed(const QString& what) override { lockWaitFailures << what; }
 };
 
-// A whole merge as the Merge button runs it, with the installed ScriptedUi as its front end.
+// A whole merge as the Merge button runs it, with the session's interface (a ScriptedUi) as
+// its front end.
 MergeOutcome mergeClients(MergeSession& session, const MergeClient& from, const MergeClient& to,
                           const MergeOptions& options = {});
 

@@ -15,12 +15,13 @@
 
 namespace kolvix {
 
-TfrmEditAccounts::TfrmEditAccounts(AccountMergeModel& model, QWidget* parent)
+TfrmEditAccounts::TfrmEditAccounts(AccountMergeModel& model, UserInterface& userInterface, QWidget* parent)
     : QDialog(parent,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
     , ui(std::make_unique<Ui::TfrmEditAccounts>())
     , Info(model)
+    , m_userInterface(userInterface)
 {
     ui->setupUi(this);
     setFixedSize(620, 86);
@@ -104,27 +105,27 @@ bool TfrmEditAccounts::FormCloseQuery(int result)
     try {
         const QString issues = Info.accept();
         if (!issues.isEmpty()) {
-            userInterface().showInfo(issues);
+            m_userInterface.showInfo(issues);
             return false;
         }
     } catch (const std::exception& e) {
         // A Merge row without a destination (the To client has no accounts).
-        userInterface().showError(exceptionMessage(e));
+        m_userInterface.showError(exceptionMessage(e));
         return false;
     }
     return true;
 }
 
-bool ExecuteAccountMergingDialog(AccountMergeModel& model)
+bool ExecuteAccountMergingDialog(AccountMergeModel& model, UserInterface& ui)
 {
-    TfrmEditAccounts dialog(model, QApplication::activeWindow());
+    TfrmEditAccounts dialog(model, ui, QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool ExecuteAccountMerging(TaInfo& info)
+bool ExecuteAccountMerging(TaInfo& info, UserInterface& ui)
 {
     AccountMergeModel model(info);
-    return ExecuteAccountMergingDialog(model) && userInterface().confirm(model.confirmationText());
+    return ExecuteAccountMergingDialog(model, ui) && ui.confirm(model.confirmationText());
 }
 
 } // namespace kolvix

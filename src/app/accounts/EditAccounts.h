@@ -14,6 +14,7 @@ class TfrmEditAccounts;
 namespace kolvix {
 
 class TfraAccountAction;
+class UserInterface;
 
 // The account merging dialog: one row per From account, each merged into an existing To
 // account or added as a new, named account. OK validates the new names and writes the
@@ -23,7 +24,8 @@ class TfrmEditAccounts : public QDialog
     Q_OBJECT
 
 public:
-    explicit TfrmEditAccounts(AccountMergeModel& model, QWidget* parent = nullptr);
+    // The dialog's own boxes (rows that cannot be accepted) are shown by ui.
+    TfrmEditAccounts(AccountMergeModel& model, UserInterface& ui, QWidget* parent = nullptr);
     ~TfrmEditAccounts() override;
 
     // The window's outer height as designed: the client area plus the caption bar and
@@ -59,15 +61,16 @@ private:
 
     std::unique_ptr<Ui::TfrmEditAccounts> ui;
     AccountMergeModel& Info;
+    UserInterface& m_userInterface;
     std::vector<TfraAccountAction*> m_frames;
 };
 
 // Shows the dialog modally on the model; true when the user pressed OK and the rows were
 // accepted (validated and written back). The final Yes/No question is the caller's.
-bool ExecuteAccountMergingDialog(AccountMergeModel& model);
+bool ExecuteAccountMergingDialog(AccountMergeModel& model, UserInterface& ui);
 
 // The account dialog on a merge's account model and its final confirmation: true when the
 // user pressed OK on valid rows (now written back into the model's Accounts) and answered Yes.
-bool ExecuteAccountMerging(TaInfo& info);
+bool ExecuteAccountMerging(TaInfo& info, UserInterface& ui);
 
 } // namespace kolvix

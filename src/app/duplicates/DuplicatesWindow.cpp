@@ -87,11 +87,13 @@ QStandardItem* dateItem(const QDate& date)
 
 } // namespace
 
-TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeout, int connectTimeout, QWidget* parent)
+TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeout, int connectTimeout,
+                               UserInterface& ui, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_connectionString(connectionString)
     , m_commandTimeout(commandTimeout)
     , m_connectTimeout(connectTimeout)
+    , m_userInterface(ui)
 {
     setObjectName(QStringLiteral("frmDuplicates"));
     setWindowTitle(QStringLiteral("Duplicate Patients"));
@@ -320,7 +322,7 @@ void TfrmDuplicates::scanFailed(const QString& message)
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_status->setText(QStringLiteral("The scan failed: ") + message);
-    userInterface().showError(message);
+    m_userInterface.showError(message);
 }
 
 void TfrmDuplicates::scanEnded()

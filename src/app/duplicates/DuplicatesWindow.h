@@ -25,6 +25,7 @@ class QTableView;
 namespace kolvix {
 
 class DuplicateScanChannel;
+class UserInterface;
 
 // The Duplicates window: scans the practice for clients that are probably registered twice and
 // lists the pairs, ranked, with the reasons; "Use this pair" (or a double-click on a row) hands
@@ -36,8 +37,10 @@ class TfrmDuplicates : public QWidget
     Q_OBJECT
 
 public:
-    // The scan opens its own connection with these settings (those of the main window's).
-    TfrmDuplicates(const QString& connectionString, int commandTimeout, int connectTimeout, QWidget* parent = nullptr);
+    // The scan opens its own connection with these settings (those of the main window's); a
+    // failed scan is shown by ui.
+    TfrmDuplicates(const QString& connectionString, int commandTimeout, int connectTimeout, UserInterface& ui,
+                   QWidget* parent = nullptr);
     ~TfrmDuplicates() override;
 
     // Starts a scan with the options shown; while a stopped scan is still ending, the new one
@@ -89,6 +92,7 @@ private:
     QString m_connectionString;
     int m_commandTimeout;
     int m_connectTimeout;
+    UserInterface& m_userInterface;
 
     QSpinBox* m_minScore = nullptr;
     QCheckBox* m_archived = nullptr;

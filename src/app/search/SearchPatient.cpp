@@ -93,10 +93,12 @@ QIcon soundsLikeIcon(const QWidget* widget)
 
 } // namespace
 
-TfrmSearchPatient::TfrmSearchPatient(Connection& connection, bool useFileNo, QWidget* parent)
+TfrmSearchPatient::TfrmSearchPatient(Connection& connection, bool useFileNo, UserInterface& userInterface,
+                                     QWidget* parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::TfrmSearchPatient>())
     , m_connection(connection)
+    , m_userInterface(userInterface)
     , m_useFileNo(useFileNo)
     , m_model(new SearchResultModel(this))
 {
@@ -121,19 +123,24 @@ TfrmSearchPatient::TfrmSearchPatient(Connection& connection, bool useFileNo, QWi
     m_tmrSearch.setSingleShot(true);
     m_tmrSearch.setInterval(kTypingDelayMs);
 
-    connect(&m_tmrSearch, &QTimer::timeout, this, [this] { runHandler([this] { tmrSearchTimer(); }); });
-    connect(ui->edSearch, &QLineEdit::textChanged, this, [this] { runHandler([this] { edSearchChange(); }); });
-    connect(ui->spSoundex, &QToolButton::clicked, this, [this] { runHandler([this] { spSoundexClick(); }); });
-    connect(ui->cbFields, &QComboBox::currentIndexChanged, this, [this] { runHandler([this] { cbFieldsChange(); }); });
+    connect(&m_tmrSearch, &QTimer::timeout, this,
+            [this] { runHandler(m_userInterface, [this] { tmrSearchTimer(); }); });
+    connect(ui->edSearch, &QLineEdit::textChanged, this,
+            [this] { runHandler(m_userInterface, [this] { edSearchChange(); }); });
+    connect(ui->spSoundex, &QToolButton::clicked, this,
+            [this] { runHandler(m_userInterface, [this] { spSoundexClick(); }); });
+    connect(ui->cbFields, &QComboBox::currentIndexChanged, this,
+            [this] { runHandler(m_userInterface, [this] { cbFieldsChange(); }); });
     connectOptionHandlers();
-    connect(ui->btnOK, &QPushButton::clicked, this, [this] { runHandler([this] { btnOKClick(); }); });
+    connect(ui->btnOK, &QPushButton::clicked, this, [this] { runHandler(m_userInterface, [this] { btnOKClick(); }); });
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(ui->grdSearch, &QTableView::doubleClicked, this, [this] { runHandler([this] { btnOKClick(); }); });
+    connect(ui->grdSearch, &QTableView::doubleClicked, this,
+            [this] { runHandler(m_userInterface, [this] { btnOKClick(); }); });
     connect(ui->grdSearch->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { m_model->setCurrentRow(current.isValid() ? current.row() : -1); });
     ui->edSearch->installEventFilter(this);
 
-    runHandler([this] { FormCreate(); });
+    runHandler(m_userInterface, [this] { FormCreate(); });
 }
 
 TfrmSearchPatient::~TfrmSearchPatient()
@@ -148,9 +155,10 @@ QLineEdit* TfrmSearchPatient::edSearch() const
 
 void TfrmSearchPatient::connectOptionHandlers()
 {
-    m_inactiveClicked
-        = connect(ui->cbInactive, &QCheckBox::toggled, this, [this] { runHandler([this] { cbInactiveClick(); }); });
-    m_allClicked = connect(ui->cbAll, &QCheckBox::toggled, this, [this] { runHandler([this] { cbAllClick(); }); });
+    m_inactiveClicked = connect(ui->cbInactive, &QCheckBox::toggled, this,
+                                [this] { runHandler(m_userInterface, [this] { cbInactiveClick(); }); });
+    m_allClicked = connect(ui->cbAll, &QCheckBox::toggled, this,
+                           [this] { runHandler(m_userInterface, [this] { cbAllClick(); }); });
 }
 
 void TfrmSearchPatient::setBusy(bool busy)
@@ -183,7 +191,7 @@ void TfrmSearchPatient::showEvent(QShowEvent* event)
             move(frame.topLeft());
         }
     }
-    runHandler([this] { FormShow(); });
+    runHandler(m_userInterface, [this] { FormShow(); });
 }
 
 void TfrmSearchPatient::FormShow()
@@ -390,9 +398,10 @@ bool TfrmSearchPatient::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-int SelectPatient(Connection& connection, bool useFileNo, const QString& initialText, QWidget* parent)
+int SelectPatient(Connection& connection, bool useFileNo, const QString& initialText, UserInterface& ui,
+                  QWidget* parent)
 {
-    TfrmSearchPatient dialog(connection, useFileNo, parent);
+    TfrmSearchPatient dialog(connection, useFileNo, ui, parent);
     dialog.OnlyWithEmail = false;
     dialog.OnlyWithMobile = false;
     dialog.edSearch()->setText(initialText);

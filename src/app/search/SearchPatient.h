@@ -13,6 +13,7 @@ class TfrmSearchPatient;
 namespace kolvix {
 
 class Connection;
+class UserInterface;
 class SearchResultModel;
 
 // The modal dialog "Search on Patient": the user types, 150 ms after the last change the
@@ -24,7 +25,8 @@ class TfrmSearchPatient : public QDialog
 
 public:
     // useFileNo: the practice setting read by the main window before a Move From search.
-    TfrmSearchPatient(Connection& connection, bool useFileNo, QWidget* parent = nullptr);
+    // A failure of the dialog's handlers is shown by ui.
+    TfrmSearchPatient(Connection& connection, bool useFileNo, UserInterface& ui, QWidget* parent = nullptr);
     ~TfrmSearchPatient() override;
 
     // Options of the search without a control of their own.
@@ -72,6 +74,7 @@ private:
 
     std::unique_ptr<Ui::TfrmSearchPatient> ui;
     Connection& m_connection;
+    UserInterface& m_userInterface;
     bool m_useFileNo;
     SearchResultModel* m_model;
     QTimer m_tmrSearch;
@@ -83,6 +86,7 @@ private:
 
 // Shows the search dialog modally and returns the ClientID of the row highlighted when the
 // user pressed OK, or -1 (Cancel, Esc, the close box, no rows). Each call makes a new dialog.
-int SelectPatient(Connection& connection, bool useFileNo, const QString& initialText, QWidget* parent = nullptr);
+int SelectPatient(Connection& connection, bool useFileNo, const QString& initialText, UserInterface& ui,
+                  QWidget* parent = nullptr);
 
 } // namespace kolvix

@@ -116,7 +116,7 @@ TEST_F(EditAccountsTest, RowsGrowTheBevelAndTheWindowFromTheDesignedSize)
     for (const Case c : {Case {0, -1, 70, 113}, Case {1, 39, 63, 113}, Case {2, 63, 87, 131}, Case {3, 87, 111, 155}}) {
         TaInfo info = unassignedAccounts(c.rows);
         AccountMergeModel model(info);
-        TfrmEditAccounts dialog(model);
+        TfrmEditAccounts dialog(model, ui);
         // The designed widths, unless the font in use cannot hold the action's choices in 260
         // pixels: then the rows and the dialog are just that much wider.
         const int extra = c.rows == 0 ? 0 : actionShortfall(dialog);
@@ -143,7 +143,7 @@ TEST_F(EditAccountsTest, RowsShowTheProposalOfTheModel)
 {
     TaInfo info = twoAccounts();
     AccountMergeModel model(info);
-    TfrmEditAccounts dialog(model);
+    TfrmEditAccounts dialog(model, ui);
     ASSERT_EQ(rowsOf(dialog).size(), 2);
     EXPECT_EQ(widget<QLabel>(dialog, "lblNameFrom").text(), QStringLiteral("Smith, John"));
     EXPECT_EQ(widget<QLabel>(dialog, "lblNameTo").text(), QStringLiteral("Smith, Jon"));
@@ -178,7 +178,7 @@ TEST_F(EditAccountsTest, TheNewNameHoldsAtMost16Characters)
 {
     TaInfo info = twoAccounts();
     AccountMergeModel model(info);
-    TfrmEditAccounts dialog(model);
+    TfrmEditAccounts dialog(model, ui);
     QLineEdit* edit = &widget<QLineEdit>(*rowsOf(dialog)[1], "edtDestination");
     EXPECT_EQ(edit->maxLength(), 16);
     edit->clear();
@@ -190,7 +190,7 @@ TEST_F(EditAccountsTest, SwitchingTheActionSwapsTheVisibleDestinationAndKeepsBot
 {
     TaInfo info = twoAccounts();
     AccountMergeModel model(info);
-    TfrmEditAccounts dialog(model);
+    TfrmEditAccounts dialog(model, ui);
     TfraAccountAction* row = rowsOf(dialog)[0];
 
     widget<QComboBox>(*row, "cmbAction").setCurrentIndex(1);
@@ -210,7 +210,7 @@ TEST_F(EditAccountsTest, CancelEscapeAndTheCloseBoxWriteNothing)
     for (Way way : {Way::CancelButton, Way::Escape, Way::CloseBox}) {
         TaInfo info = twoAccounts();
         AccountMergeModel model(info);
-        TfrmEditAccounts dialog(model);
+        TfrmEditAccounts dialog(model, ui);
         dialog.show();
         widget<QComboBox>(*rowsOf(dialog)[0], "cmbAction").setCurrentIndex(1);
         widget<QLineEdit>(*rowsOf(dialog)[1], "edtDestination").setText(QStringLiteral("Other"));
@@ -247,7 +247,7 @@ TEST_F(EditAccountsTest, OkWithAnInvalidNewNameKeepsTheDialogOpen)
         ui.shown.clear();
         TaInfo info = twoAccounts();
         AccountMergeModel model(info);
-        TfrmEditAccounts dialog(model);
+        TfrmEditAccounts dialog(model, ui);
         dialog.show();
         widget<QLineEdit>(*rowsOf(dialog)[1], "edtDestination").setText(c.typed);
 
@@ -276,7 +276,7 @@ TEST_F(EditAccountsTest, OkWritesTheRowsBack)
 {
     TaInfo info = twoAccounts();
     AccountMergeModel model(info);
-    TfrmEditAccounts dialog(model);
+    TfrmEditAccounts dialog(model, ui);
     dialog.show();
     widget<QComboBox>(*rowsOf(dialog)[0], "cmbDestination").setCurrentIndex(0); // Dental
     widget<QLineEdit>(*rowsOf(dialog)[1], "edtDestination").setText(QStringLiteral(" Family "));
@@ -299,7 +299,7 @@ TEST_F(EditAccountsTest, AMergeRowWithoutDestinationsShowsAnErrorAndStaysOpen)
     info.ToInfo.AccountList.clear();
     info.ToInfo.MaxAccountID = -1;
     AccountMergeModel model(info);
-    TfrmEditAccounts dialog(model);
+    TfrmEditAccounts dialog(model, ui);
     dialog.show();
     ASSERT_EQ(widget<QComboBox>(*rowsOf(dialog)[0], "cmbDestination").count(), 0);
 
@@ -316,7 +316,7 @@ TEST_F(EditAccountsTest, TheGroupedPrimaryAccountRowIsGreyedAndNeverWrittenBack)
     TaInfo info = twoAccounts();
     info.HasGroupedAccounts = true;
     AccountMergeModel model(info);
-    TfrmEditAccounts dialog(model);
+    TfrmEditAccounts dialog(model, ui);
     dialog.show();
 
     const TfraAccountAction* locked = rowsOf(dialog)[0];
@@ -343,7 +343,7 @@ TEST_F(EditAccountsTest, EveryCaptionFitsItsControl)
         TaInfo info = twoAccounts();
         info.HasGroupedAccounts = grouped;
         AccountMergeModel model(info);
-        TfrmEditAccounts dialog(model);
+        TfrmEditAccounts dialog(model, ui);
         dialog.show();
         EXPECT_EQ(captionProblems(&dialog), QStringList {}) << grouped;
     }
@@ -358,7 +358,7 @@ TEST_F(EditAccountsTest, LongAccountNamesShowTheirStartAndTheWholeNameAsToolTip)
     info.ToInfo.AccountList = {QStringLiteral("3=Dental"), QStringLiteral("0=") + wide};
     info.Accounts[0].ToName = wide;
     AccountMergeModel model(info);
-    TfrmEditAccounts dialog(model);
+    TfrmEditAccounts dialog(model, ui);
     dialog.show();
 
     const TfraAccountAction* merge = rowsOf(dialog)[0];
@@ -394,7 +394,7 @@ TEST_F(EditAccountsTest, ExecuteReportsWhetherTheRowsWereAccepted)
             else
                 widget<QPushButton>(*dialog, "btnCancel").click();
         });
-        EXPECT_EQ(ExecuteAccountMergingDialog(model), pressOkButton);
+        EXPECT_EQ(ExecuteAccountMergingDialog(model, ui), pressOkButton);
         EXPECT_EQ(info.Accounts[1].Action, pressOkButton ? TaAction::APPEND : TaAction::UNASSIGNED);
     }
 }

@@ -57,7 +57,7 @@ protected:
 
 TEST_F(DuplicatesWindowTest, ScansOffTheGuiThreadAndListsThePairs)
 {
-    TfrmDuplicates window(db.connectionString(), 30, 15);
+    TfrmDuplicates window(db.connectionString(), 30, 15, ui);
     window.show();
     QSignalSpy finished(&window, &TfrmDuplicates::scanFinished);
     std::vector<int> progress;
@@ -102,7 +102,7 @@ TEST_F(DuplicatesWindowTest, SaysWhichClientsTheScanLeftOut)
     db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 101) "
             "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Active) "
             "SELECT 1000 + i, 'Moss', 'Ada', '1990-05-05 00:00:00', 'T' FROM n");
-    TfrmDuplicates window(db.connectionString(), 30, 15);
+    TfrmDuplicates window(db.connectionString(), 30, 15, ui);
     window.show();
     window.startScan();
     ASSERT_TRUE(waitForScan(window));
@@ -134,7 +134,7 @@ TEST_F(DuplicatesWindowTest, ManyBlocksLeftOutAreCountedAndAllNamedInTheHint)
             "SELECT 1000 * s.k + n.i, s.surname, 'Ada', '1990-05-05 00:00:00', 'T' FROM n, "
             "(SELECT 1 AS k, '<Moss>' AS surname UNION ALL SELECT 2, 'Hale' UNION ALL SELECT 3, 'Pike' "
             "UNION ALL SELECT 4, 'Rudd' UNION ALL SELECT 5, 'Vane' UNION ALL SELECT 6, 'Wolfe') s");
-    TfrmDuplicates window(db.connectionString(), 30, 15);
+    TfrmDuplicates window(db.connectionString(), 30, 15, ui);
     window.show();
     window.startScan();
     ASSERT_TRUE(waitForScan(window));
@@ -156,7 +156,7 @@ TEST_F(DuplicatesWindowTest, ManyBlocksLeftOutAreCountedAndAllNamedInTheHint)
 
 TEST_F(DuplicatesWindowTest, EveryCaptionFitsItsControl)
 {
-    TfrmDuplicates window(db.connectionString(), 30, 15);
+    TfrmDuplicates window(db.connectionString(), 30, 15, ui);
     window.show();
     const QStringList problems = captionProblems(&window);
     EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
@@ -164,7 +164,7 @@ TEST_F(DuplicatesWindowTest, EveryCaptionFitsItsControl)
 
 TEST_F(DuplicatesWindowTest, UseThisPairAndADoubleClickHandOnMoveFromAndMoveTo)
 {
-    TfrmDuplicates window(db.connectionString(), 30, 15);
+    TfrmDuplicates window(db.connectionString(), 30, 15, ui);
     window.cbArchived()->setChecked(true);
     window.show();
     window.startScan();
@@ -205,7 +205,7 @@ TEST_F(DuplicatesWindowTest, StopCancelsTheScanAndAFailureIsShown)
           "FROM n";
     db.exec(sql);
     {
-        TfrmDuplicates window(db.connectionString(), 30, 15);
+        TfrmDuplicates window(db.connectionString(), 30, 15, ui);
         window.show();
         window.startScan();
         window.btnStop()->click();
@@ -217,7 +217,7 @@ TEST_F(DuplicatesWindowTest, StopCancelsTheScanAndAFailureIsShown)
     }
 
     db.exec("DROP VIEW PatientSearch");
-    TfrmDuplicates window(db.connectionString(), 30, 15);
+    TfrmDuplicates window(db.connectionString(), 30, 15, ui);
     window.startScan();
     ASSERT_TRUE(waitForScan(window));
     ASSERT_EQ(ui.shown.size(), 1);
@@ -233,7 +233,7 @@ TEST_F(DuplicatesWindowTest, ClosingStopsTheScanAndOpeningAgainScansAgain)
             "INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Active) "
             "SELECT 1000 + i, 'Walker' || (i % 700), 'Paul', date('1950-01-01', '+' || (i % 9000) || ' days'), 'T' "
             "FROM n");
-    TfrmDuplicates window(db.connectionString(), 30, 15);
+    TfrmDuplicates window(db.connectionString(), 30, 15, ui);
     QSignalSpy finished(&window, &TfrmDuplicates::scanFinished);
     window.show();
     window.startScan();
@@ -250,7 +250,7 @@ TEST_F(DuplicatesWindowTest, ClosingStopsTheScanAndOpeningAgainScansAgain)
 TEST_F(DuplicatesWindowTest, ClosingDuringAScanLeavesNothingRunning)
 {
     const QStringList connectionsBefore = QSqlDatabase::connectionNames();
-    auto window = std::make_unique<TfrmDuplicates>(db.connectionString(), 30, 15);
+    auto window = std::make_unique<TfrmDuplicates>(db.connectionString(), 30, 15, ui);
     window->show();
     window->startScan();
     ASSERT_TRUE(window->isScanning());

@@ -6,6 +6,7 @@
 #include "search/SearchQuery.h"
 #include "support/CaptionCheck.h"
 #include "support/QtPrinting.h"
+#include "support/ScriptedUi.h"
 #include "support/TestDatabase.h"
 #include "support/Widgets.h"
 
@@ -54,7 +55,7 @@ protected:
     // A dialog shown as SelectPatient shows it, without its modal loop.
     std::unique_ptr<TfrmSearchPatient> shownDialog(bool useFileNo = false)
     {
-        auto dialog = std::make_unique<TfrmSearchPatient>(connection, useFileNo);
+        auto dialog = std::make_unique<TfrmSearchPatient>(connection, useFileNo, ui);
         dialog->show();
         QApplication::processEvents();
         return dialog;
@@ -87,6 +88,7 @@ protected:
 
     TestDatabase db;
     Connection connection;
+    ScriptedUi ui; // the dialog's failure boxes
 };
 
 TEST_F(SearchPatientTest, OpensEmptyWithTheActiveClientCount)
@@ -220,7 +222,7 @@ TEST_F(SearchPatientTest, SelectPatientReturnsTheHighlightedRowOrMinusOne)
                 dialog->reject();
             }
         });
-        EXPECT_EQ(SelectPatient(connection, false, QStringLiteral("ignored")), c.expected);
+        EXPECT_EQ(SelectPatient(connection, false, QStringLiteral("ignored"), ui), c.expected);
     }
 }
 
