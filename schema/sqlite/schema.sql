@@ -551,7 +551,8 @@ CREATE TABLE Audit (
 -- Patient search views
 ------------------------------------------------------------------------------------------------
 
--- One row per client, with its primary account (account 0) where it has one.
+-- One row per client, with its primary account (account 0) where it has one; the claim number
+-- is that account's, as PatientSearchBPAY shows each account's.
 CREATE VIEW PatientSearch AS
 SELECT c.ClientID,
        c.Surname,
@@ -566,7 +567,7 @@ SELECT c.ClientID,
        c.Email,
        c.Mobile,
        c.WorkPhone,
-       c.ClaimNumber,
+       a.ClaimNumber,
        a.AccountID,
        c.IsAGroup,
        c.Active,

@@ -584,7 +584,8 @@ GO
 -- Patient search views
 ------------------------------------------------------------------------------------------------
 
--- One row per client, with its primary account (account 0) where it has one.
+-- One row per client, with its primary account (account 0) where it has one; the claim number
+-- is that account's, as PatientSearchBPAY shows each account's.
 CREATE VIEW dbo.PatientSearch
 AS
 SELECT c.ClientID,
@@ -603,7 +604,7 @@ SELECT c.ClientID,
        c.Email,
        c.Mobile,
        c.WorkPhone,
-       c.ClaimNumber,
+       a.ClaimNumber,
        a.AccountID,
        c.IsAGroup,
        c.Active,

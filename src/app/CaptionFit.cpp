@@ -121,9 +121,24 @@ void updateOverflowToolTip(QLineEdit* edit)
     edit->setToolTip(fits ? QString() : text);
 }
 
-void updateOverflowToolTip(QLabel* label)
+void showClientName(QLabel* label, const QString& name)
 {
-    label->setToolTip(labelShortfall(label) == 0 ? QString() : label->text());
+    const QFontMetrics metrics = label->fontMetrics();
+    const int available = label->contentsRect().width() - 2 * label->margin() - std::max(0, label->indent());
+    QString shown = name;
+    if (metrics.horizontalAdvance(name) > available) {
+        // "Surname, Name": the surname gives way first.
+        const qsizetype comma = name.indexOf(QLatin1String(", "));
+        const QString given = comma > 0 ? name.mid(comma) : QString();
+        const int room = available - metrics.horizontalAdvance(given);
+        const QString ellipsis(QChar(0x2026));
+        if (!given.isEmpty() && room >= 2 * metrics.horizontalAdvance(ellipsis))
+            shown = metrics.elidedText(name.left(comma), Qt::ElideRight, room) + given;
+        else
+            shown = metrics.elidedText(name, Qt::ElideMiddle, available);
+    }
+    label->setText(shown);
+    label->setToolTip(shown == name ? QString() : name);
 }
 
 void updateOverflowToolTip(QComboBox* combo)

@@ -13,11 +13,16 @@ namespace kolvix {
 // Puts a text that the program fills into an edit: the edit shows the start of the text
 // (cursor at position 0), and the whole text is its tool tip when it does not fit.
 void showFilledText(QLineEdit* edit, const QString& text);
-// The tool tip of a filled edit or label: the whole text when it does not fit, none when it does.
+// The tool tip of a filled edit: the whole text when it does not fit, none when it does.
 void updateOverflowToolTip(QLineEdit* edit);
-void updateOverflowToolTip(QLabel* label);
 // The tool tip of a drop-down: its current text when that does not fit the closed box.
 void updateOverflowToolTip(QComboBox* combo);
+
+// Shows a client's name ("Surname, Name") in a label of designed width. A name that does not
+// fit is cut so that the given name still shows: the surname loses its end, marked by an
+// ellipsis ("Montgomery-W..., Alexandra"), or, where even the given name is too long, the
+// middle of the whole name goes. The whole name is then the label's tool tip.
+void showClientName(QLabel* label, const QString& name);
 
 // How many pixels a label, push button, check box, radio button or drop-down lacks to show
 // its caption in full (for a drop-down, its longest item), measured in the font it uses and

@@ -2,17 +2,45 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSpacerItem>
+#include <algorithm>
 
 namespace kolvix {
 
 namespace {
+
+// The box wraps its text as the platform's message box does: a line of the text is broken only
+// where it is wider than three quarters of the screen (Qt's box would break every line wider
+// than half the screen or 500 pixels, leaving a last word alone on a line of its own).
+void wrapAsThePlatformDoes(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const QScreen* screen = box.screen();
+    if (!grid || !label || !screen)
+        return;
+    int widest = 0;
+    for (const QString& line : box.text().split(QLatin1Char('\n')))
+        widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    const int width = std::min(widest + 2 * label->margin() + 2, screen->availableGeometry().width() * 3 / 4);
+    int row = 0;
+    int column = 0;
+    int rowSpan = 0;
+    int columnSpan = 0;
+    grid->getItemPosition(grid->indexOf(label), &row, &column, &rowSpan, &columnSpan);
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), column);
+}
 
 int showBox(QMessageBox::Icon icon, const QString& caption, const QString& text, QMessageBox::StandardButtons buttons,
             QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
     box.setDefaultButton(defaultButton);
+    wrapAsThePlatformDoes(box);
     // The boxes are modal; the arrow shows while one is up, even during a wait cursor.
     const bool waiting = QApplication::overrideCursor() != nullptr;
     if (waiting)

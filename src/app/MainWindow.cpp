@@ -4,6 +4,7 @@
 #include "app/DisplayFonts.h"
 #include "app/FixedSizeWindow.h"
 #include "app/KolvixApplication.h"
+#include "app/StatisticsPane.h"
 #include "app/accounts/EditAccounts.h"
 #include "app/duplicates/DuplicatesWindow.h"
 #include "app/search/SearchPatient.h"
@@ -195,6 +196,10 @@ void TfrmMain::showEvent(QShowEvent* event)
     if (m_centred)
         return;
     m_centred = true;
+    // The window opens on the Move From button, ready for the keyboard: the focus shows on it
+    // at once, as it does for a keyboard user, not only after the first Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    prepareStatisticsPane(ui->memResults);
     if (QScreen* screen = this->screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -314,9 +319,28 @@ void TfrmMain::btnDuplicatesClick()
 
 void TfrmMain::btnMergeClick()
 {
+    const MergeClient from = clientOf(dsFrom);
+    // Whatever became of the attempt (merged, refused, cancelled, failed), the From client is
+    // chosen again and its statistics collected anew, so that the pane shows what it holds now
+    // and nobody reads the counts of before as still to be moved.
+    try {
+        mergeChosenClients(from);
+    } catch (...) {
+        try {
+            chooseFromClient(from.id);
+        } catch (...) {
+            // The failure of the merge is what the user is shown.
+        }
+        throw;
+    }
+    chooseFromClient(from.id);
+}
+
+void TfrmMain::mergeChosenClients(const MergeClient& from)
+{
     MergeOptions options;
     options.afterOutcome = [this] { openQuery(); };
-    const std::unique_ptr<MergePlan> plan = planMerge(session, clientOf(dsFrom), clientOf(dsTo), options);
+    const std::unique_ptr<MergePlan> plan = planMerge(session, from, clientOf(dsTo), options);
     if (!plan)
         return;
     if (!plan->rowsOnMissingAccounts.empty())

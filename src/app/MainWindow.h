@@ -79,6 +79,8 @@ private:
     void dsFromAfterOpen();
     void dsToAfterOpen();
     void openQuery();
+    // The Merge button's plan, account dialog and execution.
+    void mergeChosenClients(const MergeClient& from);
     void repaintButtons();
     // Enter on a focused push button of this window presses it; true when the key was used.
     bool pressFocusedButton(const QKeyEvent& event, QWidget* focus);

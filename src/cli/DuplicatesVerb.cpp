@@ -56,6 +56,10 @@ int duplicates(Connection& connection, const DuplicatesVerbOptions& options)
     for (const LeftOutBlock& block : result.leftOut)
         err(QStringLiteral("kolvix-merge: left out %1: too many to compare pairwise")
                 .arg(printable(block.description())));
+    if (result.mergedAway == 1)
+        err(QStringLiteral("kolvix-merge: left out 1 client merged away by an earlier merge"));
+    else if (result.mergedAway > 1)
+        err(QStringLiteral("kolvix-merge: left out %1 clients merged away by earlier merges").arg(result.mergedAway));
     if (stderrIsTerminal())
         err(QStringLiteral("%1 pairs in %2 groups among %3 clients")
                 .arg(result.pairs.size())

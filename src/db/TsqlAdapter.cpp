@@ -425,6 +425,38 @@ void topToLimit(std::vector<Token>& tokens)
     }
 }
 
+// ORDER BY ... OFFSET n ROWS FETCH NEXT m ROWS ONLY (numbers written out) -> ORDER BY ...
+// LIMIT m OFFSET n. FIRST stands for NEXT and ROW for ROWS, as T-SQL allows.
+void offsetFetchToLimit(std::vector<Token>& tokens)
+{
+    const auto isRows
+        = [](const Token& t) { return isWord(t, QLatin1StringView("ROWS")) || isWord(t, QLatin1StringView("ROW")); };
+    for (int i = 0; i < int(tokens.size()); ++i) {
+        if (!isWord(tokens[i], QLatin1StringView("OFFSET")))
+            continue;
+        int at[6];
+        int k = i;
+        bool complete = true;
+        for (int& position : at) {
+            k = nextSignificant(tokens, k);
+            if (k < 0) {
+                complete = false;
+                break;
+            }
+            position = k;
+        }
+        const int only = complete ? nextSignificant(tokens, at[5]) : -1;
+        if (only < 0 || tokens[at[0]].kind != Kind::Number || !isRows(tokens[at[1]])
+            || !isWord(tokens[at[2]], QLatin1StringView("FETCH"))
+            || !(isWord(tokens[at[3]], QLatin1StringView("NEXT")) || isWord(tokens[at[3]], QLatin1StringView("FIRST")))
+            || tokens[at[4]].kind != Kind::Number || !isRows(tokens[at[5]])
+            || !isWord(tokens[only], QLatin1StringView("ONLY")))
+            continue;
+        tokens[i].text = QStringLiteral("LIMIT %1 OFFSET %2").arg(tokens[at[4]].text, tokens[at[0]].text);
+        removeRange(tokens, i + 1, only);
+    }
+}
+
 } // namespace
 
 QString adaptTsqlForSqlite(const QString& tsql)
@@ -433,6 +465,7 @@ QString adaptTsqlForSqlite(const QString& tsql)
     inlineVariables(tokens);
     rewriteNames(tokens);
     topToLimit(tokens);
+    offsetFetchToLimit(tokens);
     return join(tokens);
 }
 

@@ -5,6 +5,7 @@
 #include "db/Dataset.h"
 #include "db/DbError.h"
 #include "db/Statement.h"
+#include "duplicates/MergedAway.h"
 
 #include <QLocale>
 
@@ -77,6 +78,8 @@ DuplicateScanResult DuplicateFinder::scan(const DuplicateOptions& options)
 {
     report(QStringLiteral("Reading clients"), -1);
     DuplicateRecords records;
+    const QSet<int> mergedAway = readMergedAwayClients(m_connection);
+    int mergedAwayLeftOut = 0;
     {
         Statement query(m_connection, statement(options.includeArchived), m_connection.commandTimeout());
         query.execute();
@@ -91,6 +94,11 @@ DuplicateScanResult DuplicateFinder::scan(const DuplicateOptions& options)
             if (!query.isNull(11) && Field(query.value(11)).asBoolean())
                 continue;
             input.clientId = query.value(0).toInt();
+            // Emptied by an earlier merge: the pair was merged already.
+            if (mergedAway.contains(input.clientId)) {
+                ++mergedAwayLeftOut;
+                continue;
+            }
             input.surname = text(1);
             input.name = text(2);
             input.preferredName = text(3);
@@ -115,6 +123,7 @@ DuplicateScanResult DuplicateFinder::scan(const DuplicateOptions& options)
     }
     records.finish();
     DuplicateScanResult result = findPairs(records, options);
+    result.mergedAway = mergedAwayLeftOut;
     readLeftOutValues(result.leftOut);
     return result;
 }

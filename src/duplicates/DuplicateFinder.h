@@ -87,6 +87,7 @@ struct DuplicateScanResult
     // exactly the clients of one listed before it is not listed again.
     std::vector<LeftOutBlock> leftOut;
     int clients = 0; // clients compared (groups and, unless asked, archived left out)
+    int mergedAway = 0; // clients left out as the From client of an earlier merge (MergedAway)
     std::int64_t candidates = 0; // distinct pairs compared
     int groups = 0;
     bool cancelled = false; // the scan stopped early; no pairs then
@@ -116,7 +117,8 @@ public:
     // The scan checks the flag now and then and stops when it is set.
     void setCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
 
-    // Throws DbError with the client's message when the view cannot be read.
+    // Leaves out the clients that earlier merges emptied (readMergedAwayClients). Throws DbError
+    // with the client's message when the view or the Audit rows cannot be read.
     DuplicateScanResult scan(const DuplicateOptions& options);
 
     // The statement of the one read.

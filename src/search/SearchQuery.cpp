@@ -164,6 +164,9 @@ SearchQuery buildSearchQuery(const SearchRequest& request)
     if (emptySearch)
         query.lines << QStringLiteral("AND Clientid = -1 ");
 
+    query.listsEveryClient = request.showAll && empty && field != SearchField::ClientID
+        && query.view == QLatin1String("PatientSearch") && !request.onlyWithEmail && !request.onlyWithMobile;
+
     // Sort: the column first, then the other name where the column is one.
     query.lines << QStringLiteral("ORDER BY %1").arg(column);
     if (column == QLatin1StringView("Name"))
@@ -173,6 +176,53 @@ SearchQuery buildSearchQuery(const SearchRequest& request)
     else if (column == QLatin1StringView("Occupation"))
         query.lines << QStringLiteral(", Surname, Name");
     return query;
+}
+
+namespace {
+
+// The lines of the search without its ORDER BY lines, which end it.
+QStringList linesWithoutOrder(const SearchQuery& query, QStringList* order = nullptr)
+{
+    QStringList lines = query.lines;
+    const qsizetype orderBy = lines.indexOf(QStringLiteral("ORDER BY %1").arg(query.column));
+    if (orderBy >= 0) {
+        if (order)
+            *order = lines.mid(orderBy);
+        lines = lines.mid(0, orderBy);
+    }
+    return lines;
+}
+
+// The search's first line with another selection than "SELECT * FROM ".
+QStringList withSelection(QStringList lines, const QString& selection)
+{
+    if (!lines.isEmpty() && lines.first().startsWith(QLatin1String("SELECT * FROM ")))
+        lines.first().replace(0, int(qstrlen("SELECT * FROM ")), selection);
+    return lines;
+}
+
+} // namespace
+
+SearchQuery searchPageQuery(const SearchQuery& query, int first, int count)
+{
+    SearchQuery page = query;
+    QStringList order;
+    page.lines = linesWithoutOrder(query, &order);
+    page.lines << order << QStringLiteral(", ClientID");
+    if (query.view == QLatin1String("PatientSearchBPAY"))
+        page.lines << QStringLiteral(", AccountID");
+    page.lines
+        << QStringLiteral("OFFSET %1 ROWS FETCH NEXT %2 ROWS ONLY").arg(std::max(0, first)).arg(std::max(1, count));
+    page.top = -1;
+    return page;
+}
+
+SearchQuery searchCountQuery(const SearchQuery& query)
+{
+    SearchQuery counted = query;
+    counted.lines = withSelection(linesWithoutOrder(query), QStringLiteral("SELECT COUNT(*) AS Total FROM "));
+    counted.top = -1;
+    return counted;
 }
 
 QStringList clientCountLines(bool showArchived)

@@ -66,6 +66,9 @@ struct SearchQuery
     QString column; // the column searched and sorted first
     bool mobileMode = false; // the view is wrapped in a derived table that adds RawMobile
     int top = -1; // the row limit of the selection line (0 or 50); -1 for none
+    // Show All with an empty text over the view of one row per client, nothing else filtered
+    // but archived clients: the rows are the clients the dialog counts (clientCountLines).
+    bool listsEveryClient = false;
     QStringList lines; // the statement's lines, without their line ends
     std::vector<SearchParameter> parameters; // in the order of their first appearance
 
@@ -77,6 +80,14 @@ struct SearchQuery
 
 // Builds the search statement. A pure function: the same request gives the same statement.
 SearchQuery buildSearchQuery(const SearchRequest& request);
+
+// A search that lists every row (Show All) is read a page at a time, wherever its reader looks.
+// The statement of one page: the rows from `first` (0 for the first row) on, at most `count`
+// of them, in the search's order; ClientID (and, in the view of one row per account, AccountID)
+// decides between rows that sort alike, so that pages neither repeat nor skip a row.
+SearchQuery searchPageQuery(const SearchQuery& query, int first, int count);
+// The statement that counts the rows of the search, as the column Total.
+SearchQuery searchCountQuery(const SearchQuery& query);
 
 // The client count the search dialog shows: every active client, or every client when
 // archived ones are shown too.

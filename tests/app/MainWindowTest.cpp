@@ -4,6 +4,9 @@
 #include "app/duplicates/DuplicatesWindow.h"
 #include "app/search/SearchPatient.h"
 #include "core/Log.h"
+#include "core/TracePane.h"
+#include "db/Dataset.h"
+#include "merge/Statistics.h"
 #include "settings/CommandLine.h"
 #include "settings/UtilityConnect.h"
 #include "support/CaptionCheck.h"
@@ -15,16 +18,21 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
@@ -457,6 +465,121 @@ TEST_F(MainWindowTest, BothClientsAreFoundByTypingAndMergedWithTheKeyboardAlone)
     EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM Trans WHERE ClientID = 57")), 4);
     EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM Appoint WHERE ClientID = 57")), 3);
     EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM Audit")), 1);
+}
+
+// After every merge attempt the pane is collected again for the From client, as choosing it
+// does: after a merge it lists what stays with the From client, never the counts of before.
+TEST_F(MainWindowTest, AfterEveryMergeAttemptThePaneShowsWhatTheFromClientHoldsNow)
+{
+    struct Case
+    {
+        const char* name;
+        const char* setUp; // SQL run on the example pair
+        bool failAStep; // the third catalogue step fails: rolled back
+        const char* lastBox; // how the last box begins
+        bool moved; // the Transactions left the From client
+    };
+    const Case cases[] = {
+        {"merged", "", false, "Information: Clients have been successfully merged.", true},
+        {"refused", "UPDATE Client SET PXAccess = 1, PXVerified = 1, PXEmail = 'a@b.c' WHERE ClientID = 812", false,
+         "Information: The client to be moved has WPX currently enabled", false},
+        {"failed", "", true, "Warning: Some data could not be transferred.", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDatabase practice;
+        practice.exec(QString::fromLatin1(kExamplePair) + QString::fromLatin1(c.setUp));
+        useDatabase(practice.path());
+        ui.shown.clear();
+        ui.onStep = [&c](int step) {
+            if (c.failAStep && step == 3)
+                throw std::runtime_error("the disk is full");
+        };
+        TfrmMain window(ui);
+        window.chooseFromClient(812);
+        window.chooseToClient(57);
+        window.timUpdateTimer();
+        const QString before = widget<QPlainTextEdit>(window, "memResults").toPlainText();
+        ASSERT_TRUE(before.contains(QStringLiteral("  Transactions"))) << before.toStdString();
+
+        const bool refused = *c.setUp != '\0'; // refused before the account dialog
+        if (!refused)
+            whenDialogOpens<TfrmEditAccounts>("the account dialog", [](TfrmEditAccounts& dialog) { dialog.accept(); });
+        window.btnMergeClick();
+        ASSERT_FALSE(ui.shown.isEmpty());
+        EXPECT_TRUE(ui.shown.last().startsWith(QString::fromLatin1(c.lastBox))) << ui.shown.last().toStdString();
+
+        // Collected anew, as choosing the From client does; both clients stay chosen.
+        EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(),
+                  QStringLiteral("collecting statistics..."));
+        EXPECT_TRUE(window.timUpdate().isActive());
+        window.timUpdateTimer();
+        const QString after = widget<QPlainTextEdit>(window, "memResults").toPlainText();
+        Connection check;
+        check.setConnectionString(practice.connectionString());
+        check.open();
+        Dataset counts(check);
+        TracePane trace;
+        EXPECT_EQ(after, statisticsLines(collectStatistics(counts, trace, 812)).join(QLatin1Char('\n')));
+        EXPECT_EQ(after.contains(QStringLiteral("  Transactions")), !c.moved) << after.toStdString();
+        if (!c.moved) {
+            EXPECT_EQ(after, before);
+        }
+        EXPECT_EQ(widget<QLineEdit>(window, "edtFrom").text(), QStringLiteral("812: Sample, One"));
+        EXPECT_EQ(widget<QLineEdit>(window, "edtTo").text(), QStringLiteral("57: Sample, Two"));
+        EXPECT_TRUE(widget<QPushButton>(window, "btnMerge").isEnabled());
+    }
+}
+
+// With more counts than fit, the pane's thumb stands at the top while the top of the list shows
+// and at the bottom at its end (the thumb drawn darker than its trough), and the pane shows whole
+// lines only: none is cut at the bottom edge.
+TEST_F(MainWindowTest, ThePanesScrollBarFollowsTheTextAndNoLineIsCut)
+{
+    db.exec(QString::fromLatin1(kExamplePair) + QStringLiteral("INSERT INTO Appoint (ClientID) VALUES (812);")
+            + QStringLiteral("INSERT INTO PXClientLink (ClientID, GroupID) VALUES (812, 57), (900, 812);"));
+    TfrmMain window(ui);
+    window.show();
+    window.chooseFromClient(812);
+    window.timUpdateTimer();
+    QApplication::processEvents();
+    auto& pane = widget<QPlainTextEdit>(window, "memResults");
+    QScrollBar* bar = pane.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << pane.toPlainText().toStdString();
+
+    // The mean lightness of the trough's upper and lower halves, between the arrows.
+    const auto halves = [bar] {
+        const QImage image = bar->grab().toImage();
+        const int arrow = bar->width();
+        const int middle = image.height() / 2;
+        double upper = 0;
+        double lower = 0;
+        for (int y = arrow; y < image.height() - arrow; ++y)
+            (y < middle ? upper : lower) += QColor(image.pixel(image.width() / 2, y)).lightness();
+        return std::pair {upper / (middle - arrow), lower / (image.height() - arrow - middle)};
+    };
+    // Whether a line of the text is cut at the bottom edge of the pane.
+    const auto aLineIsCut = [&pane] {
+        const int bottom = pane.viewport()->height();
+        for (QTextBlock block = pane.document()->begin(); block.isValid(); block = block.next()) {
+            const QRect line = pane.cursorRect(QTextCursor(block));
+            if (line.top() < bottom && line.bottom() >= bottom)
+                return true;
+        }
+        return false;
+    };
+    bar->setValue(bar->minimum());
+    QApplication::processEvents();
+    const auto [topUpper, topLower] = halves();
+    EXPECT_LT(topUpper, topLower) << "the thumb stands at the top";
+    EXPECT_FALSE(aLineIsCut());
+    bar->setValue(bar->maximum());
+    QApplication::processEvents();
+    const auto [endUpper, endLower] = halves();
+    EXPECT_GT(endUpper, endLower) << "the thumb stands at the bottom";
+    EXPECT_FALSE(aLineIsCut());
+    EXPECT_LT(pane.cursorRect(QTextCursor(pane.document()->lastBlock())).bottom(), pane.viewport()->height())
+        << "the last line shows whole at the end";
 }
 
 TEST_F(MainWindowTest, CancellingTheSearchChangesNothingAndAFromSearchReadsUseFileNo)

@@ -144,6 +144,28 @@ TEST_F(DuplicatesVerbTest, ABlockLeftOutIsNamedOnStandardErrorOnly)
     }
 }
 
+// A client that an earlier merge emptied is no candidate; standard error says how many were
+// left out so, standard output keeps its form.
+TEST_F(DuplicatesVerbTest, ClientsMergedAwayAreLeftOutAndCountedOnStandardError)
+{
+    db.exec("INSERT INTO Audit (UserName, Action) VALUES "
+            "('MERGE', 'Merge 35 > 20 (Harpur, Louise > Harper, Louise)'),"
+            "('MERGE', 'Merge 9 > 7 (Bard, Thomas > Baird, Tom) - reverted')");
+    const ProcessRun one = run({"--duplicates"});
+    ASSERT_EQ(one.exitCode, 0) << one.err.toStdString();
+    EXPECT_EQ(one.err, "kolvix-merge: left out 1 client merged away by an earlier merge\n");
+    const QStringList out = lines(one.out);
+    ASSERT_EQ(out.size(), 2) << one.out.toStdString();
+    EXPECT_EQ(out[0], kHeader);
+    EXPECT_EQ(out[1].split('\t').mid(2, 2), QStringList({"7", "9"})) << out[1].toStdString();
+
+    db.exec("INSERT INTO Audit (UserName, Action) VALUES ('MERGE', 'Merge 9 > 7 (Bard, Thomas > Baird, Tom)')");
+    const ProcessRun two = run({"--duplicates"});
+    ASSERT_EQ(two.exitCode, 0) << two.err.toStdString();
+    EXPECT_EQ(two.err, "kolvix-merge: left out 2 clients merged away by earlier merges\n");
+    EXPECT_EQ(lines(two.out), QStringList({kHeader}));
+}
+
 // A name holding a NUL, a tab or a line break stays one row of seven cells, the characters
 // shown as escapes.
 TEST_F(DuplicatesVerbTest, ControlCharactersInNamesAreEscapedNotCut)

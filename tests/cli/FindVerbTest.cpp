@@ -89,12 +89,15 @@ TEST_F(FindVerbTest, FieldsOptionsAndCellsAsTheGridShowsThem)
         QStringList args;
         QStringList out;
     };
+    // The Claim No column shows the primary account's claim number, which a Claim No search finds.
     const std::vector<Case> cases {
         {{"--find", "SAM"},
-         {"Total Patients 2", kHeader, "Sample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t0412 000 812\t\t",
+         {"Total Patients 2", kHeader,
+          "Sample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t0412 000 812\t\tC812",
           "Sample\tTwo (Tee)\tFlat 2\\tRear\\r\\nLane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t"}},
         {{"--find", "sam", "--archived", "--field", "SURNAME"},
-         {"Total Patients 3", kHeader, "Sample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t0412 000 812\t\t",
+         {"Total Patients 3", kHeader,
+          "Sample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t0412 000 812\t\tC812",
           "Sample\tTwo (Tee)\tFlat 2\\tRear\\r\\nLane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t",
           "Samples\tOld\t\t\t\t\t90\t90\t\t\t\t\t"}},
         {{"--find", "", "--field", "client id"},
@@ -106,7 +109,7 @@ TEST_F(FindVerbTest, FieldsOptionsAndCellsAsTheGridShowsThem)
          {"Total Patients 2",
           "Mobile\tSurname\tName\tAddress\tPractitioner\tPhone Number\tDate of Birth\tFile No\tClient ID\tOccupation\t"
           "Email\tWork Phone\tClaim No",
-          "0412 000 812\tSample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t\t"}},
+          "0412 000 812\tSample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t\tC812"}},
         {{"--find", "81200", "--field", "bpay ref no"},
          {"Total Patients 2",
           "BPAY Ref No\tSurname\tName\tAccount\tAddress\tPractitioner\tPhone Number\tDate of Birth\tFile No\t"
@@ -114,7 +117,8 @@ TEST_F(FindVerbTest, FieldsOptionsAndCellsAsTheGridShowsThem)
           "8120000\tSample\tOne\tPrimary\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t\tC812\t0412 000 812",
           "8120002\tSample\tOne\tWorkCover\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t\tWC812\t0412 000 812"}},
         {{"--find", "Sampel", "--sounds-like"},
-         {"Total Patients 2", kHeader, "Sample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t0412 000 812\t\t",
+         {"Total Patients 2", kHeader,
+          "Sample\tOne\t1 Main St Sydney\t\t\t1970-05-06\t812\t812\t\t\t0412 000 812\t\tC812",
           "Sample\tTwo (Tee)\tFlat 2\\tRear\\r\\nLane\t\t\t1971-01-02 08:15\t57\t57\t\t\t\t\t"}},
     };
     for (const Case& c : cases) {

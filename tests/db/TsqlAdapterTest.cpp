@@ -168,6 +168,14 @@ INSTANTIATE_TEST_SUITE_P(
         Rewrite {"TopEndsAtSemicolon", "SELECT TOP 3 ClientID FROM Client; SELECT 1",
                  "SELECT ClientID FROM Client LIMIT 3; SELECT 1"},
         Rewrite {"TopPercentStays", "SELECT TOP 10 PERCENT * FROM Client", nullptr},
+        // OFFSET ... FETCH: a page of an ordered result.
+        Rewrite {
+            "OffsetFetchBecomesLimitOffset",
+            "SELECT * FROM Client\r\nORDER BY Surname\r\n, ClientID\r\nOFFSET 900 ROWS FETCH NEXT 50 ROWS ONLY\r\n",
+            "SELECT * FROM Client\r\nORDER BY Surname\r\n, ClientID\r\nLIMIT 50 OFFSET 900\r\n"},
+        Rewrite {"OffsetFetchFirstRow", "select * from Client order by ClientID offset 0 row fetch first 1 row only",
+                 "select * from Client order by ClientID LIMIT 1 OFFSET 0"},
+        Rewrite {"OffsetWithoutFetchStays", "SELECT [Offset] FROM Client ORDER BY ClientID OFFSET 5 ROWS", nullptr},
         // Variables.
         Rewrite {
             "NegativeVariable",

@@ -251,6 +251,17 @@ TEST_F(SampleDatabase, HoldsThePracticeSettingAndWpxExtras)
     EXPECT_GE(db->count("SELECT COUNT(*) FROM Client"), 24);
 }
 
+// The claim numbers the Surname search's grid shows are those a Claim No search finds.
+TEST_F(SampleDatabase, ClaimNumbersStandOnThePrimaryAccounts)
+{
+    EXPECT_GE(db->count("SELECT COUNT(*) FROM PatientSearch WHERE ClaimNumber LIKE 'C%'"), 1);
+    EXPECT_EQ(db->count("SELECT COUNT(*) FROM PatientSearch s WHERE s.ClaimNumber IS NOT NULL AND NOT EXISTS "
+                        "(SELECT 1 FROM PatientSearchBPAY b WHERE b.ClaimNumber = s.ClaimNumber "
+                        "AND b.ClientID = s.ClientID)"),
+              0);
+    EXPECT_EQ(db->count("SELECT COUNT(*) FROM Client WHERE ClaimNumber IS NOT NULL"), 0);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The command line and the large database.
 // ---------------------------------------------------------------------------------------------

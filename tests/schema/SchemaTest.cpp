@@ -163,6 +163,23 @@ TEST_F(SqliteSchema, PatientSearchListsClientsAndPatientSearchBpayListsAccounts)
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM PatientSearch WHERE Surname = 'SMITH'"), 1);
 }
 
+// Both views read the claim number from the account: what the grid of a Surname search shows is
+// what a Claim No search finds, never a client-level number that no search looks at.
+TEST_F(SqliteSchema, BothSearchViewsShowTheAccountsClaimNumber)
+{
+    db.exec(R"(
+        INSERT INTO Client (ClientID, Surname, Name, Active, ClaimNumber) VALUES (10, 'Smith', 'Jo', 'T', 'C0000001'),
+                                                                                 (11, 'Adams', 'Bo', 'T', NULL);
+        INSERT INTO Account (ClientID, AccountID, ShortDescription, ClaimNumber) VALUES
+            (10, 0, 'Primary', 'P555'), (10, 3, 'WorkCover', 'WC123456'), (11, 0, 'Primary', NULL);
+    )");
+    EXPECT_EQ(db.rows("SELECT ClientID, ClaimNumber FROM PatientSearch ORDER BY ClientID"),
+              (std::vector<QStringList> {{"10", "P555"}, {"11", "NULL"}}));
+    EXPECT_EQ(db.rows("SELECT s.ClientID FROM PatientSearch s JOIN PatientSearchBPAY b "
+                      "ON b.ClientID = s.ClientID AND b.ClaimNumber = s.ClaimNumber"),
+              (std::vector<QStringList> {{"10"}}));
+}
+
 TEST_F(SqliteSchema, ClientContactsNamesTheContactAndItsKind)
 {
     db.exec(R"(

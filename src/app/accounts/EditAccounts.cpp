@@ -29,10 +29,8 @@ TfrmEditAccounts::TfrmEditAccounts(AccountMergeModel& model, UserInterface& user
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     FormCreate();
 
-    ui->lblNameFrom->setText(Info.fromName());
-    ui->lblNameTo->setText(Info.toName());
-    updateOverflowToolTip(ui->lblNameFrom);
-    updateOverflowToolTip(ui->lblNameTo);
+    showClientName(ui->lblNameFrom, Info.fromName());
+    showClientName(ui->lblNameTo, Info.toName());
     addRows();
 }
 

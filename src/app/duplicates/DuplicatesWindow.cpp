@@ -1,5 +1,6 @@
 #include "app/duplicates/DuplicatesWindow.h"
 
+#include "app/DisplayFonts.h"
 #include "core/UserInterface.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
@@ -8,10 +9,13 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QStandardItemModel>
@@ -87,6 +91,22 @@ QStandardItem* dateItem(const QDate& date)
 
 } // namespace
 
+QString scanStageText(const QString& stage)
+{
+    static const QRegularExpression number(QStringLiteral("\\d{4,}"));
+    const QLocale locale;
+    QString text;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch& match : number.globalMatch(stage)) {
+        text += stage.mid(from, match.capturedStart() - from);
+        bool ok = false;
+        const qlonglong value = match.captured().toLongLong(&ok);
+        text += ok ? locale.toString(value) : match.captured();
+        from = match.capturedEnd();
+    }
+    return text + stage.mid(from) + QStringLiteral("...");
+}
+
 TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeout, int connectTimeout,
                                UserInterface& ui, QWidget* parent)
     : QWidget(parent, Qt::Window)
@@ -97,6 +117,8 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
 {
     setObjectName(QStringLiteral("frmDuplicates"));
     setWindowTitle(QStringLiteral("Duplicate Patients"));
+    // The font of the program's designed forms, shown as they show it.
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     auto* options = new QHBoxLayout;
@@ -184,6 +206,9 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { grdPairsDoubleClick(index); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { updateButtons(); });
 
+    ApplyDisplayFonts(this);
+    // The headings show whole before the first rows arrive.
+    m_grid->resizeColumnsToContents();
     resize(980, 520);
     setMinimumSize(560, 300);
     updateButtons();
@@ -246,6 +271,7 @@ void TfrmDuplicates::startScan()
 
     m_pairs.clear();
     m_model->removeRows(0, m_model->rowCount());
+    m_grid->resizeColumnsToContents();
     showLeftOut({});
     m_progress->setRange(0, 0);
     m_status->setText(QStringLiteral("Reading clients..."));
@@ -272,7 +298,7 @@ void TfrmDuplicates::scanProgress(const QString& stage, int percent)
         m_progress->setRange(0, 100);
         m_progress->setValue(percent);
     }
-    m_status->setText(stage + QStringLiteral("..."));
+    m_status->setText(scanStageText(stage));
 }
 
 void TfrmDuplicates::scanDone(const DuplicateScanResult& result)
@@ -286,13 +312,22 @@ void TfrmDuplicates::scanDone(const DuplicateScanResult& result)
     m_progress->setValue(100);
     m_pairs = result.pairs;
     const QLocale locale;
+    const auto counted = [&locale](qlonglong count, const char* one, const char* many) {
+        return locale.toString(count) + u' ' + QString::fromLatin1(count == 1 ? one : many);
+    };
+    QString status;
     if (m_pairs.empty())
-        m_status->setText(
-            QStringLiteral("No probable duplicates among %1 clients.").arg(locale.toString(result.clients)));
+        status = QStringLiteral("No probable duplicates among %1.").arg(counted(result.clients, "client", "clients"));
     else
-        m_status->setText(QStringLiteral("%1 pairs in %2 groups among %3 clients.")
-                              .arg(locale.toString(qlonglong(m_pairs.size())), locale.toString(result.groups),
-                                   locale.toString(result.clients)));
+        status = QStringLiteral("%1 in %2 among %3.")
+                     .arg(counted(qlonglong(m_pairs.size()), "pair", "pairs"),
+                          counted(result.groups, "group", "groups"), counted(result.clients, "client", "clients"));
+    if (result.mergedAway == 1)
+        status += QStringLiteral(" Left out 1 client merged away by an earlier merge.");
+    else if (result.mergedAway > 1)
+        status += QStringLiteral(" Left out %1 clients merged away by earlier merges.")
+                      .arg(locale.toString(result.mergedAway));
+    m_status->setText(status);
     showLeftOut(result.leftOut);
     fillGrid();
 }
@@ -334,6 +369,41 @@ void TfrmDuplicates::scanEnded()
     emit scanFinished();
     if (m_restart)
         startScan();
+}
+
+void TfrmDuplicates::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    // Opened over the main window, in its middle.
+    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QRect area = owner && owner->isVisible() ? owner->frameGeometry()
+        : screen()                                 ? screen()->availableGeometry()
+                                                   : QRect();
+    if (area.isEmpty())
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(area.center());
+    if (const QScreen* shown = screen()) {
+        // Kept on the screen where the main window stands near an edge.
+        const QRect available = shown->availableGeometry();
+        frame.moveLeft(
+            std::clamp(frame.left(), available.left(), std::max(available.left(), available.right() - frame.width())));
+        frame.moveTop(
+            std::clamp(frame.top(), available.top(), std::max(available.top(), available.bottom() - frame.height())));
+    }
+    move(frame.topLeft());
+}
+
+void TfrmDuplicates::keyPressEvent(QKeyEvent* event)
+{
+    // Esc closes the window as it closes a dialog (a scan that runs is stopped).
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TfrmDuplicates::closeEvent(QCloseEvent* event)

@@ -13,6 +13,8 @@
 
 class QCheckBox;
 class QCloseEvent;
+class QKeyEvent;
+class QShowEvent;
 class QLabel;
 class QModelIndex;
 class QProgressBar;
@@ -72,6 +74,8 @@ public:
     void grdPairsDoubleClick(const QModelIndex& index);
 
 protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 signals:
@@ -113,5 +117,10 @@ private:
     std::shared_ptr<DuplicateScanChannel> m_channel;
     bool m_restart = false; // start again once the stopped scan has ended
 };
+
+// A stage of the scan as the status line shows it, its counts written as every count of the
+// window is (digits grouped as the user's locale groups them: "Comparing 15,281 candidate
+// pairs..."), with an ellipsis while it runs.
+QString scanStageText(const QString& stage);
 
 } // namespace kolvix

@@ -10,12 +10,14 @@
 #include "search/SearchGrid.h"
 #include "search/SearchQuery.h"
 #include "search/SearchQueryCursor.h"
+#include "search/SearchResultPages.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -91,6 +93,21 @@ QIcon soundsLikeIcon(const QWidget* widget)
     return icon;
 }
 
+// The style of the field list: a drop-down list that shows as many rows as the list asks for
+// (maxVisibleItems) and scrolls the rest, where the application's style would show every item
+// in a menu-like popup instead.
+class DropDownListStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == QStyle::SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 } // namespace
 
 TfrmSearchPatient::TfrmSearchPatient(Connection& connection, bool useFileNo, UserInterface& userInterface,
@@ -108,6 +125,9 @@ TfrmSearchPatient::TfrmSearchPatient(Connection& connection, bool useFileNo, Use
     setSizeGripEnabled(true);
     ui->spSoundex->setIcon(soundsLikeIcon(ui->spSoundex));
     ui->edSearch->setMaxLength(kMaxSearchTextLength);
+    auto* fieldListStyle = new DropDownListStyle;
+    fieldListStyle->setParent(ui->cbFields);
+    ui->cbFields->setStyle(fieldListStyle);
 
     m_model->setUseFileNo(useFileNo);
     ui->grdSearch->setModel(m_model);
@@ -250,9 +270,14 @@ void TfrmSearchPatient::spSoundexClick()
 
 void TfrmSearchPatient::cbFieldsChange()
 {
+    const bool wasEmpty = ui->edSearch->text().isEmpty();
     ui->edSearch->clear();
     ui->edSearch->setFocus();
     ArrangeColumns();
+    // Clearing a text starts the search for the new field; an empty text does not change, so
+    // its search (every client sorted by the new field, with Show All) is started here.
+    if (wasEmpty)
+        edSearchChange();
 }
 
 void TfrmSearchPatient::cbInactiveClick()
@@ -262,7 +287,7 @@ void TfrmSearchPatient::cbInactiveClick()
     // The count runs while no result is open: on SQL Server a result that is still being read
     // (Show All) keeps the connection busy for any other statement. A failing count is reported
     // after the search has run.
-    m_model->setResult(nullptr, true);
+    m_model->clear();
     std::exception_ptr countFailure;
     try {
         openClientCount();
@@ -306,10 +331,13 @@ void TfrmSearchPatient::DoSearch(const QString& caption, const QString& text, bo
     // The grid is frozen while the result is replaced and repaints once, after the run.
     QTableView* grid = ui->grdSearch;
     grid->setUpdatesEnabled(false);
-    m_model->setResult(nullptr, true);
+    m_model->clear();
     bool opened = false;
     try {
-        m_model->setResult(std::make_unique<SearchQueryCursor>(m_connection, query), query.top >= 0);
+        if (query.top >= 0)
+            m_model->setResult(std::make_unique<SearchQueryCursor>(m_connection, query));
+        else
+            m_model->setPages(std::make_unique<SearchResultPages>(m_connection, query, rowsListed(query)));
         opened = true;
     } catch (const std::exception&) {
         // A failed search leaves the grid empty, silently.
@@ -338,13 +366,29 @@ void TfrmSearchPatient::qrySearchAfterOpen()
 
 void TfrmSearchPatient::openClientCount()
 {
+    m_clientCount.reset();
     Dataset qryRecCount(m_connection);
     qryRecCount.setSql(clientCountLines(ui->cbInactive->isChecked()).join(QStringLiteral("\r\n")));
     qryRecCount.open();
     if (qryRecCount.isEmpty())
         return;
-    ui->lbTotalPatients->setText(
-        QStringLiteral("Total Patients %1").arg(qryRecCount.field(QStringLiteral("Total")).asInteger()));
+    m_clientCount = qryRecCount.field(QStringLiteral("Total")).asInteger();
+    m_clientCountArchived = ui->cbInactive->isChecked();
+    ui->lbTotalPatients->setText(QStringLiteral("Total Patients %1").arg(*m_clientCount));
+}
+
+int TfrmSearchPatient::rowsListed(const SearchQuery& query)
+{
+    // Every client: as many rows as "Total Patients" says.
+    if (query.listsEveryClient && m_clientCount && m_clientCountArchived == ui->cbInactive->isChecked())
+        return *m_clientCount;
+    Dataset counted(m_connection);
+    const SearchQuery count = searchCountQuery(query);
+    counted.setSql(count.sql());
+    for (const SearchParameter& parameter : count.parameters)
+        counted.setParam(parameter.name, parameter.value);
+    counted.open();
+    return counted.isEmpty() ? 0 : counted.field(QStringLiteral("Total")).asInteger();
 }
 
 void TfrmSearchPatient::ArrangeColumns()
@@ -376,8 +420,6 @@ void TfrmSearchPatient::moveHighlight(int step)
 {
     const QModelIndex current = ui->grdSearch->currentIndex();
     int row = current.isValid() ? current.row() + step : 0;
-    if (row >= m_model->rowCount() && m_model->canFetchMore(QModelIndex()))
-        m_model->fetchMore(QModelIndex());
     row = std::clamp(row, 0, m_model->rowCount() - 1);
     if (row < 0)
         return;

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 class QLineEdit;
 
@@ -15,6 +16,7 @@ namespace kolvix {
 class Connection;
 class UserInterface;
 class SearchResultModel;
+struct SearchQuery;
 
 // The modal dialog "Search on Patient": the user types, 150 ms after the last change the
 // search runs and shows up to 50 matches (all of them with Show All); the highlighted row is
@@ -68,6 +70,9 @@ private:
     void qrySearchAfterOpen();
     void ArrangeColumns();
     void openClientCount();
+    // How many rows a search that lists every row lists: the client count where it lists every
+    // client, otherwise counted.
+    int rowsListed(const SearchQuery& query);
     void moveHighlight(int step);
     void setBusy(bool busy);
     void connectOptionHandlers();
@@ -78,6 +83,8 @@ private:
     bool m_useFileNo;
     SearchResultModel* m_model;
     QTimer m_tmrSearch;
+    std::optional<int> m_clientCount; // "Total Patients", once read
+    bool m_clientCountArchived = false; // the count includes archived clients
     bool m_busy = false;
     bool m_centred = false;
     QMetaObject::Connection m_inactiveClicked;

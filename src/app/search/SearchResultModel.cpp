@@ -15,19 +15,57 @@ SearchResultModel::SearchResultModel(QObject* parent)
 
 SearchResultModel::~SearchResultModel() = default;
 
-void SearchResultModel::setResult(std::unique_ptr<SearchQueryCursor> result, bool bounded)
+void SearchResultModel::replaceResult(std::unique_ptr<SearchQueryCursor> result,
+                                      std::unique_ptr<SearchResultPages> pages)
 {
     beginResetModel();
     m_result = std::move(result);
+    m_pages = std::move(pages);
     m_currentRow = -1;
     if (m_result) {
         try {
-            m_result->fetch(bounded ? -1 : kBatch);
+            m_result->fetch(-1);
         } catch (const DbError&) {
             // The rows read so far are shown; the search stays silent, as when it fails to open.
         }
     }
     endResetModel();
+}
+
+void SearchResultModel::setResult(std::unique_ptr<SearchQueryCursor> result)
+{
+    replaceResult(std::move(result), nullptr);
+}
+
+void SearchResultModel::setPages(std::unique_ptr<SearchResultPages> pages)
+{
+    replaceResult(nullptr, std::move(pages));
+}
+
+void SearchResultModel::clear()
+{
+    replaceResult(nullptr, nullptr);
+}
+
+qint64 SearchResultModel::rowsRead() const
+{
+    return m_pages ? m_pages->rowsRead() : m_result ? m_result->rowCount() : 0;
+}
+
+const SearchQueryCursor* SearchResultModel::rowsOf(int row, int* rowInRows) const
+{
+    if (m_pages) {
+        try {
+            return m_pages->pageOf(row, rowInRows);
+        } catch (const DbError&) {
+            // A page that cannot be read shows empty; the grid asks again when it is shown again.
+            return nullptr;
+        }
+    }
+    if (!m_result || row < 0 || row >= m_result->rowCount())
+        return nullptr;
+    *rowInRows = row;
+    return m_result.get();
 }
 
 void SearchResultModel::setColumns(std::vector<SearchGridColumn> columns)
@@ -49,7 +87,9 @@ void SearchResultModel::setCurrentRow(int row)
 
 int SearchResultModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || !m_result ? 0 : m_result->rowCount();
+    if (parent.isValid())
+        return 0;
+    return m_pages ? m_pages->rowCount() : m_result ? m_result->rowCount() : 0;
 }
 
 int SearchResultModel::columnCount(const QModelIndex& parent) const
@@ -57,39 +97,21 @@ int SearchResultModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : int(m_columns.size());
 }
 
-bool SearchResultModel::canFetchMore(const QModelIndex& parent) const
-{
-    return !parent.isValid() && m_result && !m_result->atEnd();
-}
-
-void SearchResultModel::fetchMore(const QModelIndex& parent)
-{
-    if (!canFetchMore(parent))
-        return;
-    const int before = m_result->rowCount();
-    try {
-        m_result->fetch(kBatch);
-    } catch (const DbError&) {
-        // A failure while scrolling ends the result where it is.
-    }
-    const int after = m_result->rowCount();
-    if (after > before) {
-        beginInsertRows(QModelIndex(), before, after - 1);
-        endInsertRows();
-    }
-}
-
 QString SearchResultModel::columnText(int row, const QString& column) const
 {
-    const QVariant value = searchGridValue(*m_result, row, column, m_useFileNo);
+    int at = 0;
+    const SearchQueryCursor* rows = rowsOf(row, &at);
+    const QVariant value = rows ? searchGridValue(*rows, at, column, m_useFileNo) : QVariant();
     return value.isValid() ? value.toString() : QString();
 }
 
 QString SearchResultModel::cellText(int row, const QString& field) const
 {
-    if (!m_result || row < 0 || row >= m_result->rowCount())
+    int at = 0;
+    const SearchQueryCursor* rows = rowsOf(row, &at);
+    if (!rows)
         return QString();
-    const QVariant value = searchGridValue(*m_result, row, field, m_useFileNo);
+    const QVariant value = searchGridValue(*rows, at, field, m_useFileNo);
     if (!value.isValid())
         return QString();
     if (value.typeId() == QMetaType::QDateTime) {
@@ -105,23 +127,27 @@ QString SearchResultModel::cellText(int row, const QString& field) const
 
 int SearchResultModel::clientId(int row) const
 {
-    if (!m_result || row < 0 || row >= m_result->rowCount())
+    int at = 0;
+    const SearchQueryCursor* rows = rowsOf(row, &at);
+    if (!rows)
         return -1;
     bool ok = false;
-    const int id = m_result->value(row, m_result->columnIndex(QStringLiteral("ClientID"))).toInt(&ok);
+    const int id = rows->value(at, rows->columnIndex(QStringLiteral("ClientID"))).toInt(&ok);
     return ok ? id : -1;
 }
 
 bool SearchResultModel::isActive(int row) const
 {
-    return m_result && isActiveFlag(columnText(row, QStringLiteral("Active")));
+    return isActiveFlag(columnText(row, QStringLiteral("Active")));
 }
 
 bool SearchResultModel::isGroup(int row) const
 {
-    if (!m_result)
+    int at = 0;
+    const SearchQueryCursor* rows = rowsOf(row, &at);
+    if (!rows)
         return false;
-    const QVariant& v = m_result->value(row, m_result->columnIndex(QStringLiteral("IsAGroup")));
+    const QVariant& v = rows->value(at, rows->columnIndex(QStringLiteral("IsAGroup")));
     if (!v.isValid() || v.isNull())
         return false;
     if (v.typeId() == QMetaType::Bool)
@@ -134,8 +160,10 @@ bool SearchResultModel::isGroup(int row) const
 
 QColor SearchResultModel::textColour(int row, bool highlighted, const QPalette& palette) const
 {
+    // Archived clients are grey; on the highlight, grey would hardly show, so the highlighted
+    // row reads as every highlighted row does.
     if (!isActive(row))
-        return palette.color(QPalette::Active, QPalette::Dark);
+        return palette.color(QPalette::Active, highlighted ? QPalette::HighlightedText : QPalette::Dark);
     if (isGroup(row))
         return highlighted ? QColor(Qt::yellow) : QColor(Qt::blue);
     return QColor();
@@ -143,7 +171,7 @@ QColor SearchResultModel::textColour(int row, bool highlighted, const QPalette& 
 
 QVariant SearchResultModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || !m_result || index.row() >= m_result->rowCount() || index.column() >= columnCount())
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return QVariant();
     const QString& field = m_columns[size_t(index.column())].field;
     switch (role) {

@@ -2,6 +2,7 @@
 
 #include "search/SearchGrid.h"
 #include "search/SearchQueryCursor.h"
+#include "search/SearchResultPages.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -12,24 +13,27 @@ class QPalette;
 
 namespace kolvix {
 
-// The rows of the patient search as the result grid shows them. The model reads the open
-// result a batch at a time: a bounded search (at most 50 rows) is read whole when it opens, a
-// search that lists every client only as far as the grid asks for rows (as it scrolls).
+// The rows of the patient search as the result grid shows them. A bounded search (at most 50
+// rows) is read whole when it opens; a search that lists every row (Show All) has as many rows as
+// it lists from the start, so that the grid's scroll bar spans them all, and reads the rows a
+// page at a time where the grid shows them (as it scrolls, or where its thumb is dragged to).
 class SearchResultModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    // Rows read at a time from a result that lists every client.
-    static constexpr int kBatch = 25;
-
     explicit SearchResultModel(QObject* parent = nullptr);
     ~SearchResultModel() override;
 
-    // Shows an open result (read the first batch of it) or, without one, no rows. A failure to
-    // read leaves the rows read so far. bounded: the statement selects at most 50 rows.
-    void setResult(std::unique_ptr<SearchQueryCursor> result, bool bounded);
-    bool isOpen() const { return bool(m_result); }
+    // Shows an open bounded result, read whole; a failure to read leaves the rows read so far.
+    void setResult(std::unique_ptr<SearchQueryCursor> result);
+    // Shows a result that lists every row, read a page at a time.
+    void setPages(std::unique_ptr<SearchResultPages> pages);
+    // No result: no rows.
+    void clear();
+    bool isOpen() const { return m_result || m_pages; }
+    // The rows read from the database for the result shown.
+    qint64 rowsRead() const;
     void setUseFileNo(bool useFileNo) { m_useFileNo = useFileNo; }
 
     // The visible columns, left to right.
@@ -43,8 +47,6 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    bool canFetchMore(const QModelIndex& parent) const override;
-    void fetchMore(const QModelIndex& parent) override;
 
     // The row's ClientID; -1 for a row that is not there.
     int clientId(int row) const;
@@ -57,9 +59,14 @@ public:
     QString cellText(int row, const QString& field) const;
 
 private:
+    // The rows that hold the row (the bounded result, or the page of it, read when needed) and
+    // its place in them; nullptr when the row is not there or cannot be read.
+    const SearchQueryCursor* rowsOf(int row, int* rowInRows) const;
     QString columnText(int row, const QString& column) const;
+    void replaceResult(std::unique_ptr<SearchQueryCursor> result, std::unique_ptr<SearchResultPages> pages);
 
     std::unique_ptr<SearchQueryCursor> m_result;
+    std::unique_ptr<SearchResultPages> m_pages;
     std::vector<SearchGridColumn> m_columns;
     bool m_useFileNo = false;
     int m_currentRow = -1;

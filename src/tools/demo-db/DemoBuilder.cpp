@@ -246,6 +246,11 @@ void DemoBuilder::addClient(const ClientRow& row)
     const int born = kReferenceDay - r.between(2 * 365, 90 * 365);
     const auto landLine
         = [&r] { return "(0" + std::to_string(r.between(2, 8)) + ") " + r.digits(4) + " " + r.digits(4); };
+    const auto claimNumber = [this, &r, &row] {
+        m_claimClient = row.id;
+        m_claimNumber = r.chance(0.1) ? "C" + r.digits(7) : "";
+        return Null();
+    };
 
     m_client->insert(
         row.id, female ? "Ms" : "Mr", row.name, row.surname, textOrNull(row.preferredName), row.active ? "T" : "F",
@@ -253,9 +258,9 @@ void DemoBuilder::addClient(const ClientRow& row)
         place.state, place.postCode, textOrNull(r.chance(0.5) ? landLine() : ""),
         textOrNull(r.chance(0.3) ? landLine() : ""),
         textOrNull(r.chance(0.85) ? "04" + r.digits(2) + " " + r.digits(3) + " " + r.digits(3) : ""), textOrNull(email),
-        r.pick(kOccupations), std::string(fileNo), textOrNull(r.chance(0.1) ? "C" + r.digits(7) : ""),
-        std::string(bpay), r.digits(10), r.between(1, 4), row.referredBy, row.referredBy2, int(row.isGroup),
-        int(row.wpxAccess), int(row.wpxVerified), textOrNull(row.wpxEmail), int(row.pending), r.pastDate(10));
+        r.pick(kOccupations), std::string(fileNo), claimNumber(), std::string(bpay), r.digits(10), r.between(1, 4),
+        row.referredBy, row.referredBy2, int(row.isGroup), int(row.wpxAccess), int(row.wpxVerified),
+        textOrNull(row.wpxEmail), int(row.pending), r.pastDate(10));
 }
 
 void DemoBuilder::addAccount(int client, int account, const std::string& name, std::optional<int> groupId)
@@ -263,7 +268,8 @@ void DemoBuilder::addAccount(int client, int account, const std::string& name, s
     char bpay[16];
     std::snprintf(bpay, sizeof bpay, "%08d%02d", client % 100000000, account % 100);
     const bool workCover = name == "WorkCover" || name == "W^Cover";
-    m_account->insert(client, account, groupId, textOrNull(workCover ? "WC" + m_random.digits(6) : ""),
+    const std::string primaryClaim = account == 0 && client == m_claimClient ? m_claimNumber : std::string();
+    m_account->insert(client, account, groupId, textOrNull(workCover ? "WC" + m_random.digits(6) : primaryClaim),
                       std::string(bpay), name, name + " account", m_random.money(0, 400), 0, m_random.pastDate(10));
 }
 

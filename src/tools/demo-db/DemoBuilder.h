@@ -113,6 +113,10 @@ private:
     std::vector<std::string> m_pairs;
     std::vector<std::string> m_duplicatePairs;
     int m_contactCount = 0;
+    // The claim number drawn for the client added last: its primary account (account 0) holds
+    // it, as both search views read the claim number from the account.
+    int m_claimClient = 0;
+    std::string m_claimNumber;
 
     std::unique_ptr<Statement> m_client, m_account, m_contact, m_clientContact, m_patCat, m_permissions, m_pending,
         m_forgotPassword, m_wpxLink, m_relation, m_category, m_practitioner, m_systemData;

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace kolvix::test {
 namespace {
@@ -135,6 +136,46 @@ TEST_F(EditAccountsTest, RowsGrowTheBevelAndTheWindowFromTheDesignedSize)
         }
         if (c.rows > 0) {
             EXPECT_EQ(rowsOf(dialog).back()->y(), c.lastTop);
+        }
+    }
+}
+
+// The names keep their designed 129 pixels; a name too long for them is cut so that the given
+// name shows, and the whole name is the tool tip. Two long names of one family read apart.
+TEST_F(EditAccountsTest, LongNamesAreCutSoThatTheGivenNameShows)
+{
+    struct Case
+    {
+        QString from;
+        QString to;
+    };
+    const Case cases[] = {
+        {QStringLiteral("Montgomery-Worthington, Alexandra"), QStringLiteral("Montgomery-Worthington, Alexander")},
+        {QStringLiteral("Smith, John"), QStringLiteral("Smith, Jon")},
+        {QStringLiteral("Wolfeschlegelsteinhausenbergerdorff"), QStringLiteral("Smith, Maximilianaguadalupeana")},
+    };
+    for (const Case& c : cases) {
+        TaInfo info = twoAccounts();
+        info.FromInfo.ClientName = c.from;
+        info.ToInfo.ClientName = c.to;
+        AccountMergeModel model(info);
+        TfrmEditAccounts dialog(model, ui);
+        for (const auto& [name, full] : {std::pair {"lblNameFrom", c.from}, std::pair {"lblNameTo", c.to}}) {
+            const QLabel& label = widget<QLabel>(dialog, name);
+            SCOPED_TRACE(full.toStdString());
+            EXPECT_EQ(label.width(), 129);
+            EXPECT_LE(label.fontMetrics().horizontalAdvance(label.text()), label.contentsRect().width());
+            const bool fits = label.fontMetrics().horizontalAdvance(full) <= label.contentsRect().width();
+            EXPECT_EQ(label.text() == full, fits) << label.text().toStdString();
+            EXPECT_EQ(label.toolTip(), fits ? QString() : full);
+            const qsizetype comma = full.indexOf(QStringLiteral(", "));
+            const QString given = comma > 0 ? full.mid(comma) : QString();
+            if (!fits && !given.isEmpty() && label.fontMetrics().horizontalAdvance(given) < label.width() / 2) {
+                EXPECT_TRUE(label.text().endsWith(given)) << label.text().toStdString();
+            }
+        }
+        if (c.from.startsWith(QStringLiteral("Montgomery"))) {
+            EXPECT_NE(widget<QLabel>(dialog, "lblNameFrom").text(), widget<QLabel>(dialog, "lblNameTo").text());
         }
     }
 }

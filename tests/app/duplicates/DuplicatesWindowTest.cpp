@@ -3,10 +3,13 @@
 
 #include "app/duplicates/DuplicatesWindow.h"
 
+#include "app/DisplayFonts.h"
+
 #include "support/CaptionCheck.h"
 #include "support/ScriptedUi.h"
 #include "support/TestDatabase.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -74,7 +77,7 @@ TEST_F(DuplicatesWindowTest, ScansOffTheGuiThreadAndListsThePairs)
 
     EXPECT_EQ(window.prgScan()->value(), 100);
     EXPECT_FALSE(progress.empty());
-    EXPECT_EQ(window.lblStatus()->text(), "1 pairs in 1 groups among 4 clients.");
+    EXPECT_EQ(window.lblStatus()->text(), "1 pair in 1 group among 4 clients.");
     ASSERT_EQ(window.grdPairs()->model()->rowCount(), 1);
     EXPECT_EQ(column(window, 2), QStringList({"20: Harper, Louise"}));
     EXPECT_EQ(column(window, 4), QStringList({"35: Harpur, Louise"}));
@@ -95,6 +98,96 @@ TEST_F(DuplicatesWindowTest, ScansOffTheGuiThreadAndListsThePairs)
     EXPECT_EQ(column(window, 1), QStringList({"1", "2"}));
 }
 
+// The status counts in words that agree with the numbers, and says how many clients earlier
+// merges emptied and the scan therefore left out.
+TEST_F(DuplicatesWindowTest, TheStatusCountsPairsGroupsAndClientsMergedAway)
+{
+    struct Case
+    {
+        const char* audit; // Audit rows of merges, as the merge writes them
+        const char* status;
+    };
+    const Case cases[] = {
+        {"", "1 pair in 1 group among 4 clients."},
+        {"('MERGE', 'Merge 50 > 20 (Smith, Olivia > Harper, Louise)')",
+         "1 pair in 1 group among 3 clients. Left out 1 client merged away by an earlier merge."},
+        {"('MERGE', 'Merge 35 > 20 (Harpur, Louise > Harper, Louise)')",
+         "No probable duplicates among 2 clients. Left out 2 clients merged away by earlier merges."},
+        {"('MERGE', 'Merge 41 > 20 (Quinn, Harriet > Harper, Louise) - reverted')",
+         "No probable duplicates among 2 clients. Left out 2 clients merged away by earlier merges."},
+    };
+    TfrmDuplicates window(db.connectionString(), 30, 15, ui);
+    window.show();
+    for (const Case& c : cases) {
+        if (*c.audit)
+            db.exec(QStringLiteral("INSERT INTO Audit (UserName, Action) VALUES %1").arg(QString::fromLatin1(c.audit)));
+        window.startScan();
+        ASSERT_TRUE(waitForScan(window));
+        EXPECT_EQ(window.lblStatus()->text(), QString::fromLatin1(c.status));
+    }
+    db.exec("INSERT INTO Client (ClientID, Surname, Name, DateOfBirth, Mobile, Active) VALUES "
+            "(60, 'Harper', 'Louise', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
+            "(61, 'Harper', 'Louise', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
+            "(62, 'Quinn', 'Harriet', '1950-12-01 00:00:00', '0400 111 222', 'T')");
+    window.startScan();
+    ASSERT_TRUE(waitForScan(window));
+    EXPECT_EQ(window.lblStatus()->text(),
+              "4 pairs in 2 groups among 5 clients. Left out 2 clients merged away by earlier merges.");
+}
+
+TEST(DuplicatesScanStage, CountsAreWrittenAsTheWindowWritesEveryCount)
+{
+    struct Case
+    {
+        const char* stage;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"Reading clients", "Reading clients..."},
+        {"Reading clients (20000)", "Reading clients (20,000)..."},
+        {"Comparing 15281 candidate pairs", "Comparing 15,281 candidate pairs..."},
+        {"Comparing 999 candidate pairs", "Comparing 999 candidate pairs..."},
+        {"Comparing 1234567 of 92154", "Comparing 1,234,567 of 92,154..."},
+    };
+    const QLocale was;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::Australia));
+    for (const Case& c : cases)
+        EXPECT_EQ(scanStageText(QString::fromLatin1(c.stage)), QString::fromLatin1(c.shown));
+    QLocale::setDefault(was);
+}
+
+// Opened from the main window it stands in its middle, in the font of the program's other
+// windows, its headings whole while it scans; Esc closes it and stops the scan.
+TEST_F(DuplicatesWindowTest, OpensCentredOnTheMainWindowInItsFontAndEscClosesIt)
+{
+    QWidget owner;
+    owner.setGeometry(120, 90, 505, 469);
+    owner.show();
+    auto* window = new TfrmDuplicates(db.connectionString(), 30, 15, ui, &owner);
+    window->resize(600, 400); // within the offscreen screen, which would otherwise hold it in
+    window->show();
+    QApplication::processEvents();
+    const QPoint offset = window->frameGeometry().center() - owner.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+
+    QWidget designed;
+    designed.setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    ApplyDisplayFonts(&designed);
+    EXPECT_EQ(window->font(), designed.font());
+
+    window->startScan();
+    ASSERT_TRUE(window->isScanning());
+    const QHeaderView* header = window->grdPairs()->horizontalHeader();
+    for (int column = 0; column + 1 < header->count(); ++column)
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+            << window->grdPairs()->model()->headerData(column, Qt::Horizontal).toString().toStdString();
+
+    QApplication::setActiveWindow(window);
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    ASSERT_TRUE(waitForScan(*window));
+}
+
 // A block of clients too large to compare is named under the status after the scan that left
 // it out, and only then.
 TEST_F(DuplicatesWindowTest, SaysWhichClientsTheScanLeftOut)
@@ -112,7 +205,7 @@ TEST_F(DuplicatesWindowTest, SaysWhichClientsTheScanLeftOut)
               "\"Moss, 1990-05-05\": too many to compare pairwise.");
     EXPECT_EQ(window.lblLeftOut()->textFormat(), Qt::PlainText);
     // The pairs of the other clients are still listed.
-    EXPECT_EQ(window.lblStatus()->text(), "1 pairs in 1 groups among 105 clients.");
+    EXPECT_EQ(window.lblStatus()->text(), "1 pair in 1 group among 105 clients.");
     EXPECT_EQ(column(window, 2), QStringList({"20: Harper, Louise"}));
 
     // Without the block: nothing of the last scan while scanning, nothing after.
@@ -120,7 +213,7 @@ TEST_F(DuplicatesWindowTest, SaysWhichClientsTheScanLeftOut)
     window.btnScan()->click();
     EXPECT_FALSE(window.lblLeftOut()->isVisible());
     ASSERT_TRUE(waitForScan(window));
-    EXPECT_EQ(window.lblStatus()->text(), "1 pairs in 1 groups among 4 clients.");
+    EXPECT_EQ(window.lblStatus()->text(), "1 pair in 1 group among 4 clients.");
     EXPECT_FALSE(window.lblLeftOut()->isVisible());
     EXPECT_TRUE(window.lblLeftOut()->text().isEmpty());
 }

@@ -4,12 +4,14 @@
 #include "app/search/SearchResultModel.h"
 #include "db/Connection.h"
 #include "search/SearchQuery.h"
+#include "search/SearchResultPages.h"
 #include "support/CaptionCheck.h"
 #include "support/QtPrinting.h"
 #include "support/ScriptedUi.h"
 #include "support/TestDatabase.h"
 #include "support/Widgets.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,6 +113,23 @@ TEST_F(SearchPatientTest, OpensEmptyWithTheActiveClientCount)
     EXPECT_EQ(titles(*dialog).size(), 13);
     EXPECT_EQ(widget<QLabel>(*dialog, "lbTotalPatients").text(), QStringLiteral("Total Patients 303"));
     EXPECT_FALSE(dialog->tmrSearch().isActive());
+}
+
+// Open, the "Search on" list shows eleven of its twelve fields and scrolls to the last.
+TEST_F(SearchPatientTest, TheFieldListShowsElevenRowsWhenOpen)
+{
+    auto dialog = shownDialog();
+    auto& fields = widget<QComboBox>(*dialog, "cbFields");
+    fields.showPopup();
+    QApplication::processEvents();
+    const QAbstractItemView* view = fields.view();
+    ASSERT_TRUE(view->isVisible());
+    int whole = 0;
+    for (int i = 0; i < fields.count(); ++i)
+        if (view->viewport()->rect().contains(view->visualRect(fields.model()->index(i, 0))))
+            ++whole;
+    EXPECT_EQ(whole, 11);
+    fields.hidePopup();
 }
 
 TEST_F(SearchPatientTest, EveryCaptionFitsItsControl)
@@ -252,6 +271,8 @@ TEST_F(SearchPatientTest, RowColoursMarkArchivedAndGroupClients)
     EXPECT_FALSE(model->textColour(0, false, palette).isValid());
     EXPECT_FALSE(model->textColour(0, true, palette).isValid());
     EXPECT_EQ(model->textColour(2, false, palette), palette.color(QPalette::Active, QPalette::Dark));
+    // Highlighted, an archived row is as readable as any highlighted row.
+    EXPECT_EQ(model->textColour(2, true, palette), palette.color(QPalette::Active, QPalette::HighlightedText));
     EXPECT_EQ(model->textColour(3, false, palette), QColor(Qt::blue));
     EXPECT_EQ(model->textColour(3, true, palette), QColor(Qt::yellow));
 }
@@ -324,15 +345,22 @@ TEST_F(SearchPatientTest, ShowAllListsEveryClientAndFetchesAsTheGridScrolls)
     widget<QCheckBox>(*dialog, "cbAll").click();
     SearchResultModel* model = dialog->model();
     EXPECT_TRUE(widget<QPushButton>(*dialog, "btnOK").isEnabled());
-    EXPECT_LT(model->rowCount(), 303); // not read whole
+    // Every client has its row from the start; only the rows shown are read.
+    EXPECT_EQ(model->rowCount(), 303);
+    EXPECT_LT(model->rowsRead(), 303); // not read whole
     EXPECT_EQ(model->clientId(0), 1);
     QTableView* grid = &widget<QTableView>(*dialog, "grdSearch");
-    for (int i = 0; i < 100 && model->canFetchMore(QModelIndex()); ++i) {
-        grid->scrollToBottom();
-        QApplication::processEvents();
-    }
+    grid->scrollToBottom();
+    QApplication::processEvents();
     EXPECT_EQ(model->rowCount(), 303);
     EXPECT_EQ(model->clientId(302), 1300);
+    EXPECT_LT(model->rowsRead(), 303);
+    // Down from the text box goes on from row to row across the pages.
+    grid->setCurrentIndex(model->index(48, 0));
+    QTest::keyClick(&widget<QLineEdit>(*dialog, "edSearch"), Qt::Key_Down);
+    QTest::keyClick(&widget<QLineEdit>(*dialog, "edSearch"), Qt::Key_Down);
+    EXPECT_EQ(dialog->highlightedClientId(), model->clientId(50));
+    EXPECT_EQ(model->clientId(50), 1048);
 
     // Hiding resets both boxes without a search.
     QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
@@ -342,6 +370,62 @@ TEST_F(SearchPatientTest, ShowAllListsEveryClientAndFetchesAsTheGridScrolls)
     EXPECT_FALSE(widget<QCheckBox>(*dialog, "cbAll").isChecked());
     EXPECT_FALSE(widget<QCheckBox>(*dialog, "cbInactive").isChecked());
     EXPECT_EQ(searched.count(), 1);
+}
+
+// With Show All and no text, choosing another field lists every client sorted by that field.
+TEST_F(SearchPatientTest, AnotherFieldWithShowAllAndNoTextListsEveryClientInItsOrder)
+{
+    auto dialog = shownDialog();
+    widget<QCheckBox>(*dialog, "cbAll").click();
+    const SearchResultModel* model = dialog->model();
+    ASSERT_EQ(model->rowCount(), 303);
+    EXPECT_EQ(model->clientId(0), 1);
+    QSignalSpy searched(dialog.get(), &TfrmSearchPatient::searchFinished);
+    widget<QComboBox>(*dialog, "cbFields").setCurrentIndex(int(SearchField::Mobile));
+    ASSERT_TRUE(searched.wait(2000));
+    EXPECT_EQ(titles(*dialog).first(), QStringLiteral("Mobile"));
+    ASSERT_EQ(model->rowCount(), 303);
+    // Clients without a mobile number first, the one with a number last.
+    EXPECT_EQ(model->clientId(0), 2);
+    EXPECT_EQ(model->clientId(302), 1);
+}
+
+// Show All over a large practice: the grid's scroll bar spans every client from the first
+// screen on, dragging its thumb to the end shows the last clients, and only the pages shown are
+// read (counted in rows, whatever the time).
+TEST_F(SearchPatientTest, ShowAllOverAHundredThousandClientsReachesTheLastRowByTheScrollBar)
+{
+    db.exec(QStringLiteral("DELETE FROM Client;"
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+                           "INSERT INTO Client (ClientID, Surname, Name, Active) "
+                           "SELECT i, 'Patient' || printf('%06d', i), 'Pat', 'T' FROM n;"));
+    auto dialog = shownDialog();
+    EXPECT_EQ(widget<QLabel>(*dialog, "lbTotalPatients").text(), QStringLiteral("Total Patients 100000"));
+    widget<QCheckBox>(*dialog, "cbAll").click();
+    QApplication::processEvents();
+    const SearchResultModel* model = dialog->model();
+    QTableView* grid = &widget<QTableView>(*dialog, "grdSearch");
+    QScrollBar* bar = grid->verticalScrollBar();
+    EXPECT_EQ(model->rowCount(), 100000);
+    EXPECT_EQ(model->clientId(0), 1);
+    const int screen = grid->viewport()->height() / grid->verticalHeader()->defaultSectionSize();
+    EXPECT_EQ(bar->maximum(), 100000 - screen) << "the thumb spans the whole result";
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_LE(model->rowsRead(), 2 * SearchResultPages::kPageRows);
+
+    // Dragged half-way, then to the end.
+    bar->setValue(bar->maximum() / 2);
+    QApplication::processEvents();
+    const int middle = grid->rowAt(0);
+    EXPECT_NEAR(middle, 50000, screen);
+    EXPECT_EQ(model->clientId(middle), middle + 1);
+    bar->setValue(bar->maximum());
+    QApplication::processEvents();
+    const int last = grid->rowAt(grid->viewport()->height() - 1);
+    EXPECT_EQ(last, 99999);
+    EXPECT_EQ(model->clientId(99999), 100000);
+    EXPECT_EQ(model->cellText(99999, QStringLiteral("Surname")), QStringLiteral("Patient100000"));
+    EXPECT_LE(model->rowsRead(), 8 * SearchResultPages::kPageRows) << "only the pages shown are read";
 }
 
 // The text box takes no more than the search does: a long paste is cut to it, and the search
