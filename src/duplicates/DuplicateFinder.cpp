@@ -38,6 +38,18 @@ QString blockKeyText(BlockKey key)
         return QStringLiteral("both names (by sound) and the year of birth with day and month in either order");
     case BlockKey::SurnameAndAddress:
         return QStringLiteral("the surname (by sound) and address");
+    case BlockKey::NamesAndPostCodeNumber:
+        return QStringLiteral("both names (by sound, in either order), the post code and house number");
+    case BlockKey::NamesAndNumberStreet:
+        return QStringLiteral("both names (by sound, in either order), the house number and street (by sound)");
+    case BlockKey::NamesAndPostCodeStreet:
+        return QStringLiteral("both names (by sound, in either order), the post code and street (by sound)");
+    case BlockKey::NameAndHouse:
+        return QStringLiteral("a name (by sound) and the house (post code, number and street)");
+    case BlockKey::BirthAndPostCode:
+        return QStringLiteral("the date of birth and post code");
+    case BlockKey::BirthAndHouse:
+        return QStringLiteral("the date of birth, house number and street (by sound)");
     case BlockKey::Email:
         return QStringLiteral("the e-mail address");
     case BlockKey::Phone:
@@ -131,13 +143,33 @@ QString shownValue(const QString& text)
 
 } // namespace
 
+namespace {
+
+// The keys whose value the records keep only as keys: scan() reads it again for the message.
+bool readsAddress(BlockKey key)
+{
+    switch (key) {
+    case BlockKey::SurnameAndAddress:
+    case BlockKey::NamesAndPostCodeNumber:
+    case BlockKey::NamesAndNumberStreet:
+    case BlockKey::NamesAndPostCodeStreet:
+    case BlockKey::NameAndHouse:
+    case BlockKey::Email:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void DuplicateFinder::readLeftOutValues(std::vector<LeftOutBlock>& blocks)
 {
     for (LeftOutBlock& block : blocks) {
-        if (!block.value.isEmpty() || (block.key != BlockKey::Email && block.key != BlockKey::SurnameAndAddress))
+        if (!block.value.isEmpty() || !readsAddress(block.key))
             continue;
         Statement query(m_connection,
-                        QStringLiteral("SELECT Surname, Address, Email FROM PatientSearch WHERE ClientID = :id"),
+                        QStringLiteral("SELECT Surname, Address, Email, Name FROM PatientSearch WHERE ClientID = :id"),
                         m_connection.commandTimeout());
         query.bindParameters([&block](const QString&) { return QVariant(block.exampleClientId); });
         query.execute();
@@ -145,9 +177,12 @@ void DuplicateFinder::readLeftOutValues(std::vector<LeftOutBlock>& blocks)
             continue; // gone since the read: the message names the client instead
         if (block.key == BlockKey::Email)
             block.value = shownValue(query.value(2).toString());
-        else
+        else if (block.key == BlockKey::SurnameAndAddress)
             block.value = shownValue(trimControl(query.value(0).toString()) + QStringLiteral(", ")
                                      + trimControl(query.value(1).toString()));
+        else
+            block.value = shownValue(kolvix::displayName(query.value(0).toString(), query.value(3).toString())
+                                     + QStringLiteral(", ") + trimControl(query.value(1).toString()));
     }
 }
 
@@ -210,7 +245,16 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
                 return QStringLiteral("%1").arg(block - 1, 8, 10, QLatin1Char('0'));
         }
         return QString();
+    case BlockKey::BirthAndPostCode:
+        return born.toString(Qt::ISODate) + QStringLiteral(", ")
+            + QStringLiteral("%1").arg(r.postCode - 1, 4, 10, QLatin1Char('0'));
+    case BlockKey::BirthAndHouse:
+        return born.toString(Qt::ISODate);
     case BlockKey::SurnameAndAddress:
+    case BlockKey::NamesAndPostCodeNumber:
+    case BlockKey::NamesAndNumberStreet:
+    case BlockKey::NamesAndPostCodeStreet:
+    case BlockKey::NameAndHouse:
     case BlockKey::Email:
         return QString();
     }
@@ -338,6 +382,50 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
     // A phonetic surname code and the address.
     byKey(BlockKey::SurnameAndAddress,
           [&](const R& r) { return r.surname && r.addressFull ? mix(5, mix(code(r.surname), r.addressFull)) : 0; });
+    // Without the date of birth: the names with parts of the house. A street without house
+    // numbers (a farm, a village) stands in for the number by the street's name.
+    const auto names = [&](const R& r) {
+        const std::uint64_t s = code(r.surname), g = code(r.given);
+        return (std::min(s, g) << 32) | std::max(s, g);
+    };
+    const auto house = [](const R& r) {
+        const std::uint64_t number = r.addressNumber ? r.addressNumber : std::uint64_t(r.streetCode) << 32;
+        return r.postCode && number ? mix(r.postCode, number) : 0;
+    };
+    byKey(BlockKey::NamesAndPostCodeNumber,
+          [&](const R& r) { return r.surname && r.given && house(r) ? mix(20, mix(names(r), house(r))) : 0; });
+    byKey(BlockKey::NamesAndNumberStreet, [&](const R& r) {
+        return r.surname && r.given && r.addressNumber && r.streetCode
+            ? mix(21, mix(names(r), mix(r.addressNumber, r.streetCode)))
+            : 0;
+    });
+    byKey(BlockKey::NamesAndPostCodeStreet, [&](const R& r) {
+        return r.surname && r.given && r.postCode && r.streetCode
+            ? mix(22, mix(names(r), mix(r.postCode, r.streetCode)))
+            : 0;
+    });
+    if (isCancelled())
+        return {};
+    const auto wholeHouse = [&](const R& r) { return house(r) && r.streetCode ? mix(house(r), r.streetCode) : 0; };
+    // Either name's code with the whole house, under both names (a name mistyped, or the two
+    // names swapped and one of them mistyped).
+    for (int i = 0; i < n; ++i) {
+        const R& r = records[i];
+        if (const std::uint64_t home = wholeHouse(r))
+            for (int name : {r.surname, r.given})
+                if (name && (name == r.surname || code(r.given) != code(r.surname)))
+                    keys.emplace_back(mix(23, mix(code(name), home)), std::uint32_t(i));
+    }
+    addBlocks(BlockKey::NameAndHouse);
+    byKey(BlockKey::BirthAndPostCode,
+          [&](const R& r) { return r.dateOfBirth != kNoDate && r.postCode ? mix(25, mix(date(r), r.postCode)) : 0; });
+    byKey(BlockKey::BirthAndHouse, [&](const R& r) {
+        return r.dateOfBirth != kNoDate && r.addressNumber && r.streetCode
+            ? mix(26, mix(date(r), mix(r.addressNumber, r.streetCode)))
+            : 0;
+    });
+    if (isCancelled())
+        return {};
     // The e-mail address.
     byKey(BlockKey::Email, [&](const R& r) { return r.email ? mix(6, r.email) : 0; });
     if (isCancelled())

@@ -79,7 +79,13 @@ void DuplicateRecords::add(const DuplicateInput& input)
     r.email = emailKey(input.email);
     const AddressKeys address = addressKeys(input.address);
     r.addressFull = address.full;
-    r.addressStreet = address.street;
+    r.addressNumber = address.number;
+    r.postCode = address.postCode;
+    r.streetCode = address.streetCode;
+    const std::size_t length = std::min<std::size_t>(address.words.size(), 0xFFFF);
+    r.addressWords = std::uint32_t(m_addressWords.size());
+    r.addressLength = std::uint16_t(length);
+    m_addressWords.append(address.words, 0, length);
     r.active = input.active;
     m_records.push_back(r);
 }
@@ -151,7 +157,7 @@ void DuplicateRecords::finish()
     m_phoneCounts = countRepeated(values);
     m_emailCounts = collect([](const DuplicateRecord& r) { return r.email; });
     m_addressCounts = collect([](const DuplicateRecord& r) { return r.addressFull; });
-    m_streetCounts = collect([](const DuplicateRecord& r) { return r.addressStreet; });
+    m_addressWords.shrink_to_fit();
 }
 
 int DuplicateRecords::surnameCount(int id) const
@@ -177,10 +183,6 @@ int DuplicateRecords::emailCount(std::uint64_t key) const
 int DuplicateRecords::addressCount(std::uint64_t key) const
 {
     return lookupCount(m_addressCounts, key);
-}
-int DuplicateRecords::streetCount(std::uint64_t key) const
-{
-    return lookupCount(m_streetCounts, key);
 }
 
 } // namespace kolvix

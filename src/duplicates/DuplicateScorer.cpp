@@ -17,6 +17,9 @@ constexpr double kScorePerBit = 2.0;
 // it besides the pair itself, so that a practice of a few clients still weighs as a typical one.
 constexpr double kPrior = 5000.0;
 
+// The weights below, and kThresholdWeight, are those of a practice of this many clients.
+constexpr double kReferenceClients = 1000000.0;
+
 // `own` is how many of the pair's two records hold the value counted: 2 for an exact agreement,
 // 1 when the value is one side's spelling of a name.
 double agreementWeight(double m, int count, int clients, double typicalFrequency, double cap, int own = 2)
@@ -36,11 +39,19 @@ constexpr double kMobileM = 0.6, kPhoneTypical = 1e-6, kMobileCap = 14, kMobileD
 constexpr double kOtherPhoneM = 0.4, kOtherPhoneCap = 11;
 constexpr double kHomeM = 0.5, kHomeCap = 10, kHomeDiffer = -1;
 constexpr double kEmailM = 0.5, kEmailTypical = 1e-6, kEmailCap = 12, kEmailDiffer = -1.5;
-constexpr double kAddressM = 0.6, kAddressTypical = 1e-5, kAddressCap = 9, kAddressDiffer = -1.5;
-constexpr double kStreetM = 0.3, kStreetTypical = 2e-5, kStreetCap = 6;
+constexpr double kAddressM = 0.6, kAddressTypical = 1e-5, kAddressCap = 14, kAddressDiffer = -1.5;
+// Graded agreement of addresses (addressSimilarity): nearly the same from kAddressNear (a slip in
+// a word, a wrong digit, a part missing on one side), partly the same from kAddressPartly (the
+// street with another house number, or the house in another spelling of the suburb).
+constexpr double kAddressNear = 0.85, kAddressNearPenalty = 2;
+constexpr double kAddressPartly = 0.6, kAddressPartlyWeight = 6;
 // Home phone, address and a family's e-mail are shared by a household: together they count at
-// most this much.
-constexpr double kHouseholdCap = 13;
+// most kHouseholdCap, and at most kOneNameHouseholdCap when the given names agree as well (a
+// relative with the same given name is rare; the same person at one address is not).
+constexpr double kHouseholdCap = 13, kOneNameHouseholdCap = 18;
+
+// A given name held by this many clients or more is an established name, not a slip.
+constexpr int kEstablishedName = 3;
 
 // How much a graded agreement is worth less than an exact one.
 double gradePenalty(NameAgreement level)
@@ -140,8 +151,14 @@ NameAgreement PairComparison::nameLevel(int x, int y, bool given) const
     const DuplicateRecords& rs = m_records;
     if (x == y)
         return x ? NameAgreement::Exact : NameAgreement::Missing;
-    return compareCodedNames(rs.name(x), rs.nameCode(x), rs.nicknames(x), rs.name(y), rs.nameCode(y), rs.nicknames(y),
-                             given);
+    const NameAgreement level = compareCodedNames(rs.name(x), rs.nameCode(x), rs.nicknames(x), rs.name(y),
+                                                  rs.nameCode(y), rs.nicknames(y), given);
+    // Two given names an edit or two apart that several clients each hold are two names (Ella
+    // and Emma, Oliver and Olivia: twins), not a slip: a slip makes a spelling that few hold.
+    if (given && level == NameAgreement::Similar && rs.givenCount(x) >= kEstablishedName
+        && rs.givenCount(y) >= kEstablishedName && jaroWinkler(rs.name(x), rs.name(y)) < kSimilarSpelling)
+        return NameAgreement::Different;
+    return level;
 }
 
 double PairComparison::surnameExact(int id, int own) const
@@ -279,17 +296,22 @@ FieldVerdict PairComparison::homePhone() const
 
 FieldVerdict PairComparison::address() const
 {
-    if (a.addressFull && a.addressFull == b.addressFull)
+    if (!a.addressFull || !b.addressFull)
+        return {};
+    if (a.addressFull == b.addressFull)
         return {
             agreementWeight(kAddressM, m_records.addressCount(a.addressFull), m_clients, kAddressTypical, kAddressCap),
             "same address"};
-    if (a.addressStreet && a.addressStreet == b.addressStreet)
-        return {
-            agreementWeight(kStreetM, m_records.streetCount(a.addressStreet), m_clients, kStreetTypical, kStreetCap),
-            "same street address"};
-    if (a.addressFull && b.addressFull)
-        return {kAddressDiffer, nullptr};
-    return {};
+    const double similarity = addressSimilarity(m_records.address(a), m_records.address(b));
+    if (similarity >= kAddressNear) {
+        // As the more common of the two addresses, less what a slip costs.
+        const int count = std::max(m_records.addressCount(a.addressFull), m_records.addressCount(b.addressFull));
+        return {agreementWeight(kAddressM, count, m_clients, kAddressTypical, kAddressCap, 1) - kAddressNearPenalty,
+                "address nearly the same"};
+    }
+    if (similarity >= kAddressPartly)
+        return {kAddressPartlyWeight, "address partly the same"};
+    return {kAddressDiffer, nullptr};
 }
 
 FieldVerdict PairComparison::email() const
@@ -306,6 +328,7 @@ FieldVerdict PairComparison::email() const
 
 DuplicateScorer::DuplicateScorer(const DuplicateRecords& records)
     : m_records(records)
+    , m_sizeWeight(std::log2(kReferenceClients / std::max(double(records.size()), kPrior)))
 {
 }
 
@@ -328,8 +351,14 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
     const FieldVerdict email = pair.email();
 
     PairScore result;
-    double total = 0;
-    total += surname.weight + given.weight;
+    // The weights are those of a practice of kReferenceClients; in a smaller one there are fewer
+    // other people to take a client for, and the same agreement is that much more telling.
+    double total = m_sizeWeight;
+    // Relatives share the surname and the home: when the given names differ, the surname and
+    // what a household shares count together at most as a household.
+    const bool relatives = !swapped && given.level == NameAgreement::Different;
+    total += relatives ? 0 : surname.weight;
+    total += given.weight;
     result.namesAgree = surname.weight > 0 || given.weight > 0;
     total += date.weight;
     total += phone.weight;
@@ -342,7 +371,10 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
         household += email.weight;
     else
         total += email.weight;
-    total += std::min(household, kHouseholdCap);
+    if (relatives)
+        total += std::min(surname.weight + household, std::max(surname.weight, kHouseholdCap));
+    else
+        total += std::min(household, swapped || given.weight > 0 ? kOneNameHouseholdCap : kHouseholdCap);
 
     result.weight = total;
     // Without any agreement of a name there is no pair (two blank records share nothing).

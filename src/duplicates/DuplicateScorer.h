@@ -38,6 +38,7 @@ public:
 
 private:
     const DuplicateRecords& m_records;
+    double m_sizeWeight; // what the size of the practice adds to every pair
 };
 
 // The default --min-score: pairs scoring at least this are listed.
