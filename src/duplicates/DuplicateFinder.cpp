@@ -44,8 +44,12 @@ QString blockKeyText(BlockKey key)
         return QStringLiteral("both names (by sound, in either order), the house number and street (by sound)");
     case BlockKey::NamesAndPostCodeStreet:
         return QStringLiteral("both names (by sound, in either order), the post code and street (by sound)");
+    case BlockKey::NamesAndStreetLocality:
+        return QStringLiteral("both names (by sound, in either order), the street and suburb (by sound)");
     case BlockKey::NameAndHouse:
         return QStringLiteral("a name (by sound) and the house (post code, number and street)");
+    case BlockKey::NameAndStreetAddress:
+        return QStringLiteral("a name (by sound) and the house (number, street and suburb)");
     case BlockKey::BirthAndPostCode:
         return QStringLiteral("the date of birth and post code");
     case BlockKey::BirthAndHouse:
@@ -153,7 +157,9 @@ bool readsAddress(BlockKey key)
     case BlockKey::NamesAndPostCodeNumber:
     case BlockKey::NamesAndNumberStreet:
     case BlockKey::NamesAndPostCodeStreet:
+    case BlockKey::NamesAndStreetLocality:
     case BlockKey::NameAndHouse:
+    case BlockKey::NameAndStreetAddress:
     case BlockKey::Email:
         return true;
     default:
@@ -254,7 +260,9 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
     case BlockKey::NamesAndPostCodeNumber:
     case BlockKey::NamesAndNumberStreet:
     case BlockKey::NamesAndPostCodeStreet:
+    case BlockKey::NamesAndStreetLocality:
     case BlockKey::NameAndHouse:
+    case BlockKey::NameAndStreetAddress:
     case BlockKey::Email:
         return QString();
     }
@@ -406,17 +414,30 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
     });
     if (isCancelled())
         return {};
-    const auto wholeHouse = [&](const R& r) { return house(r) && r.streetCode ? mix(house(r), r.streetCode) : 0; };
+    byKey(BlockKey::NamesAndStreetLocality, [&](const R& r) {
+        return r.surname && r.given && r.streetCode && r.localityCode
+            ? mix(27, mix(names(r), mix(r.streetCode, r.localityCode)))
+            : 0;
+    });
     // Either name's code with the whole house, under both names (a name mistyped, or the two
     // names swapped and one of them mistyped).
-    for (int i = 0; i < n; ++i) {
-        const R& r = records[i];
-        if (const std::uint64_t home = wholeHouse(r))
-            for (int name : {r.surname, r.given})
-                if (name && (name == r.surname || code(r.given) != code(r.surname)))
-                    keys.emplace_back(mix(23, mix(code(name), home)), std::uint32_t(i));
-    }
-    addBlocks(BlockKey::NameAndHouse);
+    const auto byEitherName = [&](BlockKey kind, std::uint64_t salt, auto homeOf) {
+        for (int i = 0; i < n; ++i) {
+            const R& r = records[i];
+            if (const std::uint64_t home = homeOf(r))
+                for (int name : {r.surname, r.given})
+                    if (name && (name == r.surname || code(r.given) != code(r.surname)))
+                        keys.emplace_back(mix(salt, mix(code(name), home)), std::uint32_t(i));
+        }
+        addBlocks(kind);
+    };
+    byEitherName(BlockKey::NameAndHouse, 23,
+                 [&](const R& r) { return house(r) && r.streetCode ? mix(house(r), r.streetCode) : 0; });
+    byEitherName(BlockKey::NameAndStreetAddress, 28, [&](const R& r) {
+        return r.addressNumber && r.streetCode && r.localityCode
+            ? mix(r.addressNumber, mix(r.streetCode, r.localityCode))
+            : 0;
+    });
     byKey(BlockKey::BirthAndPostCode,
           [&](const R& r) { return r.dateOfBirth != kNoDate && r.postCode ? mix(25, mix(date(r), r.postCode)) : 0; });
     byKey(BlockKey::BirthAndHouse, [&](const R& r) {

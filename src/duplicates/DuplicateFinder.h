@@ -65,9 +65,11 @@ enum class BlockKey {
     NamesAndPostCodeNumber,
     NamesAndNumberStreet,
     NamesAndPostCodeStreet,
+    NamesAndStreetLocality, // ... or the street and the locality, by sound
     // ... or one name's code, the given name's or the surname's, with the whole house (post
-    // code, house number and street).
+    // code, house number and street, or house number, street and locality).
     NameAndHouse,
+    NameAndStreetAddress,
     // Names written quite differently: the date of birth with the post code, or with the house
     // number and street.
     BirthAndPostCode,

@@ -54,6 +54,7 @@ struct DuplicateRecord
     std::uint32_t addressNumber = 0; // the parts of the address (AddressKeys)
     std::uint32_t postCode = 0;
     std::uint32_t streetCode = 0;
+    std::uint32_t localityCode = 0;
     std::uint32_t addressWords = 0; // where its words begin in DuplicateRecords' text of words
     std::uint16_t addressLength = 0;
     bool active = true;
@@ -90,6 +91,9 @@ public:
     int phoneCount(std::uint64_t key) const;
     int emailCount(std::uint64_t key) const;
     int addressCount(std::uint64_t key) const;
+    // How many clients live in the record's street (its name by sound, in its post code or
+    // locality); 1 when the address names no street.
+    int streetCount(const DuplicateRecord& r) const;
 
 private:
     int internName(const QString& normalised);
@@ -108,7 +112,8 @@ private:
     std::vector<int> m_surnameCounts;
     std::vector<int> m_givenCounts;
     // Sorted values with their counts; only values held more than once are kept.
-    std::vector<std::pair<std::uint64_t, int>> m_dateCounts, m_phoneCounts, m_emailCounts, m_addressCounts;
+    std::vector<std::pair<std::uint64_t, int>> m_dateCounts, m_phoneCounts, m_emailCounts, m_addressCounts,
+        m_streetCounts;
     std::string m_addressWords; // the words of every address, one after the other
 };
 

@@ -39,12 +39,13 @@ constexpr double kMobileM = 0.6, kPhoneTypical = 1e-6, kMobileCap = 14, kMobileD
 constexpr double kOtherPhoneM = 0.4, kOtherPhoneCap = 11;
 constexpr double kHomeM = 0.5, kHomeCap = 10, kHomeDiffer = -1;
 constexpr double kEmailM = 0.5, kEmailTypical = 1e-6, kEmailCap = 12, kEmailDiffer = -1.5;
-constexpr double kAddressM = 0.6, kAddressTypical = 1e-5, kAddressCap = 14, kAddressDiffer = -1.5;
+constexpr double kAddressM = 0.6, kAddressTypical = 1e-5, kAddressCap = 16, kAddressDiffer = -1.5;
 // Graded agreement of addresses (addressSimilarity): nearly the same from kAddressNear (a slip in
 // a word, a wrong digit, a part missing on one side), partly the same from kAddressPartly (the
-// street with another house number, or the house in another spelling of the suburb).
-constexpr double kAddressNear = 0.85, kAddressNearPenalty = 2;
-constexpr double kAddressPartly = 0.6, kAddressPartlyWeight = 6;
+// street with another house number, or the house in another spelling of the suburb), weighed
+// by how many clients live in that street.
+constexpr double kAddressNear = 0.8, kAddressNearPenalty = 2;
+constexpr double kAddressPartly = 0.6, kAddressPartlyM = 0.3, kStreetTypical = 1e-4, kAddressPartlyCap = 8;
 // Home phone, address and a family's e-mail are shared by a household: together they count at
 // most kHouseholdCap, and at most kOneNameHouseholdCap when the given names agree as well (a
 // relative with the same given name is rare; the same person at one address is not).
@@ -153,11 +154,19 @@ NameAgreement PairComparison::nameLevel(int x, int y, bool given) const
         return x ? NameAgreement::Exact : NameAgreement::Missing;
     const NameAgreement level = compareCodedNames(rs.name(x), rs.nameCode(x), rs.nicknames(x), rs.name(y),
                                                   rs.nameCode(y), rs.nicknames(y), given);
-    // Two given names an edit or two apart that several clients each hold are two names (Ella
-    // and Emma, Oliver and Olivia: twins), not a slip: a slip makes a spelling that few hold.
-    if (given && level == NameAgreement::Similar && rs.givenCount(x) >= kEstablishedName
-        && rs.givenCount(y) >= kEstablishedName && jaroWinkler(rs.name(x), rs.name(y)) < kSimilarSpelling)
+    if (!given)
+        return level;
+    // A slip makes a spelling that few clients hold. Two given names an edit or two apart that
+    // several clients each hold are two names (Ella and Emma, Oliver and Olivia: twins); a rare
+    // spelling an edit from an established name is a slip, even in the first letter (Iily, Lily).
+    const bool establishedX = rs.givenCount(x) >= kEstablishedName;
+    const bool establishedY = rs.givenCount(y) >= kEstablishedName;
+    if (level == NameAgreement::Similar && establishedX && establishedY
+        && jaroWinkler(rs.name(x), rs.name(y)) < kSimilarSpelling)
         return NameAgreement::Different;
+    if (level == NameAgreement::Different && establishedX != establishedY
+        && std::min(rs.name(x).size(), rs.name(y).size()) >= 4 && editDistance(rs.name(x), rs.name(y)) == 1)
+        return NameAgreement::Similar;
     return level;
 }
 
@@ -302,15 +311,19 @@ FieldVerdict PairComparison::address() const
         return {
             agreementWeight(kAddressM, m_records.addressCount(a.addressFull), m_clients, kAddressTypical, kAddressCap),
             "same address"};
-    const double similarity = addressSimilarity(m_records.address(a), m_records.address(b));
+    const double similarity = addressSimilarity(m_records.address(a), m_records.address(b), kAddressPartly);
     if (similarity >= kAddressNear) {
         // As the more common of the two addresses, less what a slip costs.
         const int count = std::max(m_records.addressCount(a.addressFull), m_records.addressCount(b.addressFull));
         return {agreementWeight(kAddressM, count, m_clients, kAddressTypical, kAddressCap, 1) - kAddressNearPenalty,
                 "address nearly the same"};
     }
-    if (similarity >= kAddressPartly)
-        return {kAddressPartlyWeight, "address partly the same"};
+    if (similarity >= kAddressPartly) {
+        // Mostly the same street: as common as the more common of the two streets.
+        const int count = std::max(m_records.streetCount(a), m_records.streetCount(b));
+        return {agreementWeight(kAddressPartlyM, count, m_clients, kStreetTypical, kAddressPartlyCap, 1),
+                "address partly the same"};
+    }
     return {kAddressDiffer, nullptr};
 }
 

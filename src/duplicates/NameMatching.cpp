@@ -205,10 +205,23 @@ double jaroWinkler(std::string_view a, std::string_view b)
     return jaroWinklerOf(a, b);
 }
 
-int editDistance(QStringView a, QStringView b)
+namespace {
+
+template <typename Text> int editDistanceOf(Text a, Text b)
 {
+    // What the two have in common at the start and at the end takes no edit.
+    while (!a.empty() && !b.empty() && a.front() == b.front()) {
+        a = Text(a.data() + 1, a.size() - 1);
+        b = Text(b.data() + 1, b.size() - 1);
+    }
+    while (!a.empty() && !b.empty() && a.back() == b.back()) {
+        a = Text(a.data(), a.size() - 1);
+        b = Text(b.data(), b.size() - 1);
+    }
+    if (a.empty() || b.empty())
+        return int(std::max(a.size(), b.size()));
     // Damerau-Levenshtein (optimal string alignment) over three rows.
-    const qsizetype la = a.size(), lb = b.size();
+    const qsizetype la = qsizetype(a.size()), lb = qsizetype(b.size());
     if (la > kMaxNameLetters || lb > kMaxNameLetters)
         return int(std::max(la, lb));
     std::array<int, kMaxNameLetters + 1> before {}, previous {}, current {};
@@ -228,6 +241,18 @@ int editDistance(QStringView a, QStringView b)
         previous = current;
     }
     return previous[std::size_t(lb)];
+}
+
+} // namespace
+
+int editDistance(QStringView a, QStringView b)
+{
+    return editDistanceOf(a, b);
+}
+
+int editDistance(std::string_view a, std::string_view b)
+{
+    return editDistanceOf(a, b);
 }
 
 // ---- Nicknames and short forms -------------------------------------------------------------
@@ -390,12 +415,12 @@ NameAgreement compareCodedNames(QStringView a, std::uint32_t codeA, const Nickna
     if (codeA == codeB && std::min(a.size(), b.size()) >= 5 && similarity >= 0.7)
         return NameAgreement::SoundsAlike;
     // One letter inserted, left out, wrong or two swapped, two in names of seven letters or more,
-    // which Jaro-Winkler weighs low near the start of a name (Llivia, Olivia). A short name with
+    // which Jaro-Winkler weighs low near the start of a name (Llivia, Olivia). A given name with
     // another first letter is more often another name (Linh, Minh).
     const qsizetype shorter = std::min(a.size(), b.size());
     if (shorter >= 7 && editDistance(a, b) <= 2)
         return NameAgreement::Similar;
-    if (shorter >= 4 && a[0] == b[0] && editDistance(a, b) == 1)
+    if (shorter >= 4 && (a[0] == b[0] || !given) && editDistance(a, b) == 1)
         return NameAgreement::Similar;
     return NameAgreement::Different;
 }

@@ -33,6 +33,7 @@ double jaroWinkler(std::string_view a, std::string_view b);
 // transposed (Damerau-Levenshtein, each edit counting once). Names over 64 letters count as
 // wholly different.
 int editDistance(QStringView a, QStringView b);
+int editDistance(std::string_view a, std::string_view b);
 
 // ---- Nicknames and short forms -------------------------------------------------------------
 
@@ -50,7 +51,8 @@ enum class NameAgreement {
     Exact,
     SoundsAlike, // the same phonetic code
     Similar, // Jaro-Winkler of at least kSimilarSpelling, or an edit apart in names of four letters
-             // or more that begin alike, two in names of seven (typing slips, transposed letters)
+             // or more (given names that begin alike), two in names of seven (typing slips,
+             // transposed letters)
     Nickname, // nickname or short form
     FirstWord, // the first word of a name of several words agrees
     Initial, // one side is a single letter, the other's first letter

@@ -137,7 +137,7 @@ std::uint64_t emailKey(QStringView text)
 namespace {
 
 // The usual street-type words and their abbreviations; words to leave out have an empty one.
-constexpr std::pair<const char16_t*, const char16_t*> kStreetWords[]
+constexpr std::pair<QStringView, QStringView> kStreetWords[]
     = {{u"STREET", u"ST"},     {u"ROAD", u"RD"},     {u"AVENUE", u"AVE"},  {u"AV", u"AVE"},         {u"DRIVE", u"DR"},
        {u"COURT", u"CT"},      {u"CRT", u"CT"},      {u"PLACE", u"PL"},    {u"LANE", u"LN"},        {u"PARADE", u"PDE"},
        {u"CRESCENT", u"CRES"}, {u"HIGHWAY", u"HWY"}, {u"TERRACE", u"TCE"}, {u"BOULEVARD", u"BLVD"}, {u"CLOSE", u"CL"},
@@ -148,23 +148,22 @@ constexpr std::pair<const char16_t*, const char16_t*> kStreetWords[]
 QStringView streetWord(QStringView word)
 {
     for (const auto& [full, shortWord] : kStreetWords)
-        if (word == QStringView(full))
-            return QStringView(shortWord);
+        if (word == full)
+            return shortWord;
     return word;
 }
 
 bool isStreetType(QStringView word)
 {
     for (const auto& [full, shortWord] : kStreetWords)
-        if (*shortWord && word == QStringView(shortWord))
+        if (!shortWord.isEmpty() && word == shortWord)
             return true;
     return false;
 }
 
 bool isStreetType(std::string_view word)
 {
-    for (const auto& [full, shortWord] : kStreetWords) {
-        const QStringView abbreviation(shortWord);
+    for (const auto& [full, abbreviation] : kStreetWords) {
         if (!abbreviation.isEmpty() && qsizetype(word.size()) == abbreviation.size()
             && std::equal(word.begin(), word.end(), abbreviation.begin(),
                           [](char x, QChar y) { return char16_t(x) == y.unicode(); }))
@@ -175,10 +174,8 @@ bool isStreetType(std::string_view word)
 
 bool isState(QStringView word)
 {
-    for (const char16_t* state : {u"VIC", u"NSW", u"QLD", u"SA", u"WA", u"TAS", u"NT", u"ACT"})
-        if (word == QStringView(state))
-            return true;
-    return false;
+    static constexpr QStringView kStates[] = {u"VIC", u"NSW", u"QLD", u"SA", u"WA", u"TAS", u"NT", u"ACT"};
+    return std::find(std::begin(kStates), std::end(kStates), word) != std::end(kStates);
 }
 
 bool isDigits(QStringView word)
@@ -263,12 +260,20 @@ AddressKeys addressKeys(QStringView text)
         keys.postCode = std::uint32_t(word(count - 1).toUInt()) + 1;
         --last;
     }
-    // The street's name: its first word of letters that is not a street type.
+    // The street's name: its first word of letters that is not a street type; the locality's:
+    // the last word before the state and post code, when it is another word.
+    int nameAt = -1;
     for (int i = std::max(0, streetAt); streetAt >= 0 && i < last; ++i)
         if (!isStreetType(word(i)) && !isDigits(word(i))) {
             keys.streetCode = phoneticCode(word(i));
+            nameAt = i;
             break;
         }
+    int localityAt = last - 1;
+    while (localityAt > nameAt && (isState(word(localityAt)) || isStreetType(word(localityAt))))
+        --localityAt;
+    if (nameAt >= 0 && localityAt > nameAt && !isDigits(word(localityAt)))
+        keys.localityCode = phoneticCode(word(localityAt));
     for (int i = std::max(0, numberAt + 1); i < last; ++i) {
         if (isState(word(i)))
             continue;
@@ -315,9 +320,11 @@ bool wordsAlike(std::string_view a, std::string_view b)
 {
     if (a == b)
         return true;
-    if (a.size() < 3 || b.size() < 3)
+    const std::size_t shorter = std::min(a.size(), b.size()), longer = std::max(a.size(), b.size());
+    // Jaro-Winkler 0.88 needs most letters of both words in common.
+    if (shorter < 3 || longer > 2 * shorter)
         return false;
-    return jaroWinkler(a, b) >= 0.88;
+    return jaroWinkler(a, b) >= 0.88 || (shorter >= 4 && longer - shorter <= 1 && editDistance(a, b) == 1);
 }
 
 // How well word i of `own` is found among `other`: 1 spelt the same, 0.8 spelt nearly the same
@@ -364,7 +371,7 @@ bool postCodeOneDigitOff(std::uint32_t a, std::uint32_t b)
 
 } // namespace
 
-double addressSimilarity(const AddressView& a, const AddressView& b)
+double addressSimilarity(const AddressView& a, const AddressView& b, double atLeast)
 {
     const AddressWords wa(a.words), wb(b.words);
     double creditA = 0, totalA = 0, creditB = 0, totalB = 0;
@@ -385,22 +392,34 @@ double addressSimilarity(const AddressView& a, const AddressView& b)
              : a.postCode == b.postCode                    ? 1.0
              : postCodeOneDigitOff(a.postCode, b.postCode) ? 0.5
                                                            : 0.0);
-    for (int i = 0; i < wa.count; ++i) {
-        totalA += wa.weights[std::size_t(i)];
-        creditA += wa.weights[std::size_t(i)] * wordFound(wa, i, wb);
-    }
-    for (int i = 0; i < wb.count; ++i) {
-        totalB += wb.weights[std::size_t(i)];
-        creditB += wb.weights[std::size_t(i)] * wordFound(wb, i, wa);
-    }
-    if (totalA <= 0 || totalB <= 0)
-        return 0;
     // The side found better in the other: a part that one address lacks does not count against.
     // An address of little (a suburb and post code) agrees at most in proportion.
-    constexpr double kFullAddress = 6; // a house number, a street's name and a post code
-    const double sa = creditA / totalA * std::min(1.0, totalA / kFullAddress);
-    const double sb = creditB / totalB * std::min(1.0, totalB / kFullAddress);
-    return std::max(sa, sb);
+    const auto similarity = [&] {
+        constexpr double kFullAddress = 6; // a house number, a street's name and a post code
+        if (totalA <= 0 || totalB <= 0)
+            return 0.0;
+        return std::max(creditA / totalA * std::min(1.0, totalA / kFullAddress),
+                        creditB / totalB * std::min(1.0, totalB / kFullAddress));
+    };
+    // What the words could add at most: when even that falls short of `atLeast`, the words are
+    // not compared one by one.
+    for (int i = 0; i < wa.count; ++i)
+        totalA += wa.weights[std::size_t(i)];
+    for (int i = 0; i < wb.count; ++i)
+        totalB += wb.weights[std::size_t(i)];
+    const double lettersA = creditA, lettersB = creditB;
+    creditA = totalA - (a.number ? 2 : 0) - (a.postCode ? 2 : 0) + lettersA;
+    creditB = totalB - (b.number ? 2 : 0) - (b.postCode ? 2 : 0) + lettersB;
+    const double most = similarity();
+    if (most < atLeast)
+        return most;
+    creditA = lettersA;
+    creditB = lettersB;
+    for (int i = 0; i < wa.count; ++i)
+        creditA += wa.weights[std::size_t(i)] * wordFound(wa, i, wb);
+    for (int i = 0; i < wb.count; ++i)
+        creditB += wb.weights[std::size_t(i)] * wordFound(wb, i, wa);
+    return similarity();
 }
 
 } // namespace kolvix
