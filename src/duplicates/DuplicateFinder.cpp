@@ -50,8 +50,8 @@ QString blockKeyText(BlockKey key)
         return QStringLiteral("a name (by sound) and the house (post code, number and street)");
     case BlockKey::NameAndStreetAddress:
         return QStringLiteral("a name (by sound) and the house (number, street and suburb)");
-    case BlockKey::BirthAndPostCode:
-        return QStringLiteral("the date of birth and post code");
+    case BlockKey::BirthAndPostCodeNumber:
+        return QStringLiteral("the date of birth, post code and house number");
     case BlockKey::BirthAndHouse:
         return QStringLiteral("the date of birth, house number and street (by sound)");
     case BlockKey::Email:
@@ -251,7 +251,7 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
                 return QStringLiteral("%1").arg(block - 1, 8, 10, QLatin1Char('0'));
         }
         return QString();
-    case BlockKey::BirthAndPostCode:
+    case BlockKey::BirthAndPostCodeNumber:
         return born.toString(Qt::ISODate) + QStringLiteral(", ")
             + QStringLiteral("%1").arg(r.postCode - 1, 4, 10, QLatin1Char('0'));
     case BlockKey::BirthAndHouse:
@@ -438,8 +438,11 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
             ? mix(r.addressNumber, mix(r.streetCode, r.localityCode))
             : 0;
     });
-    byKey(BlockKey::BirthAndPostCode,
-          [&](const R& r) { return r.dateOfBirth != kNoDate && r.postCode ? mix(25, mix(date(r), r.postCode)) : 0; });
+    byKey(BlockKey::BirthAndPostCodeNumber, [&](const R& r) {
+        return r.dateOfBirth != kNoDate && r.postCode && r.addressNumber
+            ? mix(25, mix(date(r), mix(r.postCode, r.addressNumber)))
+            : 0;
+    });
     byKey(BlockKey::BirthAndHouse, [&](const R& r) {
         return r.dateOfBirth != kNoDate && r.addressNumber && r.streetCode
             ? mix(26, mix(date(r), mix(r.addressNumber, r.streetCode)))

@@ -70,9 +70,9 @@ enum class BlockKey {
     // code, house number and street, or house number, street and locality).
     NameAndHouse,
     NameAndStreetAddress,
-    // Names written quite differently: the date of birth with the post code, or with the house
-    // number and street.
-    BirthAndPostCode,
+    // Names written quite differently: the date of birth with the post code and house number, or
+    // with the house number and street.
+    BirthAndPostCodeNumber,
     BirthAndHouse,
     Email,
     Phone, // the last eight digits of a number in any of the three fields
@@ -117,9 +117,9 @@ struct DuplicateProgress
 // (a phonetic surname code and the date of birth; the date of birth and a phonetic code of
 // the given name; the date of birth and both name codes in either order; both name codes and
 // two parts of the date of birth; a phonetic surname code and the address; both name codes and
-// two parts of the house, or either name's code and the house; the date of birth and the post code
-// or the house; the e-mail address; a telephone number in any of the three fields), so the work grows with the number
-// of clients, not its square; each distinct pair is scored once (DuplicateScorer). It only reads.
+// two parts of the house, or either name's code and the house; the date of birth and the house; the e-mail address; a
+// telephone number in any of the three fields), so the work grows with the number of clients, not its square; each
+// distinct pair is scored once (DuplicateScorer). It only reads.
 class DuplicateFinder
 {
 public:

@@ -357,13 +357,17 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
     NameVerdict surname = pair.surname();
     NameVerdict given = pair.givenName();
     const bool swapped = pair.namesSwapped(surname, given);
+    PairScore result;
+    result.namesAgree = surname.weight > 0 || given.weight > 0;
+    // Without any agreement of a name there is no pair (two blank records share nothing).
+    if (!result.namesAgree && !withReasons)
+        return result;
     const FieldVerdict date = pair.dateOfBirth();
     const FieldVerdict phone = pair.phones();
     const FieldVerdict home = pair.homePhone();
     const FieldVerdict address = pair.address();
     const FieldVerdict email = pair.email();
 
-    PairScore result;
     // The weights are those of a practice of kReferenceClients; in a smaller one there are fewer
     // other people to take a client for, and the same agreement is that much more telling.
     double total = m_sizeWeight;
@@ -372,7 +376,6 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
     const bool relatives = !swapped && given.level == NameAgreement::Different;
     total += relatives ? 0 : surname.weight;
     total += given.weight;
-    result.namesAgree = surname.weight > 0 || given.weight > 0;
     total += date.weight;
     total += phone.weight;
     // An e-mail address shared at a shared address or home phone is a family's: it counts
@@ -390,7 +393,6 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
         total += std::min(household, swapped || given.weight > 0 ? kOneNameHouseholdCap : kHouseholdCap);
 
     result.weight = total;
-    // Without any agreement of a name there is no pair (two blank records share nothing).
     result.score = result.namesAgree ? scoreOfWeight(total) : 0;
     if (withReasons) {
         QStringList reasons;

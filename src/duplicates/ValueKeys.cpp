@@ -294,25 +294,25 @@ struct AddressWords
     std::array<double, kMax> weights {};
     int count = 0;
 
-    explicit AddressWords(std::string_view text)
+    // The first word is the street's name, weighing two, when a house number or a street type
+    // shows that there is a street (not for a suburb alone).
+    AddressWords(std::string_view text, bool numbered)
     {
-        bool nameSeen = false;
         while (!text.empty() && count < kMax) {
             const std::size_t blank = text.find(' ');
             const std::string_view w = text.substr(0, blank);
             text = blank == std::string_view::npos ? std::string_view() : text.substr(blank + 1);
             if (w.empty())
                 continue;
-            double weight = 1;
-            if (isStreetType(w))
-                weight = 0.5;
-            else if (!nameSeen) {
-                weight = 2; // the street's name
-                nameSeen = true;
-            }
             words[std::size_t(count)] = w;
-            weights[std::size_t(count++)] = weight;
+            weights[std::size_t(count++)] = isStreetType(w) ? 0.5 : 1;
         }
+        for (int i = 0; i < count; ++i)
+            if (weights[std::size_t(i)] == 1) {
+                if (numbered || (i + 1 < count && weights[std::size_t(i + 1)] == 0.5))
+                    weights[std::size_t(i)] = 2;
+                break;
+            }
     }
 };
 
@@ -361,19 +361,29 @@ double wordFound(const AddressWords& own, int i, const AddressWords& other)
     return 0;
 }
 
-bool postCodeOneDigitOff(std::uint32_t a, std::uint32_t b)
+// One digit of two post codes wrong, or two neighbouring digits swapped.
+bool postCodesNear(std::uint32_t a, std::uint32_t b)
 {
-    int differing = 0;
-    for (std::uint32_t x = a - 1, y = b - 1, i = 0; i < 4; ++i, x /= 10, y /= 10)
-        differing += x % 10 != y % 10;
-    return differing == 1;
+    std::array<std::uint32_t, 4> x {}, y {};
+    int differing = 0, first = -1;
+    for (std::uint32_t i = 0, va = a - 1, vb = b - 1; i < 4; ++i, va /= 10, vb /= 10) {
+        x[i] = va % 10;
+        y[i] = vb % 10;
+        if (x[i] != y[i]) {
+            differing += 1;
+            first = first < 0 ? int(i) : first;
+        }
+    }
+    return differing == 1
+        || (differing == 2 && first < 3 && x[std::size_t(first)] == y[std::size_t(first + 1)]
+            && x[std::size_t(first + 1)] == y[std::size_t(first)]);
 }
 
 } // namespace
 
 double addressSimilarity(const AddressView& a, const AddressView& b, double atLeast)
 {
-    const AddressWords wa(a.words), wb(b.words);
+    const AddressWords wa(a.words, a.number != 0), wb(b.words, b.number != 0);
     double creditA = 0, totalA = 0, creditB = 0, totalB = 0;
     // The house number and the post code weigh as the street's name: two words each.
     const auto part = [&](std::uint32_t x, std::uint32_t y, double agreement) {
@@ -388,10 +398,10 @@ double addressSimilarity(const AddressView& a, const AddressView& b, double atLe
     };
     part(a.number, b.number, a.number && a.number == b.number ? 1.0 : 0.0);
     part(a.postCode, b.postCode,
-         !a.postCode || !b.postCode                        ? 0.0
-             : a.postCode == b.postCode                    ? 1.0
-             : postCodeOneDigitOff(a.postCode, b.postCode) ? 0.5
-                                                           : 0.0);
+         !a.postCode || !b.postCode                  ? 0.0
+             : a.postCode == b.postCode              ? 1.0
+             : postCodesNear(a.postCode, b.postCode) ? 0.5
+                                                     : 0.0);
     // The side found better in the other: a part that one address lacks does not count against.
     // An address of little (a suburb and post code) agrees at most in proportion.
     const auto similarity = [&] {

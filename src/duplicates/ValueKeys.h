@@ -80,7 +80,7 @@ struct AddressView
 };
 
 // How much of two addresses agrees, 0 (nothing) to 1 (everything of the one found better in
-// the other): the house number, the post code (one wrong digit counts half), the street's name
+// the other): the house number, the post code (one wrong digit or two swapped count half), the street's name
 // and the other words, each word alike when spelt nearly the same (Jaro-Winkler, or one edit
 // apart), also split or joined at a blank ("Hollan D" and "Holland"). The house number, the
 // post code and the street's name weigh most; a part one address has and the other lacks (a
