@@ -1,7 +1,7 @@
 // kolvix-duplicates-bench: how fast and how well the duplicate finder works on a database whose
 // true pairs are known (kolvix-demo-db --duplicates writes them beside the database).
 //
-//   kolvix-duplicates-bench [--archived] [--speed-only] DATABASE.db [TRUTH.tsv]
+//   kolvix-duplicates-bench [--archived] [--speed-only] [--missed N] DATABASE.db [TRUTH.tsv]
 //
 // 1. Scans DATABASE.db once with the default --min-score, as `kolvix-merge --duplicates` does,
 //    and prints the wall time of the scan, the clients, the distinct candidate pairs compared,
@@ -12,6 +12,11 @@
 //    twice makes three records of one person). Recall counts the true pairs whose clients the
 //    scan read. It also counts the pairs above the default threshold whose records are different
 //    people who share the surname and the year of birth.
+// 3. With TRUTH.tsv from kolvix-thin-db (a fourth column "alike" and modifications written
+//    "field: kind"): the recall on the pairs whose names and dates of birth are still alike, and,
+//    for each modification, each field and each kind, the true pairs and those missed; with
+//    DATABASE.db.households.tsv beside it, how many pairs of relatives are listed. --missed N
+//    prints N of the missed pairs with their score and reasons.
 //
 // Nothing is judged here; bench/run-duplicates prints the figures against their goals.
 
@@ -293,7 +298,15 @@ int main(int argc, char** argv)
             const bool alike = cells.value(3) == QLatin1String("1");
             alikePairs.alike += alike;
             alikePairs.alikeMissed += alike && missed;
-            QStringList kinds = cells[2].split(QStringLiteral(", "), Qt::SkipEmptyParts);
+            // A modification written "field: kind" (kolvix-thin-db) counts under the field and under
+            // the kind as well.
+            QStringList kinds;
+            for (const QString& kind : cells[2].split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
+                kinds << kind;
+                if (kind.contains(QStringLiteral(": ")))
+                    kinds << QStringLiteral("any field: ") + kind.section(QStringLiteral(": "), 1)
+                          << kind.section(QStringLiteral(": "), 0, 0) + QStringLiteral(": any");
+            }
             kinds.removeDuplicates();
             for (const QString& kind : kinds) {
                 Counts& counts = byKind[kind.toStdString()];
