@@ -61,7 +61,7 @@ enum class BlockKey {
     NamesAndYearDayMonthEitherOrder, // ... or the year with day and month in either order
     SurnameAndAddress, // a phonetic surname code and the address
     // Without the date of birth (one side lacks it, or it is wrong): both name codes in either
-    // order with two of the house (post code, house number, the street's name by sound) ...
+    // order with two parts of the house (post code, house number, the street's name by sound) ...
     NamesAndPostCodeNumber,
     NamesAndNumberStreet,
     NamesAndPostCodeStreet,
@@ -117,9 +117,10 @@ struct DuplicateProgress
 // (a phonetic surname code and the date of birth; the date of birth and a phonetic code of
 // the given name; the date of birth and both name codes in either order; both name codes and
 // two parts of the date of birth; a phonetic surname code and the address; both name codes and
-// two parts of the house, or either name's code and the house; the date of birth and the house; the e-mail address; a
-// telephone number in any of the three fields), so the work grows with the number of clients, not its square; each
-// distinct pair is scored once (DuplicateScorer). It only reads.
+// two parts of the house, or either name's code and the house; the date of birth and the house;
+// the e-mail address; a telephone number in any of the three fields), so the work grows with the
+// number of clients, not its square; each distinct pair is scored once (DuplicateScorer). It
+// only reads.
 class DuplicateFinder
 {
 public:
