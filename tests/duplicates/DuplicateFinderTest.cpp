@@ -122,6 +122,20 @@ TEST_F(DuplicateFinderTest, ATruePairOutranksASameSurnameSameYearPair)
     }
 }
 
+TEST_F(DuplicateFinderTest, ListsAPairWithoutDatesOfBirthPhonesOrEmail)
+{
+    addClients(db,
+               {
+                   {1, "Carter", "Daniel", "", "", "", "Banksia Crescent, Pine Camp, Lorne VIC 3232"},
+                   {2, "Carter", "Daniel", "", "", "", "Banksia Crescent, Pine Cajp, Lorne VIC 3232"},
+                   {3, "Carter", "Grace", "", "", "", "Banksia Crescent, Pine Camp, Lorne VIC 3232"},
+               });
+    const DuplicateScanResult result = scan();
+    EXPECT_EQ(pairIds(result), QStringList {"1-2"});
+    ASSERT_EQ(result.pairs.size(), 1u);
+    EXPECT_EQ(result.pairs[0].reasonText(), "same surname, same given name, address nearly the same");
+}
+
 TEST_F(DuplicateFinderTest, ThreeRecordsOfOnePersonShareAGroupAndTheActiveOlderOneIsKept)
 {
     addClients(db,
