@@ -1,7 +1,7 @@
 // kolvix-duplicates-bench: how fast and how well the duplicate finder works on a database whose
 // true pairs are known (kolvix-demo-db --duplicates writes them beside the database).
 //
-//   kolvix-duplicates-bench [--archived] [--speed-only] DATABASE.db [TRUTH.tsv]
+//   kolvix-duplicates-bench [--archived] [--speed-only] [--missed N] DATABASE.db [TRUTH.tsv]
 //
 // 1. Scans DATABASE.db once with the default --min-score, as `kolvix-merge --duplicates` does,
 //    and prints the wall time of the scan, the clients, the distinct candidate pairs compared,
@@ -12,6 +12,11 @@
 //    twice makes three records of one person). Recall counts the true pairs whose clients the
 //    scan read. It also counts the pairs above the default threshold whose records are different
 //    people who share the surname and the year of birth.
+// 3. With TRUTH.tsv from kolvix-thin-db (a fourth column "alike" and modifications written
+//    "field: kind"): the recall on the pairs whose names and dates of birth are still alike, and,
+//    for each modification, each field and each kind, the true pairs and those missed; with
+//    DATABASE.db.households.tsv beside it, how many pairs of relatives are listed. --missed N
+//    prints N of the missed pairs with their score and reasons.
 //
 // Nothing is judged here; bench/run-duplicates prints the figures against their goals.
 
@@ -19,6 +24,7 @@
 #include "db/DbError.h"
 #include "db/Statement.h"
 #include "duplicates/DuplicateFinder.h"
+#include "duplicates/DuplicateScorer.h"
 #include "duplicates/NameMatching.h"
 
 #include <QCoreApplication>
@@ -29,7 +35,9 @@
 #include <QSet>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -39,7 +47,8 @@ using namespace kolvix;
 
 namespace {
 
-const char* const kUsage = "usage: kolvix-duplicates-bench [--archived] [--speed-only] DATABASE.db [TRUTH.tsv]\n";
+const char* const kUsage
+    = "usage: kolvix-duplicates-bench [--archived] [--speed-only] [--missed N] DATABASE.db [TRUTH.tsv]\n";
 
 long peakMemoryKb()
 {
@@ -50,6 +59,33 @@ long peakMemoryKb()
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').value(0).toLong();
     return -1;
+}
+
+quint64 pairKey(int a, int b)
+{
+    return quint64(std::min(a, b)) << 32 | quint64(std::max(a, b));
+}
+
+// Prints a true pair the scan missed: the two records, the score and reasons of the pair.
+void showPair(const DuplicateRecords& records, int a, int b, const QString& errors)
+{
+    const auto index = [&records](int clientId) {
+        const auto& all = records.records();
+        const auto it = std::lower_bound(all.begin(), all.end(), clientId,
+                                         [](const DuplicateRecord& r, int id) { return r.clientId < id; });
+        return int(it - all.begin());
+    };
+    const int ia = index(a), ib = index(b);
+    const PairScore score = DuplicateScorer(records).score(ia, ib);
+    const auto shown = [&records](int i) {
+        const DuplicateRecord& r = records[i];
+        return records.text(r.displaySurname) + QStringLiteral(", ") + records.text(r.displayName)
+            + QStringLiteral(" (")
+            + (r.dateOfBirth == kNoDate ? QStringLiteral("-") : dateOfDay(r.dateOfBirth).toString(Qt::ISODate))
+            + QStringLiteral(") ") + QString::fromStdString(std::string(records.address(r).words));
+    };
+    std::printf("missed %d | %s | %s | %s | %s\n", score.score, qPrintable(shown(ia)), qPrintable(shown(ib)),
+                qPrintable(score.reasons.join(QStringLiteral(", "))), qPrintable(errors));
 }
 
 int findRoot(QHash<int, int>& parent, int x)
@@ -66,6 +102,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     bool archived = false;
     bool speedOnly = false;
+    int showMissed = 0;
     QStringList files;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
@@ -73,6 +110,8 @@ int main(int argc, char** argv)
             archived = true;
         else if (arg == "--speed-only")
             speedOnly = true;
+        else if (arg == "--missed" && i + 1 < argc)
+            showMissed = std::atoi(argv[++i]);
         else if (arg.startsWith('-')) {
             std::fputs(kUsage, stderr);
             return 2;
@@ -141,13 +180,30 @@ int main(int argc, char** argv)
         QSet<int> seen;
         // The clients the scan reads, from the view itself (the pairs name only some of them): a
         // true pair counts when both its clients are among them.
+        // The same records as the scan's, to show why a missed pair was missed.
+        DuplicateRecords records;
         {
             Statement query(connection, DuplicateFinder::statement(archived), 60);
             query.execute();
+            const auto text = [&query](int column) { return query.value(column).toString(); };
             while (query.next())
-                if (!query.value(11).toBool())
+                if (!query.value(11).toBool()) {
                     seen.insert(query.value(0).toInt());
+                    DuplicateInput input;
+                    input.clientId = query.value(0).toInt();
+                    input.surname = text(1);
+                    input.name = text(2);
+                    input.preferredName = text(3);
+                    input.dateOfBirth = query.value(4);
+                    input.address = text(5);
+                    input.homePhone = text(6);
+                    input.workPhone = text(7);
+                    input.mobile = text(8);
+                    input.email = text(9);
+                    records.add(input);
+                }
         }
+        records.finish();
         QHash<int, QList<int>> members;
         QSet<int> truthClients;
         for (const auto& [a, b] : truth)
@@ -208,16 +264,24 @@ int main(int argc, char** argv)
         }
         std::printf("false_same_surname_birth_year %d\n", sameSurnameYear);
 
-        // The true pairs missed at the default threshold, by the errors planted.
+        // The true pairs missed at the default threshold, by the errors planted: a pair with two
+        // errors counts under both. When the truth says which pairs still have alike names and
+        // dates of birth (a fourth column), the recall on those pairs too, overall and by error.
         QSet<quint64> foundPairs;
         for (const DuplicatePair& p : all.pairs)
             if (p.score >= kDefaultMinScore)
-                foundPairs << (quint64(std::min(p.keep.clientId, p.merge.clientId)) << 32
-                               | quint64(std::max(p.keep.clientId, p.merge.clientId)));
+                foundPairs << pairKey(p.keep.clientId, p.merge.clientId);
         file.seek(0);
         in.seek(0);
         in.readLine();
-        std::map<std::string, std::pair<int, int>> byKind;
+        struct Counts
+        {
+            int total = 0, missed = 0, alike = 0, alikeMissed = 0;
+        };
+        std::map<std::string, Counts> byKind;
+        Counts alikePairs;
+        int shownMissed = 0;
+        bool hasAlike = false;
         while (!in.atEnd()) {
             const QStringList cells = in.readLine().split('\t');
             if (cells.size() < 3)
@@ -225,13 +289,62 @@ int main(int argc, char** argv)
             const int a = cells[0].toInt(), b = cells[1].toInt();
             if (!seen.contains(a) || !seen.contains(b))
                 continue;
-            auto& [total, missed] = byKind[cells[2].toStdString()];
-            ++total;
-            if (!foundPairs.contains(quint64(std::min(a, b)) << 32 | quint64(std::max(a, b))))
-                ++missed;
+            const bool missed = !foundPairs.contains(pairKey(a, b));
+            if (missed && shownMissed < showMissed && (cells.size() < 4 || cells[3] == QLatin1String("1"))) {
+                ++shownMissed;
+                showPair(records, a, b, cells[2]);
+            }
+            hasAlike = hasAlike || cells.size() >= 4;
+            const bool alike = cells.value(3) == QLatin1String("1");
+            alikePairs.alike += alike;
+            alikePairs.alikeMissed += alike && missed;
+            // A modification written "field: kind" (kolvix-thin-db) counts under the field and under
+            // the kind as well.
+            QStringList kinds;
+            for (const QString& kind : cells[2].split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
+                kinds << kind;
+                if (kind.contains(QStringLiteral(": ")))
+                    kinds << QStringLiteral("any field: ") + kind.section(QStringLiteral(": "), 1)
+                          << kind.section(QStringLiteral(": "), 0, 0) + QStringLiteral(": any");
+            }
+            kinds.removeDuplicates();
+            for (const QString& kind : kinds) {
+                Counts& counts = byKind[kind.toStdString()];
+                ++counts.total;
+                counts.missed += missed;
+                counts.alike += alike;
+                counts.alikeMissed += alike && missed;
+            }
         }
         for (const auto& [kind, counts] : byKind)
-            std::printf("planted \"%s\" %d missed %d\n", kind.c_str(), counts.first, counts.second);
+            if (hasAlike)
+                std::printf("planted \"%s\" %d missed %d alike %d alike_missed %d\n", kind.c_str(), counts.total,
+                            counts.missed, counts.alike, counts.alikeMissed);
+            else
+                std::printf("planted \"%s\" %d missed %d\n", kind.c_str(), counts.total, counts.missed);
+        if (hasAlike)
+            std::printf("recall_alike %.4f %d of %d\n",
+                        alikePairs.alike ? double(alikePairs.alike - alikePairs.alikeMissed) / alikePairs.alike : 1.0,
+                        alikePairs.alike - alikePairs.alikeMissed, alikePairs.alike);
+
+        // Different people at one address (DATABASE.db.households.tsv, when the generator wrote
+        // one): how many of their pairs are listed at the default threshold.
+        QFile householdFile(files[0] + ".households.tsv");
+        if (householdFile.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            QTextStream households(&householdFile);
+            households.readLine();
+            std::map<std::string, std::pair<int, int>> byRelation;
+            while (!households.atEnd()) {
+                const QStringList cells = households.readLine().split('\t');
+                if (cells.size() < 3 || !seen.contains(cells[0].toInt()) || !seen.contains(cells[1].toInt()))
+                    continue;
+                auto& [total, listed] = byRelation[cells[2].toStdString()];
+                ++total;
+                listed += foundPairs.contains(pairKey(cells[0].toInt(), cells[1].toInt()));
+            }
+            for (const auto& [relation, counts] : byRelation)
+                std::printf("relatives \"%s\" %d listed %d\n", relation.c_str(), counts.first, counts.second);
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kolvix-duplicates-bench: %s\n", qPrintable(exceptionMessage(e)));
         return 1;

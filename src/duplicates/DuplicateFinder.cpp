@@ -39,6 +39,22 @@ QString blockKeyText(BlockKey key)
         return QStringLiteral("both names (by sound) and the year of birth with day and month in either order");
     case BlockKey::SurnameAndAddress:
         return QStringLiteral("the surname (by sound) and address");
+    case BlockKey::NamesAndPostCodeNumber:
+        return QStringLiteral("both names (by sound, in either order), the post code and house number");
+    case BlockKey::NamesAndNumberStreet:
+        return QStringLiteral("both names (by sound, in either order), the house number and street (by sound)");
+    case BlockKey::NamesAndPostCodeStreet:
+        return QStringLiteral("both names (by sound, in either order), the post code and street (by sound)");
+    case BlockKey::NamesAndStreetLocality:
+        return QStringLiteral("both names (by sound, in either order), the street and suburb (by sound)");
+    case BlockKey::NameAndHouse:
+        return QStringLiteral("a name (by sound) and the house (post code, number and street)");
+    case BlockKey::NameAndStreetAddress:
+        return QStringLiteral("a name (by sound) and the house (number, street and suburb)");
+    case BlockKey::BirthAndPostCodeNumber:
+        return QStringLiteral("the date of birth, post code and house number");
+    case BlockKey::BirthAndHouse:
+        return QStringLiteral("the date of birth, house number and street (by sound)");
     case BlockKey::Email:
         return QStringLiteral("the e-mail address");
     case BlockKey::Phone:
@@ -140,13 +156,35 @@ QString shownValue(const QString& text)
 
 } // namespace
 
+namespace {
+
+// The keys whose value the records keep only as keys: scan() reads it again for the message.
+bool readsAddress(BlockKey key)
+{
+    switch (key) {
+    case BlockKey::SurnameAndAddress:
+    case BlockKey::NamesAndPostCodeNumber:
+    case BlockKey::NamesAndNumberStreet:
+    case BlockKey::NamesAndPostCodeStreet:
+    case BlockKey::NamesAndStreetLocality:
+    case BlockKey::NameAndHouse:
+    case BlockKey::NameAndStreetAddress:
+    case BlockKey::Email:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void DuplicateFinder::readLeftOutValues(std::vector<LeftOutBlock>& blocks)
 {
     for (LeftOutBlock& block : blocks) {
-        if (!block.value.isEmpty() || (block.key != BlockKey::Email && block.key != BlockKey::SurnameAndAddress))
+        if (!block.value.isEmpty() || !readsAddress(block.key))
             continue;
         Statement query(m_connection,
-                        QStringLiteral("SELECT Surname, Address, Email FROM PatientSearch WHERE ClientID = :id"),
+                        QStringLiteral("SELECT Surname, Address, Email, Name FROM PatientSearch WHERE ClientID = :id"),
                         m_connection.commandTimeout());
         query.bindParameters([&block](const QString&) { return QVariant(block.exampleClientId); });
         query.execute();
@@ -154,9 +192,12 @@ void DuplicateFinder::readLeftOutValues(std::vector<LeftOutBlock>& blocks)
             continue; // gone since the read: the message names the client instead
         if (block.key == BlockKey::Email)
             block.value = shownValue(query.value(2).toString());
-        else
+        else if (block.key == BlockKey::SurnameAndAddress)
             block.value = shownValue(trimControl(query.value(0).toString()) + QStringLiteral(", ")
                                      + trimControl(query.value(1).toString()));
+        else
+            block.value = shownValue(kolvix::displayName(query.value(0).toString(), query.value(3).toString())
+                                     + QStringLiteral(", ") + trimControl(query.value(1).toString()));
     }
 }
 
@@ -219,7 +260,18 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
                 return QStringLiteral("%1").arg(block - 1, 8, 10, QLatin1Char('0'));
         }
         return QString();
+    case BlockKey::BirthAndPostCodeNumber:
+        return born.toString(Qt::ISODate) + QStringLiteral(", ")
+            + QStringLiteral("%1").arg(r.postCode - 1, 4, 10, QLatin1Char('0'));
+    case BlockKey::BirthAndHouse:
+        return born.toString(Qt::ISODate);
     case BlockKey::SurnameAndAddress:
+    case BlockKey::NamesAndPostCodeNumber:
+    case BlockKey::NamesAndNumberStreet:
+    case BlockKey::NamesAndPostCodeStreet:
+    case BlockKey::NamesAndStreetLocality:
+    case BlockKey::NameAndHouse:
+    case BlockKey::NameAndStreetAddress:
     case BlockKey::Email:
         return QString();
     }
@@ -347,6 +399,66 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
     // A phonetic surname code and the address.
     byKey(BlockKey::SurnameAndAddress,
           [&](const R& r) { return r.surname && r.addressFull ? mix(5, mix(code(r.surname), r.addressFull)) : 0; });
+    // Without the date of birth: the names with parts of the house. A street without house
+    // numbers (a farm, a village) stands in for the number by the street's name.
+    const auto names = [&](const R& r) {
+        const std::uint64_t s = code(r.surname), g = code(r.given);
+        return (std::min(s, g) << 32) | std::max(s, g);
+    };
+    const auto house = [](const R& r) {
+        const std::uint64_t number = r.addressNumber ? r.addressNumber : std::uint64_t(r.streetCode) << 32;
+        return r.postCode && number ? mix(r.postCode, number) : 0;
+    };
+    byKey(BlockKey::NamesAndPostCodeNumber,
+          [&](const R& r) { return r.surname && r.given && house(r) ? mix(20, mix(names(r), house(r))) : 0; });
+    byKey(BlockKey::NamesAndNumberStreet, [&](const R& r) {
+        return r.surname && r.given && r.addressNumber && r.streetCode
+            ? mix(21, mix(names(r), mix(r.addressNumber, r.streetCode)))
+            : 0;
+    });
+    byKey(BlockKey::NamesAndPostCodeStreet, [&](const R& r) {
+        return r.surname && r.given && r.postCode && r.streetCode
+            ? mix(22, mix(names(r), mix(r.postCode, r.streetCode)))
+            : 0;
+    });
+    if (isCancelled())
+        return {};
+    byKey(BlockKey::NamesAndStreetLocality, [&](const R& r) {
+        return r.surname && r.given && r.streetCode && r.localityCode
+            ? mix(27, mix(names(r), mix(r.streetCode, r.localityCode)))
+            : 0;
+    });
+    // Either name's code with the whole house, under both names (a name mistyped, or the two
+    // names swapped and one of them mistyped).
+    const auto byEitherName = [&](BlockKey kind, std::uint64_t salt, auto homeOf) {
+        for (int i = 0; i < n; ++i) {
+            const R& r = records[i];
+            if (const std::uint64_t home = homeOf(r))
+                for (int name : {r.surname, r.given})
+                    if (name && (name == r.surname || code(r.given) != code(r.surname)))
+                        keys.emplace_back(mix(salt, mix(code(name), home)), std::uint32_t(i));
+        }
+        addBlocks(kind);
+    };
+    byEitherName(BlockKey::NameAndHouse, 23,
+                 [&](const R& r) { return house(r) && r.streetCode ? mix(house(r), r.streetCode) : 0; });
+    byEitherName(BlockKey::NameAndStreetAddress, 28, [&](const R& r) {
+        return r.addressNumber && r.streetCode && r.localityCode
+            ? mix(r.addressNumber, mix(r.streetCode, r.localityCode))
+            : 0;
+    });
+    byKey(BlockKey::BirthAndPostCodeNumber, [&](const R& r) {
+        return r.dateOfBirth != kNoDate && r.postCode && r.addressNumber
+            ? mix(25, mix(date(r), mix(r.postCode, r.addressNumber)))
+            : 0;
+    });
+    byKey(BlockKey::BirthAndHouse, [&](const R& r) {
+        return r.dateOfBirth != kNoDate && r.addressNumber && r.streetCode
+            ? mix(26, mix(date(r), mix(r.addressNumber, r.streetCode)))
+            : 0;
+    });
+    if (isCancelled())
+        return {};
     // The e-mail address.
     byKey(BlockKey::Email, [&](const R& r) { return r.email ? mix(6, r.email) : 0; });
     if (isCancelled())

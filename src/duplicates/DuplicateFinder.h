@@ -60,6 +60,20 @@ enum class BlockKey {
     NamesAndDayMonth,
     NamesAndYearDayMonthEitherOrder, // ... or the year with day and month in either order
     SurnameAndAddress, // a phonetic surname code and the address
+    // Without the date of birth (one side lacks it, or it is wrong): both name codes in either
+    // order with two parts of the house (post code, house number, the street's name by sound) ...
+    NamesAndPostCodeNumber,
+    NamesAndNumberStreet,
+    NamesAndPostCodeStreet,
+    NamesAndStreetLocality, // ... or the street and the locality, by sound
+    // ... or one name's code, the given name's or the surname's, with the whole house (post
+    // code, house number and street, or house number, street and locality).
+    NameAndHouse,
+    NameAndStreetAddress,
+    // Names written quite differently: the date of birth with the post code and house number, or
+    // with the house number and street.
+    BirthAndPostCodeNumber,
+    BirthAndHouse,
     Email,
     Phone, // the last eight digits of a number in any of the three fields
 };
@@ -103,9 +117,11 @@ struct DuplicateProgress
 // then everything in memory: candidate pairs come from blocks of records that share a key
 // (a phonetic surname code and the date of birth; the date of birth and a phonetic code of
 // the given name; the date of birth and both name codes in either order; both name codes and
-// two parts of the date of birth; a phonetic surname code and the address; the e-mail address;
-// a telephone number in any of the three fields), so the work grows with the number of
-// clients, not its square; each distinct pair is scored once (DuplicateScorer). It only reads.
+// two parts of the date of birth; a phonetic surname code and the address; both name codes and
+// two parts of the house, or either name's code and the house; the date of birth and the house;
+// the e-mail address; a telephone number in any of the three fields), so the work grows with the
+// number of clients, not its square; each distinct pair is scored once (DuplicateScorer). It
+// only reads.
 class DuplicateFinder
 {
 public:

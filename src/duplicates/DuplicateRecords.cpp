@@ -79,7 +79,14 @@ void DuplicateRecords::add(const DuplicateInput& input)
     r.email = emailKey(input.email);
     const AddressKeys address = addressKeys(input.address);
     r.addressFull = address.full;
-    r.addressStreet = address.street;
+    r.addressNumber = address.number;
+    r.postCode = address.postCode;
+    r.streetCode = address.streetCode;
+    r.localityCode = address.localityCode;
+    const std::size_t length = std::min<std::size_t>(address.words.size(), 0xFFFF);
+    r.addressWords = std::uint32_t(m_addressWords.size());
+    r.addressLength = std::uint16_t(length);
+    m_addressWords.append(address.words, 0, length);
     r.active = input.active;
     m_records.push_back(r);
 }
@@ -101,6 +108,13 @@ std::vector<std::pair<std::uint64_t, int>> countRepeated(std::vector<std::uint64
     values.clear();
     values.shrink_to_fit();
     return counts;
+}
+
+// The street of a record: its name by sound in its post code, or else in its locality.
+std::uint64_t streetKey(const DuplicateRecord& r)
+{
+    const std::uint64_t place = r.postCode ? r.postCode : std::uint64_t(r.localityCode) << 32;
+    return r.streetCode && place ? std::uint64_t(r.streetCode) * 0x9E3779B97F4A7C15ull ^ place : 0;
 }
 
 int lookupCount(const std::vector<std::pair<std::uint64_t, int>>& counts, std::uint64_t value)
@@ -151,7 +165,8 @@ void DuplicateRecords::finish()
     m_phoneCounts = countRepeated(values);
     m_emailCounts = collect([](const DuplicateRecord& r) { return r.email; });
     m_addressCounts = collect([](const DuplicateRecord& r) { return r.addressFull; });
-    m_streetCounts = collect([](const DuplicateRecord& r) { return r.addressStreet; });
+    m_streetCounts = collect(streetKey);
+    m_addressWords.shrink_to_fit();
 }
 
 int DuplicateRecords::surnameCount(int id) const
@@ -178,9 +193,9 @@ int DuplicateRecords::addressCount(std::uint64_t key) const
 {
     return lookupCount(m_addressCounts, key);
 }
-int DuplicateRecords::streetCount(std::uint64_t key) const
+int DuplicateRecords::streetCount(const DuplicateRecord& r) const
 {
-    return lookupCount(m_streetCounts, key);
+    return lookupCount(m_streetCounts, streetKey(r));
 }
 
 } // namespace kolvix

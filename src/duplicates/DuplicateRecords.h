@@ -8,6 +8,8 @@
 #include <QVariant>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -49,7 +51,12 @@ struct DuplicateRecord
     std::uint64_t workPhone = 0;
     std::uint64_t email = 0;
     std::uint64_t addressFull = 0;
-    std::uint64_t addressStreet = 0;
+    std::uint32_t addressNumber = 0; // the parts of the address (AddressKeys)
+    std::uint32_t postCode = 0;
+    std::uint32_t streetCode = 0;
+    std::uint32_t localityCode = 0;
+    std::uint32_t addressWords = 0; // where its words begin in DuplicateRecords' text of words
+    std::uint16_t addressLength = 0;
     bool active = true;
 };
 
@@ -72,6 +79,11 @@ public:
     std::uint32_t nameCode(int id) const { return m_codes[std::size_t(id)]; }
     const NicknameGroups& nicknames(int id) const { return m_groups[std::size_t(id)]; }
     const QString& text(int id) const { return m_texts[std::size_t(id)]; }
+    // The address of a record as addressSimilarity compares it.
+    AddressView address(const DuplicateRecord& r) const
+    {
+        return {std::string_view(m_addressWords).substr(r.addressWords, r.addressLength), r.addressNumber, r.postCode};
+    }
     // How many clients hold a value, for frequency weights (1 at least).
     int surnameCount(int id) const;
     int givenCount(int id) const;
@@ -79,7 +91,9 @@ public:
     int phoneCount(std::uint64_t key) const;
     int emailCount(std::uint64_t key) const;
     int addressCount(std::uint64_t key) const;
-    int streetCount(std::uint64_t key) const;
+    // How many clients live in the record's street (its name by sound, in its post code or
+    // locality); 1 when the address names no street.
+    int streetCount(const DuplicateRecord& r) const;
 
 private:
     int internName(const QString& normalised);
@@ -100,6 +114,7 @@ private:
     // Sorted values with their counts; only values held more than once are kept.
     std::vector<std::pair<std::uint64_t, int>> m_dateCounts, m_phoneCounts, m_emailCounts, m_addressCounts,
         m_streetCounts;
+    std::string m_addressWords; // the words of every address, one after the other
 };
 
 } // namespace kolvix

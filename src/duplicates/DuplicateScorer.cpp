@@ -17,6 +17,9 @@ constexpr double kScorePerBit = 2.0;
 // it besides the pair itself, so that a practice of a few clients still weighs as a typical one.
 constexpr double kPrior = 5000.0;
 
+// The weights below, and kThresholdWeight, are those of a practice of this many clients.
+constexpr double kReferenceClients = 1000000.0;
+
 // `own` is how many of the pair's two records hold the value counted: 2 for an exact agreement,
 // 1 when the value is one side's spelling of a name.
 double agreementWeight(double m, int count, int clients, double typicalFrequency, double cap, int own = 2)
@@ -36,11 +39,20 @@ constexpr double kMobileM = 0.6, kPhoneTypical = 1e-6, kMobileCap = 14, kMobileD
 constexpr double kOtherPhoneM = 0.4, kOtherPhoneCap = 11;
 constexpr double kHomeM = 0.5, kHomeCap = 10, kHomeDiffer = -1;
 constexpr double kEmailM = 0.5, kEmailTypical = 1e-6, kEmailCap = 12, kEmailDiffer = -1.5;
-constexpr double kAddressM = 0.6, kAddressTypical = 1e-5, kAddressCap = 9, kAddressDiffer = -1.5;
-constexpr double kStreetM = 0.3, kStreetTypical = 2e-5, kStreetCap = 6;
+constexpr double kAddressM = 0.6, kAddressTypical = 1e-5, kAddressCap = 16, kAddressDiffer = -1.5;
+// Graded agreement of addresses (addressSimilarity): nearly the same from kAddressNear (a slip in
+// a word, a wrong digit, a part missing on one side), partly the same from kAddressPartly (the
+// street with another house number, or the house in another spelling of the suburb), weighed
+// by how many clients live in that street.
+constexpr double kAddressNear = 0.8, kAddressNearPenalty = 2;
+constexpr double kAddressPartly = 0.6, kAddressPartlyM = 0.3, kStreetTypical = 1e-4, kAddressPartlyCap = 8;
 // Home phone, address and a family's e-mail are shared by a household: together they count at
-// most this much.
-constexpr double kHouseholdCap = 13;
+// most kHouseholdCap, and at most kOneNameHouseholdCap when the given names agree as well (a
+// relative with the same given name is rare; the same person at one address is not).
+constexpr double kHouseholdCap = 13, kOneNameHouseholdCap = 18;
+
+// A given name held by this many clients or more is an established name, not a slip.
+constexpr int kEstablishedName = 3;
 
 // How much a graded agreement is worth less than an exact one.
 double gradePenalty(NameAgreement level)
@@ -140,8 +152,22 @@ NameAgreement PairComparison::nameLevel(int x, int y, bool given) const
     const DuplicateRecords& rs = m_records;
     if (x == y)
         return x ? NameAgreement::Exact : NameAgreement::Missing;
-    return compareCodedNames(rs.name(x), rs.nameCode(x), rs.nicknames(x), rs.name(y), rs.nameCode(y), rs.nicknames(y),
-                             given);
+    const NameAgreement level = compareCodedNames(rs.name(x), rs.nameCode(x), rs.nicknames(x), rs.name(y),
+                                                  rs.nameCode(y), rs.nicknames(y), given);
+    if (!given)
+        return level;
+    // A slip makes a spelling that few clients hold. Two given names an edit or two apart that
+    // several clients each hold are two names (Ella and Emma, Oliver and Olivia: twins); a rare
+    // spelling an edit from an established name is a slip, even in the first letter (Iily, Lily).
+    const bool establishedX = rs.givenCount(x) >= kEstablishedName;
+    const bool establishedY = rs.givenCount(y) >= kEstablishedName;
+    if (level == NameAgreement::Similar && establishedX && establishedY
+        && jaroWinkler(rs.name(x), rs.name(y)) < kSimilarSpelling)
+        return NameAgreement::Different;
+    if (level == NameAgreement::Different && establishedX != establishedY
+        && std::min(rs.name(x).size(), rs.name(y).size()) >= 4 && editDistance(rs.name(x), rs.name(y)) == 1)
+        return NameAgreement::Similar;
+    return level;
 }
 
 double PairComparison::surnameExact(int id, int own) const
@@ -279,17 +305,26 @@ FieldVerdict PairComparison::homePhone() const
 
 FieldVerdict PairComparison::address() const
 {
-    if (a.addressFull && a.addressFull == b.addressFull)
+    if (!a.addressFull || !b.addressFull)
+        return {};
+    if (a.addressFull == b.addressFull)
         return {
             agreementWeight(kAddressM, m_records.addressCount(a.addressFull), m_clients, kAddressTypical, kAddressCap),
             "same address"};
-    if (a.addressStreet && a.addressStreet == b.addressStreet)
-        return {
-            agreementWeight(kStreetM, m_records.streetCount(a.addressStreet), m_clients, kStreetTypical, kStreetCap),
-            "same street address"};
-    if (a.addressFull && b.addressFull)
-        return {kAddressDiffer, nullptr};
-    return {};
+    const double similarity = addressSimilarity(m_records.address(a), m_records.address(b), kAddressPartly);
+    if (similarity >= kAddressNear) {
+        // As the more common of the two addresses, less what a slip costs.
+        const int count = std::max(m_records.addressCount(a.addressFull), m_records.addressCount(b.addressFull));
+        return {agreementWeight(kAddressM, count, m_clients, kAddressTypical, kAddressCap, 1) - kAddressNearPenalty,
+                "address nearly the same"};
+    }
+    if (similarity >= kAddressPartly) {
+        // Mostly the same street: as common as the more common of the two streets.
+        const int count = std::max(m_records.streetCount(a), m_records.streetCount(b));
+        return {agreementWeight(kAddressPartlyM, count, m_clients, kStreetTypical, kAddressPartlyCap, 1),
+                "address partly the same"};
+    }
+    return {kAddressDiffer, nullptr};
 }
 
 FieldVerdict PairComparison::email() const
@@ -306,6 +341,7 @@ FieldVerdict PairComparison::email() const
 
 DuplicateScorer::DuplicateScorer(const DuplicateRecords& records)
     : m_records(records)
+    , m_sizeWeight(std::log2(kReferenceClients / std::max(double(records.size()), kPrior)))
 {
 }
 
@@ -321,16 +357,25 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
     NameVerdict surname = pair.surname();
     NameVerdict given = pair.givenName();
     const bool swapped = pair.namesSwapped(surname, given);
+    PairScore result;
+    result.namesAgree = surname.weight > 0 || given.weight > 0;
+    // Without any agreement of a name there is no pair (two blank records share nothing).
+    if (!result.namesAgree && !withReasons)
+        return result;
     const FieldVerdict date = pair.dateOfBirth();
     const FieldVerdict phone = pair.phones();
     const FieldVerdict home = pair.homePhone();
     const FieldVerdict address = pair.address();
     const FieldVerdict email = pair.email();
 
-    PairScore result;
-    double total = 0;
-    total += surname.weight + given.weight;
-    result.namesAgree = surname.weight > 0 || given.weight > 0;
+    // The weights are those of a practice of kReferenceClients; in a smaller one there are fewer
+    // other people to take a client for, and the same agreement is that much more telling.
+    double total = m_sizeWeight;
+    // Relatives share the surname and the home: when the given names differ, the surname and
+    // what a household shares count together at most as a household.
+    const bool relatives = !swapped && given.level == NameAgreement::Different;
+    total += relatives ? 0 : surname.weight;
+    total += given.weight;
     total += date.weight;
     total += phone.weight;
     // An e-mail address shared at a shared address or home phone is a family's: it counts
@@ -342,10 +387,12 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
         household += email.weight;
     else
         total += email.weight;
-    total += std::min(household, kHouseholdCap);
+    if (relatives)
+        total += std::min(surname.weight + household, std::max(surname.weight, kHouseholdCap));
+    else
+        total += std::min(household, swapped || given.weight > 0 ? kOneNameHouseholdCap : kHouseholdCap);
 
     result.weight = total;
-    // Without any agreement of a name there is no pair (two blank records share nothing).
     result.score = result.namesAgree ? scoreOfWeight(total) : 0;
     if (withReasons) {
         QStringList reasons;

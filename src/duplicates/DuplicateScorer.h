@@ -14,7 +14,9 @@ namespace kolvix {
 // exact agreement u is the frequency of the value in the practice's own data (a common
 // surname agreeing tells less than a rare one), smoothed towards a typical frequency so that
 // a small practice still gets sensible weights. A value missing on either side counts
-// neither for nor against.
+// neither for nor against. The weights and the threshold are those of a practice of a million
+// clients; a smaller practice adds log2(1,000,000 / clients) bits to every pair (at most as
+// many as for 5,000 clients), as fewer other people could be taken for a client.
 
 // The verdict on one pair.
 struct PairScore
@@ -38,6 +40,7 @@ public:
 
 private:
     const DuplicateRecords& m_records;
+    double m_sizeWeight; // what the size of the practice adds to every pair
 };
 
 // The default --min-score: pairs scoring at least this are listed.

@@ -138,14 +138,17 @@ std::uint32_t phoneticCode(QStringView name)
     return code;
 }
 
-double jaroWinkler(QStringView a, QStringView b)
+namespace {
+
+// Jaro-Winkler over any text of code units (QStringView, std::string_view).
+template <typename Text> double jaroWinklerOf(Text a, Text b)
 {
-    if (a.isEmpty() || b.isEmpty())
-        return a.isEmpty() && b.isEmpty() ? 1.0 : 0.0;
+    if (a.empty() || b.empty())
+        return a.empty() && b.empty() ? 1.0 : 0.0;
     if (a == b)
         return 1.0;
-    const qsizetype la = a.size();
-    const qsizetype lb = b.size();
+    const qsizetype la = qsizetype(a.size());
+    const qsizetype lb = qsizetype(b.size());
     const qsizetype window = std::max<qsizetype>(0, std::max(la, lb) / 2 - 1);
     // Names are at most 64 letters; longer texts take the heap.
     char stackA[kMaxNameLetters] = {}, stackB[kMaxNameLetters] = {};
@@ -163,7 +166,7 @@ double jaroWinkler(QStringView a, QStringView b)
         const qsizetype from = std::max<qsizetype>(0, i - window);
         const qsizetype to = std::min(lb - 1, i + window);
         for (qsizetype j = from; j <= to; ++j) {
-            if (matchedB[std::size_t(j)] || a[i] != b[j])
+            if (matchedB[std::size_t(j)] || a[std::size_t(i)] != b[std::size_t(j)])
                 continue;
             matchedA[std::size_t(i)] = matchedB[std::size_t(j)] = 1;
             ++matches;
@@ -178,16 +181,78 @@ double jaroWinkler(QStringView a, QStringView b)
             continue;
         while (!matchedB[std::size_t(j)])
             ++j;
-        if (a[i] != b[j])
+        if (a[std::size_t(i)] != b[std::size_t(j)])
             ++transpositions;
         ++j;
     }
     const double m = double(matches);
     const double jaro = (m / double(la) + m / double(lb) + (m - double(transpositions) / 2.0) / m) / 3.0;
     qsizetype prefix = 0;
-    while (prefix < 4 && prefix < la && prefix < lb && a[prefix] == b[prefix])
+    while (prefix < 4 && prefix < la && prefix < lb && a[std::size_t(prefix)] == b[std::size_t(prefix)])
         ++prefix;
     return jaro + double(prefix) * 0.1 * (1.0 - jaro);
+}
+
+} // namespace
+
+double jaroWinkler(QStringView a, QStringView b)
+{
+    return jaroWinklerOf(a, b);
+}
+
+double jaroWinkler(std::string_view a, std::string_view b)
+{
+    return jaroWinklerOf(a, b);
+}
+
+namespace {
+
+template <typename Text> int editDistanceOf(Text a, Text b)
+{
+    // What the two have in common at the start and at the end takes no edit.
+    while (!a.empty() && !b.empty() && a.front() == b.front()) {
+        a = Text(a.data() + 1, a.size() - 1);
+        b = Text(b.data() + 1, b.size() - 1);
+    }
+    while (!a.empty() && !b.empty() && a.back() == b.back()) {
+        a = Text(a.data(), a.size() - 1);
+        b = Text(b.data(), b.size() - 1);
+    }
+    if (a.empty() || b.empty())
+        return int(std::max(a.size(), b.size()));
+    // Damerau-Levenshtein (optimal string alignment) over three rows.
+    const qsizetype la = qsizetype(a.size()), lb = qsizetype(b.size());
+    if (la > kMaxNameLetters || lb > kMaxNameLetters)
+        return int(std::max(la, lb));
+    std::array<int, kMaxNameLetters + 1> before {}, previous {}, current {};
+    for (qsizetype j = 0; j <= lb; ++j)
+        previous[std::size_t(j)] = int(j);
+    for (qsizetype i = 1; i <= la; ++i) {
+        current[0] = int(i);
+        for (qsizetype j = 1; j <= lb; ++j) {
+            const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            int best = std::min(
+                {previous[std::size_t(j)] + 1, current[std::size_t(j - 1)] + 1, previous[std::size_t(j - 1)] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                best = std::min(best, before[std::size_t(j - 2)] + 1);
+            current[std::size_t(j)] = best;
+        }
+        before = previous;
+        previous = current;
+    }
+    return previous[std::size_t(lb)];
+}
+
+} // namespace
+
+int editDistance(QStringView a, QStringView b)
+{
+    return editDistanceOf(a, b);
+}
+
+int editDistance(std::string_view a, std::string_view b)
+{
+    return editDistanceOf(a, b);
 }
 
 // ---- Nicknames and short forms -------------------------------------------------------------
@@ -345,10 +410,18 @@ NameAgreement compareCodedNames(QStringView a, std::uint32_t codeA, const Nickna
     const double similarity = jaroWinkler(a, b);
     if (codeA == codeB && similarity >= 0.8)
         return NameAgreement::SoundsAlike;
-    if (similarity >= 0.9)
+    if (similarity >= kSimilarSpelling)
         return NameAgreement::Similar;
     if (codeA == codeB && std::min(a.size(), b.size()) >= 5 && similarity >= 0.7)
         return NameAgreement::SoundsAlike;
+    // One letter inserted, left out, wrong or two swapped, two in names of seven letters or more,
+    // which Jaro-Winkler weighs low near the start of a name (Llivia, Olivia). A given name with
+    // another first letter is more often another name (Linh, Minh).
+    const qsizetype shorter = std::min(a.size(), b.size());
+    if (shorter >= 7 && editDistance(a, b) <= 2)
+        return NameAgreement::Similar;
+    if (shorter >= 4 && (a[0] == b[0] || !given) && editDistance(a, b) == 1)
+        return NameAgreement::Similar;
     return NameAgreement::Different;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace kolvix {
 
@@ -27,6 +28,12 @@ std::uint32_t phoneticCode(QStringView normalisedName);
 
 // Jaro-Winkler similarity of two texts, 0 (nothing in common) to 1 (equal).
 double jaroWinkler(QStringView a, QStringView b);
+double jaroWinkler(std::string_view a, std::string_view b);
+// The edit distance of two names: letters inserted, deleted, substituted and neighbouring letters
+// transposed (Damerau-Levenshtein, each edit counting once). Names over 64 letters count as
+// wholly different.
+int editDistance(QStringView a, QStringView b);
+int editDistance(std::string_view a, std::string_view b);
 
 // ---- Nicknames and short forms -------------------------------------------------------------
 
@@ -43,12 +50,15 @@ enum class NameAgreement {
     Missing, // blank on either side
     Exact,
     SoundsAlike, // the same phonetic code
-    Similar, // Jaro-Winkler of at least 0.9 (typing slips, transposed letters)
+    Similar, // Jaro-Winkler of at least kSimilarSpelling, or an edit apart in names of four letters
+             // or more (given names that begin alike), two in names of seven (typing slips,
+             // transposed letters)
     Nickname, // nickname or short form
     FirstWord, // the first word of a name of several words agrees
     Initial, // one side is a single letter, the other's first letter
     Different,
 };
+constexpr double kSimilarSpelling = 0.9;
 // Compares two normalised names (the given-name forms are compared as well when given).
 NameAgreement compareNames(QStringView a, QStringView b, bool givenNames);
 // The same, with each name's phonetic code and nickname groups worked out beforehand (as

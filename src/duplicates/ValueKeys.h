@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <string_view>
 
 namespace kolvix {
 
@@ -51,12 +53,40 @@ std::uint64_t emailKey(QStringView text);
 
 // An address as keys: `full` the whole address (words in upper case, punctuation dropped, the
 // usual street-type words abbreviated), `street` the house number and the street's first word;
-// 0 for each part that cannot be made.
+// 0 for each part that cannot be made. Besides the keys, the parts that addressSimilarity
+// compares: the house number, the post code (a last word of four digits), phonetic codes of
+// the street's name (its first word of letters) and of the locality (the last word before the
+// state and post code), and the other words.
 struct AddressKeys
 {
     std::uint64_t full = 0;
     std::uint64_t street = 0;
+    std::uint32_t number = 0; // the house number as a key; 0 for none
+    std::uint32_t postCode = 0; // the post code's value + 1; 0 for none
+    std::uint32_t streetCode = 0; // phoneticCode of the street's name; 0 for none
+    std::uint32_t localityCode = 0; // phoneticCode of the suburb's last word; 0 for none
+    // The words besides the house number, the post code and the state, blank-separated, in
+    // UTF-8: the street's name first, then the street type, a locality or building, the suburb.
+    std::string words;
 };
 AddressKeys addressKeys(QStringView text);
+
+// An address as addressSimilarity compares it.
+struct AddressView
+{
+    std::string_view words;
+    std::uint32_t number = 0;
+    std::uint32_t postCode = 0;
+};
+
+// How much of two addresses agrees, 0 (nothing) to 1 (everything of the one found better in
+// the other): the house number, the post code (one wrong digit or two swapped count half), the street's name
+// and the other words, each word alike when spelt nearly the same (Jaro-Winkler, or one edit
+// apart), also split or joined at a blank ("Hollan D" and "Holland"). The house number, the
+// post code and the street's name weigh most; a part one address has and the other lacks (a
+// unit, a locality, the suburb) does not count against. An address of few parts agrees at most
+// in proportion (a suburb and post code alone, half). A result below `atLeast` may be any value
+// below it (the words are then not all compared).
+double addressSimilarity(const AddressView& a, const AddressView& b, double atLeast = 0);
 
 } // namespace kolvix

@@ -122,6 +122,20 @@ TEST_F(DuplicateFinderTest, ATruePairOutranksASameSurnameSameYearPair)
     }
 }
 
+TEST_F(DuplicateFinderTest, ListsAPairWithoutDatesOfBirthPhonesOrEmail)
+{
+    addClients(db,
+               {
+                   {1, "Carter", "Daniel", "", "", "", "Banksia Crescent, Pine Camp, Lorne VIC 3232"},
+                   {2, "Carter", "Daniel", "", "", "", "Banksia Crescent, Pine Cajp, Lorne VIC 3232"},
+                   {3, "Carter", "Grace", "", "", "", "Banksia Crescent, Pine Camp, Lorne VIC 3232"},
+               });
+    const DuplicateScanResult result = scan();
+    EXPECT_EQ(pairIds(result), QStringList {"1-2"});
+    ASSERT_EQ(result.pairs.size(), 1u);
+    EXPECT_EQ(result.pairs[0].reasonText(), "same surname, same given name, address nearly the same");
+}
+
 TEST_F(DuplicateFinderTest, ThreeRecordsOfOnePersonShareAGroupAndTheActiveOlderOneIsKept)
 {
     addClients(db,
@@ -424,6 +438,54 @@ TEST_F(DuplicateFinderTest, TheScanOnlyReads)
 
 // The planted duplicates of generated practices: blocking finds every planted pair of the
 // sample, never offers a pair twice, and offers far fewer pairs than all of them.
+TEST(DuplicateBlockingTest, PairsRecordsWithoutADateOfBirthByTheirNamesAndHouse)
+{
+    struct Case
+    {
+        const char* what;
+        DuplicateInput a;
+        DuplicateInput b;
+    };
+    const auto client = [](const char* surname, const char* name, const char* born, const char* address) {
+        DuplicateInput in;
+        in.surname = QString::fromLatin1(surname);
+        in.name = QString::fromLatin1(name);
+        in.dateOfBirth = *born ? QVariant(QString::fromLatin1(born)) : QVariant();
+        in.address = QString::fromLatin1(address);
+        return in;
+    };
+    const Case cases[] = {
+        {"no date of birth on either side, a slip in the address",
+         client("Carter", "Daniel", "", "Banksia Crescent, Pine Camp, Lorne VIC 3232"),
+         client("Carter", "Daniel", "", "Banksia Crescent, Pine Cajp, Lorne VIC 3232")},
+        {"a date of birth on one side, post-code digits swapped",
+         client("Henderson", "Luke", "", "41 Tarwin Place, Bright VIC 3741"),
+         client("Henderson", "Luke", "1951-03-17", "41 Tarwin Place, Bright VIC 3714")},
+        {"a surname of another sound, a part added to the address",
+         client("Pellow", "Marnie", "", "8 Cobb Place, Southern Cross WA 6426"),
+         client("Pelkow", "Marnie", "1962-11-05", "8 Cobb Ilace, Park Estate, Southern Cross WA 6426")},
+        {"names swapped, one of them mistyped", client("Mills", "Leo", "", "4 Charles Terrace, Casuarina NT 0810"),
+         client("Leo", "Milsl", "", "4 Charles Terrace, Casuarina NT 0810")},
+        {"the post code and house number changed",
+         client("Taylor", "Alice", "", "3 Cunningham Grove, Castle Hill NSW 2154"),
+         client("Taylor", "Alice", "", "Cunningham Grove, Castle Hill NSW 2145")},
+        {"both names mistyped, the same date of birth and post code",
+         client("Ward", "Melissa", "1928-09-08", "47 Kookaburra Road, Marrickville NSW 2204"),
+         client("Wrad", "Meclissa", "1928-09-08", "47 Kookaburra Rd, Pine Camp, Marrickville NSW 2204")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DuplicateRecords records;
+        DuplicateInput a = c.a, b = c.b;
+        a.clientId = 1;
+        b.clientId = 2;
+        records.add(a);
+        records.add(b);
+        records.finish();
+        EXPECT_EQ(DuplicateFinder::candidatePairs(records), (std::vector<std::pair<int, int>> {{0, 1}}));
+    }
+}
+
 TEST(DuplicateBlockingTest, FindsThePlantedPairsAndComparesNoPairTwice)
 {
     QTemporaryDir folder;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace kolvix;
 
 namespace {
@@ -87,6 +89,18 @@ TEST(DuplicateScoringTest, NamesCompareInGrades)
         {"", "SMITH", false, NameAgreement::Missing},
         {"SMITH", "JONES", false, NameAgreement::Different},
         {"OLIVIA", "GRACE", true, NameAgreement::Different},
+        // Slips graded alike in given names and surnames: one edit, two in long names.
+        {"MEGAN", "MEGSN", true, NameAgreement::SoundsAlike},
+        {"JOSIE", "JOSEI", true, NameAgreement::SoundsAlike},
+        {"PELLOW", "PELKOW", false, NameAgreement::Similar},
+        {"GREENWOED", "GREENWOOD", false, NameAgreement::SoundsAlike},
+        {"CHARLOTTE", "CHARLTOTE", true, NameAgreement::Similar},
+        {"JACQUELINE", "JACUQELINE", true, NameAgreement::Similar},
+        {"VOOK", "COOK", false, NameAgreement::Similar},
+        {"LINH", "MINH", true, NameAgreement::Different}, // another first letter: another given name
+        {"LLIVIA", "OLIVIA", true, NameAgreement::Different}, // (the scorer asks how many hold each)
+        {"BROWN", "BROWTN", false, NameAgreement::Similar},
+        {"ALI", "AMI", true, NameAgreement::Different}, // too short to tell a slip
     };
     for (const Case& c : cases)
         EXPECT_EQ(compareNames(QString::fromLatin1(c.a), QString::fromLatin1(c.b), c.given), c.expected)
@@ -95,6 +109,15 @@ TEST(DuplicateScoringTest, NamesCompareInGrades)
     EXPECT_FALSE(isNickname(u"JAMES", u"JAMES"));
     EXPECT_FALSE(isNickname(u"AL", u"ALEXANDER")); // two letters are not a short form
     EXPECT_FALSE(isNickname(u"LUC", u"LUCY")); // nor a name one letter short
+
+    const std::tuple<const char16_t*, const char16_t*, int> distances[] = {
+        {u"MEGAN", u"MEGAN", 0},  {u"MEGAN", u"MEGSN", 1}, {u"MEGAN", u"EMGAN", 1}, {u"MEGAN", u"MEGN", 1},
+        {u"MEGAN", u"MEGANS", 1}, {u"GRAHAM", u"RAAM", 2}, {u"", u"ABC", 3},        {u"KITTEN", u"SITTING", 3},
+    };
+    for (const auto& [a, b, expected] : distances) {
+        EXPECT_EQ(editDistance(QStringView(a), QStringView(b)), expected);
+        EXPECT_EQ(editDistance(QStringView(b), QStringView(a)), expected);
+    }
 }
 
 TEST(DuplicateScoringTest, DatesCompareInGrades)
@@ -155,6 +178,56 @@ TEST(DuplicateScoringTest, PhonesEmailsAndAddressesAsKeys)
     EXPECT_NE(a.street, addressKeys(u"12 Main Rd Fitzroy").street);
     EXPECT_EQ(addressKeys(u"").full, 0u);
     EXPECT_EQ(addressKeys(u"Fitzroy").street, 0u);
+}
+
+TEST(DuplicateScoringTest, AddressesAgreeInGrades)
+{
+    const AddressKeys keys = addressKeys(u"Unit 4, 12 Banksia Crescent, Pine Camp, Lorne VIC 3232");
+    EXPECT_EQ(keys.number, addressKeys(u"12 Banksia Cres Lorne").number);
+    EXPECT_NE(keys.number, addressKeys(u"4 Banksia Cres Lorne").number);
+    EXPECT_EQ(keys.postCode, 3232u + 1);
+    EXPECT_EQ(keys.streetCode, phoneticCode(u"BANKSIA"));
+    EXPECT_EQ(keys.localityCode, phoneticCode(u"LORNE"));
+    EXPECT_EQ(keys.words, "BANKSIA CRES PINE CAMP LORNE");
+    EXPECT_EQ(addressKeys(u"Lorne VIC 3232").number, 0u);
+
+    struct Case
+    {
+        const char16_t* a;
+        const char16_t* b;
+        double lo; // the similarity lies in [lo, hi)
+        double hi;
+    };
+    constexpr double kNear = 0.8, kPartly = 0.6; // the scorer's grades
+    const Case cases[] = {
+        {u"8 Cobb Place Southern Cross WA 6426", u"8 COBB PL SOUTHERN CROSS WA 6426", 1, 2}, // the same
+        // Nearly the same: a slip in a word, a blank in a word, a part one side lacks, a post-code
+        // digit wrong or two swapped.
+        {u"5 Wattleburn Street, Kilsyht VIC 3137", u"5 Wattlebyrn Street, Kilsyth VIC 3137", kNear, 1},
+        {u"25 Hollan D Street, Rosebud VIC 3939", u"25 Holland Street, Rosebud VIC 3939", kNear, 1},
+        {u"8 Cobb Place, Southern Cross WA 6426", u"8 Cobb Ilace, Park Estate, Southern Cross WA 6426", kNear, 1.01},
+        {u"Banksia Crescent, Pine Camp, Lorne VIC 3232", u"Banksia Crescent, Pine Cajp, Lorne VIC 3232", kNear, 1},
+        {u"41 Tarwin Place, Bright VIC 3741", u"41 Tarwin Place, Bright VIC 3742", kNear, 1},
+        {u"41 Tarwin Place, Bright VIC 3741", u"41 Tarwin Place, Bright VIC 3714", kNear, 1},
+        {u"7, Oakleigh Retirmeent Village, Glenhavenn NSW 2156",
+         u"7 Tulloch Sreet, Oakleigh Retireeent Village, Glen Haven NSW 2165", kNear, 1},
+        // Partly: the street with another house number.
+        {u"12 Banksia Crescent Lorne VIC 3232", u"40 Banksia Crescent Lorne VIC 3232", kPartly, kNear},
+        // Different: another street of the suburb, the suburb alone, another place.
+        {u"12 Banksia Crescent Lorne VIC 3232", u"7 Tarwin Place Lorne VIC 3232", 0, kPartly},
+        {u"Lorne VIC 3232", u"12 Banksia Crescent Lorne VIC 3232", 0, kPartly},
+        {u"12 Banksia Crescent Lorne VIC 3232", u"3 Holland Street Rosebud VIC 3939", 0, kPartly},
+    };
+    for (const Case& c : cases) {
+        const AddressKeys a = addressKeys(c.a), b = addressKeys(c.b);
+        const double similarity = addressSimilarity({a.words, a.number, a.postCode}, {b.words, b.number, b.postCode});
+        EXPECT_GE(similarity, c.lo) << QString::fromUtf16(c.a).toStdString() << " / "
+                                    << QString::fromUtf16(c.b).toStdString();
+        EXPECT_LT(similarity, c.hi) << QString::fromUtf16(c.a).toStdString() << " / "
+                                    << QString::fromUtf16(c.b).toStdString();
+        const double reverse = addressSimilarity({b.words, b.number, b.postCode}, {a.words, a.number, a.postCode});
+        EXPECT_DOUBLE_EQ(similarity, reverse);
+    }
 }
 
 // A small practice in memory: the scores of pairs of its records.
@@ -266,6 +339,73 @@ TEST_F(ScoredPractice, DifferentPeopleStayBelowTheThreshold)
     }
     EXPECT_EQ(score(7, 8).score, 0);
     EXPECT_EQ(score(9, 10).score, 0);
+}
+
+TEST_F(ScoredPractice, NamesAndDateOfBirthOrAddressStandWithoutPhoneOrEmail)
+{
+    // A small practice without telephones or e-mail, where each surname below is held by 60
+    // clients and each given name by 30.
+    const char* const surnames[] = {"Lambert", "Greenwood", "Fowler", "Henderson", "Carter", "Pellow"};
+    const char* const names[] = {"Josie", "Tessa", "Megan", "Luke", "Daniel", "Marnie"};
+    const char* const others[] = {"Abbott", "Barton", "Cole", "Dixon", "Elliott", "Fisher", "Grant", "Hardy"};
+    int id = 1000;
+    for (const char* surname : surnames)
+        for (int i = 0; i < 60; ++i)
+            add(client(++id, surname, others[i % 8], qPrintable(QDate(1940 + i, 1 + i % 12, 1).toString(Qt::ISODate)),
+                       "", "", qPrintable(QStringLiteral("%1 Mill Road Sale VIC 3850").arg(i + 1))));
+    for (const char* name : names)
+        for (int i = 0; i < 30; ++i)
+            add(client(++id, others[i % 8], name, qPrintable(QDate(1950 + i, 1 + i % 12, 2).toString(Qt::ISODate)), "",
+                       "", qPrintable(QStringLiteral("%1 Bay Road Sale VIC 3850").arg(i + 1))));
+
+    struct Case
+    {
+        DuplicateInput a;
+        DuplicateInput b;
+        bool onePerson;
+    };
+    const Case cases[] = {
+        // One person: the same names (or a slip in one) and date of birth, or one date missing
+        // and the address alike.
+        {client(1, "Lambert", "Josie", "1971-05-05", "", "", "7, Oakleigh Retirmeent Village, Glenhavenn NSW 2156"),
+         client(2, "Lambert", "Josie", "1971-05-05", "", "",
+                "7 Tulloch Sreet, Oakleigh Retireeent Village, Glen Haven NSW 2165"),
+         true},
+        {client(3, "Greenwoed", "Tessa", "1985-08-19", "", "", "25 Hollan D Street, Rosebud VIC 3939"),
+         client(4, "Green Wood", "Tessa", "1985-08-19", "", "", "25 Holland Street, Warrina Lakes, Rosebud VIC 3939"),
+         true},
+        {client(5, "Fowler", "Megan", "1979-02-14", "", "", "5 Wattleburn Street, Kilsyht VIC 3137"),
+         client(6, "Fowler", "Megsn", "1979-02-14", "", "", "5 Wattlebyrn Street, Mooroolbark, Kilsyth VIC 3137"),
+         true},
+        {client(7, "Henderson", "Luke", "", "", "", "41 Tarwin Place, Bright VIC 3741"),
+         client(8, "Henderson", "Luke", "1951-03-17", "", "", "41 Tarwin Place, Bright VIC 3714"), true},
+        {client(9, "Carter", "Daniel", "", "", "", "Banksia Crescent, Pine Camp, Lorne VIC 3232"),
+         client(10, "Carter", "Daniel", "", "", "", "Banksia Crescent, Pine Cajp, Lorne VIC 3232"), true},
+        {client(11, "Pellow", "Marnie", "", "", "", "8 Cobb Place, Southern Cross WA 6426"),
+         client(12, "Pelkow", "Marnie", "1962-11-05", "", "", "8 Cobb Ilace, Park Estate, Southern Cross WA 6426"),
+         true},
+        // Relatives: a household member (the address, another given name and date of birth),
+        // twins (the address and date of birth, another given name), and a relative at the
+        // address where neither holds a date of birth.
+        {client(13, "Fowler", "Brooke", "2004-09-30", "", "", "5 Wattleburn Street, Kilsyth VIC 3137"),
+         client(14, "Fowler", "Megan", "1979-02-14", "", "", "5 Wattleburn Street, Kilsyth VIC 3137"), false},
+        {client(15, "Lambert", "Sophie", "1971-05-05", "", "", "7 Tulloch Street, Glen Haven NSW 2156"),
+         client(16, "Lambert", "Josie", "1971-05-05", "", "", "7 Tulloch Street, Glen Haven NSW 2156"), false},
+        {client(17, "Henderson", "Lachlan", "", "", "", "41 Tarwin Place, Bright VIC 3741"),
+         client(18, "Henderson", "Luke", "", "", "", "41 Tarwin Place, Bright VIC 3741"), false},
+    };
+    for (const Case& c : cases) {
+        add(c.a);
+        add(c.b);
+    }
+    records.finish();
+    for (const Case& c : cases) {
+        const PairScore s = score(c.a.clientId, c.b.clientId);
+        if (c.onePerson)
+            EXPECT_GE(s.score, kDefaultMinScore) << c.a.clientId << ": " << s.reasons.join(", ").toStdString();
+        else
+            EXPECT_LT(s.score, kDefaultMinScore) << c.a.clientId << ": " << s.reasons.join(", ").toStdString();
+    }
 }
 
 TEST_F(ScoredPractice, MissingValuesCountNeitherForNorAgainst)
