@@ -411,10 +411,21 @@ void topToLimit(std::vector<Token>& tokens)
                 break;
             }
         }
+        // TOP and its number go with the blanks after them; a comment among them stays, with the
+        // line break that ends it.
+        bool removing = false;
+        for (int k = i; k <= last; ++k) {
+            if (tokens[k].kind == Kind::Comment)
+                removing = false;
+            else if (isSignificant(tokens[k]))
+                removing = true;
+            if (removing)
+                removeRange(tokens, k, k);
+        }
         int removeTo = last;
         while (removeTo + 1 < end && tokens[removeTo + 1].kind == Kind::Space)
             ++removeTo;
-        removeRange(tokens, i, removeTo);
+        removeRange(tokens, last, removeTo);
         if (lastOfSelect == last) // "SELECT TOP n" and nothing more: the engine reports the error
             lastOfSelect = select;
         tokens[lastOfSelect].after += QStringLiteral(" LIMIT ") + limit;

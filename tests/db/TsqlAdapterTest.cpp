@@ -167,6 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "SELECT * FROM (SELECT ClientID FROM Client LIMIT 1) UNION SELECT GroupID FROM PXClientLink"},
         Rewrite {"TopEndsAtSemicolon", "SELECT TOP 3 ClientID FROM Client; SELECT 1",
                  "SELECT ClientID FROM Client LIMIT 3; SELECT 1"},
+        Rewrite {"CommentsBetweenTopAndItsNumberStay", "SELECT TOP -- the first\n/* five */ 5 * FROM Client",
+                 "SELECT -- the first\n/* five */ * FROM Client LIMIT 5"},
         Rewrite {"TopPercentStays", "SELECT TOP 10 PERCENT * FROM Client", nullptr},
         // OFFSET ... FETCH: a page of an ordered result.
         Rewrite {
