@@ -14,7 +14,12 @@
 //   sounds like                 Surname with the Sounds Like button (TOP 50);
 //   client count                the count label's query, without and with archived clients;
 //   Show All                    the Surname search with Show All and an empty text: the time
-//                               until its first screen of 25 rows has been read.
+//                               until its first screen of 25 rows has been read;
+//   Show All paged              the same as the dialog lists it (SearchResultPages, the row
+//                               count known from the client count): its first screen, a jump
+//                               from there to the last screen (the scroll bar's thumb dragged
+//                               to the end), and the memory after a drag through the whole
+//                               result in 100 jumps, against reading every row at once.
 //
 // Each is run once ("first") and then N more times (default 5), whose median is printed too.
 // The database is only read. No figure is judged here: bench/run compares them with the goals.
@@ -24,12 +29,16 @@
 #include "db/Dataset.h"
 #include "search/SearchQuery.h"
 #include "search/SearchQueryCursor.h"
+#include "search/SearchResultPages.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <vector>
 
 using namespace kolvix;
@@ -124,6 +133,83 @@ Figures measureCount(Connection& connection, int repeat, bool showArchived)
     return figures;
 }
 
+// The resident memory of this process in kB, read from /proc (0 where there is none).
+qint64 residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
+// The rows of a grid's screen from `first` on, read as the grid's model reads them.
+void readScreen(SearchResultPages& pages, int first)
+{
+    for (int row = first; row < first + kFirstScreen && row < pages.rowCount(); ++row)
+        pages.pageOf(row, nullptr);
+}
+
+struct PagedFigures
+{
+    Figures firstScreen;
+    Figures lastScreen;
+    qint64 dragRowsRead = 0;
+    qint64 dragGrowthKb = 0;
+    qint64 wholeGrowthKb = 0;
+    int wholeRows = 0;
+};
+
+// Show All through SearchResultPages over `rowCount` rows (the client count the dialog shows).
+PagedFigures measurePaged(Connection& connection, int repeat, const SearchRequest& request, int rowCount)
+{
+    const SearchQuery query = buildSearchQuery(request);
+    PagedFigures figures;
+    std::vector<double> firstRuns;
+    std::vector<double> lastRuns;
+    for (int i = 0; i <= repeat; ++i) {
+        std::unique_ptr<SearchResultPages> pages;
+        firstRuns.push_back(millisecondsOf([&] {
+            pages = std::make_unique<SearchResultPages>(connection, query, rowCount);
+            readScreen(*pages, 0);
+        }));
+        const qint64 readBefore = pages->rowsRead();
+        lastRuns.push_back(millisecondsOf([&] { readScreen(*pages, std::max(0, rowCount - kFirstScreen)); }));
+        figures.firstScreen.rows = int(readBefore);
+        figures.lastScreen.rows = int(pages->rowsRead() - readBefore);
+    }
+    // The first run, and the median of the others.
+    const auto split = [repeat](std::vector<double> runs, Figures& into) {
+        into.first = runs.front();
+        runs.erase(runs.begin());
+        into.median = repeat > 0 ? median(runs) : into.first;
+    };
+    split(firstRuns, figures.firstScreen);
+    split(lastRuns, figures.lastScreen);
+
+    // The thumb dragged from the top to the end: a screen at each of 100 places.
+    const qint64 before = residentKilobytes();
+    {
+        SearchResultPages pages(connection, query, rowCount);
+        for (int step = 0; step <= 100; ++step)
+            readScreen(pages, int(qint64(std::max(0, rowCount - kFirstScreen)) * step / 100));
+        figures.dragRowsRead = pages.rowsRead();
+        figures.dragGrowthKb = residentKilobytes() - before;
+    }
+    // For comparison: every row read at once and held, as a grid that keeps what it read holds
+    // them at its end.
+    {
+        const qint64 wholeBefore = residentKilobytes();
+        SearchQueryCursor cursor(connection, query);
+        cursor.fetch(-1);
+        figures.wholeRows = cursor.rowCount();
+        figures.wholeGrowthKb = residentKilobytes() - wholeBefore;
+    }
+    return figures;
+}
+
 void print(const QString& name, const QString& text, int repeat, const Figures& f, const char* unit = "rows")
 {
     std::printf("search %s: first %.1f ms, median of %d %.1f ms (%d %s; text \"%s\")\n", qPrintable(name), f.first,
@@ -194,6 +280,21 @@ int run(const QStringList& arguments)
         showAll.showAll = true;
         print(QStringLiteral("Show All first screen ") + searchFieldCaptions()[field], QString(), repeat,
               measure(connection, repeat, showAll, kFirstScreen));
+    }
+    const int active = measureCount(connection, 0, false).rows;
+    for (int field : {int(SearchField::Surname), int(SearchField::Name)}) {
+        SearchRequest showAll;
+        showAll.field = field;
+        showAll.showAll = true;
+        const QString caption = searchFieldCaptions()[field];
+        const PagedFigures paged = measurePaged(connection, repeat, showAll, active);
+        print(QStringLiteral("Show All paged first screen ") + caption, QString(), repeat, paged.firstScreen);
+        print(QStringLiteral("Show All paged last screen ") + caption, QString(), repeat, paged.lastScreen);
+        std::printf("memory Show All paged %s: %lld kB more after a drag through %d rows in 100 jumps (%lld rows "
+                    "read, at most %d held); every row read at once: %lld kB more (%d rows)\n",
+                    qPrintable(caption), qlonglong(paged.dragGrowthKb), active, qlonglong(paged.dragRowsRead),
+                    SearchResultPages::kPageRows * SearchResultPages::kPagesKept, qlonglong(paged.wholeGrowthKb),
+                    paged.wholeRows);
     }
     return 0;
 }

@@ -61,11 +61,18 @@ int duplicates(Connection& connection, const DuplicatesVerbOptions& options)
     else if (result.mergedAway > 1)
         err(QStringLiteral("kolvix-merge: left out %1 clients merged away by earlier merges").arg(result.mergedAway));
     if (stderrIsTerminal())
-        err(QStringLiteral("%1 pairs in %2 groups among %3 clients")
-                .arg(result.pairs.size())
-                .arg(result.groups)
-                .arg(result.clients));
+        err(duplicatesSummary(qsizetype(result.pairs.size()), result.groups, result.clients));
     return ExitMerged;
+}
+
+QString duplicatesSummary(qsizetype pairs, int groups, int clients)
+{
+    const auto counted = [](qlonglong count, const char* one, const char* many) {
+        return QString::number(count) + u' ' + QString::fromLatin1(count == 1 ? one : many);
+    };
+    return QStringLiteral("%1 in %2 among %3")
+        .arg(counted(pairs, "pair", "pairs"), counted(groups, "group", "groups"),
+             counted(clients, "client", "clients"));
 }
 
 } // namespace kolvix::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace kolvix {
 class Connection;
 }
@@ -14,5 +16,9 @@ struct DuplicatesVerbOptions;
 // line on standard error. It only reads. ExitMerged (also with no pairs), ExitFailed on a database error,
 // ExitNoConnection when the database cannot be reached.
 int duplicates(Connection& connection, const DuplicatesVerbOptions& options);
+
+// The line that ends the scan on a terminal's standard error, each count with its noun in the
+// singular or the plural: "1 pair in 1 group among 8 clients".
+QString duplicatesSummary(qsizetype pairs, int groups, int clients);
 
 } // namespace kolvix::cli

@@ -1,6 +1,7 @@
 // kolvix-merge --duplicates as a program: the lines on standard output, the exit codes, and a
 // database that stays as it was.
 
+#include "cli/DuplicatesVerb.h"
 #include "support/KolvixMergeProcess.h"
 #include "support/TestDatabase.h"
 
@@ -164,6 +165,26 @@ TEST_F(DuplicatesVerbTest, ClientsMergedAwayAreLeftOutAndCountedOnStandardError)
     ASSERT_EQ(two.exitCode, 0) << two.err.toStdString();
     EXPECT_EQ(two.err, "kolvix-merge: left out 2 clients merged away by earlier merges\n");
     EXPECT_EQ(lines(two.out), QStringList({kHeader}));
+}
+
+// The closing line on a terminal counts in the singular and the plural as the window does.
+TEST(DuplicatesSummary, EachCountTakesTheSingularOrThePlural)
+{
+    struct Case
+    {
+        qsizetype pairs;
+        int groups;
+        int clients;
+        const char* line;
+    };
+    const Case cases[] = {
+        {1, 1, 1, "1 pair in 1 group among 1 client"},
+        {1, 1, 8, "1 pair in 1 group among 8 clients"},
+        {3, 2, 15281, "3 pairs in 2 groups among 15281 clients"},
+        {0, 0, 0, "0 pairs in 0 groups among 0 clients"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(kolvix::cli::duplicatesSummary(c.pairs, c.groups, c.clients), QString::fromLatin1(c.line));
 }
 
 // A name holding a NUL, a tab or a line break stays one row of seven cells, the characters

@@ -12,6 +12,7 @@
 #include "search/SearchQueryCursor.h"
 #include "search/SearchResultPages.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -128,6 +129,8 @@ TfrmSearchPatient::TfrmSearchPatient(Connection& connection, bool useFileNo, Use
     auto* fieldListStyle = new DropDownListStyle;
     fieldListStyle->setParent(ui->cbFields);
     ui->cbFields->setStyle(fieldListStyle);
+    // The list was made for the application's style, which scrolls with arrows and no bar.
+    ui->cbFields->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     m_model->setUseFileNo(useFileNo);
     ui->grdSearch->setModel(m_model);

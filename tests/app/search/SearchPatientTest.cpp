@@ -115,7 +115,7 @@ TEST_F(SearchPatientTest, OpensEmptyWithTheActiveClientCount)
     EXPECT_FALSE(dialog->tmrSearch().isActive());
 }
 
-// Open, the "Search on" list shows eleven of its twelve fields and scrolls to the last.
+// Open, the "Search on" list shows eleven of its twelve fields and a scroll bar to the last.
 TEST_F(SearchPatientTest, TheFieldListShowsElevenRowsWhenOpen)
 {
     auto dialog = shownDialog();
@@ -129,6 +129,10 @@ TEST_F(SearchPatientTest, TheFieldListShowsElevenRowsWhenOpen)
         if (view->viewport()->rect().contains(view->visualRect(fields.model()->index(i, 0))))
             ++whole;
     EXPECT_EQ(whole, 11);
+    // Its scroll bar shows, and reaches the twelfth.
+    const QScrollBar* bar = view->verticalScrollBar();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->maximum(), 1);
     fields.hidePopup();
 }
 
