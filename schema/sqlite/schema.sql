@@ -548,6 +548,51 @@ CREATE TABLE Audit (
 );
 
 ------------------------------------------------------------------------------------------------
+-- The utility's own merge ledger: what each merge changed, so that it can be undone. The
+-- program creates these tables when they are missing.
+------------------------------------------------------------------------------------------------
+
+CREATE TABLE KolvixMerge (
+    MergeID           INT NOT NULL PRIMARY KEY,
+    AuditID           INTEGER NULL,
+    MergedAt          DATETIME NULL,
+    Workstation       NVARCHAR(64) NULL,
+    FromClientID      INTEGER NOT NULL,
+    ToClientID        INTEGER NOT NULL,
+    FromName          NVARCHAR(100) NULL,
+    ToName            NVARCHAR(100) NULL,
+    RowsChanged       INTEGER NULL,
+    MergeState        VARCHAR(10) NOT NULL,       -- merging, merged, undone
+    UndoneAt          DATETIME NULL,
+    UndoAuditID       INTEGER NULL
+);
+
+CREATE TABLE KolvixMergeStep (
+    MergeID           INTEGER NOT NULL,
+    StepNo            INTEGER NOT NULL,
+    CatalogueStep     INTEGER NOT NULL,
+    TableName         NVARCHAR(128) NOT NULL,
+    Operation         CHAR(1) NOT NULL,           -- U rows moved, D rows deleted, I row added
+    ChangedColumns    NVARCHAR,
+    OldValues         NVARCHAR(1000),
+    NewValues         NVARCHAR(1000),
+    KeyColumns        NVARCHAR,
+    IntegerKey        INTEGER NOT NULL,
+    PrimaryKey        INTEGER NOT NULL,
+    RowsChanged       INTEGER NOT NULL,
+    PRIMARY KEY (MergeID, StepNo)
+);
+
+CREATE TABLE KolvixMergeRow (
+    MergeID           INTEGER NOT NULL,
+    StepNo            INTEGER NOT NULL,
+    KeyID             BIGINT,
+    RowKey            NVARCHAR,
+    RowData           NVARCHAR
+);
+CREATE INDEX IX_KolvixMergeRow ON KolvixMergeRow (MergeID, StepNo);
+
+------------------------------------------------------------------------------------------------
 -- Patient search views
 ------------------------------------------------------------------------------------------------
 

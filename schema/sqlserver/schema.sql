@@ -548,6 +548,52 @@ CREATE TABLE dbo.Audit (
 GO
 
 ------------------------------------------------------------------------------------------------
+-- The utility's own merge ledger: what each merge changed, so that it can be undone. The
+-- program creates these tables when they are missing.
+------------------------------------------------------------------------------------------------
+
+CREATE TABLE dbo.KolvixMerge (
+    MergeID           INT           NOT NULL CONSTRAINT PK_KolvixMerge PRIMARY KEY,
+    AuditID           INT           NULL,
+    MergedAt          DATETIME      NULL,
+    Workstation       NVARCHAR(64)  NULL,
+    FromClientID      INT           NOT NULL,
+    ToClientID        INT           NOT NULL,
+    FromName          NVARCHAR(100) NULL,
+    ToName            NVARCHAR(100) NULL,
+    RowsChanged       INT           NULL,
+    MergeState        VARCHAR(10)   NOT NULL,     -- merging, merged, undone
+    UndoneAt          DATETIME      NULL,
+    UndoAuditID       INT           NULL
+);
+
+CREATE TABLE dbo.KolvixMergeStep (
+    MergeID           INT            NOT NULL,
+    StepNo            INT            NOT NULL,
+    CatalogueStep     INT            NOT NULL,
+    TableName         NVARCHAR(128)  NOT NULL,
+    Operation         CHAR(1)        NOT NULL,    -- U rows moved, D rows deleted, I row added
+    ChangedColumns    NVARCHAR(MAX)  NULL,
+    OldValues         NVARCHAR(1000) NULL,
+    NewValues         NVARCHAR(1000) NULL,
+    KeyColumns        NVARCHAR(MAX)  NULL,
+    IntegerKey        INT            NOT NULL,
+    PrimaryKey        INT            NOT NULL,
+    RowsChanged       INT            NOT NULL,
+    CONSTRAINT PK_KolvixMergeStep PRIMARY KEY (MergeID, StepNo)
+);
+
+CREATE TABLE dbo.KolvixMergeRow (
+    MergeID           INT           NOT NULL,
+    StepNo            INT           NOT NULL,
+    KeyID             BIGINT        NULL,
+    RowKey            NVARCHAR(MAX) NULL,
+    RowData           NVARCHAR(MAX) NULL
+);
+CREATE INDEX IX_KolvixMergeRow ON dbo.KolvixMergeRow (MergeID, StepNo);
+GO
+
+------------------------------------------------------------------------------------------------
 -- The digits of a text: '04 12-345 678' gives '0412345678'; null gives null.
 ------------------------------------------------------------------------------------------------
 

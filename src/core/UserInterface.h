@@ -24,6 +24,9 @@ public:
     virtual void showPlain(const QString& text) = 0;
     // Yes/No confirmation; true for Yes.
     virtual bool confirm(const QString& text) = 0;
+    // Yes/No: go on with a merge that cannot be recorded for undo. Unattended front ends say
+    // No unless told otherwise.
+    virtual bool confirmIrreversible(const QString& text) { return confirm(text); }
     // The wait cursor (true) or the normal arrow (false).
     virtual void setWaitCursor(bool wait) = 0;
     // A catalogue step has run: its number (1..42, 43 for the pending-client clean-up),

@@ -312,7 +312,20 @@ void rewriteNames(std::vector<Token>& tokens)
         if (t.kind == Kind::Word) {
             const bool dotAfter = kindAt(i + 1) == Kind::Symbol && tokens[i + 1].text == u'.';
             const bool dotBefore = kindAt(i - 1) == Kind::Symbol && tokens[i - 1].text == u'.';
-            if (isWord(t, QLatin1StringView("ISNULL"))) {
+            if (isWord(t, QLatin1StringView("MAX"))) {
+                // NVARCHAR(MAX) and the like: the embedded engine takes no size for the longest text.
+                const int open = previousSignificant(tokens, i);
+                const int type = open >= 0 ? previousSignificant(tokens, open) : -1;
+                const int close = nextSignificant(tokens, i);
+                if (type >= 0 && close >= 0 && isSymbol(tokens[open], QLatin1StringView("("))
+                    && isSymbol(tokens[close], QLatin1StringView(")"))
+                    && (isWord(tokens[type], QLatin1StringView("VARCHAR"))
+                        || isWord(tokens[type], QLatin1StringView("NVARCHAR"))
+                        || isWord(tokens[type], QLatin1StringView("VARBINARY")))) {
+                    removeRange(tokens, open, close);
+                    i = close;
+                }
+            } else if (isWord(t, QLatin1StringView("ISNULL"))) {
                 const int next = nextSignificant(tokens, i);
                 if (next >= 0 && isSymbol(tokens[next], QLatin1StringView("(")))
                     t.text = QStringLiteral("IFNULL");

@@ -16,6 +16,7 @@ namespace kolvix {
 //   DECLARE @v type / SET @v = x -> removed; every later @v replaced by x (x a literal, a
 //                                  number, a negative number, NULL or a :parameter)
 //   ISNULL(                     -> IFNULL(
+//   VARCHAR(MAX), NVARCHAR(MAX), VARBINARY(MAX) -> the type without a size
 //   dbo.name, [dbo].name        -> name
 //   a date literal on the right of a comparison operator ('yyyymmdd' or 'yyyy.mm.dd')
 //                               -> 'YYYY-MM-DD 00:00:00'

@@ -10,6 +10,7 @@
 #include "db/DbError.h"
 #include "merge/LeftBehind.h"
 #include "merge/LockWaitWatch.h"
+#include "merge/MergeLedger.h"
 #include "merge/MergeLock.h"
 #include "merge/MergeSession.h"
 #include "merge/PreChecks.h"
@@ -18,6 +19,7 @@
 
 #include <QDateTime>
 #include <functional>
+#include <optional>
 
 namespace kolvix {
 
@@ -165,6 +167,39 @@ public:
     }
 };
 
+// Whether the merge can keep a ledger: the tables are there, or are created now. A dry run
+// creates nothing and keeps a ledger only where the tables are there. When they cannot be
+// created the user decides whether to merge without one; false when the answer is No.
+bool prepareLedger(MergeSession& s, MergePlan& plan, bool& ledger)
+{
+    ledger = false;
+    if (plan.options.irreversible) {
+        writeLog(QStringLiteral("ledger: none - the merge will not be reversible (on request)"));
+        return true;
+    }
+    if (ledgerTablesExist(s.conZelvan)) {
+        ledger = true;
+        return true;
+    }
+    if (plan.options.dryRun)
+        return true;
+    const QString failure = createLedgerTables(s.conZelvan);
+    if (failure.isEmpty()) {
+        ledger = true;
+        return true;
+    }
+    writeLogFmt(QStringLiteral("ledger: the tables could not be created: %s"), {failure});
+    if (s.ui.confirmIrreversible(
+            QStringLiteral("This merge cannot be recorded so that it can be undone later: the tables that record "
+                           "merges could not be created in the database (%1).\nAsk the administrator of the "
+                           "database for a login that may create tables, or merge without a record.\n\nMerge "
+                           "without a record? This merge will not be reversible.")
+                .arg(failure)))
+        return true;
+    writeLog(QStringLiteral("cancelled - the merge could not be made reversible [NoLedger]"));
+    return false;
+}
+
 } // namespace
 
 MergePlan::MergePlan(const MergeClient& from, const MergeClient& to, const MergeOptions& options)
@@ -234,6 +269,8 @@ std::unique_ptr<MergePlan> planMerge(MergeSession& s, const MergeClient& from, c
     plan->statistics = collectStatistics(s.dsTemp, scratch, from.id);
     plan->tablesNotMoved = tablesNotMoved(s.dsTemp, from.id);
     plan->rowsOnMissingAccounts = rowsOnMissingAccounts(s.dsTemp, from.id);
+    if (!prepareLedger(s, *plan, plan->m_ledger))
+        return nullptr;
     return plan;
 }
 
@@ -265,6 +302,12 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
     const bool transaction = s.UseRollback || options.dryRun;
     MergeOutcome outcome = MergeOutcome::Merged;
     int auditId = -1;
+    std::optional<MergeLedger> ledger;
+    struct EndOfLedger
+    {
+        MergeSession& s;
+        ~EndOfLedger() { s.ledger = nullptr; }
+    } endOfLedger {s};
     try {
         plan.accounts.DumpToMemo(&s.mem);
         if (!options.dryRun) {
@@ -281,7 +324,14 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
         // the mapping was made on.
         if (accountState(s, clients) != plan.m_accountState)
             throw AccountsChanged();
+        if (plan.m_ledger) {
+            ledger.emplace(s, clients, displayName(plan.from.surname, plan.from.name),
+                           displayName(plan.to.surname, plan.to.name), auditId);
+            s.ledger = &*ledger;
+        }
         runCatalogue(s, plan.accounts, clients);
+        if (ledger)
+            ledger->finish();
         if (options.dryRun) {
             s.conZelvan.rollbackTransaction();
             writeLog(QStringLiteral("dry run - rolled back"));

@@ -26,6 +26,8 @@ struct MergeOptions
     // Runs everything inside a transaction that is always rolled back, whatever
     // "Use Rollback" says, and writes no Audit row.
     bool dryRun = false;
+    // Merges without a ledger: the merge cannot be undone.
+    bool irreversible = false;
     // Called after the outcome box, before the cursor returns to the arrow: the main window
     // reopens its count query there.
     std::function<void()> afterOutcome;
@@ -56,6 +58,8 @@ public:
     std::vector<std::pair<QString, int>> tablesNotMoved;
     // Rows of the account-keyed tables on accounts the From client does not have.
     std::vector<RowsOnMissingAccounts> rowsOnMissingAccounts;
+    // Whether the merge keeps a ledger, and so can be undone.
+    bool reversible() const { return m_ledger; }
 
 private:
     friend std::unique_ptr<MergePlan> planMerge(MergeSession&, const MergeClient&, const MergeClient&,
@@ -70,6 +74,7 @@ private:
     Connection* m_waitBudget = nullptr; // the connection whose lock-wait budget the plan began
     // The accounts of both clients as the mapping was made on them.
     QStringList m_accountState;
+    bool m_ledger = false;
 };
 
 // The first half of the Merge button: names the clients in the log, takes the merge lock, runs

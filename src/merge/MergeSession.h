@@ -12,6 +12,7 @@
 namespace kolvix {
 
 class Connection;
+class MergeLedger;
 class UserInterface;
 
 // Shown at every start, before anything else happens.
@@ -59,6 +60,8 @@ public:
     QStringList columnCache;
     // From the setting "Use Rollback" (section "Kolvix"); on by default.
     bool UseRollback = true;
+    // While a merge runs with a ledger: where the catalogue records what it changes.
+    MergeLedger* ledger = nullptr;
 };
 
 // The start-up that both front ends run: the irreversibility warning, the connection with

@@ -7,6 +7,7 @@
 #include "core/UserInterface.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
+#include "merge/MergeLedger.h"
 #include "merge/MergeSession.h"
 #include "merge/Runners.h"
 
@@ -43,6 +44,9 @@ int moveClient(MergeSession& s, const QString& table, const ClientPair& clients,
                              Format(QStringLiteral("moveClient: Exception occured while moving [%s].[%s] %d to %d"),
                                     {table, column, fromClient, toClient}),
                              [&] {
+                                 if (s.ledger)
+                                     s.ledger->recordUpdate(table, {column}, {fromClient}, {toClient},
+                                                            Format(QStringLiteral("[%s]=%d"), {column, fromClient}));
                                  return doADOCommandRows(s.ui, s.cmd,
                                                          Format(QStringLiteral("UPDATE [%s] SET [%s]=%d WHERE [%s]=%d"),
                                                                 {table, column, toClient, column, fromClient}));
@@ -62,6 +66,11 @@ int moveTrans(MergeSession& s, const QString& table, const ClientPair& clients, 
         Format(QStringLiteral("moveTrans: Exception occured while moving [%s] %d.%d to %d.%d"),
                {table, fromClient, fromAccount, toClient, toAccount}),
         [&] {
+            if (s.ledger)
+                s.ledger->recordUpdate(
+                    table, {QStringLiteral("ClientID"), QStringLiteral("AccountID")}, {fromClient, fromAccount},
+                    {toClient, toAccount},
+                    Format(QStringLiteral("[ClientID] = %d AND [AccountID] = %d"), {fromClient, fromAccount}));
             return doADOCommandRows(
                 s.ui, s.cmd,
                 Format(QStringLiteral("UPDATE [%s] SET [ClientID] = %d, [AccountID] = %d WHERE [ClientID] = %d "
@@ -103,6 +112,9 @@ int copyAccount(MergeSession& s, const ClientPair& clients, qint32 fromAccount, 
     for (qsizetype i = copiedFrom; i < c.size(); ++i)
         values = Format(QStringLiteral("%s,[%s]"), {values, c[i]});
 
+    if (s.ledger)
+        s.ledger->recordInsert(QStringLiteral("Account"), {c[0], c[1]}, {toClient, toAccount});
+
     return doADOCommandRows(
         s.ui, s.cmd,
         Format(QStringLiteral("INSERT INTO Account (%s)  SELECT TOP 1 %s  FROM Account  WHERE ClientID = %d "
@@ -132,6 +144,12 @@ int deleteDuplicates(MergeSession& s, const QString& table, const QString& idCol
         s.cmd.setCommandText(sql);
         int deleted = 0;
         for (int run = 0; run < maxRuns; ++run) {
+            if (s.ledger)
+                s.ledger->recordDelete(table,
+                                       Format(QStringLiteral("[%s] IN (SELECT [MinID] FROM (SELECT MIN([%s]) AS "
+                                                             "[MinID] FROM [%s] WHERE [%s] = %d GROUP BY %s "
+                                                             "HAVING COUNT(*) > 1) G)"),
+                                              {idColumn, idColumn, table, filterColumn, filterValue, groupColumns}));
             const int rows = s.cmd.execute();
             deleted += rows;
             if (rows == 0)
@@ -145,6 +163,11 @@ int movePatCat(MergeSession& s, const ClientPair& clients)
 {
     const qint32 toClient = clients.to;
     const qint32 fromClient = clients.from;
+    if (s.ledger)
+        s.ledger->recordUpdate(QStringLiteral("PatCat"), {QStringLiteral("ClientID")}, {fromClient}, {toClient},
+                               Format(QStringLiteral("ClientID=%d AND CategoryID NOT IN (SELECT CategoryID FROM PatCat "
+                                                     "WHERE ClientID=%d)"),
+                                      {fromClient, toClient}));
     return doADOCommandRows(
         s.ui, s.cmd,
         Format(QStringLiteral("UPDATE PatCat SET ClientID=%d WHERE ClientID=%d AND CategoryID NOT IN (SELECT "
@@ -154,6 +177,13 @@ int movePatCat(MergeSession& s, const ClientPair& clients)
 
 int moveClientContact(MergeSession& s, const ClientPair& clients)
 {
+    if (s.ledger)
+        s.ledger->recordUpdate(
+            QStringLiteral("ClientContact"), {QStringLiteral("ClientID")}, {clients.from}, {clients.to},
+            Format(QStringLiteral("ClientID = %0:d AND ContactID NOT IN (SELECT ContactID FROM ClientContacts WHERE "
+                                  "ClientID = %1:d) AND RelationID NOT IN (SELECT RelationID FROM ClientContacts "
+                                  "WHERE ClientID = %1:d)"),
+                   {clients.from, clients.to}));
     return doADOCommandRows(
         s.ui, s.cmd,
         Format(
@@ -234,6 +264,13 @@ void reportStep(UserInterface& ui, int step, const char* table, int rows)
     ui.catalogueStepDone(step, QString::fromLatin1(table), rows);
 }
 
+// The ledger files what follows under the step.
+void beginStep(MergeSession& s, int step)
+{
+    if (s.ledger)
+        s.ledger->atStep(step);
+}
+
 } // namespace
 
 const std::vector<CatalogueTable>& catalogueColumns()
@@ -266,6 +303,7 @@ void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& cli
     const std::vector<TaAccount>& entries = accounts.Accounts;
     for (const CatalogueStep& step : kCatalogue) {
         const QString table = QString::fromLatin1(step.table);
+        beginStep(s, step.number);
         switch (step.kind) {
         case StepKind::MoveClient:
             reportStep(s.ui, step.number, step.table, moveClient(s, table, clients, QString::fromLatin1(step.column)));
@@ -287,10 +325,11 @@ void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& cli
                 if (!movesData(entry))
                     continue;
                 for (const CatalogueStep& transStep : kCatalogue) {
-                    if (transStep.kind == StepKind::MoveTrans)
-                        reportStep(
-                            s.ui, transStep.number, transStep.table,
-                            moveTrans(s, QString::fromLatin1(transStep.table), clients, entry.FromID, entry.ToID));
+                    if (transStep.kind != StepKind::MoveTrans)
+                        continue;
+                    beginStep(s, transStep.number);
+                    reportStep(s.ui, transStep.number, transStep.table,
+                               moveTrans(s, QString::fromLatin1(transStep.table), clients, entry.FromID, entry.ToID));
                 }
             }
             break;
@@ -311,11 +350,19 @@ void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& cli
 
     // Steps 41 and 42 moved every GuestClientID and ParentID of the From client, so rows that
     // now refer to themselves carry the To client's id.
+    beginStep(s, 43);
+    const QString selfReferring = QStringLiteral("[GuestClientID] = [ParentID]");
+    if (s.ledger)
+        s.ledger->recordDelete(QStringLiteral("PXPendingClient"),
+                               Format(QStringLiteral("[GuestClientID] = %d AND %s"), {clients.to, selfReferring}));
     int rows = doADOCommandRows(
         s.ui, s.cmd,
         Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [GuestClientID] = %d AND [GuestClientID] = "
                               "[ParentID]"),
                {clients.to}));
+    if (s.ledger)
+        s.ledger->recordDelete(QStringLiteral("PXPendingClient"),
+                               Format(QStringLiteral("[ParentID] = %d AND %s"), {clients.to, selfReferring}));
     rows += doADOCommandRows(
         s.ui, s.cmd,
         Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [ParentID] = %d AND [GuestClientID] = "

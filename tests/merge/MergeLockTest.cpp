@@ -383,9 +383,10 @@ TEST_F(MergeLockTest, AStepThatWaitsWithoutTheTransactionIsAnnouncedAndBounded)
     EXPECT_EQ(waitsBefore, 0);
     EXPECT_GE(ui.lockWaits.load(), 1);
     ASSERT_FALSE(ui.shown.isEmpty());
+    // The step's first write is its ledger rows.
     EXPECT_TRUE(ui.shown.last().startsWith("Warning: Some data could not be transferred.\n\nThe merge waited for a "
                                            "lock that another connection holds on the database (at the statement "
-                                           "\"UPDATE"))
+                                           "\"INSERT INTO KolvixMergeRow"))
         << ui.shown.last().toStdString();
     EXPECT_TRUE(ui.shown.last().endsWith("Close the other program that has the practice open, then merge again."));
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 3) << "the step that gave up changed rows";

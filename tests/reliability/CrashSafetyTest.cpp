@@ -3,6 +3,7 @@
 // practice whose heavy From client has 50,000 transactions, with "Use Rollback" on.
 
 #include "reliability/DatabaseDigest.h"
+#include "support/TestDatabase.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -32,7 +33,8 @@ namespace {
 
 #ifdef __linux__
 
-const QStringList kNotCompared = {QStringLiteral("Audit")}; // written before the transaction, on purpose
+// The Audit row is written before the transaction, on purpose; the ledger's row has the time.
+const QStringList kNotCompared = kStampedTables;
 
 // How the merge process ended, and what it printed on the stream the test read.
 struct Ending

@@ -54,7 +54,7 @@ protected:
     {
         TestDatabase other;
         EXPECT_EQ(mergeExampleCopy(ui, other, {}, useRollback), MergeOutcome::Merged);
-        Reference reference {ui.steps, other.snapshot({"Audit"}), other.scalar(kAudit)};
+        Reference reference {ui.steps, other.snapshot(kStampedTables), other.scalar(kAudit)};
         ui.steps.clear();
         ui.shown.clear();
         return reference;
@@ -97,7 +97,7 @@ TEST_P(OdbcMergeTest, TheExampleMergeEndsAsOnTheEmbeddedEngine)
     EXPECT_EQ(ui.shown, QStringList {"Information: Clients have been successfully merged."});
     // Rows affected, step by step, as the embedded engine counts them.
     EXPECT_EQ(ui.steps, reference.steps);
-    EXPECT_EQ(db.snapshot({"Audit"}), reference.tables);
+    EXPECT_EQ(db.snapshot(kStampedTables), reference.tables);
     EXPECT_EQ(db.scalar("SELECT ShortDescription FROM Account WHERE ClientID = 57 AND AccountID = 2"), kNewName);
 
     // The Audit row's values were bound with their types: text, a date-time and a boolean.
@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(UseRollback, OdbcMergeTest, ::testing::Bool());
 TEST_F(OdbcPathTest, AFailureRollsBackWithTheDriversMessage)
 {
     db.exec("CREATE TRIGGER fail BEFORE UPDATE ON Quotes BEGIN SELECT RAISE(ABORT, 'quotes are locked'); END;");
-    const auto before = db.snapshot({"Audit"});
+    const auto before = db.snapshot(kStampedTables);
     ASSERT_EQ(merge(), MergeOutcome::Failed);
     ASSERT_EQ(ui.shown.size(), 2);
     EXPECT_TRUE(ui.shown[0].startsWith("Kolvix Utility: doADOCommand: ")) << ui.shown[0].toStdString();
@@ -122,7 +122,7 @@ TEST_F(OdbcPathTest, AFailureRollsBackWithTheDriversMessage)
     EXPECT_EQ(ui.shown[1], "Warning: Some data could not be transferred.\nPatient details have been reverted.");
     // The steps before Quotes had moved rows; the rollback took them back.
     EXPECT_TRUE(ui.steps.contains("23 Documents 1")) << ui.steps.join('\n').toStdString();
-    EXPECT_EQ(db.snapshot({"Audit"}), before);
+    EXPECT_EQ(db.snapshot(kStampedTables), before);
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Audit"), 1);
 
     // The connection stays usable: the next merge, without the trigger, goes through.

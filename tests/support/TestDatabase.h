@@ -34,6 +34,10 @@ private:
     QString m_path;
 };
 
+// The tables a merge writes with its own time stamp: its Audit row and its ledger's row. Two runs
+// of the same merge leave everything else the same.
+inline const QStringList kStampedTables = {QStringLiteral("Audit"), QStringLiteral("KolvixMerge")};
+
 // The path of a file of the source tree.
 QString sourcePath(const QString& relative);
 
