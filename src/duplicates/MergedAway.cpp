@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/Statement.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 namespace kolvix {
@@ -20,19 +21,41 @@ int mergedAwayClientOf(const QString& action)
     return ok ? client : -1;
 }
 
+int undoneMergeOf(const QString& action)
+{
+    static const QRegularExpression undo(QStringLiteral("^Undo merge (\\d+):"));
+    const QRegularExpressionMatch match = undo.match(action);
+    bool ok = false;
+    const int merge = match.hasMatch() ? match.captured(1).toInt(&ok) : -1;
+    return ok ? merge : -1;
+}
+
 QSet<int> readMergedAwayClients(Connection& connection)
 {
     Statement query(connection,
-                    QStringLiteral("SELECT Action FROM Audit WHERE UserName = 'MERGE' AND Action LIKE 'Merge %'"),
+                    QStringLiteral("SELECT AuditID, Action FROM Audit WHERE UserName = 'MERGE' AND (Action LIKE "
+                                   "'Merge %' OR Action LIKE 'Undo merge %')"),
                     connection.commandTimeout());
     query.execute();
-    QSet<int> clients;
+    QHash<int, int> fromClientOfMerge;
+    QSet<int> undone;
     while (query.next()) {
-        const int client = query.isNull(0) ? -1 : mergedAwayClientOf(query.value(0).toString());
+        if (query.isNull(1))
+            continue;
+        const QString action = query.value(1).toString();
+        const int client = mergedAwayClientOf(action);
         if (client >= 0)
-            clients.insert(client);
+            fromClientOfMerge.insert(query.value(0).toInt(), client);
+        const int merge = undoneMergeOf(action);
+        if (merge >= 0)
+            undone.insert(merge);
     }
     query.throwIfReadFailed();
+    QSet<int> clients;
+    for (auto it = fromClientOfMerge.cbegin(); it != fromClientOfMerge.cend(); ++it) {
+        if (!undone.contains(it.key()))
+            clients.insert(it.value());
+    }
     return clients;
 }
 

@@ -4,6 +4,7 @@
 #include "duplicates/MergedAway.h"
 #include "duplicates/DuplicateFinder.h"
 
+#include "merge/MergeUndo.h"
 #include "support/MergeFixture.h"
 
 #include <gtest/gtest.h>
@@ -87,13 +88,41 @@ TEST_F(MergedAwayTest, AMergedPairLeavesTheListAndComesBackWhenItsMergeRowIsMark
     EXPECT_EQ(merged.mergedAway, 1);
     EXPECT_EQ(merged.clients, first.clients - 1);
 
-    // Marked reverted (as a merge that is undone will be): the From client counts again.
+    // Marked reverted: the From client counts again.
     db.exec("UPDATE Audit SET Action = Action || ' - reverted' WHERE Action NOT LIKE '% - reverted'");
     EXPECT_TRUE(readMergedAwayClients(connection).isEmpty());
     const DuplicateScanResult reverted = scan();
     EXPECT_TRUE(listsHarper(reverted));
     EXPECT_EQ(reverted.mergedAway, 0);
     EXPECT_EQ(reverted.clients, first.clients);
+}
+
+TEST_F(MergedAwayTest, AnUndoneMergesFromClientIsACandidateAgain)
+{
+    const DuplicateScanResult first = scan();
+    ASSERT_EQ(merge(35, 20), MergeOutcome::Merged);
+    const int audit = int(db.count("SELECT MAX(AuditID) FROM Audit"));
+    EXPECT_FALSE(listsHarper(scan()));
+
+    const std::unique_ptr<UndoPlan> plan = planUndo(*session, audit);
+    ASSERT_TRUE(plan) << ui.shown.join('\n').toStdString();
+    ASSERT_EQ(executeUndo(*session, *plan), MergeOutcome::Merged);
+    EXPECT_TRUE(readMergedAwayClients(connection).isEmpty());
+    const DuplicateScanResult undone = scan();
+    EXPECT_TRUE(listsHarper(undone));
+    EXPECT_EQ(undone.mergedAway, 0);
+    EXPECT_EQ(undone.clients, first.clients);
+
+    // Another merge of the same client after the undo stands again.
+    ASSERT_EQ(merge(35, 20), MergeOutcome::Merged);
+    EXPECT_EQ(readMergedAwayClients(connection), QSet<int>({35}));
+}
+
+TEST(MergedAwayClientOf, ReadsTheMergeAnUndoNames)
+{
+    EXPECT_EQ(undoneMergeOf("Undo merge 41: 812 > 57 (Sample, One > Sample, Two)"), 41);
+    EXPECT_EQ(undoneMergeOf("Undo merge x: 812 > 57"), -1);
+    EXPECT_EQ(undoneMergeOf("Merge 812 > 57 (Sample, One > Sample, Two)"), -1);
 }
 
 TEST_F(MergedAwayTest, OnlyTheMergesRowsCount)
