@@ -13,6 +13,7 @@
 #include "merge/RecordMovers.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <algorithm>
 #include <stdexcept>
 
@@ -49,14 +50,23 @@ QStringList asNames(const std::vector<QVariant>& values)
     return names;
 }
 
-// "[A] = ? AND [B] IS NULL": the condition for these values, whose non-null ones are bound in
-// order by bindValues.
-QString equalTo(const QStringList& columns, const QVariantList& values)
+// A parameter for a column's value: ":<role><column>" where the column's name can be one, else
+// ":<role>Value". The values are bound in order, whatever the names.
+QString parameterFor(const QString& role, const QString& column)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return QLatin1Char(':') + role + (plain.match(column).hasMatch() ? column : QStringLiteral("Value"));
+}
+
+// "[A] = :KeyA AND [B] IS NULL": the condition for these values, whose non-null ones are bound
+// in order by bindValues.
+QString equalTo(const QStringList& columns, const QVariantList& values, const QString& role)
 {
     QStringList parts;
     for (qsizetype i = 0; i < columns.size(); ++i) {
         const bool null = i >= values.size() || values[i].isNull();
-        parts << quotedName(columns[i]) + (null ? QStringLiteral(" IS NULL") : QStringLiteral(" = ?"));
+        parts << quotedName(columns[i])
+                + (null ? QStringLiteral(" IS NULL") : QStringLiteral(" = ") + parameterFor(role, columns[i]));
     }
     return parts.join(QStringLiteral(" AND "));
 }
@@ -69,12 +79,12 @@ void bindValues(Statement& statement, const QVariantList& values)
     }
 }
 
-// "[A] = ?, [B] = ?", every value bound.
+// "[A] = :OldA, [B] = :OldB", every value bound.
 QString assignments(const QStringList& columns)
 {
     QStringList parts;
     for (const QString& column : columns)
-        parts << quotedName(column) + QStringLiteral(" = ?");
+        parts << quotedName(column) + QStringLiteral(" = ") + parameterFor(QStringLiteral("Old"), column);
     return parts.join(QStringLiteral(", "));
 }
 
@@ -154,7 +164,7 @@ public:
     // How many of the step's rows hold these values in the rewritten columns now.
     int rowsHolding(const LedgerStep& step, const QVariantList& values)
     {
-        const QString holding = equalTo(step.changedColumns, values);
+        const QString holding = equalTo(step.changedColumns, values, QStringLiteral("Now"));
         if (step.integerKey) {
             Statement count(
                 connection,
@@ -166,10 +176,11 @@ public:
         }
         int rows = 0;
         for (const auto& [key, data] : ledgerRows(step)) {
-            Statement count(connection,
-                            QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 AND %3")
-                                .arg(quotedName(step.table), holding, equalTo(step.keyColumns, key)),
-                            timeout);
+            Statement count(
+                connection,
+                QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 AND %3")
+                    .arg(quotedName(step.table), holding, equalTo(step.keyColumns, key, QStringLiteral("Key"))),
+                timeout);
             bindValues(count, values);
             bindValues(count, key);
             rows += scalar(count);
@@ -199,7 +210,7 @@ public:
     {
         Statement count(connection,
                         QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2")
-                            .arg(quotedName(step.table), equalTo(step.keyColumns, key)),
+                            .arg(quotedName(step.table), equalTo(step.keyColumns, key, QStringLiteral("Key"))),
                         timeout);
         bindValues(count, key);
         return scalar(count) > 0;
@@ -285,7 +296,7 @@ public:
     int moveBack(const LedgerStep& step)
     {
         const QString set = assignments(step.changedColumns);
-        const QString holding = equalTo(step.changedColumns, step.newValues);
+        const QString holding = equalTo(step.changedColumns, step.newValues, QStringLiteral("Merged"));
         if (step.integerKey) {
             Statement update(connection,
                              QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4 IN %5")
@@ -299,10 +310,11 @@ public:
         }
         int rows = 0;
         for (const auto& [key, data] : ledgerRows(step)) {
-            Statement update(connection,
-                             QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4")
-                                 .arg(quotedName(step.table), set, holding, equalTo(step.keyColumns, key)),
-                             timeout);
+            Statement update(
+                connection,
+                QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4")
+                    .arg(quotedName(step.table), set, holding, equalTo(step.keyColumns, key, QStringLiteral("Key"))),
+                timeout);
             bindValues(update, step.oldValues);
             bindValues(update, step.newValues);
             bindValues(update, key);
@@ -319,7 +331,7 @@ public:
         QStringList marks;
         for (const QString& column : step.changedColumns) {
             names << quotedName(column);
-            marks << QStringLiteral("?");
+            marks << parameterFor(QString(), column);
         }
         // SQL Server fills an identity column itself unless told to take the value given.
         bool identity = false;
@@ -374,10 +386,11 @@ public:
                 exists.addValue(table);
                 if (scalar(exists) == 0)
                     continue;
-                Statement count(connection,
-                                QStringLiteral("SELECT COUNT(*) FROM %1 WHERE [ClientID] = ? AND [AccountID] = ?")
-                                    .arg(quotedName(table)),
-                                timeout);
+                Statement count(
+                    connection,
+                    QStringLiteral("SELECT COUNT(*) FROM %1 WHERE [ClientID] = :ClientID AND [AccountID] = :AccountID")
+                        .arg(quotedName(table)),
+                    timeout);
                 count.addValue(key[0]);
                 count.addValue(key[1]);
                 references += scalar(count);
@@ -391,10 +404,10 @@ public:
                             {key[1].toString(), key[0].toString(), references});
                 continue;
             }
-            Statement remove(
-                connection,
-                QStringLiteral("DELETE FROM %1 WHERE %2").arg(quotedName(step.table), equalTo(step.keyColumns, key)),
-                timeout);
+            Statement remove(connection,
+                             QStringLiteral("DELETE FROM %1 WHERE %2")
+                                 .arg(quotedName(step.table), equalTo(step.keyColumns, key, QStringLiteral("Key"))),
+                             timeout);
             bindValues(remove, key);
             remove.execute();
         }

@@ -194,6 +194,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "[DBO].[Account]",
                  "SELECT onlyNumericChars(Mobile), IFNULL (Email, ''), Email ISNULL FROM Client, [Account]"},
         Rewrite {"DboElsewhereStays", "SELECT x.dbo.f, [dbo], dbo FROM T", nullptr},
+        Rewrite {"LongestTextTypes", "CREATE TABLE T (A NVARCHAR(MAX) NULL, B varchar ( max ), C VARBINARY(MAX))",
+                 "CREATE TABLE T (A NVARCHAR NULL, B varchar , C VARBINARY)"},
+        Rewrite {"MaxElsewhereStays", "SELECT MAX(AuditID), [VARCHAR](MAX) FROM Audit", nullptr},
         // Date literals only on the right of a comparison, and only real dates.
         Rewrite {"DateLiterals", "SELECT 1 FROM Client WHERE CreatedDate >= '2026.02.28' AND CreatedDate<'20260301'",
                  "SELECT 1 FROM Client WHERE CreatedDate >= '2026-02-28 00:00:00' AND CreatedDate<'2026-03-01 "

@@ -290,8 +290,10 @@ TEST_P(TsqlTemplateSyntaxTest, ParsesAsSent)
     const ParseResult r = check(sql);
     EXPECT_TRUE(r.failure.isEmpty()) << r.failure.toStdString();
     EXPECT_TRUE(r.accepted()) << describe(sql, r);
-    // Statements are DML and queries: node-sql-parser reads every one of them.
-    EXPECT_TRUE(r.sqlParser.has_value()) << r.sqlParserNote.toStdString();
+    // Statements are DML and queries: node-sql-parser reads every one of them, but for the
+    // session option that lets the undo put rows back with their identity values.
+    const bool sessionOption = t.tsql.startsWith(QLatin1String("SET IDENTITY_INSERT "));
+    EXPECT_EQ(r.sqlParser.has_value(), !sessionOption) << r.sqlParserNote.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TsqlTemplateSyntaxTest, ::testing::ValuesIn(statementTemplates()),

@@ -501,6 +501,261 @@ std::vector<StatementTemplate> statementTemplates()
     // The merge's bound on lock waits on SQL Server, set at its start and cleared at its end.
     c.push_back({"lockTimeoutSet", QStringLiteral("SET LOCK_TIMEOUT 60000"), {}, {}, -1, {}, true});
     c.push_back({"lockTimeoutCleared", QStringLiteral("SET LOCK_TIMEOUT -1"), {}, {}, -1, {}, true});
+    // The merge ledger: the tables (created by the program when missing), what a merge records,
+    // the history, and the undo. Values bound by the program are written in here.
+    c.push_back({"ledgerTableExists",
+                 QStringLiteral("SELECT COUNT(*) FROM SYS.TABLES WHERE Name = :Name"),
+                 QStringLiteral("SELECT COUNT(*) FROM %1 WHERE Name = :Name").arg(kSysTables),
+                 {QStringLiteral("KolvixMergeRow")},
+                 1,
+                 QStringLiteral("1")});
+    c.push_back(
+        {"ledgerCreateMerge",
+         lines({QStringLiteral("CREATE TABLE KolvixMerge ("), QStringLiteral("    MergeID INT NOT NULL PRIMARY KEY,"),
+                QStringLiteral("    AuditID INT NULL,"), QStringLiteral("    MergedAt DATETIME NULL,"),
+                QStringLiteral("    Workstation NVARCHAR(64) NULL,"), QStringLiteral("    FromClientID INT NOT NULL,"),
+                QStringLiteral("    ToClientID INT NOT NULL,"), QStringLiteral("    FromName NVARCHAR(100) NULL,"),
+                QStringLiteral("    ToName NVARCHAR(100) NULL,"), QStringLiteral("    RowsChanged INT NULL,"),
+                QStringLiteral("    MergeState VARCHAR(10) NOT NULL,"), QStringLiteral("    UndoneAt DATETIME NULL,"),
+                QStringLiteral("    UndoAuditID INT NULL"), QStringLiteral(")")}),
+         {},
+         {},
+         -1,
+         {},
+         true});
+    c.push_back(
+        {"ledgerCreateStep",
+         lines({QStringLiteral("CREATE TABLE KolvixMergeStep ("), QStringLiteral("    MergeID INT NOT NULL,"),
+                QStringLiteral("    StepNo INT NOT NULL,"), QStringLiteral("    CatalogueStep INT NOT NULL,"),
+                QStringLiteral("    TableName NVARCHAR(128) NOT NULL,"),
+                QStringLiteral("    Operation CHAR(1) NOT NULL,"),
+                QStringLiteral("    ChangedColumns NVARCHAR(MAX) NULL,"),
+                QStringLiteral("    OldValues NVARCHAR(1000) NULL,"),
+                QStringLiteral("    NewValues NVARCHAR(1000) NULL,"),
+                QStringLiteral("    KeyColumns NVARCHAR(MAX) NULL,"), QStringLiteral("    IntegerKey INT NOT NULL,"),
+                QStringLiteral("    PrimaryKey INT NOT NULL,"), QStringLiteral("    RowsChanged INT NOT NULL,"),
+                QStringLiteral("    CONSTRAINT PK_KolvixMergeStep PRIMARY KEY (MergeID, StepNo)"),
+                QStringLiteral(")")}),
+         {},
+         {},
+         -1,
+         {},
+         true});
+    c.push_back({"ledgerCreateRow",
+                 lines({QStringLiteral("CREATE TABLE KolvixMergeRow ("), QStringLiteral("    MergeID INT NOT NULL,"),
+                        QStringLiteral("    StepNo INT NOT NULL,"), QStringLiteral("    KeyID BIGINT NULL,"),
+                        QStringLiteral("    RowKey NVARCHAR(MAX) NULL,"),
+                        QStringLiteral("    RowData NVARCHAR(MAX) NULL"), QStringLiteral(")")}),
+                 {},
+                 {},
+                 -1,
+                 {},
+                 true});
+    c.push_back({"ledgerCreateRowIndex",
+                 QStringLiteral("CREATE INDEX IX_KolvixMergeRow ON KolvixMergeRow (MergeID, StepNo)"),
+                 {},
+                 {},
+                 -1,
+                 {},
+                 true});
+    c.push_back({"ledgerNextMerge", QStringLiteral("SELECT MAX(MergeID) FROM KolvixMerge"), {}, {}, 1});
+    c.push_back(
+        {"ledgerMerge",
+         lines({QStringLiteral("INSERT INTO KolvixMerge (MergeID, AuditID, MergedAt, Workstation, FromClientID, "
+                               "ToClientID, FromName, ToName, RowsChanged, MergeState)"),
+                QStringLiteral("VALUES (1, 7, '2026-12-11 10:20:30', 'PC01', 812, 57, 'Sample, One', "
+                               "'Sample, Two', 0, 'merging')")}),
+         {},
+         {},
+         1});
+    c.push_back(
+        {"ledgerRowsByKey",
+         lines({QStringLiteral("INSERT INTO KolvixMergeRow (MergeID, StepNo, KeyID)"),
+                QStringLiteral("SELECT 1, 2, [TransID] FROM [Trans] WHERE [ClientID] = 812 AND [AccountID] = 0")}),
+         {},
+         {},
+         -1});
+    c.push_back({"ledgerRowsRead",
+                 QStringLiteral("SELECT [ClientID], [AccountID] FROM [Account] WHERE [GroupID]=812"),
+                 {},
+                 {},
+                 -1});
+    c.push_back({"ledgerRowKey",
+                 QStringLiteral("INSERT INTO KolvixMergeRow (MergeID, StepNo, RowKey) VALUES (1, 1, "
+                                "'[\"i:57\",\"i:2\"]')"),
+                 {},
+                 {},
+                 1});
+    c.push_back({"ledgerDeletedRowsRead",
+                 QStringLiteral("SELECT * FROM [PXClientPracPermissions] WHERE [PXClientPracPermissionsID] IN (SELECT "
+                                "[MinID] FROM (SELECT MIN([PXClientPracPermissionsID]) AS [MinID] FROM "
+                                "[PXClientPracPermissions] WHERE [ClientID] = 57 GROUP BY [ClientID], [AllowPracID], "
+                                "[AllowPGroupID] HAVING COUNT(*) > 1) G)"),
+                 {},
+                 {},
+                 -1});
+    c.push_back({"ledgerDeletedRow",
+                 lines({QStringLiteral("INSERT INTO KolvixMergeRow (MergeID, StepNo, KeyID, RowKey, RowData)"),
+                        QStringLiteral("VALUES (1, 40, 11, '[\"i:11\"]', '[\"i:11\",\"i:57\",\"i:1\",\"i:1\"]')")}),
+                 {},
+                 {},
+                 1});
+    c.push_back({"ledgerStep",
+                 lines({QStringLiteral("INSERT INTO KolvixMergeStep (MergeID, StepNo, CatalogueStep, TableName, "
+                                       "Operation, ChangedColumns, OldValues, NewValues, KeyColumns, IntegerKey, "
+                                       "PrimaryKey, RowsChanged)"),
+                        QStringLiteral("VALUES (1, 2, 3, 'Trans', 'U', '[\"s:ClientID\",\"s:AccountID\"]', "
+                                       "'[\"i:812\",\"i:0\"]', '[\"i:57\",\"i:0\"]', '[\"s:TransID\"]', 1, 1, 2)")}),
+                 {},
+                 {},
+                 1});
+    c.push_back({"ledgerFinished",
+                 QStringLiteral("UPDATE KolvixMerge SET MergeState = 'merged', RowsChanged = 51 WHERE MergeID = 1"),
+                 {},
+                 {},
+                 -1});
+    c.push_back({"historyLedger",
+                 lines({QStringLiteral("SELECT AuditID, MergedAt, Workstation, FromClientID, ToClientID, FromName, "
+                                       "ToName, RowsChanged, MergeState, UndoneAt"),
+                        QStringLiteral("FROM KolvixMerge WHERE AuditID IS NOT NULL")}),
+                 {},
+                 {},
+                 -1});
+    c.push_back({"historyAudit",
+                 lines({QStringLiteral("SELECT TOP 20 AuditID, AuditDateTime, Action, Comment FROM Audit"),
+                        QStringLiteral("WHERE UserName = 'MERGE' AND Action LIKE 'Merge %'"),
+                        QStringLiteral("ORDER BY AuditID DESC")}),
+                 lines({QStringLiteral("SELECT AuditID, AuditDateTime, Action, Comment FROM Audit"),
+                        QStringLiteral("WHERE UserName = 'MERGE' AND Action LIKE 'Merge %'"),
+                        QStringLiteral("ORDER BY AuditID DESC LIMIT 20")}),
+                 {},
+                 -1});
+    c.push_back({"historyRowsPerTable",
+                 lines({QStringLiteral("SELECT s.TableName, s.Operation, s.RowsChanged FROM KolvixMergeStep s"),
+                        QStringLiteral("JOIN KolvixMerge m ON m.MergeID = s.MergeID"),
+                        QStringLiteral("WHERE m.AuditID = :AuditID"), QStringLiteral("ORDER BY s.StepNo")}),
+                 {},
+                 {7},
+                 -1});
+    c.push_back({"mergedAway",
+                 QStringLiteral("SELECT AuditID, Action FROM Audit WHERE UserName = 'MERGE' AND (Action LIKE 'Merge %' "
+                                "OR Action LIKE 'Undo merge %')"),
+                 {},
+                 {},
+                 -1});
+    c.push_back(
+        {"undoMergeOfAudit", QStringLiteral("SELECT MergeID FROM KolvixMerge WHERE AuditID = :AuditID"), {}, {7}, -1});
+    c.push_back({"undoSteps",
+                 lines({QStringLiteral("SELECT StepNo, CatalogueStep, TableName, Operation, ChangedColumns, OldValues, "
+                                       "NewValues, KeyColumns, IntegerKey, PrimaryKey, RowsChanged"),
+                        QStringLiteral("FROM KolvixMergeStep WHERE MergeID = :MergeID ORDER BY StepNo")}),
+                 {},
+                 {1},
+                 -1});
+    c.push_back({"undoLedgerRows",
+                 QStringLiteral("SELECT RowKey, RowData FROM KolvixMergeRow WHERE MergeID = :MergeID AND StepNo = "
+                                ":StepNo"),
+                 {},
+                 {1, 2},
+                 -1});
+    c.push_back({"undoRowsHolding",
+                 QStringLiteral(
+                     "SELECT COUNT(*) FROM [Trans] WHERE [ClientID] = :NowClientID AND [AccountID] = :NowAccountID AND "
+                     "[TransID] IN (SELECT KeyID FROM KolvixMergeRow WHERE MergeID = 1 AND StepNo = 2)"),
+                 {},
+                 {57, 0},
+                 1});
+    c.push_back(
+        {"undoRowHolding",
+         QStringLiteral("SELECT COUNT(*) FROM [Account] WHERE [GroupID] = :NowGroupID AND [ClientID] = :KeyClientID "
+                        "AND [AccountID] = :KeyAccountID"),
+         {},
+         {57, 57, 0},
+         1});
+    c.push_back({"undoDeletedLater",
+                 QStringLiteral("SELECT COUNT(*) FROM KolvixMergeRow r WHERE r.MergeID = 1 AND r.StepNo = 2 AND "
+                                "r.KeyID IN (SELECT d.KeyID FROM KolvixMergeRow d JOIN KolvixMergeStep ds ON "
+                                "ds.MergeID = d.MergeID AND ds.StepNo = d.StepNo WHERE ds.MergeID = 1 AND ds.StepNo > "
+                                "2 AND ds.Operation = 'D' AND ds.TableName = :TableName)"),
+                 {},
+                 {QStringLiteral("Trans")},
+                 1});
+    c.push_back({"undoLaterMerges",
+                 lines({QStringLiteral("SELECT DISTINCT m.AuditID FROM KolvixMerge m"),
+                        QStringLiteral("JOIN KolvixMergeStep s ON s.MergeID = m.MergeID"),
+                        QStringLiteral("JOIN KolvixMergeRow r ON r.MergeID = s.MergeID AND r.StepNo = s.StepNo"),
+                        QStringLiteral("WHERE m.MergeID > 1 AND m.MergeState <> 'undone' AND s.TableName = :TableName"),
+                        QStringLiteral("AND (r.KeyID IN (SELECT KeyID FROM KolvixMergeRow WHERE MergeID = 1 AND StepNo "
+                                       "= 2)"),
+                        QStringLiteral("OR r.RowKey IN (SELECT RowKey FROM KolvixMergeRow WHERE MergeID = 1 AND StepNo "
+                                       "= 2))"),
+                        QStringLiteral("ORDER BY m.AuditID DESC")}),
+                 {},
+                 {QStringLiteral("Trans")},
+                 0});
+    c.push_back({"undoMoveBack",
+                 QStringLiteral("UPDATE [Trans] SET [ClientID] = 812, [AccountID] = 0 WHERE [ClientID] = 57 AND "
+                                "[AccountID] = 0 AND [TransID] IN (SELECT KeyID FROM KolvixMergeRow WHERE MergeID = 1 "
+                                "AND StepNo = 2)"),
+                 {},
+                 {},
+                 -1});
+    c.push_back({"undoPutBack",
+                 QStringLiteral("INSERT INTO [PXClientPracPermissions] ([PXClientPracPermissionsID], [ClientID], "
+                                "[AllowPracID], [AllowPGroupID]) VALUES (99, 57, 1, 1)"),
+                 {},
+                 {},
+                 1});
+    c.push_back({"undoIdentityColumns",
+                 QStringLiteral("SELECT COUNT(*) FROM sys.identity_columns WHERE object_id = OBJECT_ID(:TableName)"),
+                 {},
+                 {QStringLiteral("PXClientPracPermissions")},
+                 -1,
+                 {},
+                 true});
+    c.push_back({"undoIdentityInsertOn",
+                 QStringLiteral("SET IDENTITY_INSERT [PXClientPracPermissions] ON"),
+                 {},
+                 {},
+                 -1,
+                 {},
+                 true});
+    c.push_back({"undoIdentityInsertOff",
+                 QStringLiteral("SET IDENTITY_INSERT [PXClientPracPermissions] OFF"),
+                 {},
+                 {},
+                 -1,
+                 {},
+                 true});
+    c.push_back(
+        {"undoAccountReferences",
+         QStringLiteral("SELECT COUNT(*) FROM [Trans] WHERE [ClientID] = :ClientID AND [AccountID] = :AccountID"),
+         {},
+         {57, 2},
+         1});
+    c.push_back({"undoAddedAccount",
+                 QStringLiteral("DELETE FROM [Account] WHERE [ClientID] = 57 AND [AccountID] = 1"),
+                 {},
+                 {},
+                 1});
+    c.push_back({"undoAudit",
+                 lines({QStringLiteral("INSERT INTO Audit (AuditDateTime, UserName, Action, Comment, Report)"),
+                        QStringLiteral("VALUES ('2026-12-11 10:20:30', 'MERGE', 'Undo merge 7: 812 > 57 (Sample, One > "
+                                       "Sample, Two)', 'Trans 3, Appoint 2', 0)")}),
+                 {},
+                 {},
+                 1});
+    c.push_back({"undoAuditId",
+                 QStringLiteral("SELECT MAX(AuditID) FROM Audit WHERE UserName = 'MERGE' AND Action = :Action"),
+                 {},
+                 {QStringLiteral("Undo merge 7: 812 > 57 (Sample, One > Sample, Two)")},
+                 1});
+    c.push_back({"undoMarked",
+                 QStringLiteral("UPDATE KolvixMerge SET MergeState = 'undone', UndoneAt = '2026-12-11 10:20:30', "
+                                "UndoAuditID = 8 WHERE MergeID = 1"),
+                 {},
+                 {},
+                 -1});
     return c;
 }
 
