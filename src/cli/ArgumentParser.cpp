@@ -12,6 +12,16 @@ ArgumentParser::Option* ArgumentParser::option(const QString& name)
 
 void ArgumentParser::add(const QString& name, Kind kind, Reader read)
 {
+    if (Option* declared = option(name)) {
+        Q_ASSERT(declared->kind == kind);
+        // Declared again by another verb: each declaration reads the value, in the order they
+        // were made, and the first fault is the one reported.
+        declared->read = [first = std::move(declared->read), second = std::move(read)](const QString& value) {
+            const QString fault = first(value);
+            return fault.isEmpty() ? second(value) : fault;
+        };
+        return;
+    }
     m_options.push_back({name, kind, {}, std::move(read)});
 }
 

@@ -26,7 +26,8 @@ public:
     void addSwitch(const QString& name, bool& on);
     void addSwitch(const QString& name);
     // An option with a value, given at most once: a second one is a fault before its value is
-    // read.
+    // read. Declared again (by another verb, of the same kind), each declaration reads the
+    // value.
     void addValue(const QString& name, Reader read);
     // An option with a value that may be given again; each value is read as it comes.
     void addRepeatedValue(const QString& name, Reader read);

@@ -4,9 +4,11 @@
 #include "cli/DiagnoseVerb.h"
 #include "cli/DuplicatesVerb.h"
 #include "cli/FindVerb.h"
+#include "cli/HistoryVerb.h"
 #include "cli/MergeVerb.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
+#include "cli/UndoVerb.h"
 #include "db/Connection.h"
 #include "settings/CommandLine.h"
 
@@ -38,15 +40,20 @@ int runKolvixMerge(const QStringList& args, const std::vector<QByteArray>& rawAr
 
     const auto* findOptions = std::get_if<FindVerbOptions>(&options->verb);
     const auto* duplicatesOptions = std::get_if<DuplicatesVerbOptions>(&options->verb);
+    const auto* historyOptions = std::get_if<HistoryVerbOptions>(&options->verb);
     Connection connection;
     // The verbs that only read open a database file for reading only, so that a read-only file
     // or folder serves them.
-    connection.setReadOnly(findOptions || duplicatesOptions);
+    connection.setReadOnly(findOptions || duplicatesOptions || historyOptions);
     connection.setLockWaitNotice([] { err(QString::fromLatin1(kLockWaitLine)); });
     if (findOptions)
         return find(connection, *findOptions);
     if (duplicatesOptions)
         return duplicates(connection, *duplicatesOptions);
+    if (historyOptions)
+        return history(connection, *historyOptions);
+    if (const auto* undoOptions = std::get_if<UndoVerbOptions>(&options->verb))
+        return undo(connection, *undoOptions);
     if (std::holds_alternative<DiagnoseVerbOptions>(options->verb))
         return diagnose(connection);
     return merge(connection, std::get<MergeVerbOptions>(options->verb));

@@ -25,6 +25,7 @@ int merge(Connection& connection, const MergeVerbOptions& options)
         }
         MergeOptions mergeOptions;
         mergeOptions.dryRun = options.dryRun;
+        mergeOptions.irreversible = options.irreversible;
         const std::unique_ptr<MergePlan> plan = planMerge(session, *from, *to, mergeOptions);
         if (!plan)
             return ExitRefused;

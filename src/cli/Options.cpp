@@ -10,10 +10,12 @@ namespace kolvix::cli {
 const char* const kUsage
     = "Usage: kolvix-merge [KEY=VALUE ...] --diagnose\n"
       "       kolvix-merge [KEY=VALUE ...] --from ID --to ID [--map FROMID=merge:TOID]...\n"
-      "                    [--map FROMID=add:NAME]... [--dry-run] [--yes] [--progress]\n"
+      "                    [--map FROMID=add:NAME]... [--dry-run] [--yes] [--progress] [--irreversible]\n"
       "       kolvix-merge [KEY=VALUE ...] --find TEXT [--field CAPTION] [--sounds-like] [--all]\n"
       "                    [--archived] [--show-sql]\n"
       "       kolvix-merge [KEY=VALUE ...] --duplicates [--min-score S] [--archived] [--limit N]\n"
+      "       kolvix-merge [KEY=VALUE ...] --history [--limit N]\n"
+      "       kolvix-merge [KEY=VALUE ...] --undo AUDIT [--dry-run] [--yes]\n"
       "\n"
       "Merges the client --from into the client --to, as the Merge button of Kolvix Utility does.\n"
       "KEY=VALUE arguments are the utility's command-line settings (OldSettings, gsUtilityIniName,\n"
@@ -28,6 +30,8 @@ const char* const kUsage
       "  --yes           answer Yes to the final confirmation\n"
       "  --progress      print each catalogue step on standard error as it is done, also when\n"
       "                  standard error is not a terminal\n"
+      "  --irreversible  merge without a record of the rows it changes: the merge cannot be undone\n"
+      "                  (without it, a merge whose record cannot be kept is not made with --yes)\n"
       "  --find TEXT     search the clients as the patient search dialog does (TEXT may be empty;\n"
       "                  at most 100 characters)\n"
       "  --field CAPTION the field searched: Surname (default), Name, Home Phone, File No, Client ID,\n"
@@ -41,11 +45,16 @@ const char* const kUsage
       "                  line per pair (Score, Group, Keep, Merge, Reasons, Keep name, Merge name),\n"
       "                  highest score first; the database is only read\n"
       "  --min-score S   list pairs scoring at least S (0 to 100; default 50)\n"
-      "  --limit N       list at most N pairs\n"
+      "  --limit N       list at most N pairs (--duplicates) or N merges (--history)\n"
+      "  --history       list the merges, newest first, one tab-separated line each (Audit, When,\n"
+      "                  Workstation, From, To, From name, To name, Rows, State); the database is\n"
+      "                  only read\n"
+      "  --undo AUDIT    undo the merge of that Audit row (as --history lists it) from its record,\n"
+      "                  after a confirmation as for a merge (--yes, --dry-run)\n"
       "  --help, --version\n"
       "\n"
-      "Exit codes: 0 merged (or searched, or listed), 1 refused or cancelled, 2 failed, 3 no connection,\n"
-      "64 bad usage.\n";
+      "Exit codes: 0 merged (or undone, searched, or listed), 1 refused or cancelled, 2 failed,\n"
+      "3 no connection, 64 bad usage.\n";
 
 // The usage names the longest --find text.
 static_assert(kMaxSearchTextLength == 100, "kUsage says --find takes at most 100 characters");
@@ -70,24 +79,36 @@ QString refused(const ArgumentParser& parser, std::initializer_list<Refusal> ref
 }
 
 // The options of the merge itself.
-const QStringList kMergeVerbOptions {QStringLiteral("--from"), QStringLiteral("--to"),
-                                     QStringLiteral("--map"),  QStringLiteral("--dry-run"),
-                                     QStringLiteral("--yes"),  QStringLiteral("--progress")};
+const QStringList kMergeVerbOptions {QStringLiteral("--from"),        QStringLiteral("--to"),
+                                     QStringLiteral("--map"),         QStringLiteral("--dry-run"),
+                                     QStringLiteral("--yes"),         QStringLiteral("--progress"),
+                                     QStringLiteral("--irreversible")};
+// The merge options that --undo does not share (it takes --dry-run and --yes), and --diagnose.
+const QStringList kMergeOnlyOptions {QStringLiteral("--from"),         QStringLiteral("--to"),
+                                     QStringLiteral("--map"),          QStringLiteral("--progress"),
+                                     QStringLiteral("--irreversible"), QStringLiteral("--diagnose")};
 // The merge options, as the searches refuse them: the merge's and --diagnose.
 const QStringList kMergeOptions = kMergeVerbOptions + QStringList {QStringLiteral("--diagnose")};
 // The options of --find that --duplicates does not share.
 const QStringList kFindOnlyOptions {QStringLiteral("--field"), QStringLiteral("--sounds-like"), QStringLiteral("--all"),
                                     QStringLiteral("--show-sql")};
-// The options of --duplicates that --find does not share.
+// The options of --duplicates that --find does not share (--history shares --limit).
 const QStringList kDuplicatesOnlyOptions {QStringLiteral("--min-score"), QStringLiteral("--limit")};
+// The options that each choose a verb of their own; no two of them go together.
+const QStringList kVerbOptions {QStringLiteral("--find"), QStringLiteral("--duplicates"), QStringLiteral("--history"),
+                                QStringLiteral("--undo")};
+// What --limit takes, for both verbs that read it.
+const QString kLimitWanted
+    = QStringLiteral("a whole number of at least 1 and at most %1").arg(std::numeric_limits<qint32>::max());
 
-// What --diagnose and the merge refuse of the two searches.
+// What --diagnose, the merge and --undo refuse of the two searches and --history.
 QString refuseSearchOptions(const ArgumentParser& parser)
 {
     return refused(parser,
                    {{kFindOnlyOptions, "--field, --sounds-like, --all, --archived and --show-sql go with --find"},
                     {kDuplicatesOnlyOptions + QStringList {QStringLiteral("--archived")},
-                     "--min-score, --archived and --limit go with --duplicates (--archived also with --find)"}});
+                     "--min-score, --archived and --limit go with --duplicates (--archived also with --find, "
+                     "--limit also with --history)"}});
 }
 
 // ---- the merge: --from ID --to ID [--map ...] [--dry-run] [--yes] [--progress] -----------------
@@ -125,6 +146,7 @@ void declareOptions(ArgumentParser& parser, MergeVerbOptions& o)
     parser.addSwitch(QStringLiteral("--dry-run"), o.dryRun);
     parser.addSwitch(QStringLiteral("--yes"), o.yes);
     parser.addSwitch(QStringLiteral("--progress"), o.progress);
+    parser.addSwitch(QStringLiteral("--irreversible"), o.irreversible);
 }
 
 QString checkOptions(const ArgumentParser& parser, const MergeVerbOptions& o)
@@ -133,7 +155,8 @@ QString checkOptions(const ArgumentParser& parser, const MergeVerbOptions& o)
     if (!fault.isEmpty())
         return fault;
     if (!o.from || !o.to)
-        return QStringLiteral("--from and --to are both required (or --diagnose, --find or --duplicates)");
+        return QStringLiteral(
+            "--from and --to are both required (or --diagnose, --find, --duplicates, --history or --undo)");
     return QString();
 }
 
@@ -179,9 +202,10 @@ void declareOptions(ArgumentParser& parser, FindVerbOptions& o)
 
 QString checkOptions(const ArgumentParser& parser, const FindVerbOptions& o)
 {
-    const QString fault = refused(parser,
-                                  {{kMergeOptions, "--find takes no merge options"},
-                                   {kDuplicatesOnlyOptions, "--min-score and --limit go with --duplicates"}});
+    const QString fault = refused(
+        parser,
+        {{kMergeOptions, "--find takes no merge options"},
+         {kDuplicatesOnlyOptions, "--min-score and --limit go with --duplicates (--limit also with --history)"}});
     if (!fault.isEmpty())
         return fault;
     // The dialog keeps its Sounds Like button disabled for an empty text and for every field
@@ -199,9 +223,7 @@ void declareOptions(ArgumentParser& parser, DuplicatesVerbOptions& o)
 {
     parser.addSwitch(QStringLiteral("--duplicates"));
     parser.addNumber(QStringLiteral("--min-score"), o.minScore, 0, 100, QStringLiteral("a whole number from 0 to 100"));
-    parser.addNumber(
-        QStringLiteral("--limit"), o.limit, 1, std::numeric_limits<qint32>::max(),
-        QStringLiteral("a whole number of at least 1 and at most %1").arg(std::numeric_limits<qint32>::max()));
+    parser.addNumber(QStringLiteral("--limit"), o.limit, 1, std::numeric_limits<qint32>::max(), kLimitWanted);
     parser.addSwitch(QStringLiteral("--archived"), o.archived);
 }
 
@@ -212,6 +234,43 @@ QString checkOptions(const ArgumentParser& parser, const DuplicatesVerbOptions&)
                     {kFindOnlyOptions, "--field, --sounds-like, --all and --show-sql go with --find"}});
 }
 
+// ---- --history [--limit N] -------------------------------------------------------------------
+
+void declareOptions(ArgumentParser& parser, HistoryVerbOptions& o)
+{
+    parser.addSwitch(QStringLiteral("--history"));
+    parser.addNumber(QStringLiteral("--limit"), o.limit, 1, std::numeric_limits<qint32>::max(), kLimitWanted);
+}
+
+QString checkOptions(const ArgumentParser& parser, const HistoryVerbOptions&)
+{
+    return refused(parser,
+                   {{kMergeOptions, "--history takes no merge options"},
+                    {kFindOnlyOptions, "--field, --sounds-like, --all and --show-sql go with --find"},
+                    {{QStringLiteral("--min-score"), QStringLiteral("--archived")},
+                     "--min-score and --archived go with --duplicates (--archived also with --find)"}});
+}
+
+// ---- --undo AUDIT [--dry-run] [--yes] --------------------------------------------------------
+
+void declareOptions(ArgumentParser& parser, UndoVerbOptions& o)
+{
+    parser.addNumber(QStringLiteral("--undo"), o.auditId, 1, std::numeric_limits<qint32>::max(),
+                     QStringLiteral("the Audit number of a merge (a whole number of at least 1, as --history "
+                                    "lists it)"));
+    parser.addSwitch(QStringLiteral("--dry-run"), o.dryRun);
+    parser.addSwitch(QStringLiteral("--yes"), o.yes);
+}
+
+QString checkOptions(const ArgumentParser& parser, const UndoVerbOptions&)
+{
+    const QString fault
+        = refused(parser, {{kMergeOnlyOptions, "--undo takes --dry-run and --yes, no other merge options"}});
+    if (!fault.isEmpty())
+        return fault;
+    return refuseSearchOptions(parser);
+}
+
 } // namespace
 
 std::optional<Options> parseArguments(const QStringList& args, QString& error)
@@ -220,11 +279,15 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
     DiagnoseVerbOptions diagnose;
     FindVerbOptions find;
     DuplicatesVerbOptions duplicates;
+    HistoryVerbOptions history;
+    UndoVerbOptions undo;
     ArgumentParser parser;
     declareOptions(parser, merge);
     declareOptions(parser, diagnose);
     declareOptions(parser, find);
     declareOptions(parser, duplicates);
+    declareOptions(parser, history);
+    declareOptions(parser, undo);
     if (!parser.parse(args, error))
         return std::nullopt;
 
@@ -236,12 +299,20 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
         fault = checkOptions(parser, verbOptions);
         options.verb = verbOptions;
     };
-    if (parser.given(QStringLiteral("--find")) && parser.given(QStringLiteral("--duplicates")))
-        fault = QStringLiteral("--find and --duplicates cannot be given together");
+    QStringList verbs;
+    for (const QString& verb : kVerbOptions)
+        if (parser.given(verb))
+            verbs << verb;
+    if (verbs.size() > 1)
+        fault = QStringLiteral("%1 and %2 cannot be given together").arg(verbs[0], verbs[1]);
     else if (parser.given(QStringLiteral("--find")))
         choose(find);
     else if (parser.given(QStringLiteral("--duplicates")))
         choose(duplicates);
+    else if (parser.given(QStringLiteral("--history")))
+        choose(history);
+    else if (parser.given(QStringLiteral("--undo")))
+        choose(undo);
     else if (parser.given(QStringLiteral("--diagnose")))
         choose(diagnose);
     else

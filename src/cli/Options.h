@@ -31,6 +31,7 @@ struct MergeVerbOptions
     bool dryRun = false;
     bool yes = false;
     bool progress = false;
+    bool irreversible = false; // merge without a ledger: the merge cannot be undone
 };
 
 // --diagnose: takes no options of its own.
@@ -57,11 +58,27 @@ struct DuplicatesVerbOptions
     bool archived = false;
 };
 
+// --history: the merges of the Audit trail, newest first.
+struct HistoryVerbOptions
+{
+    std::optional<int> limit;
+};
+
+// --undo AUDIT: undoes the merge of that Audit row from its ledger.
+struct UndoVerbOptions
+{
+    std::optional<qint32> auditId;
+    bool dryRun = false;
+    bool yes = false;
+};
+
 // The command line of kolvix-merge: the settings, and the verb with its options.
 struct Options
 {
     QStringList settings; // KEY=VALUE
-    std::variant<MergeVerbOptions, DiagnoseVerbOptions, FindVerbOptions, DuplicatesVerbOptions> verb;
+    std::variant<MergeVerbOptions, DiagnoseVerbOptions, FindVerbOptions, DuplicatesVerbOptions, HistoryVerbOptions,
+                 UndoVerbOptions>
+        verb;
 };
 
 // Parses the arguments (without the program name); nothing, and a one-line message in

@@ -63,6 +63,22 @@ bool TerminalUserInterface::confirm(const QString& text)
     return a == QLatin1String("y") || a == QLatin1String("yes");
 }
 
+bool TerminalUserInterface::confirmIrreversible(const QString& text)
+{
+    if (m_options.irreversible) {
+        out(text);
+        out(QStringLiteral("(--irreversible) Yes"));
+        return true;
+    }
+    if (m_options.yes) {
+        out(text);
+        out(QStringLiteral("(--yes) No: this merge would not be reversible; give --irreversible to merge without a "
+                           "record"));
+        return false;
+    }
+    return confirm(text);
+}
+
 bool TerminalUserInterface::settle(MergePlan& plan)
 {
     AccountMergeModel model(plan.accounts);

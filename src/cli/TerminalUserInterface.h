@@ -22,8 +22,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The terminal's side of the merge: boxes on standard output as "Caption: text", the
-// account mapping driven by --map, the confirmation by --yes or the terminal.
+// The terminal's side of the merge and of its undo: boxes on standard output as
+// "Caption: text", the account mapping driven by --map, the confirmation by --yes or the
+// terminal.
 class TerminalUserInterface : public UserInterface
 {
 public:
@@ -34,6 +35,9 @@ public:
     void showError(const QString& text) override;
     void showPlain(const QString& text) override;
     bool confirm(const QString& text) override;
+    // Printed like confirm(); --irreversible answers Yes, --yes alone answers No (an unattended
+    // merge is made without its record only on request), the terminal otherwise.
+    bool confirmIrreversible(const QString& text) override;
     void setWaitCursor(bool) override { }
     void catalogueStepDone(int step, const QString& table, int rows) override;
     void waitingForLock() override;

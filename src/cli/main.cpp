@@ -2,9 +2,11 @@
 //
 //   kolvix-merge [KEY=VALUE ...] --diagnose
 //   kolvix-merge [KEY=VALUE ...] --from ID --to ID [--map FROMID=merge:TOID]... [--map FROMID=add:NAME]...
-//                [--dry-run] [--yes] [--progress]
+//                [--dry-run] [--yes] [--progress] [--irreversible]
+//   kolvix-merge [KEY=VALUE ...] --history [--limit N]
+//   kolvix-merge [KEY=VALUE ...] --undo AUDIT [--dry-run] [--yes]
 //
-// Exit codes: 0 merged (or dry run done, or connected), 1 refused, cancelled or mapping issues,
+// Exit codes: 0 merged (or undone, dry run done, or connected), 1 refused, cancelled or mapping issues,
 // 2 the merge failed, 3 could not connect, 64 bad usage.
 
 #include "cli/KolvixMerge.h"

@@ -121,7 +121,62 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase {"DuplicatesWithMerge", {"--duplicates", "--from", "1", "--to", "2"}, "--duplicates takes no merge"},
         OptionCase {"DuplicatesWithDiagnose", {"--duplicates", "--diagnose"}, "--duplicates takes no merge"},
         OptionCase {"DuplicateOptionAlone", {"--from", "1", "--to", "2", "--archived"}, "go with --duplicates"},
-        OptionCase {"DuplicatesWithValue", {"--duplicates=yes"}, "--duplicates is a switch and takes no value"}),
+        OptionCase {"DuplicatesWithValue", {"--duplicates=yes"}, "--duplicates is a switch and takes no value"},
+        // --limit belongs to --duplicates and --history; each verb reads it, neither else takes it.
+        OptionCase {"FindWithLimit", {"--find", "a", "--limit", "3"}, "(--limit also with --history)"},
+        OptionCase {"MergeWithLimit", {"--from", "1", "--to", "2", "--limit", "3"}, "--limit also with --history"},
+        OptionCase {"History", {"Provider=SQLite", "--history"}, ""},
+        OptionCase {"HistoryLimit", {"--history", "--limit", "3"}, ""},
+        OptionCase {"HistoryLimitInline", {"--limit=2147483647", "--history"}, ""},
+        OptionCase {"HistoryLimitZero", {"--history", "--limit", "0"}, "--limit needs a whole number of at least 1"},
+        OptionCase {"HistoryLimitNegative", {"--history", "--limit=-1"}, "--limit needs a whole number of at least 1"},
+        OptionCase {"HistoryLimitNotANumber", {"--history", "--limit", "ten"}, "--limit needs a whole number"},
+        OptionCase {"HistoryLimitMissing", {"--history", "--limit"}, "--limit needs a value"},
+        OptionCase {"HistoryLimitTwice", {"--history", "--limit", "1", "--limit", "1"}, "--limit given twice"},
+        OptionCase {"HistoryWithValue", {"--history=5"}, "--history is a switch and takes no value"},
+        OptionCase {"HistoryWithMerge", {"--history", "--from", "1", "--to", "2"}, "--history takes no merge options"},
+        OptionCase {"HistoryWithYes", {"--history", "--yes"}, "--history takes no merge options"},
+        OptionCase {"HistoryWithDiagnose", {"--history", "--diagnose"}, "--history takes no merge options"},
+        OptionCase {"HistoryWithFindOption", {"--history", "--all"}, "--all and --show-sql go with --find"},
+        OptionCase {"HistoryWithMinScore", {"--history", "--min-score", "60"}, "--min-score and --archived go with"},
+        OptionCase {
+            "HistoryWithDuplicates", {"--history", "--duplicates"}, "--duplicates and --history cannot be given"},
+        OptionCase {"HistoryWithFind", {"--find", "a", "--history"}, "--find and --history cannot be given together"},
+        OptionCase {"Undo", {"Provider=SQLite", "--undo", "12"}, ""},
+        OptionCase {"UndoAllOptions", {"--undo=12", "--dry-run", "--yes"}, ""},
+        OptionCase {"UndoLargest", {"--undo", "2147483647"}, ""},
+        OptionCase {"UndoZero", {"--undo", "0", "--yes"}, "--undo needs the Audit number of a merge"},
+        OptionCase {"UndoNegative", {"--undo=-5"}, "--undo needs the Audit number of a merge"},
+        OptionCase {"UndoNotANumber",
+                    {"--undo", "last"},
+                    "(a whole number of at least 1, as --history lists it), not "
+                    "'last'"},
+        OptionCase {"UndoTooLarge", {"--undo", "2147483648"}, "--undo needs the Audit number"},
+        OptionCase {"UndoMissing", {"--yes", "--undo"}, "--undo needs a value"},
+        OptionCase {"UndoTwice", {"--undo", "3", "--undo", "3"}, "--undo given twice"},
+        OptionCase {"UndoWithYesValue", {"--undo", "3", "--yes=1"}, "--yes is a switch and takes no value"},
+        OptionCase {"UndoWithFrom", {"--undo", "3", "--from", "1"}, "--undo takes --dry-run and --yes, no other merge"},
+        OptionCase {
+            "UndoWithFromAndTo", {"--from", "1", "--to", "2", "--undo", "3"}, "--undo takes --dry-run and --yes"},
+        OptionCase {"UndoWithMap", {"--undo", "3", "--map", "2=add:X"}, "--undo takes --dry-run and --yes"},
+        OptionCase {"UndoWithProgress", {"--undo", "3", "--progress"}, "--undo takes --dry-run and --yes"},
+        OptionCase {"UndoWithIrreversible", {"--undo", "3", "--irreversible"}, "--undo takes --dry-run and --yes"},
+        OptionCase {"UndoWithDiagnose", {"--undo", "3", "--diagnose"}, "--undo takes --dry-run and --yes"},
+        OptionCase {"UndoWithHistory", {"--undo", "3", "--history"}, "--history and --undo cannot be given together"},
+        OptionCase {"UndoWithFind", {"--undo", "3", "--find", "a"}, "--find and --undo cannot be given together"},
+        OptionCase {"UndoWithDuplicates", {"--duplicates", "--undo", "3"}, "--duplicates and --undo cannot be given"},
+        OptionCase {"UndoWithLimit", {"--undo", "3", "--limit", "1"}, "--limit also with --history"},
+        OptionCase {"UndoWithFindOption", {"--undo", "3", "--show-sql"}, "go with --find"},
+        OptionCase {"Irreversible", {"--from", "1", "--to", "2", "--irreversible", "--yes"}, ""},
+        OptionCase {"IrreversibleDryRun", {"--from", "1", "--to", "2", "--irreversible", "--dry-run"}, ""},
+        OptionCase {"IrreversibleWithValue",
+                    {"--from", "1", "--to", "2", "--irreversible=no"},
+                    "--irreversible is a "
+                    "switch"},
+        OptionCase {"IrreversibleAlone", {"--irreversible"}, "--from and --to are both required"},
+        OptionCase {"IrreversibleWithFind", {"--find", "a", "--irreversible"}, "--find takes no merge options"},
+        OptionCase {"IrreversibleWithDuplicates", {"--duplicates", "--irreversible"}, "--duplicates takes no merge"},
+        OptionCase {"IrreversibleWithDiagnose", {"--diagnose", "--irreversible"}, "--diagnose takes no merge options"}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
 
 TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)
@@ -198,6 +253,54 @@ TEST(OptionsTest, DuplicatesOptionsAsGiven)
     const auto& plainDuplicates = std::get<DuplicatesVerbOptions>(plain->verb);
     EXPECT_FALSE(plainDuplicates.minScore.has_value());
     EXPECT_FALSE(plainDuplicates.limit.has_value());
+}
+
+} // namespace
+} // namespace kolvix::cli
+
+namespace kolvix::cli {
+namespace {
+
+// Each verb gets its own values: --limit reaches --history as it reaches --duplicates.
+TEST(OptionsTest, HistoryUndoAndIrreversibleAsGiven)
+{
+    QString error;
+    const auto history = parseArguments({"--history", "--limit", "7"}, error);
+    ASSERT_TRUE(history.has_value()) << error.toStdString();
+    ASSERT_TRUE(std::holds_alternative<HistoryVerbOptions>(history->verb));
+    EXPECT_EQ(std::get<HistoryVerbOptions>(history->verb).limit, 7);
+    const auto all = parseArguments({"--history"}, error);
+    ASSERT_TRUE(all.has_value());
+    ASSERT_TRUE(std::holds_alternative<HistoryVerbOptions>(all->verb));
+    EXPECT_FALSE(std::get<HistoryVerbOptions>(all->verb).limit.has_value());
+    const auto duplicates = parseArguments({"--duplicates", "--limit=4"}, error);
+    ASSERT_TRUE(duplicates.has_value());
+    ASSERT_TRUE(std::holds_alternative<DuplicatesVerbOptions>(duplicates->verb));
+    EXPECT_EQ(std::get<DuplicatesVerbOptions>(duplicates->verb).limit, 4);
+
+    const auto undo = parseArguments({"Data Source=SRV1", "--undo", " 42 ", "--yes"}, error);
+    ASSERT_TRUE(undo.has_value()) << error.toStdString();
+    EXPECT_EQ(undo->settings, QStringList {"Data Source=SRV1"});
+    ASSERT_TRUE(std::holds_alternative<UndoVerbOptions>(undo->verb));
+    const auto& undoOptions = std::get<UndoVerbOptions>(undo->verb);
+    EXPECT_EQ(undoOptions.auditId, 42);
+    EXPECT_TRUE(undoOptions.yes);
+    EXPECT_FALSE(undoOptions.dryRun);
+    const auto dryUndo = parseArguments({"--dry-run", "--undo=3"}, error);
+    ASSERT_TRUE(dryUndo.has_value());
+    ASSERT_TRUE(std::holds_alternative<UndoVerbOptions>(dryUndo->verb));
+    EXPECT_TRUE(std::get<UndoVerbOptions>(dryUndo->verb).dryRun);
+    EXPECT_FALSE(std::get<UndoVerbOptions>(dryUndo->verb).yes);
+
+    for (const bool irreversible : {false, true}) {
+        QStringList args {"--from", "812", "--to", "57", "--yes"};
+        if (irreversible)
+            args << "--irreversible";
+        const auto merge = parseArguments(args, error);
+        ASSERT_TRUE(merge.has_value()) << error.toStdString();
+        ASSERT_TRUE(std::holds_alternative<MergeVerbOptions>(merge->verb));
+        EXPECT_EQ(std::get<MergeVerbOptions>(merge->verb).irreversible, irreversible);
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // practice whose heavy From client has 50,000 transactions, with "Use Rollback" on.
 
 #include "reliability/DatabaseDigest.h"
+#include "reliability/KilledProcess.h"
 #include "support/TestDatabase.h"
 
 #include <QElapsedTimer>
@@ -16,16 +17,7 @@
 #include <random>
 
 #ifdef __linux__
-#include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 #endif
 
 namespace kolvix::test {
@@ -35,36 +27,6 @@ namespace {
 
 // The Audit row is written before the transaction, on purpose; the ledger's row has the time.
 const QStringList kNotCompared = kStampedTables;
-
-// How the merge process ended, and what it printed on the stream the test read.
-struct Ending
-{
-    bool killed = false; // by our SIGKILL (false: it ended by itself)
-    int exitCode = -1;
-    QByteArray read;
-};
-
-struct Pipe
-{
-    int fds[2] = {-1, -1};
-    Pipe()
-    {
-        if (pipe2(fds, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe2 failed");
-    }
-    ~Pipe()
-    {
-        closeWrite();
-        if (fds[0] >= 0)
-            close(fds[0]);
-    }
-    void closeWrite()
-    {
-        if (fds[1] >= 0)
-            close(fds[1]);
-        fds[1] = -1;
-    }
-};
 
 class CrashSafetyTest : public ::testing::Test
 {
@@ -147,74 +109,10 @@ protected:
 
     static pid_t spawnMerge(const QString& database, int out, int err)
     {
-        const QByteArray program = KOLVIX_BINARY_DIR "/kolvix-merge";
-        const QList<QByteArray> arguments = {program,
-                                             "OldSettings=1",
-                                             "gsUtilityIniName=" + s_ini.toLocal8Bit(),
-                                             "Provider=SQLite",
-                                             "Data Source=" + database.toLocal8Bit(),
-                                             "--from",
-                                             s_from.toLatin1(),
-                                             "--to",
-                                             s_to.toLatin1(),
-                                             "--yes",
-                                             "--progress"};
-        std::vector<char*> argv;
-        for (const QByteArray& a : arguments)
-            argv.push_back(const_cast<char*>(a.constData()));
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        if (out >= 0)
-            posix_spawn_file_actions_adddup2(&actions, out, 1);
-        else
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        if (err >= 0)
-            posix_spawn_file_actions_adddup2(&actions, err, 2);
-        else
-            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        pid_t pid = -1;
-        const int rc = posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0)
-            throw std::runtime_error("cannot start kolvix-merge");
-        return pid;
-    }
-
-    static Ending reap(pid_t pid, bool killNow)
-    {
-        if (killNow)
-            kill(pid, SIGKILL);
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
-        Ending ending;
-        ending.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-        ending.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return ending;
-    }
-
-    // Reads the pipe until `line` has appeared (then kills the process at once) or the
-    // pipe closes (then waits for the process to end); kills it after two minutes at most.
-    static Ending killOnLine(pid_t pid, int readEnd, const QByteArray& line)
-    {
-        QByteArray read;
-        bool seen = false;
-        bool closed = false;
-        for (int rounds = 0; rounds < 1200 && !seen && !closed; ++rounds) {
-            pollfd p {readEnd, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t n = ::read(readEnd, buffer, sizeof buffer);
-            closed = n <= 0;
-            if (n > 0)
-                read.append(buffer, n);
-            seen = !line.isEmpty() && read.contains(line);
-        }
-        Ending ending = reap(pid, !closed);
-        ending.read = read;
-        return ending;
+        return spawnKolvixMerge({"OldSettings=1", "gsUtilityIniName=" + s_ini.toLocal8Bit(), "Provider=SQLite",
+                                 "Data Source=" + database.toLocal8Bit(), "--from", s_from.toLatin1(), "--to",
+                                 s_to.toLatin1(), "--yes", "--progress"},
+                                out, err);
     }
 
     static Ending runToTheEnd(const QString& database)

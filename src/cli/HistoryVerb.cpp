@@ -1,0 +1,59 @@
+#include "cli/HistoryVerb.h"
+
+#include "cli/Options.h"
+#include "cli/Output.h"
+#include "db/DbError.h"
+#include "merge/MergeHistory.h"
+#include "settings/UtilityConnect.h"
+
+namespace kolvix::cli {
+
+namespace {
+
+// A value within its cell: the characters that would end the cell or the line are blanks.
+QString oneCell(QString value)
+{
+    for (QChar& c : value)
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    return value;
+}
+
+} // namespace
+
+QStringList historyCells(const MergeHistoryEntry& entry)
+{
+    return {QString::number(entry.auditId),
+            entry.when.isValid() ? entry.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
+            oneCell(entry.workstation),
+            QString::number(entry.from),
+            QString::number(entry.to),
+            oneCell(entry.fromName),
+            oneCell(entry.toName),
+            entry.rows < 0 ? QString() : QString::number(entry.rows),
+            entry.stateText()};
+}
+
+int history(Connection& connection, const HistoryVerbOptions& options)
+{
+    // The history only reads: the connection with its fallbacks, without the merge's warning.
+    const ConnectResult connected = connectToDatabase(connection);
+    if (!connected.opened) {
+        err(QStringLiteral("Error: ")
+            + (connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : connected.failure));
+        return ExitNoConnection;
+    }
+    std::vector<MergeHistoryEntry> merges;
+    try {
+        merges = readMergeHistory(connection, options.limit.value_or(0));
+    } catch (const std::exception& e) {
+        err(QStringLiteral("Error: ") + exceptionMessage(e));
+        return ExitFailed;
+    }
+    out(QString::fromLatin1(kHistoryHeader));
+    for (const MergeHistoryEntry& entry : merges)
+        out(tabSeparated(historyCells(entry)));
+    return ExitMerged;
+}
+
+} // namespace kolvix::cli
