@@ -676,7 +676,6 @@ TEST_F(KolvixMergeTest, TheLockedPrimaryRowCannotBeMapped)
 }
 
 // The tables of the practice itself: all but the Audit trail and the merge ledger.
-const QStringList kNotProductTables = {"Audit", "KolvixMerge", "KolvixMergeStep", "KolvixMergeRow"};
 
 const QString kHistoryHeader = "Audit\tWhen\tWorkstation\tFrom\tTo\tFrom name\tTo name\tRows\tState";
 

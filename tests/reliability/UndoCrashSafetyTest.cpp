@@ -21,10 +21,6 @@ namespace {
 
 #ifdef __linux__
 
-// The practice's own tables: all but the Audit trail and the ledger.
-const QStringList kNotProductTables = {QStringLiteral("Audit"), QStringLiteral("KolvixMerge"),
-                                       QStringLiteral("KolvixMergeStep"), QStringLiteral("KolvixMergeRow")};
-
 // The whole state an undo changes, its time stamps aside: every table but Audit and KolvixMerge
 // as they are, and of those two every column but the times.
 DatabaseDigest stateDigest(const QString& path)

@@ -38,6 +38,11 @@ private:
 // of the same merge leave everything else the same.
 inline const QStringList kStampedTables = {QStringLiteral("Audit"), QStringLiteral("KolvixMerge")};
 
+// The tables that are not the practice's own: the Audit trail and the merge ledger. A merge and
+// its undo leave every other table exactly as it was.
+inline const QStringList kNotProductTables = {QStringLiteral("Audit"), QStringLiteral("KolvixMerge"),
+                                              QStringLiteral("KolvixMergeStep"), QStringLiteral("KolvixMergeRow")};
+
 // The path of a file of the source tree.
 QString sourcePath(const QString& relative);
 
