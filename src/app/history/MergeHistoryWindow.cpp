@@ -12,8 +12,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 namespace kolvix {
@@ -42,6 +44,18 @@ public:
 
 private:
     UserInterface& m_ui;
+};
+
+// Cells with room around their text, so that the columns sized to their contents do not run
+// into each other and the rows are easy to pick.
+class RoomyDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(12, 6);
+    }
 };
 
 QString clientIdText(qint32 id)
@@ -109,6 +123,7 @@ TfrmMergeHistory::TfrmMergeHistory(MergeSession& session, QWidget* parent)
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setWordWrap(false);
+    m_list->setItemDelegate(new RoomyDelegate(m_list));
     m_list->header()->setStretchLastSection(true);
     m_list->header()->setSectionsMovable(false);
     for (int column : {cAudit, cFrom, cTo, cRows})
@@ -123,8 +138,8 @@ TfrmMergeHistory::TfrmMergeHistory(MergeSession& session, QWidget* parent)
     splitter->setChildrenCollapsible(false);
     splitter->addWidget(m_list);
     splitter->addWidget(m_details);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
 
     m_undo = new QPushButton(QStringLiteral("Undo merge..."), this);
     m_undo->setObjectName(QStringLiteral("btnUndo"));
@@ -186,8 +201,12 @@ void TfrmMergeHistory::fillList(int selectAuditId)
         if (entry.auditId == selectAuditId || !selected)
             selected = item;
     }
-    for (int column = 0; column < cColumns; ++column)
+    // Sized to the cells, and the headings get room around them as the cells do.
+    for (int column = 0; column < cColumns; ++column) {
         m_list->resizeColumnToContents(column);
+        m_list->setColumnWidth(column,
+                               std::max(m_list->columnWidth(column), m_list->header()->sectionSizeHint(column) + 12));
+    }
     if (selected) {
         m_list->setCurrentItem(selected);
         m_list->scrollToItem(selected);
@@ -211,10 +230,15 @@ const MergeHistoryEntry* TfrmMergeHistory::currentEntry() const
 QStringList TfrmMergeHistory::detailLines(const MergeHistoryEntry& entry)
 {
     QStringList lines;
-    lines << QStringLiteral("Merge %1 of %2 '%3' into %4 '%5', %6: %7")
+    lines << QStringLiteral("Merge %1 of %2 '%3' into %4 '%5'")
                  .arg(entry.auditId)
-                 .arg(clientIdText(entry.from), entry.fromName, clientIdText(entry.to), entry.toName,
-                      entry.when.toString(QString::fromLatin1(kTimeFormat)), entry.stateText());
+                 .arg(clientIdText(entry.from), entry.fromName, clientIdText(entry.to), entry.toName);
+    lines << (entry.workstation.isEmpty()
+                  ? QStringLiteral("Made %1; %2")
+                        .arg(entry.when.toString(QString::fromLatin1(kTimeFormat)), entry.stateText())
+                  : QStringLiteral("Made %1 on %2; %3")
+                        .arg(entry.when.toString(QString::fromLatin1(kTimeFormat)), entry.workstation,
+                             entry.stateText()));
     switch (entry.state) {
     case MergeHistoryEntry::State::NotReversible:
         lines << QStringLiteral("There is no record of the rows this merge changed: it cannot be undone.");
@@ -229,15 +253,15 @@ QStringList TfrmMergeHistory::detailLines(const MergeHistoryEntry& entry)
     case MergeHistoryEntry::State::Undone:
         break;
     }
-    if (entry.rows >= 0) {
-        lines << QString() << QStringLiteral("Rows changed: %1").arg(entry.rows);
-        for (const QString& line : ledgerRowLines(readLedgerRows(m_session.conZelvan, entry.auditId)))
-            lines << QStringLiteral("  ") + line;
-    }
     const QStringList accounts = accountMappingLines(entry.comment);
     if (!accounts.isEmpty()) {
         lines << QString() << QStringLiteral("Accounts:");
         for (const QString& line : accounts)
+            lines << QStringLiteral("  ") + line;
+    }
+    if (entry.rows >= 0) {
+        lines << QString() << QStringLiteral("Rows changed: %1").arg(entry.rows);
+        for (const QString& line : ledgerRowLines(readLedgerRows(m_session.conZelvan, entry.auditId)))
             lines << QStringLiteral("  ") + line;
     }
     return lines;
