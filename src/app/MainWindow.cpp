@@ -7,6 +7,7 @@
 #include "app/StatisticsPane.h"
 #include "app/accounts/EditAccounts.h"
 #include "app/duplicates/DuplicatesWindow.h"
+#include "app/history/MergeHistoryWindow.h"
 #include "app/search/SearchPatient.h"
 #include "core/Format.h"
 #include "core/TextHelpers.h"
@@ -138,6 +139,8 @@ TfrmMain::TfrmMain(UserInterface& userInterface, QWidget* parent)
     connect(ui->btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
     connect(ui->btnDuplicates, &QPushButton::clicked, this,
             [this] { runHandler(session.ui, [this] { btnDuplicatesClick(); }); });
+    connect(ui->btnHistory, &QPushButton::clicked, this,
+            [this] { runHandler(session.ui, [this] { btnHistoryClick(); }); });
 
     // Key preview: the window sees every key before the control that has the focus.
     qApp->installEventFilter(this);
@@ -315,6 +318,23 @@ void TfrmMain::btnDuplicatesClick()
     }
     m_duplicates->show();
     m_duplicates->startScan();
+}
+
+void TfrmMain::btnHistoryClick()
+{
+    TfrmMergeHistory history(session, this);
+    connect(&history, &TfrmMergeHistory::undoAttempted, this,
+            [this] { runHandler(session.ui, [this] { refreshAfterUndo(); }); });
+    history.reload();
+    history.exec();
+}
+
+void TfrmMain::refreshAfterUndo()
+{
+    if (dsFrom.isOpen() && !dsFrom.isEmpty())
+        chooseFromClient(clientOf(dsFrom).id);
+    else
+        openQuery();
 }
 
 void TfrmMain::btnMergeClick()

@@ -20,7 +20,7 @@ namespace kolvix {
 class TfrmDuplicates;
 
 // The main window: the Move From and Move To clients, the statistics pane "Data to be
-// moved", Close and Merge. Creating it runs the start-up: display fonts, the irreversibility
+// moved", Close, Merge, Duplicates and History. Creating it runs the start-up: display fonts, the irreversibility
 // warning, the connection and the start-up switches. The window owns the connection and
 // every data object that a merge works on.
 class TfrmMain : public QWidget
@@ -63,6 +63,9 @@ public:
     // Opens the Duplicates window and scans (a new scan each time it opens); a pair chosen
     // there becomes Move From and Move To.
     void btnDuplicatesClick();
+    // Opens the Merge History window modally; after every undo attempt there, the From client
+    // is chosen again as after a merge, so that the pane shows what it holds now.
+    void btnHistoryClick();
     void btnOkClick();
     void timUpdateTimer();
     void timDrawButtonsTimer();
@@ -79,6 +82,8 @@ private:
     void dsFromAfterOpen();
     void dsToAfterOpen();
     void openQuery();
+    // After an undo: the From client's captions, counts and statistics are read anew.
+    void refreshAfterUndo();
     // The Merge button's plan, account dialog and execution.
     void mergeChosenClients(const MergeClient& from);
     void repaintButtons();

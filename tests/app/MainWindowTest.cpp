@@ -2,6 +2,7 @@
 #include "app/CaptionFit.h"
 #include "app/accounts/EditAccounts.h"
 #include "app/duplicates/DuplicatesWindow.h"
+#include "app/history/MergeHistoryWindow.h"
 #include "app/search/SearchPatient.h"
 #include "core/Log.h"
 #include "core/TracePane.h"
@@ -529,6 +530,50 @@ TEST_F(MainWindowTest, AfterEveryMergeAttemptThePaneShowsWhatTheFromClientHoldsN
         EXPECT_EQ(widget<QLineEdit>(window, "edtTo").text(), QStringLiteral("57: Sample, Two"));
         EXPECT_TRUE(widget<QPushButton>(window, "btnMerge").isEnabled());
     }
+}
+
+// History sits below Duplicates and opens the Merge History window on the window's session: an
+// undo there is asked and shown through the same interface, and the pane is collected again for
+// the From client, as after a merge, so that it shows the rows that came back.
+TEST_F(MainWindowTest, TheHistoryButtonOpensTheHistoryAndAnUndoThereCollectsThePaneAgain)
+{
+    db.exec(QString::fromLatin1(kExamplePair));
+    TfrmMain window(ui);
+    window.show();
+    EXPECT_EQ(widget<QPushButton>(window, "btnHistory").geometry(), QRect(425, 101, 75, 25));
+    EXPECT_EQ(widget<QPushButton>(window, "btnHistory").text(), QStringLiteral("&History..."));
+    EXPECT_EQ(widget<QPushButton>(window, "btnHistory").size(), widget<QPushButton>(window, "btnDuplicates").size());
+    EXPECT_EQ(window.size(), QSize(505, 469));
+
+    window.chooseFromClient(812);
+    window.chooseToClient(57);
+    window.timUpdateTimer();
+    const QString before = widget<QPlainTextEdit>(window, "memResults").toPlainText();
+    whenDialogOpens<TfrmEditAccounts>("the account dialog", [](TfrmEditAccounts& dialog) { dialog.accept(); });
+    window.btnMergeClick();
+    window.timUpdateTimer();
+    ASSERT_NE(widget<QPlainTextEdit>(window, "memResults").toPlainText(), before);
+
+    bool opened = false;
+    whenDialogOpens<TfrmMergeHistory>("the history", [&](TfrmMergeHistory& history) {
+        opened = true;
+        EXPECT_EQ(history.objectName(), QStringLiteral("frmMergeHistory"));
+        EXPECT_TRUE(history.isModal());
+        ASSERT_EQ(history.entries().size(), 1u);
+        ASSERT_TRUE(widget<QPushButton>(history, "btnUndo").isEnabled());
+        widget<QPushButton>(history, "btnUndo").click();
+        EXPECT_TRUE(ui.questions.last().startsWith(QStringLiteral("Are you sure you want to undo merge ")));
+        EXPECT_TRUE(history.entries().front().stateText().startsWith(QStringLiteral("undone ")));
+        EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(),
+                  QStringLiteral("collecting statistics..."));
+        widget<QPushButton>(history, "btnClose").click();
+    });
+    widget<QPushButton>(window, "btnHistory").click();
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(ui.shown.last().contains(QStringLiteral("has been undone"))) << ui.shown.last().toStdString();
+    window.timUpdateTimer();
+    EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(), before);
+    EXPECT_EQ(widget<QLineEdit>(window, "edtFrom").text(), QStringLiteral("812: Sample, One"));
 }
 
 // With more counts than fit, the pane's thumb stands at the top while the top of the list shows
