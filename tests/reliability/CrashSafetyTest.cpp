@@ -3,6 +3,7 @@
 // practice whose heavy From client has 50,000 transactions, with "Use Rollback" on.
 
 #include "reliability/DatabaseDigest.h"
+#include "reliability/GeneratedPractice.h"
 #include "reliability/KilledProcess.h"
 #include "support/TestDatabase.h"
 
@@ -52,16 +53,9 @@ protected:
         ini.write("[Kolvix]\nUse Rollback=1\nLog=0\n");
         ini.close();
 
-        QProcess generator;
-        generator.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-demo-db"),
-                        {QStringLiteral("--clients"), QStringLiteral("2000"), s_original});
-        generator.waitForFinished(120000);
-        const QString printed = QString::fromLocal8Bit(generator.readAllStandardOutput());
-        const auto pair = QRegularExpression(QStringLiteral("pair heavy: from (\\d+) to (\\d+)")).match(printed);
-        if (generator.exitCode() != 0 || !pair.hasMatch())
-            throw std::runtime_error("kolvix-demo-db failed: " + printed.toStdString());
-        s_from = pair.captured(1);
-        s_to = pair.captured(2);
+        const HeavyPair pair = generatePractice(s_original, 2000);
+        s_from = pair.from;
+        s_to = pair.to;
         s_before = new DatabaseDigest(digestOf(s_original, kNotCompared));
 
         // The merged state, and every byte the merge writes on standard error, from a run on

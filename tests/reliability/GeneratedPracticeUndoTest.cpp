@@ -2,6 +2,7 @@
 // added) merged and undone: every table comes back exactly.
 
 #include "reliability/DatabaseDigest.h"
+#include "reliability/GeneratedPractice.h"
 
 #include "db/Connection.h"
 #include "merge/MergeHistory.h"
@@ -9,8 +10,6 @@
 #include "support/ScriptedUi.h"
 #include "support/TestDatabase.h"
 
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -23,14 +22,9 @@ TEST(GeneratedPracticeUndoTest, MergeThenUndoGivesBackEveryTableExactly)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("practice.db"));
-    QProcess generator;
-    generator.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-demo-db"), {QStringLiteral("--clients"), "1000", path});
-    ASSERT_TRUE(generator.waitForFinished(120000));
-    const QString printed = QString::fromLocal8Bit(generator.readAllStandardOutput());
-    const auto pair = QRegularExpression(QStringLiteral("pair heavy: from (\\d+) to (\\d+)")).match(printed);
-    ASSERT_TRUE(pair.hasMatch()) << printed.toStdString();
-    const qint32 fromId = pair.captured(1).toInt();
-    const qint32 toId = pair.captured(2).toInt();
+    const HeavyPair pair = generatePractice(path, 1000);
+    const qint32 fromId = pair.from.toInt();
+    const qint32 toId = pair.to.toInt();
     const DatabaseDigest before = digestOf(path, kNotProductTables);
 
     for (const bool useRollback : {true, false}) {

@@ -4,6 +4,7 @@
 // pair (50,000 transactions) has been merged, with "Use Rollback" on.
 
 #include "reliability/DatabaseDigest.h"
+#include "reliability/GeneratedPractice.h"
 #include "reliability/KilledProcess.h"
 #include "support/TestDatabase.h"
 
@@ -73,22 +74,14 @@ protected:
         ini.write("[Kolvix]\nUse Rollback=1\nLog=0\n");
         ini.close();
 
-        QProcess generator;
-        generator.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-demo-db"),
-                        {QStringLiteral("--clients"), QStringLiteral("2000"), s_merged});
-        generator.waitForFinished(120000);
-        const QString printed = QString::fromLocal8Bit(generator.readAllStandardOutput());
-        const auto pair = QRegularExpression(QStringLiteral("pair heavy: from (\\d+) to (\\d+)")).match(printed);
-        if (generator.exitCode() != 0 || !pair.hasMatch())
-            throw std::runtime_error("kolvix-demo-db failed: " + printed.toStdString());
+        const HeavyPair pair = generatePractice(s_merged, 2000);
         const DatabaseDigest practice = digestOf(s_merged, kNotProductTables);
 
-        const Ending merge
-            = reap(spawnKolvixMerge(arguments(s_merged)
-                                        + QList<QByteArray> {"--from", pair.captured(1).toLatin1(), "--to",
-                                                             pair.captured(2).toLatin1(), "--yes"},
-                                    -1, -1),
-                   false);
+        const Ending merge = reap(spawnKolvixMerge(arguments(s_merged)
+                                                       + QList<QByteArray> {"--from", pair.from.toLatin1(), "--to",
+                                                                            pair.to.toLatin1(), "--yes"},
+                                                   -1, -1),
+                                  false);
         if (merge.exitCode != 0)
             throw std::runtime_error("the merge of the heavy pair failed");
         s_audit = scalarOf(s_merged, QStringLiteral("SELECT AuditID FROM KolvixMerge WHERE MergeState = 'merged'"));
