@@ -35,15 +35,7 @@ int merge(Connection& connection, const MergeVerbOptions& options)
             cancelMerge(*plan);
             return ExitRefused;
         }
-        switch (executeMerge(session, *plan)) {
-        case MergeOutcome::Merged:
-            return ExitMerged;
-        case MergeOutcome::Refused:
-        case MergeOutcome::Cancelled:
-            return ExitRefused;
-        case MergeOutcome::Failed:
-            return ExitFailed;
-        }
+        return exitCodeOf(executeMerge(session, *plan));
     } catch (const UsageError& e) {
         err(QStringLiteral("kolvix-merge: ") + QString::fromStdString(e.what()));
         return ExitUsage;
@@ -51,6 +43,19 @@ int merge(Connection& connection, const MergeVerbOptions& options)
         // What the GUI shows in its default error box.
         out(QStringLiteral("Error: ") + exceptionMessage(e));
         return ExitFailed;
+    }
+}
+
+int exitCodeOf(MergeOutcome outcome)
+{
+    switch (outcome) {
+    case MergeOutcome::Merged:
+        return ExitMerged;
+    case MergeOutcome::Refused:
+    case MergeOutcome::Cancelled:
+        return ExitRefused;
+    case MergeOutcome::Failed:
+        break;
     }
     return ExitFailed;
 }

@@ -1,5 +1,6 @@
 #include "cli/UndoVerb.h"
 
+#include "cli/MergeVerb.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/TerminalUserInterface.h"
@@ -28,21 +29,12 @@ int undo(Connection& connection, const UndoVerbOptions& options)
             cancelUndo(*plan);
             return ExitRefused;
         }
-        switch (executeUndo(session, *plan, options.dryRun)) {
-        case MergeOutcome::Merged:
-            return ExitMerged;
-        case MergeOutcome::Refused:
-        case MergeOutcome::Cancelled:
-            return ExitRefused;
-        case MergeOutcome::Failed:
-            return ExitFailed;
-        }
+        return exitCodeOf(executeUndo(session, *plan, options.dryRun));
     } catch (const std::exception& e) {
         // A check's query that failed: nothing has been changed.
         out(QStringLiteral("Error: ") + exceptionMessage(e));
         return ExitFailed;
     }
-    return ExitFailed;
 }
 
 } // namespace kolvix::cli

@@ -41,6 +41,23 @@ public:
     virtual void lockWaitFailed(const QString& what) { (void)what; }
 };
 
+// The wait cursor for as long as it lives: the arrow comes back however the scope ends.
+class WaitCursor
+{
+public:
+    explicit WaitCursor(UserInterface& ui)
+        : m_ui(ui)
+    {
+        m_ui.setWaitCursor(true);
+    }
+    ~WaitCursor() { m_ui.setWaitCursor(false); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    UserInterface& m_ui;
+};
+
 // The application title: the caption of plain message boxes and of the main window.
 inline const char* const kApplicationTitle = "Kolvix Utility";
 

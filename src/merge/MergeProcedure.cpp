@@ -291,14 +291,9 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
         ~EndOfPlan() { plan.end(); }
     } endOfPlan {plan};
 
-    s.ui.setWaitCursor(true);
     // The arrow comes back however the handler ends, also when the rollback or the reopening
     // of the count query fails.
-    struct RestoreCursor
-    {
-        UserInterface& ui;
-        ~RestoreCursor() { ui.setWaitCursor(false); }
-    } restoreCursor {s.ui};
+    const WaitCursor wait(s.ui);
     const bool transaction = s.UseRollback || options.dryRun;
     MergeOutcome outcome = MergeOutcome::Merged;
     int auditId = -1;

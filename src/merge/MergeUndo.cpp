@@ -592,12 +592,7 @@ MergeOutcome executeUndo(MergeSession& s, UndoPlan& plan, bool dryRun)
         UndoPlan& plan;
         ~EndOfPlan() { plan.end(); }
     } endOfPlan {plan};
-    s.ui.setWaitCursor(true);
-    struct RestoreCursor
-    {
-        UserInterface& ui;
-        ~RestoreCursor() { ui.setWaitCursor(false); }
-    } restoreCursor {s.ui};
+    const WaitCursor wait(s.ui);
 
     const int auditId = plan.merge.auditId;
     Undo undo(s, plan.m_mergeId, plan.merge.state == MergeHistoryEntry::State::Incomplete);

@@ -29,23 +29,6 @@ constexpr int kAuditRole = Qt::UserRole + 1;
 
 const char* const kTimeFormat = "yyyy-MM-dd HH:mm";
 
-// The wait cursor for as long as it lives.
-class WaitCursor
-{
-public:
-    explicit WaitCursor(UserInterface& ui)
-        : m_ui(ui)
-    {
-        m_ui.setWaitCursor(true);
-    }
-    ~WaitCursor() { m_ui.setWaitCursor(false); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    UserInterface& m_ui;
-};
-
 // Cells with room around their text, so that the columns sized to their contents do not run
 // into each other and the rows are easy to pick.
 class RoomyDelegate : public QStyledItemDelegate
