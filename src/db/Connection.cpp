@@ -330,6 +330,11 @@ void Connection::setLockWaitNotice(std::function<void()> notice)
     m_lockWaits->notice = std::move(notice);
 }
 
+std::function<void()> Connection::lockWaitNotice() const
+{
+    return m_lockWaits->notice;
+}
+
 int Connection::lockWaitNotices() const
 {
     return m_lockWaits->notices;

@@ -98,6 +98,7 @@ public:
     // Called on this connection's thread once a wait for another connection's lock has lasted
     // kLockWaitNotice (embedded engine).
     void setLockWaitNotice(std::function<void()> notice);
+    std::function<void()> lockWaitNotice() const;
     // True where the connection itself waits for locks and tells the notice (the embedded
     // engine through Qt's SQLite driver); elsewhere the caller watches the clock itself.
     bool reportsLockWaits() const { return m_sqlite && !m_odbc; }

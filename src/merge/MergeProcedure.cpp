@@ -311,6 +311,7 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
                 if (watch.finish())
                     s.ui.lockWaitFailed(QStringLiteral("the Audit row was not written: %1").arg(exceptionMessage(e)));
             });
+            plan.m_auditId = auditId;
         }
         if (transaction)
             watchingForLocks(s.conZelvan, s.ui, QStringLiteral("the transaction could not begin"),

@@ -60,6 +60,8 @@ public:
     std::vector<RowsOnMissingAccounts> rowsOnMissingAccounts;
     // Whether the merge keeps a ledger, and so can be undone.
     bool reversible() const { return m_ledger; }
+    // Once executed: the merge's Audit row, -1 when none was written (a dry run).
+    int auditId() const { return m_auditId; }
 
 private:
     friend std::unique_ptr<MergePlan> planMerge(MergeSession&, const MergeClient&, const MergeClient&,
@@ -75,6 +77,7 @@ private:
     // The accounts of both clients as the mapping was made on them.
     QStringList m_accountState;
     bool m_ledger = false;
+    int m_auditId = -1;
 };
 
 // The first half of the Merge button: names the clients in the log, takes the merge lock, runs

@@ -15,6 +15,7 @@ MergeSession::MergeSession(Connection& connection, UserInterface& ui)
     , dsTemp(connection, 30)
     , dsAccount(connection, 30)
     , dsAudit(connection, 30)
+    , m_previousNotice(connection.lockWaitNotice())
 {
     // Every wait of the merge's statements for another connection's lock that lasts is told.
     connection.setLockWaitNotice([&ui] { ui.waitingForLock(); });
@@ -24,7 +25,7 @@ MergeSession::MergeSession(Connection& connection, UserInterface& ui)
 
 MergeSession::~MergeSession()
 {
-    conZelvan.setLockWaitNotice({});
+    conZelvan.setLockWaitNotice(m_previousNotice);
     if (logFailureInterface() == &ui)
         setLogFailureInterface(nullptr);
 }

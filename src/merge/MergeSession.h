@@ -62,6 +62,11 @@ public:
     bool UseRollback = true;
     // While a merge runs with a ledger: where the catalogue records what it changes.
     MergeLedger* ledger = nullptr;
+
+private:
+    // The connection's lock-wait notice before this session: given back when it ends, so that a
+    // session opened inside another (a run of merges) leaves the outer one's in place.
+    std::function<void()> m_previousNotice;
 };
 
 // The start-up that both front ends run: the irreversibility warning, the connection with

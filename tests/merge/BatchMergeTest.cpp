@@ -1,0 +1,125 @@
+// A run of reviewed pairs: each merged exactly as a single merge with the proposed accounts, or
+// skipped with its reason, never half done; each merge undoable on its own.
+
+#include "support/MergeFixture.h"
+#include "support/QtPrinting.h"
+
+#include "merge/BatchMerge.h"
+#include "merge/MergeHistory.h"
+#include "merge/MergeUndo.h"
+
+using namespace kolvix;
+using namespace kolvix::test;
+
+namespace {
+
+// Besides the example pair (812 into 57): two pairs that merge cleanly, one that a check
+// refuses (a WPX client with linked clients), and one whose accounts need a person (an account
+// without a name, which the account dialog would ask to name).
+const char* const kMorePairs = R"SQL(
+INSERT INTO Client (ClientID, Name, Surname, Active) VALUES
+  (301, 'Ruby', 'Robinson', 'T'), (401, 'Ruby', 'Robinon', 'T'),
+  (302, 'Oliver', 'Morris', 'T'), (402, 'Oliver', 'Moris', 'T'),
+  (303, 'Ann', 'Linked', 'T'), (403, 'Ann', 'Linkd', 'T'),
+  (304, 'Tom', 'Accounts', 'T'), (404, 'Tom', 'Acounts', 'T');
+INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES
+  (301, 0, 'Primary'), (401, 0, 'Primary'), (302, 0, 'Primary'), (402, 0, 'Primary'),
+  (303, 0, 'Primary'), (403, 0, 'Primary'),
+  (304, 0, 'Primary'), (404, 0, 'Primary'), (404, 1, ' ');
+INSERT INTO Trans (ClientID, AccountID, Amount) VALUES (401, 0, 1), (402, 0, 2), (404, 1, 3);
+INSERT INTO Appoint (ClientID) VALUES (401), (402), (403);
+INSERT INTO PXClientLink (ClientID, GroupID) VALUES (700, 403);
+)SQL";
+
+class BatchMergeTest : public MergeFixture
+{
+protected:
+    void SetUp() override
+    {
+        MergeFixture::SetUp();
+        db.exec(kMorePairs);
+    }
+
+    static QStringList lines(const std::vector<BatchResult>& results)
+    {
+        QStringList list;
+        for (const BatchResult& r : results)
+            list << QStringLiteral("%1>%2 %3").arg(r.merge).arg(r.keep).arg(r.outcomeText());
+        return list;
+    }
+};
+
+TEST_F(BatchMergeTest, MergesThePairsTheSingleMergeWouldAndSkipsTheRestWithTheirReasons)
+{
+    const std::vector<BatchPair> pairs = {
+        {401, 301, {}, {}}, // merged
+        {403, 303, {}, {}}, // a check refuses it
+        {404, 304, {}, {}}, // the accounts need a person
+        {812, 57, {}, {}}, // merged
+        {57, 302, {}, {}}, // merged: 57 kept the rows of 812 and goes on into 302
+        {812, 402, {}, {}}, // 812 was merged away by pair 4
+        {402, 999, {}, {}}, // no such client
+        {402, 302, QStringLiteral("Moris, Oliver"), QStringLiteral("Morris, Olivia")}, // renamed since the scan
+    };
+    const auto before = db.snapshot(kNotProductTables);
+    int reported = 0;
+    BatchOptions options;
+    options.pairDone = [&](int index, const BatchResult&) { EXPECT_EQ(index, reported++); };
+    const std::vector<BatchResult> results = mergePairs(*session, pairs, options);
+    EXPECT_EQ(reported, 8);
+    EXPECT_EQ(lines(results),
+              (QStringList {"401>301 merged", "403>303 skipped", "404>304 skipped", "812>57 merged", "57>302 merged",
+                            "812>402 skipped", "402>999 skipped", "402>302 skipped"}));
+    EXPECT_TRUE(results[1].reason.startsWith("The client to be moved has linked WPX clients and cannot be merged."))
+        << results[1].reason.toStdString();
+    EXPECT_TRUE(results[2].reason.startsWith("the accounts need a decision: ")) << results[2].reason.toStdString();
+    EXPECT_EQ(results[5].reason, "client 812 was merged away by pair 4");
+    EXPECT_EQ(results[6].reason, "client 999 does not exist");
+    EXPECT_EQ(results[7].reason, "client 302 changed since the scan (now 'Morris, Oliver')");
+    // Nothing of the run is shown; each reason is one line.
+    EXPECT_TRUE(ui.shown.isEmpty()) << ui.shown.join('\n').toStdString();
+    for (const BatchResult& r : results)
+        EXPECT_FALSE(r.reason.contains('\n'));
+
+    // The skipped pairs are untouched; each merged pair has its own Audit row and ledger and is
+    // undone on its own, newest first.
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 404"), 1);
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Appoint WHERE ClientID = 403"), 1);
+    for (int pair : {4, 3, 0}) {
+        ASSERT_GT(results[pair].auditId, 0);
+        const std::unique_ptr<UndoPlan> plan = planUndo(*session, results[pair].auditId);
+        ASSERT_TRUE(plan) << ui.shown.join('\n').toStdString();
+        ASSERT_EQ(executeUndo(*session, *plan), MergeOutcome::Merged);
+    }
+    EXPECT_EQ(db.snapshot(kNotProductTables), before);
+}
+
+TEST_F(BatchMergeTest, StopsBetweenPairsAndOnTheFirstSkipWhenAsked)
+{
+    const std::vector<BatchPair> pairs = {{401, 301, {}, {}}, {403, 303, {}, {}}, {402, 302, {}, {}}};
+    BatchOptions stopAfterFirst;
+    int done = 0;
+    stopAfterFirst.pairDone = [&](int, const BatchResult&) { ++done; };
+    stopAfterFirst.stopRequested = [&] { return done == 1; };
+    EXPECT_EQ(lines(mergePairs(*session, pairs, stopAfterFirst)), QStringList {"401>301 merged"});
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 402"), 1);
+
+    BatchOptions stopOnSkip;
+    stopOnSkip.stopOnSkip = true;
+    EXPECT_EQ(lines(mergePairs(*session, {pairs[1], pairs[2]}, stopOnSkip)), QStringList {"403>303 skipped"});
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 402"), 1);
+}
+
+TEST_F(BatchMergeTest, ADryRunReportsEveryPairAndChangesNothing)
+{
+    const auto before = db.snapshot({});
+    BatchOptions dryRun;
+    dryRun.dryRun = true;
+    const std::vector<BatchResult> results
+        = mergePairs(*session, {{401, 301, {}, {}}, {403, 303, {}, {}}, {812, 57, {}, {}}}, dryRun);
+    EXPECT_EQ(lines(results), (QStringList {"401>301 merged", "403>303 skipped", "812>57 merged"}));
+    EXPECT_EQ(results[0].auditId, -1);
+    EXPECT_EQ(db.snapshot({}), before);
+}
+
+} // namespace
