@@ -71,9 +71,6 @@ public:
     // The merge is complete: state "merged", with the number of rows it changed.
     void finish();
 
-    int mergeId() const { return m_mergeId; }
-    int rows() const { return m_rows; }
-
 private:
     // Writes the merge's row (state "merging") before its first rows, as part of the first step.
     void begin();

@@ -1,7 +1,6 @@
 #include "merge/MergeUndo.h"
 
 #include "core/Log.h"
-#include "core/TextHelpers.h"
 #include "core/UserInterface.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
@@ -117,8 +116,8 @@ public:
     std::vector<LedgerStep> readSteps()
     {
         Statement query(connection,
-                        QStringLiteral("SELECT StepNo, CatalogueStep, TableName, Operation, ChangedColumns, "
-                                       "OldValues, NewValues, KeyColumns, IntegerKey, PrimaryKey, RowsChanged\r\n"
+                        QStringLiteral("SELECT StepNo, TableName, Operation, ChangedColumns, OldValues, "
+                                       "NewValues, KeyColumns, IntegerKey, PrimaryKey, RowsChanged\r\n"
                                        "FROM KolvixMergeStep WHERE MergeID = :MergeID ORDER BY StepNo"),
                         timeout);
         query.addValue(mergeId);
@@ -127,16 +126,15 @@ public:
         while (query.next()) {
             LedgerStep step;
             step.stepNo = query.value(0).toInt();
-            step.catalogueStep = query.value(1).toInt();
-            step.table = query.value(2).toString();
-            step.operation = query.value(3).toString().front();
-            step.changedColumns = asNames(decodeValues(query.value(4).toString()));
-            step.oldValues = asList(decodeValues(query.value(5).toString()));
-            step.newValues = asList(decodeValues(query.value(6).toString()));
-            step.keyColumns = asNames(decodeValues(query.value(7).toString()));
-            step.integerKey = query.value(8).toInt() != 0;
-            step.primaryKey = query.value(9).toInt() != 0;
-            step.rows = query.value(10).toInt();
+            step.table = query.value(1).toString();
+            step.operation = query.value(2).toString().front();
+            step.changedColumns = asNames(decodeValues(query.value(3).toString()));
+            step.oldValues = asList(decodeValues(query.value(4).toString()));
+            step.newValues = asList(decodeValues(query.value(5).toString()));
+            step.keyColumns = asNames(decodeValues(query.value(6).toString()));
+            step.integerKey = query.value(7).toInt() != 0;
+            step.primaryKey = query.value(8).toInt() != 0;
+            step.rows = query.value(9).toInt();
             steps.push_back(step);
         }
         query.throwIfReadFailed();

@@ -16,7 +16,6 @@ class MergeSession;
 struct LedgerStep
 {
     int stepNo = 0;
-    int catalogueStep = 0;
     QString table;
     QChar operation; // U moved, D deleted, I added
     QStringList changedColumns; // U: the rewritten columns; D: every column of RowData

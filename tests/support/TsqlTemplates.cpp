@@ -646,8 +646,8 @@ std::vector<StatementTemplate> statementTemplates()
     c.push_back(
         {"undoMergeOfAudit", QStringLiteral("SELECT MergeID FROM KolvixMerge WHERE AuditID = :AuditID"), {}, {7}, -1});
     c.push_back({"undoSteps",
-                 lines({QStringLiteral("SELECT StepNo, CatalogueStep, TableName, Operation, ChangedColumns, OldValues, "
-                                       "NewValues, KeyColumns, IntegerKey, PrimaryKey, RowsChanged"),
+                 lines({QStringLiteral("SELECT StepNo, TableName, Operation, ChangedColumns, OldValues, NewValues, "
+                                       "KeyColumns, IntegerKey, PrimaryKey, RowsChanged"),
                         QStringLiteral("FROM KolvixMergeStep WHERE MergeID = :MergeID ORDER BY StepNo")}),
                  {},
                  {1},
