@@ -230,7 +230,8 @@ QStringList TfrmMergeHistory::detailLines(const MergeHistoryEntry& entry)
         lines << QStringLiteral("It was rolled back when it was made and changed nothing.");
         break;
     case MergeHistoryEntry::State::Incomplete:
-        lines << QStringLiteral("It stopped part way; the rows below are those it changed.");
+        lines << QStringLiteral(
+            "It stopped part way: the rows below are those it recorded; an undo puts back those it moved.");
         break;
     case MergeHistoryEntry::State::Merged:
     case MergeHistoryEntry::State::Undone:
