@@ -9,6 +9,7 @@
 #include "merge/MergeSession.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 namespace kolvix::cli {
 
@@ -40,6 +41,28 @@ QString confirmationText(const QString& file, qsizetype pairs, bool dryRun)
     return text;
 }
 
+// The file's text as --duplicates or an editor may have written it: in the encoding its byte
+// order mark names (PowerShell's ">" writes UTF-16), else UTF-8, else the system's 8-bit
+// encoding, in which kolvix-merge writes to a file where that is not UTF-8.
+QString decodedText(const QByteArray& bytes)
+{
+    if (const auto marked = QStringConverter::encodingForData(bytes)) {
+        QStringDecoder decoder(*marked); // the mark itself is dropped
+        return decoder.decode(bytes);
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    return utf8.hasError() ? QString::fromLocal8Bit(bytes) : text;
+}
+
+// A cell as a spreadsheet may have saved it: in double quotes, a quote within doubled.
+QString cellText(const QString& cell)
+{
+    if (cell.size() >= 2 && cell.startsWith(u'"') && cell.endsWith(u'"'))
+        return cell.mid(1, cell.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return cell;
+}
+
 } // namespace
 
 std::optional<std::vector<BatchPair>> readPairsFile(const QString& path, QString& error)
@@ -49,7 +72,7 @@ std::optional<std::vector<BatchPair>> readPairsFile(const QString& path, QString
         error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return std::nullopt;
     }
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    const QStringList lines = decodedText(file.readAll()).split(u'\n');
     std::vector<BatchPair> pairs;
     qsizetype keepColumn = -1;
     qsizetype mergeColumn = -1;
@@ -62,7 +85,9 @@ std::optional<std::vector<BatchPair>> readPairsFile(const QString& path, QString
             line.chop(1);
         if (line.trimmed().isEmpty())
             continue;
-        const QStringList cells = line.split(u'\t');
+        QStringList cells = line.split(u'\t');
+        for (QString& cell : cells)
+            cell = cellText(cell);
         if (!header) {
             header = true;
             for (qsizetype c = 0; c < cells.size(); ++c) {

@@ -1026,6 +1026,43 @@ TEST_F(MergePairsTest, StopsAtTheFirstSkipWhenAskedAndReportsAFailedPair)
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM KolvixMerge WHERE FromClientID = 812"), 0);
 }
 
+// The listing as a spreadsheet or a shell may save it: a byte order mark, UTF-16 (PowerShell's
+// ">"), Windows line ends, cells in double quotes. Each pair is read with its names.
+TEST_F(MergePairsTest, ReadsTheListingAsEditorsAndShellsSaveIt)
+{
+    db.exec("UPDATE Client SET Name = 'Zoë' WHERE ClientID IN (301, 401)");
+    const QString header = "Score\tGroup\tKeep\tMerge\tReasons\tKeep name\tMerge name";
+    const QString line = scanned(301, 401, "Robinson, Zoë", "Robinon, Zoë");
+    const QString listing = header + "\n" + line + "\n";
+    const QString utf16 = header + "\r\n" + line + "\r\n";
+    QByteArray utf16Bytes("\xff\xfe");
+    for (const QChar c : utf16)
+        utf16Bytes.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+    const struct
+    {
+        const char* name;
+        QByteArray text;
+    } cases[] = {
+        {"utf8.tsv", listing.toUtf8()},
+        {"bom.tsv", "\xef\xbb\xbf" + QString(listing).replace("\n", "\r\n").toUtf8()},
+        {"utf16.tsv", utf16Bytes},
+        {"quoted.tsv",
+         (header + "\n\"90\"\t1\t\"301\"\t401\t\"a, b\"\t\"Robinson, Zoë\"\t\"Robinon, Zoë\"\n").toUtf8()},
+    };
+    const auto before = db.snapshot();
+    for (const auto& c : cases) {
+        const ProcessRun r = run({"--merge-pairs", writeFile(c.name, c.text), "--dry-run", "--yes"});
+        EXPECT_EQ(r.exitCode, 0) << c.name << "\n" << r.out.toStdString() << r.err.toStdString();
+        EXPECT_EQ(pairLines(r),
+                  (QStringList {"401\t301\tmerged\t\t",
+                                "1 pair: 1 merged, 0 skipped, 0 failed; dry "
+                                "run: every merge was rolled back, nothing was "
+                                "changed"}))
+            << c.name;
+    }
+    EXPECT_EQ(db.snapshot(), before);
+}
+
 // A file that is not a pairs listing is bad usage, named on one line before anything is opened.
 TEST_F(MergePairsTest, AFileThatIsNoPairsListingExits64)
 {
