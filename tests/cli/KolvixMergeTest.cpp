@@ -990,6 +990,11 @@ TEST_F(MergePairsTest, MergesEachPairOnItsOwnAndListsWhatBecameOfIt)
     EXPECT_EQ(all.exitCode, 0) << all.out.toStdString();
     EXPECT_EQ(pairLines(all).value(1), "1 pair: 1 merged, 0 skipped, 0 failed");
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 0);
+
+    // Without a database there is nothing to ask about.
+    const ProcessRun unconnected = run({"--merge-pairs", clean, "--yes"}, settingsDir.filePath("missing.db"));
+    EXPECT_EQ(unconnected.exitCode, 3) << unconnected.out.toStdString();
+    EXPECT_FALSE(unconnected.out.contains("Merge the 1 pair")) << unconnected.out.toStdString();
 }
 
 // --stop-on-skip ends the run at the first pair that did not merge; a pair whose merge failed is
