@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <tuple>
 
 namespace kolvix::cli {
 
