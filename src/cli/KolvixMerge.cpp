@@ -5,6 +5,7 @@
 #include "cli/DuplicatesVerb.h"
 #include "cli/FindVerb.h"
 #include "cli/HistoryVerb.h"
+#include "cli/MergePairsVerb.h"
 #include "cli/MergeVerb.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
@@ -54,6 +55,8 @@ int runKolvixMerge(const QStringList& args, const std::vector<QByteArray>& rawAr
         return history(connection, *historyOptions);
     if (const auto* undoOptions = std::get_if<UndoVerbOptions>(&options->verb))
         return undo(connection, *undoOptions);
+    if (const auto* pairsOptions = std::get_if<MergePairsVerbOptions>(&options->verb))
+        return mergeReviewedPairs(connection, *pairsOptions);
     if (std::holds_alternative<DiagnoseVerbOptions>(options->verb))
         return diagnose(connection);
     return merge(connection, std::get<MergeVerbOptions>(options->verb));

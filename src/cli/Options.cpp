@@ -16,6 +16,7 @@ const char* const kUsage
       "       kolvix-merge [KEY=VALUE ...] --duplicates [--min-score S] [--archived] [--limit N]\n"
       "       kolvix-merge [KEY=VALUE ...] --history [--limit N]\n"
       "       kolvix-merge [KEY=VALUE ...] --undo AUDIT [--dry-run] [--yes]\n"
+      "       kolvix-merge [KEY=VALUE ...] --merge-pairs FILE [--dry-run] [--yes] [--stop-on-skip]\n"
       "\n"
       "Merges the client --from into the client --to, as the Merge button of Kolvix Utility does.\n"
       "KEY=VALUE arguments are the utility's command-line settings (OldSettings, gsUtilityIniName,\n"
@@ -51,6 +52,15 @@ const char* const kUsage
       "                  only read\n"
       "  --undo AUDIT    undo the merge of that Audit row (as --history lists it) from its record,\n"
       "                  after a confirmation as for a merge (--yes, --dry-run)\n"
+      "  --merge-pairs FILE\n"
+      "                  merge the pairs of FILE, a --duplicates listing (its Keep and Merge columns,\n"
+      "                  found by the header line) that has been reviewed, one after the other, each\n"
+      "                  as its own merge with the proposed accounts and its own record; a pair that a\n"
+      "                  check refuses, whose accounts need a decision or whose names changed since\n"
+      "                  the scan is skipped. One confirmation for the run (--yes, --dry-run), then one\n"
+      "                  tab-separated line per pair (Merge, Keep, Outcome, Audit, Reason) and a\n"
+      "                  summary; exit 0 when every pair merged, 1 when any did not\n"
+      "  --stop-on-skip  with --merge-pairs: end the run at the first pair skipped or failed\n"
       "  --help, --version\n"
       "\n"
       "Exit codes: 0 merged (or undone, searched, or listed), 1 refused or cancelled, 2 failed,\n"
@@ -96,7 +106,10 @@ const QStringList kFindOnlyOptions {QStringLiteral("--field"), QStringLiteral("-
 const QStringList kDuplicatesOnlyOptions {QStringLiteral("--min-score"), QStringLiteral("--limit")};
 // The options that each choose a verb of their own; no two of them go together.
 const QStringList kVerbOptions {QStringLiteral("--find"), QStringLiteral("--duplicates"), QStringLiteral("--history"),
-                                QStringLiteral("--undo")};
+                                QStringLiteral("--undo"), QStringLiteral("--merge-pairs")};
+// The option of --merge-pairs that no other verb takes.
+const QStringList kMergePairsOnlyOptions {QStringLiteral("--stop-on-skip")};
+const char* const kStopOnSkipAlone = "--stop-on-skip goes with --merge-pairs";
 // What --limit takes, for both verbs that read it.
 const QString kLimitWanted
     = QStringLiteral("a whole number of at least 1 and at most %1").arg(std::numeric_limits<qint32>::max());
@@ -151,12 +164,14 @@ void declareOptions(ArgumentParser& parser, MergeVerbOptions& o)
 
 QString checkOptions(const ArgumentParser& parser, const MergeVerbOptions& o)
 {
-    const QString fault = refuseSearchOptions(parser);
+    QString fault = refuseSearchOptions(parser);
+    if (fault.isEmpty())
+        fault = refused(parser, {{kMergePairsOnlyOptions, kStopOnSkipAlone}});
     if (!fault.isEmpty())
         return fault;
     if (!o.from || !o.to)
-        return QStringLiteral(
-            "--from and --to are both required (or --diagnose, --find, --duplicates, --history or --undo)");
+        return QStringLiteral("--from and --to are both required (or --diagnose, --find, --duplicates, --history, "
+                              "--undo or --merge-pairs)");
     return QString();
 }
 
@@ -172,7 +187,8 @@ QString checkOptions(const ArgumentParser& parser, const DiagnoseVerbOptions&)
     const QString fault = refuseSearchOptions(parser);
     if (!fault.isEmpty())
         return fault;
-    return refused(parser, {{kMergeVerbOptions, "--diagnose takes no merge options"}});
+    return refused(
+        parser, {{kMergeVerbOptions, "--diagnose takes no merge options"}, {kMergePairsOnlyOptions, kStopOnSkipAlone}});
 }
 
 // ---- --find TEXT [--field CAPTION] [--sounds-like] [--all] [--archived] [--show-sql] ---------
@@ -205,6 +221,7 @@ QString checkOptions(const ArgumentParser& parser, const FindVerbOptions& o)
     const QString fault = refused(
         parser,
         {{kMergeOptions, "--find takes no merge options"},
+         {kMergePairsOnlyOptions, kStopOnSkipAlone},
          {kDuplicatesOnlyOptions, "--min-score and --limit go with --duplicates (--limit also with --history)"}});
     if (!fault.isEmpty())
         return fault;
@@ -231,6 +248,7 @@ QString checkOptions(const ArgumentParser& parser, const DuplicatesVerbOptions&)
 {
     return refused(parser,
                    {{kMergeOptions, "--duplicates takes no merge options"},
+                    {kMergePairsOnlyOptions, kStopOnSkipAlone},
                     {kFindOnlyOptions, "--field, --sounds-like, --all and --show-sql go with --find"}});
 }
 
@@ -246,6 +264,7 @@ QString checkOptions(const ArgumentParser& parser, const HistoryVerbOptions&)
 {
     return refused(parser,
                    {{kMergeOptions, "--history takes no merge options"},
+                    {kMergePairsOnlyOptions, kStopOnSkipAlone},
                     {kFindOnlyOptions, "--field, --sounds-like, --all and --show-sql go with --find"},
                     {{QStringLiteral("--min-score"), QStringLiteral("--archived")},
                      "--min-score and --archived go with --duplicates (--archived also with --find)"}});
@@ -264,8 +283,34 @@ void declareOptions(ArgumentParser& parser, UndoVerbOptions& o)
 
 QString checkOptions(const ArgumentParser& parser, const UndoVerbOptions&)
 {
-    const QString fault
-        = refused(parser, {{kMergeOnlyOptions, "--undo takes --dry-run and --yes, no other merge options"}});
+    const QString fault = refused(
+        parser,
+        {{kMergeOnlyOptions + kMergePairsOnlyOptions, "--undo takes --dry-run and --yes, no other merge options"}});
+    if (!fault.isEmpty())
+        return fault;
+    return refuseSearchOptions(parser);
+}
+
+// ---- --merge-pairs FILE [--dry-run] [--yes] [--stop-on-skip] ----------------------------------
+
+void declareOptions(ArgumentParser& parser, MergePairsVerbOptions& o)
+{
+    parser.addValue(QStringLiteral("--merge-pairs"), [&o](const QString& file) {
+        if (file.isEmpty())
+            return QStringLiteral("--merge-pairs needs the name of a file");
+        o.file = file;
+        return QString();
+    });
+    parser.addSwitch(QStringLiteral("--dry-run"), o.dryRun);
+    parser.addSwitch(QStringLiteral("--yes"), o.yes);
+    parser.addSwitch(QStringLiteral("--stop-on-skip"), o.stopOnSkip);
+}
+
+QString checkOptions(const ArgumentParser& parser, const MergePairsVerbOptions&)
+{
+    const QString fault = refused(
+        parser,
+        {{kMergeOnlyOptions, "--merge-pairs takes --dry-run, --yes and --stop-on-skip, no other merge options"}});
     if (!fault.isEmpty())
         return fault;
     return refuseSearchOptions(parser);
@@ -281,6 +326,7 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
     DuplicatesVerbOptions duplicates;
     HistoryVerbOptions history;
     UndoVerbOptions undo;
+    MergePairsVerbOptions mergePairs;
     ArgumentParser parser;
     declareOptions(parser, merge);
     declareOptions(parser, diagnose);
@@ -288,6 +334,7 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
     declareOptions(parser, duplicates);
     declareOptions(parser, history);
     declareOptions(parser, undo);
+    declareOptions(parser, mergePairs);
     if (!parser.parse(args, error))
         return std::nullopt;
 
@@ -313,6 +360,8 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
         choose(history);
     else if (parser.given(QStringLiteral("--undo")))
         choose(undo);
+    else if (parser.given(QStringLiteral("--merge-pairs")))
+        choose(mergePairs);
     else if (parser.given(QStringLiteral("--diagnose")))
         choose(diagnose);
     else

@@ -72,12 +72,21 @@ struct UndoVerbOptions
     bool yes = false;
 };
 
+// --merge-pairs FILE: the reviewed pairs of a --duplicates listing, merged one by one.
+struct MergePairsVerbOptions
+{
+    QString file;
+    bool dryRun = false;
+    bool yes = false;
+    bool stopOnSkip = false; // the run ends at the first pair skipped or failed
+};
+
 // The command line of kolvix-merge: the settings, and the verb with its options.
 struct Options
 {
     QStringList settings; // KEY=VALUE
     std::variant<MergeVerbOptions, DiagnoseVerbOptions, FindVerbOptions, DuplicatesVerbOptions, HistoryVerbOptions,
-                 UndoVerbOptions>
+                 UndoVerbOptions, MergePairsVerbOptions>
         verb;
 };
 

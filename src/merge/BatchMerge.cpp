@@ -138,8 +138,8 @@ std::vector<BatchResult> mergePairs(MergeSession& session, const std::vector<Bat
                         if (outcome == MergeOutcome::Merged) {
                             result.outcome = BatchResult::Outcome::Merged;
                             result.auditId = plan->auditId();
-                            if (!options.dryRun)
-                                mergedAwayBy.insert(pair.merge, int(i + 1));
+                            // Also in a dry run, so that it skips the pairs the run itself would.
+                            mergedAwayBy.insert(pair.merge, int(i + 1));
                         } else if (outcome == MergeOutcome::Failed) {
                             result.outcome = BatchResult::Outcome::Failed;
                             result.reason = reasonOf(ui, QStringLiteral("the merge failed"));

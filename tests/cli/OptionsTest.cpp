@@ -176,7 +176,39 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase {"IrreversibleAlone", {"--irreversible"}, "--from and --to are both required"},
         OptionCase {"IrreversibleWithFind", {"--find", "a", "--irreversible"}, "--find takes no merge options"},
         OptionCase {"IrreversibleWithDuplicates", {"--duplicates", "--irreversible"}, "--duplicates takes no merge"},
-        OptionCase {"IrreversibleWithDiagnose", {"--diagnose", "--irreversible"}, "--diagnose takes no merge options"}),
+        OptionCase {"IrreversibleWithDiagnose", {"--diagnose", "--irreversible"}, "--diagnose takes no merge options"},
+        OptionCase {"MergePairs", {"Provider=SQLite", "--merge-pairs", "pairs.tsv"}, ""},
+        OptionCase {"MergePairsAllOptions", {"--merge-pairs=pairs.tsv", "--dry-run", "--yes", "--stop-on-skip"}, ""},
+        OptionCase {"MergePairsMissing", {"--yes", "--merge-pairs"}, "--merge-pairs needs a value"},
+        OptionCase {"MergePairsEmptyName", {"--merge-pairs="}, "--merge-pairs needs the name of a file"},
+        OptionCase {"MergePairsTwice", {"--merge-pairs", "a", "--merge-pairs", "b"}, "--merge-pairs given twice"},
+        OptionCase {"MergePairsWithFrom",
+                    {"--merge-pairs", "p", "--from", "1"},
+                    "--merge-pairs takes --dry-run, --yes and --stop-on-skip, no other merge options"},
+        OptionCase {
+            "MergePairsWithFromAndTo", {"--from", "1", "--to", "2", "--merge-pairs", "p"}, "--merge-pairs takes"},
+        OptionCase {"MergePairsWithMap", {"--merge-pairs", "p", "--map", "2=add:X"}, "--merge-pairs takes"},
+        OptionCase {"MergePairsWithProgress", {"--merge-pairs", "p", "--progress"}, "--merge-pairs takes"},
+        OptionCase {"MergePairsWithIrreversible", {"--merge-pairs", "p", "--irreversible"}, "--merge-pairs takes"},
+        OptionCase {"MergePairsWithDiagnose", {"--diagnose", "--merge-pairs", "p"}, "--merge-pairs takes"},
+        OptionCase {"MergePairsWithFind", {"--find", "a", "--merge-pairs", "p"}, "--find and --merge-pairs cannot be"},
+        OptionCase {"MergePairsWithDuplicates",
+                    {"--merge-pairs", "p", "--duplicates"},
+                    "--duplicates and --merge-pairs cannot be given together"},
+        OptionCase {"MergePairsWithHistory", {"--merge-pairs", "p", "--history"}, "--history and --merge-pairs cannot"},
+        OptionCase {"MergePairsWithUndo", {"--undo", "3", "--merge-pairs", "p"}, "--undo and --merge-pairs cannot"},
+        OptionCase {"MergePairsWithLimit", {"--merge-pairs", "p", "--limit", "5"}, "--limit go with --duplicates"},
+        OptionCase {"MergePairsWithFindOption", {"--merge-pairs", "p", "--all"}, "go with --find"},
+        OptionCase {"StopOnSkipWithMerge",
+                    {"--from", "1", "--to", "2", "--stop-on-skip"},
+                    "--stop-on-skip goes with --merge-pairs"},
+        OptionCase {"StopOnSkipAlone", {"--stop-on-skip"}, "--stop-on-skip goes with --merge-pairs"},
+        OptionCase {"StopOnSkipWithUndo", {"--undo", "3", "--stop-on-skip"}, "--undo takes --dry-run and --yes"},
+        OptionCase {"StopOnSkipWithFind", {"--find", "a", "--stop-on-skip"}, "--stop-on-skip goes with --merge-pairs"},
+        OptionCase {"StopOnSkipWithDuplicates", {"--duplicates", "--stop-on-skip"}, "--stop-on-skip goes with"},
+        OptionCase {"StopOnSkipWithHistory", {"--history", "--stop-on-skip"}, "--stop-on-skip goes with"},
+        OptionCase {"StopOnSkipWithDiagnose", {"--diagnose", "--stop-on-skip"}, "--stop-on-skip goes with"},
+        OptionCase {"StopOnSkipWithValue", {"--merge-pairs", "p", "--stop-on-skip=1"}, "--stop-on-skip is a switch"}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
 
 TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)
@@ -301,6 +333,29 @@ TEST(OptionsTest, HistoryUndoAndIrreversibleAsGiven)
         ASSERT_TRUE(std::holds_alternative<MergeVerbOptions>(merge->verb));
         EXPECT_EQ(std::get<MergeVerbOptions>(merge->verb).irreversible, irreversible);
     }
+}
+
+// --merge-pairs keeps its file and its switches; --dry-run and --yes reach it as they reach the
+// merge.
+TEST(OptionsTest, MergePairsAsGiven)
+{
+    QString error;
+    const auto o
+        = parseArguments({"Data Source=SRV1", "--merge-pairs", " my pairs.tsv", "--yes", "--stop-on-skip"}, error);
+    ASSERT_TRUE(o.has_value()) << error.toStdString();
+    EXPECT_EQ(o->settings, QStringList {"Data Source=SRV1"});
+    ASSERT_TRUE(std::holds_alternative<MergePairsVerbOptions>(o->verb));
+    const auto& pairs = std::get<MergePairsVerbOptions>(o->verb);
+    EXPECT_EQ(pairs.file, QStringLiteral(" my pairs.tsv"));
+    EXPECT_TRUE(pairs.yes);
+    EXPECT_TRUE(pairs.stopOnSkip);
+    EXPECT_FALSE(pairs.dryRun);
+    const auto dry = parseArguments({"--dry-run", "--merge-pairs=p"}, error);
+    ASSERT_TRUE(dry.has_value()) << error.toStdString();
+    ASSERT_TRUE(std::holds_alternative<MergePairsVerbOptions>(dry->verb));
+    EXPECT_TRUE(std::get<MergePairsVerbOptions>(dry->verb).dryRun);
+    EXPECT_FALSE(std::get<MergePairsVerbOptions>(dry->verb).yes);
+    EXPECT_FALSE(std::get<MergePairsVerbOptions>(dry->verb).stopOnSkip);
 }
 
 } // namespace

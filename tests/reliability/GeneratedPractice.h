@@ -16,12 +16,16 @@ struct HeavyPair
     QString to;
 };
 
-// Writes a practice of that many clients to path; its heavy pair. Throws when the generator fails.
-inline HeavyPair generatePractice(const QString& path, int clients)
+// Writes a practice of that many clients to path, with that many planted duplicates (their true
+// pairs in path + ".duplicates.tsv": "Client<TAB>Duplicate<TAB>Errors" under a header); its heavy
+// pair. Throws when the generator fails.
+inline HeavyPair generatePractice(const QString& path, int clients, int duplicates = 0)
 {
+    QStringList args {QStringLiteral("--clients"), QString::number(clients)};
+    if (duplicates > 0)
+        args << QStringLiteral("--duplicates") << QString::number(duplicates);
     QProcess generator;
-    generator.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-demo-db"),
-                    {QStringLiteral("--clients"), QString::number(clients), path});
+    generator.start(QStringLiteral(KOLVIX_BINARY_DIR "/kolvix-demo-db"), args << path);
     generator.waitForFinished(120000);
     const QString printed = QString::fromLocal8Bit(generator.readAllStandardOutput());
     const auto pair = QRegularExpression(QStringLiteral("pair heavy: from (\\d+) to (\\d+)")).match(printed);
