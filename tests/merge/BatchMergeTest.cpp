@@ -13,24 +13,6 @@ using namespace kolvix::test;
 
 namespace {
 
-// Besides the example pair (812 into 57): two pairs that merge cleanly, one that a check
-// refuses (a WPX client with linked clients), and one whose accounts need a person (an account
-// without a name, which the account dialog would ask to name).
-const char* const kMorePairs = R"SQL(
-INSERT INTO Client (ClientID, Name, Surname, Active) VALUES
-  (301, 'Ruby', 'Robinson', 'T'), (401, 'Ruby', 'Robinon', 'T'),
-  (302, 'Oliver', 'Morris', 'T'), (402, 'Oliver', 'Moris', 'T'),
-  (303, 'Ann', 'Linked', 'T'), (403, 'Ann', 'Linkd', 'T'),
-  (304, 'Tom', 'Accounts', 'T'), (404, 'Tom', 'Acounts', 'T');
-INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES
-  (301, 0, 'Primary'), (401, 0, 'Primary'), (302, 0, 'Primary'), (402, 0, 'Primary'),
-  (303, 0, 'Primary'), (403, 0, 'Primary'),
-  (304, 0, 'Primary'), (404, 0, 'Primary'), (404, 1, ' ');
-INSERT INTO Trans (ClientID, AccountID, Amount) VALUES (401, 0, 1), (402, 0, 2), (404, 1, 3);
-INSERT INTO Appoint (ClientID) VALUES (401), (402), (403);
-INSERT INTO PXClientLink (ClientID, GroupID) VALUES (700, 403);
-)SQL";
-
 class BatchMergeTest : public MergeFixture
 {
 protected:
