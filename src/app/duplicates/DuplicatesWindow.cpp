@@ -150,9 +150,11 @@ public:
 private:
     void stop()
     {
+        if (m_stopRequested)
+            return;
         m_stopRequested = true;
         m_stop->setEnabled(false);
-        m_label->setText(m_label->text() + QStringLiteral(": stopping after this pair"));
+        m_label->setText(QStringLiteral("Stopping..."));
     }
 
     int m_count;
@@ -576,6 +578,7 @@ void TfrmDuplicates::updateButtons()
     m_archived->setEnabled(idle);
     m_use->setEnabled(idle && currentPair() != nullptr);
     m_mergeTicked->setEnabled(idle && m_merger && !tickedPairs().empty());
+    m_close->setEnabled(!m_merging);
 }
 
 void TfrmDuplicates::setPairMerger(PairMerger merger)

@@ -134,6 +134,7 @@ TEST_F(MergeTickedPairsTest, YesMergesTheCleanPairsSkipsTheRestWithTheirReasonsA
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_TRUE(window->isMerging());
         EXPECT_FALSE(window->btnScan()->isEnabled());
+        EXPECT_FALSE(window->btnClose()->isEnabled());
         progress << QStringLiteral("%1/%2 %3 %4")
                         .arg(index)
                         .arg(count)
@@ -209,8 +210,13 @@ TEST_F(MergeTickedPairsTest, StopBetweenPairsLeavesTheRestNotRun)
         run.push_back(window->pairs()[std::size_t(index)].merge.clientId);
     ASSERT_EQ(run.size(), 2u);
     QObject::connect(window.get(), &TfrmDuplicates::batchPairDone, [&](int index, int) {
-        if (index == 0)
-            widget<QPushButton>(widget<QDialog>(*window, "frmBatchProgress"), "btnStop").click();
+        if (index != 0)
+            return;
+        const QDialog& progress = widget<QDialog>(*window, "frmBatchProgress");
+        QPushButton& stop = widget<QPushButton>(progress, "btnStop");
+        stop.click();
+        EXPECT_FALSE(stop.isEnabled());
+        EXPECT_EQ(widget<QLabel>(progress, "lblBatch").text(), "Stopping...");
     });
     widget<QPushButton>(*window, "btnMergeTicked").click();
 
