@@ -12,6 +12,7 @@
 #include "core/Format.h"
 #include "core/TextHelpers.h"
 #include "core/UserInterface.h"
+#include "merge/BatchMerge.h"
 #include "merge/MergeProcedure.h"
 #include "merge/Runners.h"
 #include "merge/Statistics.h"
@@ -310,6 +311,12 @@ void TfrmMain::btnDuplicatesClick()
                 activateWindow();
             });
         });
+        // Ticked pairs are merged on this window's session, as the Merge button merges.
+        m_duplicates->setPairMerger([this](const std::vector<BatchPair>& pairs, const BatchOptions& options) {
+            return mergePairs(session, pairs, options);
+        });
+        connect(m_duplicates, &TfrmDuplicates::pairsMerged, this,
+                [this] { runHandler(session.ui, [this] { refreshClients(); }); });
     }
     if (m_duplicates->isVisible()) {
         m_duplicates->raise();
@@ -324,12 +331,12 @@ void TfrmMain::btnHistoryClick()
 {
     TfrmMergeHistory history(session, this);
     connect(&history, &TfrmMergeHistory::undoAttempted, this,
-            [this] { runHandler(session.ui, [this] { refreshAfterUndo(); }); });
+            [this] { runHandler(session.ui, [this] { refreshClients(); }); });
     history.reload();
     history.exec();
 }
 
-void TfrmMain::refreshAfterUndo()
+void TfrmMain::refreshClients()
 {
     if (dsFrom.isOpen() && !dsFrom.isEmpty())
         chooseFromClient(clientOf(dsFrom).id);

@@ -61,7 +61,8 @@ public:
     qint32 SelectPatient();
     void btnMergeClick();
     // Opens the Duplicates window and scans (a new scan each time it opens); a pair chosen
-    // there becomes Move From and Move To.
+    // there becomes Move From and Move To. Ticked pairs merged there are merged on this
+    // window's session, and the pane is collected again afterwards.
     void btnDuplicatesClick();
     // Opens the Merge History window modally; after every undo attempt there, the From client
     // is chosen again as after a merge, so that the pane shows what it holds now.
@@ -82,8 +83,9 @@ private:
     void dsFromAfterOpen();
     void dsToAfterOpen();
     void openQuery();
-    // After an undo: the From client's captions, counts and statistics are read anew.
-    void refreshAfterUndo();
+    // After an undo or a run of ticked pairs: the From client's captions, counts and statistics
+    // are read anew.
+    void refreshClients();
     // The Merge button's plan, account dialog and execution.
     void mergeChosenClients(const MergeClient& from);
     void repaintButtons();

@@ -215,6 +215,42 @@ TEST_F(MainWindowTest, APairChosenInTheDuplicatesWindowFillsBothClientsAsASearch
     EXPECT_EQ(ui.shown, QStringList {kWarning});
 }
 
+// Ticked pairs merged in the Duplicates window are merged on this window's session (its
+// interface asks), and the pane is collected again for the From client.
+TEST_F(MainWindowTest, TickedPairsAreMergedOnTheWindowsSessionAndThePaneIsCollectedAgain)
+{
+    db.exec(
+        QStringLiteral("INSERT INTO Client (ClientID, Name, Surname, DateOfBirth, Mobile, Active) VALUES "
+                       "(20, 'Louise', 'Harper', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
+                       "(35, 'Louise', 'Harpur', '1975-04-09 00:00:00', '0412345678', 'T');"
+                       "INSERT INTO Account (ClientID, AccountID, Description) VALUES (20, 0, 'Main'), (35, 0, 'Main');"
+                       "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 35);"));
+    TfrmMain window(ui);
+    window.show();
+    window.chooseFromClient(35);
+    window.chooseToClient(20);
+    window.timUpdateTimer();
+    EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(), QStringLiteral("1  Account\n1  Appointment"));
+
+    widget<QPushButton>(window, "btnDuplicates").click();
+    TfrmDuplicates& duplicates = widget<TfrmDuplicates>(window, "frmDuplicates");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !duplicates.isScanning(); }, 20000));
+    QAbstractItemModel* pairs = widget<QTableView>(duplicates, "grdPairs").model();
+    ASSERT_EQ(pairs->rowCount(), 1);
+    pairs->setData(pairs->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    widget<QPushButton>(duplicates, "btnMergeTicked").click();
+    EXPECT_EQ(ui.questions, QStringList {mergeTickedQuestion(1)});
+    ASSERT_NE(duplicates.batchReport(), nullptr);
+    EXPECT_TRUE(duplicates.batchReport()->text().endsWith(QStringLiteral("1 pair: 1 merged.")))
+        << duplicates.batchReport()->text().toStdString();
+    EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM Appoint WHERE ClientID = 20")), 1);
+    EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(), QStringLiteral("collecting statistics..."));
+    window.timUpdateTimer();
+    EXPECT_FALSE(widget<QPlainTextEdit>(window, "memResults").toPlainText().contains(QStringLiteral("Appointment")));
+    EXPECT_EQ(widget<QLineEdit>(window, "edtFrom").text(), QStringLiteral("35: Harpur, Louise"));
+    EXPECT_EQ(ui.shown, QStringList {kWarning});
+}
+
 TEST_F(MainWindowTest, CaptionsFollowTheDisplayNameAndAreCut)
 {
     const QString longSurname = QStringLiteral("Abcdefghijklmnopqrstuvwxyzabcdefghijklmn"); // 40

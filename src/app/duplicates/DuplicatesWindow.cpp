@@ -1,12 +1,15 @@
 #include "app/duplicates/DuplicatesWindow.h"
 
 #include "app/DisplayFonts.h"
+#include "app/KolvixApplication.h"
 #include "core/UserInterface.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -16,12 +19,15 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSet>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QThread>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kolvix {
 
@@ -89,7 +95,87 @@ QStandardItem* dateItem(const QDate& date)
     return item;
 }
 
+// The progress of a run of ticked pairs: "Pair i of n", a bar, and Stop, which ends the run after
+// the pair being merged (a pair is never stopped half way). Closing the dialog (Esc, the title
+// bar) asks the same; it closes when the run has ended.
+class BatchProgressDialog : public QDialog
+{
+public:
+    BatchProgressDialog(int count, QWidget* parent)
+        : QDialog(parent)
+        , m_count(count)
+    {
+        setObjectName(QStringLiteral("frmBatchProgress"));
+        setWindowTitle(QStringLiteral("Merge Ticked Pairs"));
+        setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+        // Nothing else of the program takes input while the run uses the main window's session.
+        setWindowModality(Qt::ApplicationModal);
+        m_label = new QLabel(this);
+        m_label->setObjectName(QStringLiteral("lblBatch"));
+        m_bar = new QProgressBar(this);
+        m_bar->setObjectName(QStringLiteral("prgBatch"));
+        m_bar->setRange(0, count);
+        m_bar->setValue(0);
+        m_stop = new QPushButton(QStringLiteral("S&top"), this);
+        m_stop->setObjectName(QStringLiteral("btnStop"));
+        m_stop->setToolTip(QStringLiteral("End the run after the pair being merged"));
+        auto* buttons = new QHBoxLayout;
+        buttons->addStretch(1);
+        buttons->addWidget(m_stop);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(m_label);
+        layout->addWidget(m_bar);
+        layout->addLayout(buttons);
+        connect(m_stop, &QPushButton::clicked, this, [this] { stop(); });
+        ApplyDisplayFonts(this);
+        setMinimumWidth(360);
+        showPair(0);
+    }
+
+    bool stopRequested() const { return m_stopRequested; }
+
+    // The pair of that index (from 0) is being merged.
+    void showPair(int index) { m_label->setText(QStringLiteral("Pair %1 of %2").arg(index + 1).arg(m_count)); }
+
+    // The pair of that index has ended.
+    void pairDone(int index)
+    {
+        m_bar->setValue(index + 1);
+        if (index + 1 < m_count && !m_stopRequested)
+            showPair(index + 1);
+    }
+
+    void reject() override { stop(); }
+
+private:
+    void stop()
+    {
+        if (m_stopRequested)
+            return;
+        m_stopRequested = true;
+        m_stop->setEnabled(false);
+        m_label->setText(QStringLiteral("Stopping..."));
+    }
+
+    int m_count;
+    bool m_stopRequested = false;
+    QLabel* m_label = nullptr;
+    QProgressBar* m_bar = nullptr;
+    QPushButton* m_stop = nullptr;
+};
+
 } // namespace
+
+QString mergeTickedQuestion(int pairs)
+{
+    const QString what = pairs == 1 ? QStringLiteral("Merge the ticked pair?")
+                                    : QStringLiteral("Merge the %1 ticked pairs?").arg(pairs);
+    return what
+        + QStringLiteral("\n\nEach pair is checked and merged on its own, as a single merge, with its accounts mapped "
+                         "as the account dialog proposes them. A pair that a check refuses, or whose accounts need a "
+                         "decision, is skipped and never merged.\n\nEach merge can be undone on its own from the "
+                         "History.");
+}
 
 QString scanStageText(const QString& stage)
 {
@@ -181,6 +267,10 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     m_use = new QPushButton(QStringLiteral("&Use this pair"), this);
     m_use->setObjectName(QStringLiteral("btnUse"));
     m_use->setToolTip(QStringLiteral("Fill Move From with the pair's Merge client and Move To with its Keep client"));
+    m_mergeTicked = new QPushButton(QStringLiteral("Merge ticked &pairs..."), this);
+    m_mergeTicked->setObjectName(QStringLiteral("btnMergeTicked"));
+    m_mergeTicked->setToolTip(
+        QStringLiteral("Merge every ticked pair on its own; pairs that need a decision are skipped"));
     m_close = new QPushButton(QStringLiteral("&Close"), this);
     m_close->setObjectName(QStringLiteral("btnClose"));
     // The hint wraps where the fonts in use are wider than the window.
@@ -189,6 +279,7 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     hint->setWordWrap(true);
     buttons->addWidget(hint, 1);
     buttons->addWidget(m_use);
+    buttons->addWidget(m_mergeTicked);
     buttons->addWidget(m_close);
 
     auto* layout = new QVBoxLayout(this);
@@ -202,7 +293,11 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     connect(m_scan, &QPushButton::clicked, this, [this] { startScan(); });
     connect(m_stop, &QPushButton::clicked, this, [this] { cancelScan(); });
     connect(m_use, &QPushButton::clicked, this, [this] { btnUseClick(); });
+    connect(m_mergeTicked, &QPushButton::clicked, this,
+            [this] { runHandler(m_userInterface, [this] { btnMergeTickedClick(); }); });
     connect(m_close, &QPushButton::clicked, this, [this] { close(); });
+    // A tick is a change of the score cell's check state.
+    connect(m_model, &QStandardItemModel::itemChanged, this, [this] { updateButtons(); });
     connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { grdPairsDoubleClick(index); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { updateButtons(); });
 
@@ -432,6 +527,9 @@ void TfrmDuplicates::fillGrid()
             << textItem(pair.reasonText());
         row[cReasons]->setToolTip(pair.reasonText());
         row[cScore]->setData(index, kPairRole);
+        row[cScore]->setCheckable(true);
+        row[cScore]->setCheckState(Qt::Unchecked);
+        row[cScore]->setToolTip(QStringLiteral("Tick to merge this pair with \"Merge ticked pairs...\""));
         m_model->appendRow(row);
     }
     // Shown in the order above until the user sorts by a column.
@@ -473,11 +571,128 @@ void TfrmDuplicates::grdPairsDoubleClick(const QModelIndex& index)
 void TfrmDuplicates::updateButtons()
 {
     const bool scanning = isScanning();
-    m_scan->setEnabled(!scanning);
+    const bool idle = !scanning && !m_merging;
+    m_scan->setEnabled(idle);
     m_stop->setEnabled(scanning);
-    m_minScore->setEnabled(!scanning);
-    m_archived->setEnabled(!scanning);
-    m_use->setEnabled(!scanning && currentPair() != nullptr);
+    m_minScore->setEnabled(idle);
+    m_archived->setEnabled(idle);
+    m_use->setEnabled(idle && currentPair() != nullptr);
+    m_mergeTicked->setEnabled(idle && m_merger && !tickedPairs().empty());
+    m_close->setEnabled(!m_merging);
+}
+
+void TfrmDuplicates::setPairMerger(PairMerger merger)
+{
+    m_merger = std::move(merger);
+    updateButtons();
+}
+
+std::vector<int> TfrmDuplicates::tickedPairs() const
+{
+    std::vector<int> ticked;
+    for (int row = 0; row < m_sorted->rowCount(); ++row) {
+        const QModelIndex score = m_sorted->index(row, cScore);
+        if (score.data(Qt::CheckStateRole).toInt() != Qt::Checked)
+            continue;
+        const QVariant index = score.data(kPairRole);
+        if (index.isValid() && index.toInt() >= 0 && index.toInt() < int(m_pairs.size()))
+            ticked.push_back(index.toInt());
+    }
+    return ticked;
+}
+
+void TfrmDuplicates::btnMergeTickedClick()
+{
+    const std::vector<int> ticked = tickedPairs();
+    if (ticked.empty() || !m_merger || isScanning() || m_merging)
+        return;
+    if (!m_userInterface.confirm(mergeTickedQuestion(int(ticked.size()))))
+        return;
+
+    // The names the scan showed: a client renamed since is skipped.
+    std::vector<BatchPair> batch;
+    for (int index : ticked) {
+        const DuplicatePair& pair = m_pairs[std::size_t(index)];
+        batch.push_back({pair.merge.clientId, pair.keep.clientId, pair.merge.displayName(), pair.keep.displayName()});
+    }
+    const int count = int(batch.size());
+
+    m_merging = true;
+    updateButtons();
+    BatchProgressDialog progress(count, this);
+    progress.show();
+    QApplication::processEvents();
+
+    BatchOptions options;
+    options.stopRequested = [&progress] { return progress.stopRequested(); };
+    options.pairDone = [&](int index, const BatchResult&) {
+        progress.pairDone(index);
+        emit batchPairDone(index, count);
+        // Between pairs the windows paint and Stop is heard.
+        QApplication::processEvents();
+    };
+    std::vector<BatchResult> results;
+    try {
+        results = m_merger(batch, options);
+    } catch (...) {
+        m_merging = false;
+        updateButtons();
+        throw;
+    }
+    progress.hide();
+    m_merging = false;
+
+    const auto merged = std::count_if(results.begin(), results.end(),
+                                      [](const BatchResult& r) { return r.outcome == BatchResult::Outcome::Merged; });
+    dropMergedPairs(results);
+    m_status->setText(QStringLiteral("Merged %1 of %2 ticked pairs.").arg(merged).arg(count)
+                      + (merged ? QStringLiteral(" The merged pairs have left the list.") : QString()));
+    updateButtons();
+    if (merged)
+        emit pairsMerged();
+
+    if (m_report)
+        m_report->close();
+    m_report = new TfrmBatchReport(batch, results, m_userInterface, m_chooseReportFile, this);
+    m_report->setAttribute(Qt::WA_DeleteOnClose);
+    m_report->open();
+}
+
+void TfrmDuplicates::dropMergedPairs(const std::vector<BatchResult>& results)
+{
+    QSet<qint32> mergedAway;
+    for (const BatchResult& result : results)
+        if (result.outcome == BatchResult::Outcome::Merged)
+            mergedAway.insert(result.merge);
+    if (mergedAway.isEmpty())
+        return;
+    // As a new scan would list them: no pair of a client merged away.
+    std::vector<int> newIndex(m_pairs.size(), -1);
+    std::vector<DuplicatePair> kept;
+    for (std::size_t i = 0; i < m_pairs.size(); ++i) {
+        const DuplicatePair& pair = m_pairs[i];
+        if (mergedAway.contains(pair.merge.clientId) || mergedAway.contains(pair.keep.clientId))
+            continue;
+        newIndex[i] = int(kept.size());
+        kept.push_back(pair);
+    }
+    // Each row learns its new index quietly (nothing shows it; -1 for a row that goes), then the
+    // rows of the pairs merged away go.
+    std::vector<int> gone;
+    {
+        const QSignalBlocker quiet(m_model);
+        for (int row = 0; row < m_model->rowCount(); ++row) {
+            QStandardItem* score = m_model->item(row, cScore);
+            const int index = score->data(kPairRole).toInt();
+            const int now = index >= 0 && index < int(newIndex.size()) ? newIndex[std::size_t(index)] : -1;
+            if (now < 0)
+                gone.push_back(row);
+            score->setData(now, kPairRole);
+        }
+    }
+    m_pairs = std::move(kept);
+    for (auto row = gone.rbegin(); row != gone.rend(); ++row)
+        m_model->removeRow(*row);
 }
 
 } // namespace kolvix

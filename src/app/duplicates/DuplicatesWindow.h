@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/duplicates/BatchReport.h"
 #include "duplicates/DuplicateFinder.h"
+#include "merge/BatchMerge.h"
 
 #include <QPointer>
 #include <QString>
@@ -8,6 +10,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,11 +32,17 @@ namespace kolvix {
 class DuplicateScanChannel;
 class UserInterface;
 
+// Merges reviewed pairs on the main window's session (mergePairs there).
+using PairMerger = std::function<std::vector<BatchResult>(const std::vector<BatchPair>&, const BatchOptions&)>;
+
 // The Duplicates window: scans the practice for clients that are probably registered twice and
 // lists the pairs, ranked, with the reasons; "Use this pair" (or a double-click on a row) hands
 // the chosen pair to the main window as Move From and Move To. The scan runs on a thread of its
 // own with a connection of its own, so the window keeps painting; a progress bar shows how far
-// it is and Stop cancels it. The window only reads the database.
+// it is and Stop cancels it. The scan only reads the database. Ticked pairs can be merged in one
+// run ("Merge ticked pairs..."), each pair as a single merge on the main window's session (the
+// merger it hands the window), with a progress dialog that stops between pairs and a report at
+// the end; merged pairs leave the list.
 class TfrmDuplicates : public QWidget
 {
     Q_OBJECT
@@ -61,6 +70,7 @@ public:
     QPushButton* btnScan() const { return m_scan; }
     QPushButton* btnStop() const { return m_stop; }
     QPushButton* btnUse() const { return m_use; }
+    QPushButton* btnMergeTicked() const { return m_mergeTicked; }
     QPushButton* btnClose() const { return m_close; }
     QProgressBar* prgScan() const { return m_progress; }
     QLabel* lblStatus() const { return m_status; }
@@ -69,8 +79,21 @@ public:
     QLabel* lblLeftOut() const { return m_leftOut; }
     QTableView* grdPairs() const { return m_grid; }
 
+    // What merges the ticked pairs; without one "Merge ticked pairs..." stays disabled.
+    void setPairMerger(PairMerger merger);
+    // Where the report of a run is saved; the file dialog unless set.
+    void setReportFileChooser(ReportFileChooser chooser) { m_chooseReportFile = std::move(chooser); }
+    // The pairs whose box is ticked, as indexes into pairs(), in the grid's order.
+    std::vector<int> tickedPairs() const;
+    bool isMerging() const { return m_merging; }
+    // The report of the last run while it is open, or nullptr.
+    TfrmBatchReport* batchReport() const { return m_report; }
+
     // Event handlers.
     void btnUseClick();
+    // Asks once, then merges the ticked pairs one by one with the progress dialog, takes the
+    // merged pairs off the list and opens the report.
+    void btnMergeTickedClick();
     void grdPairsDoubleClick(const QModelIndex& index);
 
 protected:
@@ -83,6 +106,12 @@ signals:
     void pairChosen(qint32 moveFrom, qint32 moveTo);
     // A scan ended: finished, stopped or failed.
     void scanFinished();
+    // A pair of a run of ticked pairs has ended (index from 0, of count); the progress dialog is
+    // still open.
+    void batchPairDone(int index, int count);
+    // A run of ticked pairs merged at least one pair: whatever shows rows of clients is to be
+    // read again.
+    void pairsMerged();
 
 private:
     void scanProgress(const QString& stage, int percent);
@@ -92,6 +121,9 @@ private:
     void fillGrid();
     void showLeftOut(const std::vector<LeftOutBlock>& blocks);
     void updateButtons();
+    // Takes the pairs of the clients merged away by the run off the list (the merged pairs
+    // among them), keeping the ticks of the others.
+    void dropMergedPairs(const std::vector<BatchResult>& results);
 
     QString m_connectionString;
     int m_commandTimeout;
@@ -103,6 +135,7 @@ private:
     QPushButton* m_scan = nullptr;
     QPushButton* m_stop = nullptr;
     QPushButton* m_use = nullptr;
+    QPushButton* m_mergeTicked = nullptr;
     QPushButton* m_close = nullptr;
     QProgressBar* m_progress = nullptr;
     QLabel* m_status = nullptr;
@@ -116,11 +149,18 @@ private:
     std::shared_ptr<std::atomic<bool>> m_cancel;
     std::shared_ptr<DuplicateScanChannel> m_channel;
     bool m_restart = false; // start again once the stopped scan has ended
+    PairMerger m_merger;
+    ReportFileChooser m_chooseReportFile;
+    bool m_merging = false;
+    QPointer<TfrmBatchReport> m_report;
 };
 
 // A stage of the scan as the status line shows it, its counts written as every count of the
 // window is (digits grouped as the user's locale groups them: "Comparing 15,281 candidate
 // pairs..."), with an ellipsis while it runs.
 QString scanStageText(const QString& stage);
+
+// The one question before a run of ticked pairs.
+QString mergeTickedQuestion(int pairs);
 
 } // namespace kolvix
