@@ -69,11 +69,7 @@ protected:
         s_dir = new QTemporaryDir;
         s_practice = s_dir->filePath(QStringLiteral("practice.db"));
         s_ini = s_dir->filePath(QStringLiteral("kolvix.ini"));
-        QFile ini(s_ini);
-        if (!ini.open(QIODevice::WriteOnly))
-            throw std::runtime_error("cannot write the settings file");
-        ini.write("[Kolvix]\nUse Rollback=1\nLog=0\n");
-        ini.close();
+        writeMergeSettings(s_ini);
 
         const HeavyPair heavy = generatePractice(s_practice, 2000, 8);
         // The planted pairs, the heavy one among them, as --duplicates lists pairs.

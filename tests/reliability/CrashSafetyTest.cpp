@@ -47,11 +47,7 @@ protected:
         s_dir = new QTemporaryDir;
         s_original = s_dir->filePath(QStringLiteral("practice.db"));
         s_ini = s_dir->filePath(QStringLiteral("kolvix.ini"));
-        QFile ini(s_ini);
-        if (!ini.open(QIODevice::WriteOnly))
-            throw std::runtime_error("cannot write the settings file");
-        ini.write("[Kolvix]\nUse Rollback=1\nLog=0\n");
-        ini.close();
+        writeMergeSettings(s_ini);
 
         const HeavyPair pair = generatePractice(s_original, 2000);
         s_from = pair.from;

@@ -68,11 +68,7 @@ protected:
         s_dir = new QTemporaryDir;
         s_merged = s_dir->filePath(QStringLiteral("merged.db"));
         s_ini = s_dir->filePath(QStringLiteral("kolvix.ini"));
-        QFile ini(s_ini);
-        if (!ini.open(QIODevice::WriteOnly))
-            throw std::runtime_error("cannot write the settings file");
-        ini.write("[Kolvix]\nUse Rollback=1\nLog=0\n");
-        ini.close();
+        writeMergeSettings(s_ini);
 
         const HeavyPair pair = generatePractice(s_merged, 2000);
         const DatabaseDigest practice = digestOf(s_merged, kNotProductTables);
