@@ -16,6 +16,9 @@ namespace kolvix::cli {
 
 namespace {
 
+// The header of the listing: one line per pair follows.
+const char* const kListingHeader = "Merge\tKeep\tOutcome\tAudit\tReason";
+
 // The terminal of a run: its question and boxes as a merge's, without each pair's catalogue
 // steps, which would come between the lines of the pairs.
 class RunInterface : public TerminalUserInterface
@@ -153,7 +156,7 @@ int mergeReviewedPairs(Connection& connection, const MergePairsVerbOptions& opti
 
     // Nothing to merge (every line of the listing deleted in review): nothing to connect to.
     if (pairs->empty()) {
-        out(QStringLiteral("Merge\tKeep\tOutcome\tAudit\tReason"));
+        out(QString::fromLatin1(kListingHeader));
         out(QStringLiteral("0 pairs: 0 merged, 0 skipped, 0 failed"));
         return ExitMerged;
     }
@@ -170,7 +173,7 @@ int mergeReviewedPairs(Connection& connection, const MergePairsVerbOptions& opti
     if (!ui.confirm(confirmationText(options.file, qsizetype(pairs->size()), options.dryRun)))
         return ExitRefused;
 
-    out(QStringLiteral("Merge\tKeep\tOutcome\tAudit\tReason"));
+    out(QString::fromLatin1(kListingHeader));
     BatchOptions batch;
     batch.dryRun = options.dryRun;
     batch.stopOnSkip = options.stopOnSkip;
