@@ -11,7 +11,7 @@
 --     the statistics count by them); account-keyed tables have one on (ClientID, AccountID).
 -- Apart from keys no column is NOT NULL, so that rows can be written with only the columns a
 -- caller cares about.
--- The functions SOUNDEX and onlyNumericChars are registered by the program's connection.
+-- The functions SOUNDEX, onlyNumericChars and BINARY_CHECKSUM are registered by the program's connection.
 -- The script runs as one savepoint: outside a transaction that makes it one transaction (and
 -- quick), inside one it nests.
 
@@ -562,7 +562,7 @@ CREATE TABLE KolvixMerge (
     FromName          NVARCHAR(100) NULL,
     ToName            NVARCHAR(100) NULL,
     RowsChanged       INTEGER NULL,
-    MergeState        VARCHAR(10) NOT NULL,       -- merging, merged, undone
+    MergeState        VARCHAR(10) NOT NULL,       -- started, merged, reverted, undone (merging: older)
     UndoneAt          DATETIME NULL,
     UndoAuditID       INTEGER NULL
 );
@@ -580,6 +580,7 @@ CREATE TABLE KolvixMergeStep (
     IntegerKey        INTEGER NOT NULL,
     PrimaryKey        INTEGER NOT NULL,
     RowsChanged       INTEGER NOT NULL,
+    CheckColumns      NVARCHAR,                   -- the columns of the rows' check sums
     PRIMARY KEY (MergeID, StepNo)
 );
 
@@ -588,7 +589,8 @@ CREATE TABLE KolvixMergeRow (
     StepNo            INTEGER NOT NULL,
     KeyID             BIGINT,
     RowKey            NVARCHAR,
-    RowData           NVARCHAR
+    RowData           NVARCHAR,
+    RowCheck          INTEGER                     -- BINARY_CHECKSUM of the row as the merge left it
 );
 CREATE INDEX IX_KolvixMergeRow ON KolvixMergeRow (MergeID, StepNo);
 

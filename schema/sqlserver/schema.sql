@@ -562,7 +562,7 @@ CREATE TABLE dbo.KolvixMerge (
     FromName          NVARCHAR(100) NULL,
     ToName            NVARCHAR(100) NULL,
     RowsChanged       INT           NULL,
-    MergeState        VARCHAR(10)   NOT NULL,     -- merging, merged, undone
+    MergeState        VARCHAR(10)   NOT NULL,     -- started, merged, reverted, undone (merging: older)
     UndoneAt          DATETIME      NULL,
     UndoAuditID       INT           NULL
 );
@@ -580,6 +580,7 @@ CREATE TABLE dbo.KolvixMergeStep (
     IntegerKey        INT            NOT NULL,
     PrimaryKey        INT            NOT NULL,
     RowsChanged       INT            NOT NULL,
+    CheckColumns      NVARCHAR(MAX)  NULL,         -- the columns of the rows' check sums
     CONSTRAINT PK_KolvixMergeStep PRIMARY KEY (MergeID, StepNo)
 );
 
@@ -588,7 +589,8 @@ CREATE TABLE dbo.KolvixMergeRow (
     StepNo            INT           NOT NULL,
     KeyID             BIGINT        NULL,
     RowKey            NVARCHAR(MAX) NULL,
-    RowData           NVARCHAR(MAX) NULL
+    RowData           NVARCHAR(MAX) NULL,
+    RowCheck          INT           NULL           -- BINARY_CHECKSUM of the row as the merge left it
 );
 CREATE INDEX IX_KolvixMergeRow ON dbo.KolvixMergeRow (MergeID, StepNo);
 GO

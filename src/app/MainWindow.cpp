@@ -370,14 +370,18 @@ void TfrmMain::mergeChosenClients(const MergeClient& from)
     const std::unique_ptr<MergePlan> plan = planMerge(session, from, clientOf(dsTo), options);
     if (!plan)
         return;
+    for (const QString& notice : plan->notices)
+        session.ui.showInfo(notice);
     if (!plan->rowsOnMissingAccounts.empty())
         session.ui.showInfo(
             QStringLiteral("These rows of the Move From client will not be moved; they stay with it:\n\n%1")
                 .arg(notMovedLines(plan->rowsOnMissingAccounts).join(QLatin1Char('\n'))));
-    if (ExecuteAccountMerging(plan->accounts, session.ui))
-        executeMerge(session, *plan);
-    else
+    if (!ExecuteAccountMerging(plan->accounts, session.ui)) {
         cancelMerge(*plan);
+        return;
+    }
+    if (executeMerge(session, *plan) == MergeOutcome::Merged && m_duplicates)
+        m_duplicates->dropClientsMergedAway({from.id});
 }
 
 void TfrmMain::edtFromEnter()

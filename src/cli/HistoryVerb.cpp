@@ -3,7 +3,7 @@
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "db/DbError.h"
-#include "merge/MergeHistory.h"
+#include "ledger/MergeHistory.h"
 #include "settings/UtilityConnect.h"
 
 namespace kolvix::cli {

@@ -162,6 +162,8 @@ void TerminalUserInterface::printStatistics(const MergePlan& plan)
         out(QStringLiteral("Not moved: %1 (%2 rows)").arg(table).arg(rows));
     for (const QString& line : notMovedLines(plan.rowsOnMissingAccounts))
         out(line);
+    for (const QString& notice : plan.notices)
+        out(QStringLiteral("Note: ") + notice);
 }
 
 void TerminalUserInterface::printMapping(const AccountMergeModel& model)

@@ -10,6 +10,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -34,11 +35,27 @@ sqlite3* sqliteHandle(const QSqlDatabase& db)
     return *static_cast<sqlite3* const*>(handle.constData());
 }
 
-std::chrono::milliseconds defaultLockWaitLimit()
+constexpr int kDefaultLockWait = 60;
+constexpr int kLongestLockWait = 3600;
+
+// The limit of lock waits from the environment variable KOLVIX_LOCK_WAIT (seconds, 1 to 3600;
+// 60 when it is not set or empty), or what is wrong with its value.
+std::chrono::milliseconds lockWaitLimitFromEnvironment(QString& error)
 {
+    const QString text = qEnvironmentVariable("KOLVIX_LOCK_WAIT").trimmed();
+    if (text.isEmpty())
+        return std::chrono::seconds(kDefaultLockWait);
     bool ok = false;
-    const int seconds = qEnvironmentVariableIntValue("KOLVIX_LOCK_WAIT", &ok);
-    return std::chrono::seconds(ok && seconds > 0 ? seconds : 60);
+    const qlonglong seconds = text.toLongLong(&ok);
+    if (ok && seconds >= 1 && seconds <= kLongestLockWait)
+        return std::chrono::seconds(seconds);
+    error = QStringLiteral("The environment variable KOLVIX_LOCK_WAIT is '%1': it must be a whole number of seconds "
+                           "from 1 to %2, the longest the program waits for another program's lock on the database. "
+                           "Set it within that range, or remove it to wait up to %3 seconds.")
+                .arg(text.left(40))
+                .arg(kLongestLockWait)
+                .arg(kDefaultLockWait);
+    return std::chrono::seconds(kDefaultLockWait);
 }
 
 // The first line of a statement, as a wait that gave up names it.
@@ -103,7 +120,7 @@ struct Connection::LockWaits
 
 Connection::Connection()
     : m_connectionName(QStringLiteral("kolvix-connection-%1").arg(++g_connectionCount))
-    , m_lockWaitLimit(defaultLockWaitLimit())
+    , m_lockWaitLimit(lockWaitLimitFromEnvironment(m_lockWaitSettingError))
     , m_lockWaits(std::make_unique<LockWaits>())
 {
 }
@@ -121,6 +138,8 @@ void Connection::setConnectionString(const QString& connectionString)
 void Connection::open()
 {
     close();
+    if (!m_lockWaitSettingError.isEmpty())
+        throw DbError(m_lockWaitSettingError);
     const QString provider = connectionStringValue(m_connectionString, QStringLiteral("Provider"));
     const bool sqliteOdbc = provider.compare(QStringLiteral("SQLiteODBC"), Qt::CaseInsensitive) == 0;
     m_sqlite = sqliteOdbc || provider.compare(QStringLiteral("SQLite"), Qt::CaseInsensitive) == 0;
@@ -165,7 +184,13 @@ void Connection::openEmbedded()
     m_lockWaits->statementLimit = m_lockWaitLimit;
     m_lockWaits->statement = QStringLiteral("opening the database");
     m_appliedTimeout = -1;
-    const int rc = sqlite3_exec(handle, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    int rc = sqlite3_exec(handle, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (m_readOnly && sqlite3_extended_errcode(handle) == SQLITE_READONLY_ROLLBACK) {
+        // A program that was changing the file was stopped part way and left its journal, which
+        // only a connection that may write can roll back: one such opening, then on read-only.
+        recoverHotJournal(file, info.absoluteFilePath());
+        rc = sqlite3_exec(handle, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
     if ((rc & 0xFF) == SQLITE_BUSY)
         throw DatabaseBusy(QStringLiteral("The database file '%1' is busy: another program has kept it locked for "
                                           "%2 seconds (it has begun changes that it does not finish).\nClose the "
@@ -179,6 +204,26 @@ void Connection::openEmbedded()
     if (!m_readOnly && sqlite3_db_readonly(handle, "main") == 1)
         throw DbError(QStringLiteral("The database file '%1' is read-only.").arg(file));
     registerSqliteFunctions();
+}
+
+void Connection::recoverHotJournal(const QString& file, const QString& path)
+{
+    sqlite3* writer = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &writer, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(writer, int(std::min<qint64>(m_lockWaitLimit.count(), INT_MAX)));
+        rc = sqlite3_exec(writer, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    const QString message = writer ? QString::fromUtf8(sqlite3_errmsg(writer)) : QString();
+    sqlite3_close(writer);
+    if (rc != SQLITE_OK)
+        throw DbError(
+            QStringLiteral("The database file '%1' needs recovery: a program that was changing it (a merge or an "
+                           "undo, for example) was stopped part way and left its journal '%1-journal', "
+                           "which this user cannot roll back (%2).\nStart Kolvix Utility once as a user "
+                           "who may write the file and its folder; it finishes the recovery. Then try "
+                           "again.")
+                .arg(file, message));
 }
 
 void Connection::openSqliteOdbc()

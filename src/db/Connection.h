@@ -25,11 +25,10 @@ namespace kolvix {
 //
 // The program writes T-SQL. Where SQLite is the engine (both SQLite providers) every
 // statement is adapted before it runs (see TsqlAdapter.h). On the embedded engine the
-// functions SOUNDEX and onlyNumericChars are registered; through the ODBC driver they cannot
-// be, so the patient search, which uses them, does not work on the provider SQLiteODBC (the
-// merge does not use them). Dates and date-times are stored as ISO text
-// 'YYYY-MM-DD hh:mm:ss' (the ODBC driver adds milliseconds: 'YYYY-MM-DD hh:mm:ss.zzz'),
-// booleans as 0/1.
+// functions SOUNDEX, onlyNumericChars and BINARY_CHECKSUM are registered; through the ODBC
+// driver they cannot be, so the patient search, which uses them, does not work on the provider
+// SQLiteODBC (the merge works; its record then goes without the rows' check sums). Dates and date-times are stored as
+// ISO text 'YYYY-MM-DD hh:mm:ss' (the ODBC driver adds milliseconds: 'YYYY-MM-DD hh:mm:ss.zzz'), booleans as 0/1.
 //
 // Time-outs. The connect time-out bounds the login (ODBC SQL_ATTR_LOGIN_TIMEOUT; the
 // embedded engine waits at most lockWaitLimit() for a file another connection keeps locked). A statement's command
@@ -81,6 +80,9 @@ public:
     bool isEmbedded() const { return m_sqlite; }
     // True where statements go through Qt's ODBC driver (SQL Server, and the provider SQLiteODBC).
     bool usesOdbc() const { return m_odbc; }
+    // True where BINARY_CHECKSUM can be used: SQL Server's own, or the embedded engine's
+    // registered one (not through the SQLite ODBC driver).
+    bool hasBinaryChecksum() const { return !(m_sqlite && m_odbc); }
 
     // On the embedded engine a transaction takes the write lock as it begins (BEGIN IMMEDIATE),
     // waiting for another process's lock as long as the busy time-out in force allows (the
@@ -92,8 +94,13 @@ public:
     bool inTransaction() const { return m_inTransaction; }
 
     // The total time the waits for other connections' locks may take within a budget (and the
-    // longest wait at open()): 60 s, or the seconds in the environment variable KOLVIX_LOCK_WAIT.
-    void setLockWaitLimit(std::chrono::milliseconds limit) { m_lockWaitLimit = limit; }
+    // longest wait at open()): 60 s, or the seconds in the environment variable KOLVIX_LOCK_WAIT
+    // (1 to 3600; any other value makes open() fail with a message that says so).
+    void setLockWaitLimit(std::chrono::milliseconds limit)
+    {
+        m_lockWaitLimit = limit;
+        m_lockWaitSettingError.clear();
+    }
     std::chrono::milliseconds lockWaitLimit() const { return m_lockWaitLimit; }
     // Called on this connection's thread once a wait for another connection's lock has lasted
     // kLockWaitNotice (embedded engine).
@@ -140,6 +147,9 @@ private:
     void registerSqliteFunctions();
     void openEmbedded();
     void openSqliteOdbc();
+    // Rolls back the hot journal of a database file on a connection of its own that may write;
+    // throws DbError that says what to do when it cannot.
+    void recoverHotJournal(const QString& file, const QString& path);
     void openSqlServer();
     void requireOpen() const;
     void setServerLockTimeout(int milliseconds);
@@ -154,6 +164,7 @@ private:
     bool m_inTransaction = false;
     bool m_readOnly = false;
     int m_appliedTimeout = -1;
+    QString m_lockWaitSettingError; // declared before m_lockWaitLimit, which sets it
     std::chrono::milliseconds m_lockWaitLimit;
     std::unique_ptr<LockWaits> m_lockWaits;
 };

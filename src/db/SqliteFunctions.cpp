@@ -114,6 +114,51 @@ void onlyNumericCharsFunction(sqlite3_context* context, int, sqlite3_value** arg
     sqlite3_result_text(context, digits, length, SQLITE_TRANSIENT);
 }
 
+// BINARY_CHECKSUM(a, b, ...): a 32-bit check sum of the values, their types and their order (FNV-1a
+// over each value's type and bytes), as SQL Server's function serves: two rows whose values differ
+// almost always differ in it. Text is compared by its bytes, so a change of case counts.
+void binaryChecksumFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
+{
+    quint32 hash = 2166136261u;
+    const auto add = [&hash](const unsigned char* bytes, size_t size) {
+        for (size_t i = 0; i < size; ++i) {
+            hash ^= bytes[i];
+            hash *= 16777619u;
+        }
+    };
+    for (int i = 0; i < argc; ++i) {
+        const int type = sqlite3_value_type(argv[i]);
+        const unsigned char tag = static_cast<unsigned char>(type);
+        add(&tag, 1);
+        switch (type) {
+        case SQLITE_INTEGER: {
+            const sqlite3_int64 value = sqlite3_value_int64(argv[i]);
+            add(reinterpret_cast<const unsigned char*>(&value), sizeof value);
+            break;
+        }
+        case SQLITE_FLOAT: {
+            const double value = sqlite3_value_double(argv[i]);
+            add(reinterpret_cast<const unsigned char*>(&value), sizeof value);
+            break;
+        }
+        case SQLITE_TEXT:
+        case SQLITE_BLOB: {
+            const auto* bytes = static_cast<const unsigned char*>(
+                type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(argv[i]))
+                                    : sqlite3_value_blob(argv[i]));
+            const int size = sqlite3_value_bytes(argv[i]);
+            add(reinterpret_cast<const unsigned char*>(&size), sizeof size);
+            if (bytes)
+                add(bytes, size_t(size));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    sqlite3_result_int(context, static_cast<int>(hash));
+}
+
 } // namespace
 
 QString sqlServerSoundex(const QString& text)
@@ -145,6 +190,9 @@ bool registerSqliteFunctions(sqlite3* db)
     return sqlite3_create_function_v2(db, "SOUNDEX", 1, flags, nullptr, soundexFunction, nullptr, nullptr, nullptr)
         == SQLITE_OK
         && sqlite3_create_function_v2(db, "onlyNumericChars", 1, flags, nullptr, onlyNumericCharsFunction, nullptr,
+                                      nullptr, nullptr)
+        == SQLITE_OK
+        && sqlite3_create_function_v2(db, "BINARY_CHECKSUM", -1, flags, nullptr, binaryChecksumFunction, nullptr,
                                       nullptr, nullptr)
         == SQLITE_OK;
 }

@@ -15,8 +15,9 @@ namespace kolvix {
 // as SQL Server does.
 QString sqlServerSoundex(const QString& text);
 
-// Registers SOUNDEX and onlyNumericChars (the digits of its text argument, null for null) on
-// an embedded database; false when the engine refused them.
+// Registers SOUNDEX, onlyNumericChars (the digits of its text argument, null for null) and
+// BINARY_CHECKSUM (a 32-bit check sum of any number of values, as SQL Server's) on an embedded
+// database; false when the engine refused them.
 bool registerSqliteFunctions(sqlite3* db);
 
 } // namespace kolvix

@@ -449,6 +449,61 @@ void topToLimit(std::vector<Token>& tokens)
     }
 }
 
+// UPDATE TOP (n) name SET ... [WHERE condition] -> UPDATE name SET ... WHERE rowid IN (SELECT
+// rowid FROM name [WHERE condition] LIMIT n): n rows of those the condition selects, whichever.
+void updateTopToRowid(std::vector<Token>& tokens)
+{
+    const int count = int(tokens.size());
+    for (int i = 0; i < count; ++i) {
+        if (!isWord(tokens[i], QLatin1StringView("UPDATE")))
+            continue;
+        int at[5];
+        int k = i;
+        bool complete = true;
+        for (int& position : at) {
+            k = nextSignificant(tokens, k);
+            if (k < 0) {
+                complete = false;
+                break;
+            }
+            position = k;
+        }
+        if (!complete || !isWord(tokens[at[0]], QLatin1StringView("TOP"))
+            || !isSymbol(tokens[at[1]], QLatin1StringView("(")) || tokens[at[2]].kind != Kind::Number
+            || !isSymbol(tokens[at[3]], QLatin1StringView(")"))
+            || (tokens[at[4]].kind != Kind::Word && tokens[at[4]].kind != Kind::Bracketed))
+            continue;
+        const QString limit = tokens[at[2]].text;
+        const QString table = tokens[at[4]].text;
+        int where = -1;
+        int end = count;
+        int depth = 0;
+        for (int j = at[4] + 1; j < count; ++j) {
+            const Token& t = tokens[j];
+            if (isSymbol(t, QLatin1StringView("(")))
+                ++depth;
+            else if (isSymbol(t, QLatin1StringView(")")))
+                --depth;
+            else if (depth == 0 && isSymbol(t, QLatin1StringView(";"))) {
+                end = j;
+                break;
+            } else if (depth == 0 && where < 0 && isWord(t, QLatin1StringView("WHERE")))
+                where = j;
+        }
+        int last = previousSignificant(tokens, end);
+        const QString selection = QStringLiteral("rowid IN (SELECT rowid FROM %1").arg(table);
+        if (where >= 0)
+            tokens[where].after += QLatin1Char(' ') + selection + QStringLiteral(" WHERE");
+        else
+            tokens[last].after += QStringLiteral(" WHERE ") + selection;
+        tokens[last].after += QStringLiteral(" LIMIT ") + limit + QLatin1Char(')');
+        removeRange(tokens, at[0], at[3]);
+        // The blank that stood before TOP stays; the one after its parenthesis goes with it.
+        if (at[3] + 1 < count && tokens[at[3] + 1].kind == Kind::Space)
+            removeRange(tokens, at[3] + 1, at[3] + 1);
+    }
+}
+
 // ORDER BY ... OFFSET n ROWS FETCH NEXT m ROWS ONLY (numbers written out) -> ORDER BY ...
 // LIMIT m OFFSET n. FIRST stands for NEXT and ROW for ROWS, as T-SQL allows.
 void offsetFetchToLimit(std::vector<Token>& tokens)
@@ -488,6 +543,7 @@ QString adaptTsqlForSqlite(const QString& tsql)
     std::vector<Token> tokens = tokenize(tsql);
     inlineVariables(tokens);
     rewriteNames(tokens);
+    updateTopToRowid(tokens);
     topToLimit(tokens);
     offsetFetchToLimit(tokens);
     return join(tokens);

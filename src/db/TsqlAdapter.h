@@ -11,6 +11,8 @@ namespace kolvix {
 //   SELECT TOP n ...            -> SELECT ... LIMIT n (at the end of that SELECT: before the
 //                                  parenthesis closing its level, a UNION of its level, a
 //                                  semicolon or the end; an ORDER BY stays before the LIMIT)
+//   UPDATE TOP (n) t SET ... WHERE c -> UPDATE t SET ... WHERE rowid IN (SELECT rowid FROM t
+//                                  WHERE c LIMIT n)
 //   SYS.TABLES                  -> the table list of sqlite_master (column Name, compared
 //                                  without regard to case)
 //   DECLARE @v type / SET @v = x -> removed; every later @v replaced by x (x a literal, a

@@ -5,7 +5,7 @@
 #include "db/Dataset.h"
 #include "db/DbError.h"
 #include "db/Statement.h"
-#include "duplicates/MergedAway.h"
+#include "ledger/MergedAway.h"
 
 #include <QLocale>
 

@@ -112,6 +112,9 @@ std::vector<BatchResult> mergePairs(MergeSession& session, const std::vector<Bat
                 skip(QStringLiteral("client %1 was merged away by pair %2").arg(gone).arg(mergedAwayBy.value(gone)));
             } else if (!from || !to) {
                 skip(QStringLiteral("client %1 does not exist").arg(!from ? pair.merge : pair.keep));
+            } else if (const MergedAwayFinding mergedAway = findMergedAway(pairSession, {pair.merge, pair.keep});
+                       !mergedAway.refusal.isEmpty()) {
+                skip(mergedAway.batchReason);
             } else if (pair.mergeName && displayName(from->surname, from->name) != *pair.mergeName) {
                 skip(QStringLiteral("client %1 changed since the scan (now '%2')")
                          .arg(pair.merge)

@@ -1,6 +1,7 @@
 #include "merge/MergeProcedure.h"
 
 #include "accounts/AccountMergeModel.h"
+#include "core/LockWaitWatch.h"
 #include "core/Log.h"
 #include "core/TextHelpers.h"
 #include "core/UserInterface.h"
@@ -8,9 +9,10 @@
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
+#include "ledger/MergeHistory.h"
+#include "ledger/MergeLedger.h"
+#include "ledger/MergedAway.h"
 #include "merge/LeftBehind.h"
-#include "merge/LockWaitWatch.h"
-#include "merge/MergeLedger.h"
 #include "merge/MergeLock.h"
 #include "merge/MergeSession.h"
 #include "merge/PreChecks.h"
@@ -27,7 +29,6 @@ namespace {
 
 constexpr int kAuditActionLength = 100;
 constexpr int kAuditCommentLength = 7899;
-const char* const kRevertedMark = " - reverted";
 // One Audit row per merge, written before the transaction so that it stays whatever becomes
 // of the merge. Any failure ends the audit writing silently (and is passed to onFailure).
 // Returns the row's AuditID, or -1 when it was not written or cannot be found again.
@@ -102,32 +103,29 @@ QString markAuditRowReverted(MergeSession& s, int auditId)
     return {};
 }
 
-// When a wait for another connection's lock gave up during the merge: which lock, and what to
-// do; empty otherwise.
 QString lockWaitAdvice(const Connection& connection)
 {
-    if (!connection.lockWaitGaveUp())
-        return {};
-    const QString at = connection.lockWaitGaveUpAt();
-    const QString where = at == QLatin1String("COMMIT")
-        ? QStringLiteral("to commit the changes, which waits until other connections stop reading")
-        : at == QLatin1String("BEGIN")
-        ? QStringLiteral("to begin the transaction, which waits until another connection stops writing")
-        : QStringLiteral("at the statement \"%1\"").arg(at);
-    return QStringLiteral("\n\nThe merge waited for a lock that another connection holds on the database (%1) and "
-                          "gave up.\nClose the other program that has the practice open, then merge again.")
-        .arg(where);
+    return lockWaitAdvice(connection, QStringLiteral("merge"), QStringLiteral("merge again"));
 }
 
 // What the user is told after a rollback beyond the specified warning: an Audit row that still
-// reads like a success, and a wait for another connection's lock that gave up.
-QString afterRollback(MergeSession& s, int auditId)
+// reads like a success, and a wait for another connection's lock that gave up. The Audit row and
+// the merge's record are marked as reverted.
+QString afterRollback(MergeSession& s, int auditId, MergeLedger* ledger)
 {
-    // Taken before the mark, which may wait for the same lock in vain.
+    // Taken before the marks, which may wait for the same lock in vain.
     const QString advice = lockWaitAdvice(s.conZelvan);
     const QString markFailure = markAuditRowReverted(s, auditId);
-    if (markFailure.isEmpty())
+    if (markFailure.isEmpty()) {
+        try {
+            if (ledger)
+                ledger->reverted();
+        } catch (const std::exception& e) {
+            writeLogFmt(QStringLiteral("the record of the merge could not be marked as reverted: %s"),
+                        {exceptionMessage(e)});
+        }
         return advice;
+    }
     writeLogFmt(QStringLiteral("the Audit row %d could not be marked as reverted: %s"), {auditId, markFailure});
     return QStringLiteral("\n\nThe Audit row of this attempt (%1) could not be marked as reverted: %2")
                .arg(auditId)
@@ -222,6 +220,50 @@ void MergePlan::end()
     m_lock.reset();
 }
 
+MergedAwayFinding findMergedAway(MergeSession& s, const ClientPair& clients)
+{
+    MergedAwayFinding finding;
+    const QHash<qint32, MergedAwayClient> mergedAway = readMergedAway(s.conZelvan);
+    const auto when = [](const MergedAwayClient& m) { return m.when.toString(QStringLiteral("dd/MM/yyyy HH:mm")); };
+    const auto to = mergedAway.constFind(clients.to);
+    if (to != mergedAway.cend()) {
+        finding.refusal = QStringLiteral("Client %1 was merged into %2 by merge %3. Choose %4 as Move To, or undo "
+                                         "merge %3 first.")
+                              .arg(clients.to)
+                              .arg(to->into)
+                              .arg(to->auditId)
+                              .arg(finalClientOf(mergedAway, clients.to));
+        finding.logLine = QStringLiteral("cancelled - TO was merged away by merge %1 [ToMergedAway]").arg(to->auditId);
+        finding.batchReason
+            = QStringLiteral("client %1 was merged into %2 by merge %3").arg(clients.to).arg(to->into).arg(to->auditId);
+        return finding;
+    }
+    const auto from = mergedAway.constFind(clients.from);
+    if (from == mergedAway.cend())
+        return finding;
+    const int rows = rowsToMove(s, clients);
+    const QString merged = QStringLiteral("Client %1 was merged into %2 by merge %3 on %4")
+                               .arg(clients.from)
+                               .arg(from->into)
+                               .arg(from->auditId)
+                               .arg(when(*from));
+    if (rows > 0) {
+        finding.notice = merged
+            + QStringLiteral("; it has gained %1 rows since, which this merge moves to %2.").arg(rows).arg(clients.to);
+        return finding;
+    }
+    finding.refusal = merged + QStringLiteral(". There is nothing left to merge.");
+    finding.logLine
+        = QStringLiteral("cancelled - FROM was merged already by merge %1 [AlreadyMerged]").arg(from->auditId);
+    finding.batchReason = from->into == clients.to
+        ? QStringLiteral("already merged by merge %1").arg(from->auditId)
+        : QStringLiteral("client %1 was merged into %2 by merge %3; nothing is left to merge")
+              .arg(clients.from)
+              .arg(from->into)
+              .arg(from->auditId);
+    return finding;
+}
+
 std::unique_ptr<MergePlan> planMerge(MergeSession& s, const MergeClient& from, const MergeClient& to,
                                      const MergeOptions& options)
 {
@@ -252,6 +294,16 @@ std::unique_ptr<MergePlan> planMerge(MergeSession& s, const MergeClient& from, c
     s.conZelvan.beginLockWaitBudget();
     plan->m_waitBudget = &s.conZelvan;
 
+    if (from.id != to.id) {
+        const MergedAwayFinding mergedAway = findMergedAway(s, plan->clients());
+        if (!mergedAway.refusal.isEmpty()) {
+            writeLog(mergedAway.logLine);
+            s.ui.showInfo(mergedAway.refusal);
+            return nullptr;
+        }
+        if (!mergedAway.notice.isEmpty())
+            plan->notices << mergedAway.notice;
+    }
     if (!runClientChecks(s, plan->clients()))
         return nullptr;
     // Read before the model loads, so that a change made meanwhile shows as a difference.
@@ -303,6 +355,10 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
         MergeSession& s;
         ~EndOfLedger() { s.ledger = nullptr; }
     } endOfLedger {s};
+    // Until the first step runs, a failure has changed nothing of the practice's data.
+    bool started = false;
+    // After a rollback the merge's record says so too (a dry run's is rolled back with it).
+    const auto reverted = [&] { return afterRollback(s, auditId, ledger && !options.dryRun ? &*ledger : nullptr); };
     try {
         plan.accounts.DumpToMemo(&s.mem);
         if (!options.dryRun) {
@@ -313,6 +369,16 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
             });
             plan.m_auditId = auditId;
         }
+        if (plan.m_ledger) {
+            ledger.emplace(s.conZelvan, s.ui, s.cmd.commandTimeout(),
+                           MergeLedger::Merge {clients.from, clients.to, displayName(plan.from.surname, plan.from.name),
+                                               displayName(plan.to.surname, plan.to.name), auditId},
+                           rewrittenColumnsByTable());
+            // With the Audit row and before the transaction, so that a merge stopped at any
+            // moment leaves a record that says what it was. A dry run's record is rolled back.
+            if (!options.dryRun)
+                ledger->start();
+        }
         if (transaction)
             watchingForLocks(s.conZelvan, s.ui, QStringLiteral("the transaction could not begin"),
                              [&] { s.conZelvan.beginTransaction(); });
@@ -320,11 +386,8 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
         // the mapping was made on.
         if (accountState(s, clients) != plan.m_accountState)
             throw AccountsChanged();
-        if (plan.m_ledger) {
-            ledger.emplace(s, clients, displayName(plan.from.surname, plan.from.name),
-                           displayName(plan.to.surname, plan.to.name), auditId);
-            s.ledger = &*ledger;
-        }
+        s.ledger = ledger ? &*ledger : nullptr;
+        started = true;
         runCatalogue(s, plan.accounts, clients);
         if (ledger)
             ledger->finish();
@@ -348,11 +411,25 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
         s.ui.showInfo(QStringLiteral("The accounts of the clients changed while the merge was being prepared (another "
                                      "merge or another user changed them).\nNothing has been changed. Please start the "
                                      "merge again.")
-                      + afterRollback(s, auditId));
+                      + reverted());
     } catch (const std::exception& e) {
         outcome = MergeOutcome::Failed;
-        if (transaction) {
+        if (!started || transaction)
             writeLogFmt(QStringLiteral("EXCEPTION %s"), {exceptionMessage(e)});
+        if (!started) {
+            // Stopped before its first step (the Audit row, the record, the start of the
+            // transaction): nothing of the practice's data was touched.
+            writeLog(QStringLiteral("failed - the merge could not start [NotStarted]"));
+            try {
+                if (s.conZelvan.inTransaction())
+                    s.conZelvan.rollbackTransaction();
+            } catch (const std::exception&) {
+                // Nothing was written inside it.
+            }
+            s.ui.showWarning(
+                QStringLiteral("The merge could not start: %1\nNothing has been changed.").arg(exceptionMessage(e))
+                + reverted());
+        } else if (transaction) {
             writeLog(QStringLiteral("failed - some data could not be transferred [DBRollbackTrans]"));
             QString rollbackFailure;
             try {
@@ -364,7 +441,7 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
             if (rollbackFailure.isEmpty()) {
                 s.ui.showWarning(
                     QStringLiteral("Some data could not be transferred.\nPatient details have been reverted.")
-                    + afterRollback(s, auditId));
+                    + reverted());
             } else {
                 // The engine keeps what it needs to take the changes back (its journal) and does
                 // so the next time the database is opened.

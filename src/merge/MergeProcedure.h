@@ -58,6 +58,9 @@ public:
     std::vector<std::pair<QString, int>> tablesNotMoved;
     // Rows of the account-keyed tables on accounts the From client does not have.
     std::vector<RowsOnMissingAccounts> rowsOnMissingAccounts;
+    // What the user should read before deciding, beyond the above (a From client that an
+    // earlier merge emptied and that has gained rows since).
+    QStringList notices;
     // Whether the merge keeps a ledger, and so can be undone.
     bool reversible() const { return m_ledger; }
     // Once executed: the merge's Audit row, -1 when none was written (a dry run).
@@ -79,6 +82,19 @@ private:
     bool m_ledger = false;
     int m_auditId = -1;
 };
+
+// What the merge record says of a pair before it is merged. A merge is refused when the To client
+// was merged away (its rows belong to the client it went into), and when the From client was
+// merged away and has nothing left that a merge would move; a From client merged away that has
+// gained rows since may be merged, with a notice.
+struct MergedAwayFinding
+{
+    QString refusal; // the message that refuses the merge; empty when it may go on
+    QString logLine; // the refusal's log line
+    QString batchReason; // the refusal as a run of merges reports a pair it skips
+    QString notice; // a merge that may go on: what the user should know
+};
+MergedAwayFinding findMergedAway(MergeSession& session, const ClientPair& clients);
 
 // The first half of the Merge button: names the clients in the log, takes the merge lock, runs
 // the checks, loads the account model and reads what the plan shows. Null when the merge is

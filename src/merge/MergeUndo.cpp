@@ -1,18 +1,20 @@
 #include "merge/MergeUndo.h"
 
+#include "core/LockWaitWatch.h"
 #include "core/Log.h"
 #include "core/UserInterface.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/SqlConditions.h"
 #include "db/Statement.h"
-#include "merge/LockWaitWatch.h"
-#include "merge/MergeLedger.h"
+#include "ledger/MergeLedger.h"
 #include "merge/MergeLock.h"
 #include "merge/MergeSession.h"
 #include "merge/RecordMovers.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
+#include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <stdexcept>
 
@@ -36,154 +38,94 @@ public:
     QString message;
 };
 
-QVariantList asList(const std::vector<QVariant>& values)
+// "NULL" where the step kept no check sums: every row then counts as left as it was.
+QString checkOf(const LedgerStep& step, const QString& qualifier)
 {
-    return QVariantList(values.begin(), values.end());
+    return step.checkColumns.isEmpty() ? QStringLiteral("NULL") : rowCheckExpression(qualifier, step.checkColumns);
 }
 
-QStringList asNames(const std::vector<QVariant>& values)
+// The rows of a step that a table identifies by more than one column, or by their whole value,
+// grouped: identical rows of a table without a key are as many as the merge moved of them.
+struct RowGroup
 {
-    QStringList names;
-    for (const QVariant& value : values)
-        names << value.toString();
-    return names;
-}
-
-// A parameter for a column's value: ":<role><column>" where the column's name can be one, else
-// ":<role>Value". The values are bound in order, whatever the names.
-QString parameterFor(const QString& role, const QString& column)
+    const LedgerRow* row;
+    int count;
+};
+std::vector<RowGroup> groupedRows(const LedgerStep& step)
 {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    return QLatin1Char(':') + role + (plain.match(column).hasMatch() ? column : QStringLiteral("Value"));
-}
-
-// "[A] = :KeyA AND [B] IS NULL": the condition for these values, whose non-null ones are bound
-// in order by bindValues.
-QString equalTo(const QStringList& columns, const QVariantList& values, const QString& role)
-{
-    QStringList parts;
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-        const bool null = i >= values.size() || values[i].isNull();
-        parts << quotedName(columns[i])
-                + (null ? QStringLiteral(" IS NULL") : QStringLiteral(" = ") + parameterFor(role, columns[i]));
+    std::vector<RowGroup> groups;
+    QHash<QString, size_t> at;
+    for (const LedgerRow& row : step.ledgerRows) {
+        const QString key = encodeValues(std::vector<QVariant>(row.key.begin(), row.key.end())) + QLatin1Char('|')
+            + row.check.toString();
+        const auto found = at.constFind(key);
+        if (found != at.cend()) {
+            ++groups[*found].count;
+        } else {
+            at.insert(key, groups.size());
+            groups.push_back({&row, 1});
+        }
     }
-    return parts.join(QStringLiteral(" AND "));
-}
-
-void bindValues(Statement& statement, const QVariantList& values)
-{
-    for (const QVariant& value : values) {
-        if (!value.isNull())
-            statement.addValue(value);
-    }
-}
-
-// "[A] = :OldA, [B] = :OldB", every value bound.
-QString assignments(const QStringList& columns)
-{
-    QStringList parts;
-    for (const QString& column : columns)
-        parts << quotedName(column) + QStringLiteral(" = ") + parameterFor(QStringLiteral("Old"), column);
-    return parts.join(QStringLiteral(", "));
-}
-
-// The rows of the step as the ledger lists them, for the engine to match: a sub-query of KeyID.
-QString ledgerKeys(int mergeId, const LedgerStep& step)
-{
-    return QStringLiteral("(SELECT KeyID FROM KolvixMergeRow WHERE MergeID = %1 AND StepNo = %2)")
-        .arg(mergeId)
-        .arg(step.stepNo);
-}
-
-int scalar(Statement& statement)
-{
-    statement.execute();
-    return statement.next() && !statement.isNull(0) ? statement.value(0).toInt() : 0;
+    return groups;
 }
 
 class Undo
 {
 public:
-    Undo(MergeSession& s, int mergeId, bool incomplete)
+    Undo(MergeSession& s, const MergeHistoryEntry& merge, int mergeId)
         : s(s)
         , connection(s.conZelvan)
         , timeout(s.cmd.commandTimeout())
+        , merge(merge)
         , mergeId(mergeId)
-        , incomplete(incomplete)
+        , incomplete(merge.state == MergeHistoryEntry::State::Incomplete)
     {
     }
 
-    std::vector<LedgerStep> readSteps()
+    // How many of an integer-keyed step's rows hold these values in the rewritten columns now:
+    // all of them, and those also as the merge left them in every other column.
+    std::pair<int, int> rowsHolding(const LedgerStep& step, const QVariantList& values)
     {
-        Statement query(connection,
-                        QStringLiteral("SELECT StepNo, TableName, Operation, ChangedColumns, OldValues, "
-                                       "NewValues, KeyColumns, IntegerKey, PrimaryKey, RowsChanged\r\n"
-                                       "FROM KolvixMergeStep WHERE MergeID = :MergeID ORDER BY StepNo"),
+        const QString check
+            = QStringLiteral("r.RowCheck IS NULL OR r.RowCheck = ") + checkOf(step, QStringLiteral("c"));
+        Statement count(connection,
+                        QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN %1 THEN 1 ELSE 0 END)\r\n"
+                                       "FROM KolvixMergeRow r JOIN %2 c ON c.%3 = r.KeyID\r\n"
+                                       "WHERE r.MergeID = %4 AND r.StepNo = %5 AND %6")
+                            .arg(step.checkColumns.isEmpty() ? QStringLiteral("1 = 1") : check, quotedName(step.table),
+                                 quotedName(step.keyColumns[0]))
+                            .arg(mergeId)
+                            .arg(step.stepNo)
+                            .arg(equalTo(step.changedColumns, values, QStringLiteral("Now"), QStringLiteral("c"))),
                         timeout);
-        query.addValue(mergeId);
-        query.execute();
-        std::vector<LedgerStep> steps;
-        while (query.next()) {
-            LedgerStep step;
-            step.stepNo = query.value(0).toInt();
-            step.table = query.value(1).toString();
-            step.operation = query.value(2).toString().front();
-            step.changedColumns = asNames(decodeValues(query.value(3).toString()));
-            step.oldValues = asList(decodeValues(query.value(4).toString()));
-            step.newValues = asList(decodeValues(query.value(5).toString()));
-            step.keyColumns = asNames(decodeValues(query.value(6).toString()));
-            step.integerKey = query.value(7).toInt() != 0;
-            step.primaryKey = query.value(8).toInt() != 0;
-            step.rows = query.value(9).toInt();
-            steps.push_back(step);
-        }
-        query.throwIfReadFailed();
-        return steps;
+        bindValues(count, values);
+        count.execute();
+        if (!count.next())
+            return {0, 0};
+        return {count.value(0).toInt(), count.value(1).toInt()};
     }
 
-    // The ledger's row keys of a step (RowKey, decoded), with RowData for deleted rows.
-    std::vector<std::pair<QVariantList, QVariantList>> ledgerRows(const LedgerStep& step)
+    // How many rows of the table hold these values in the rewritten columns and the group's
+    // identity: all of them, and those also as the merge left them.
+    std::pair<int, int> rowsHolding(const LedgerStep& step, const QVariantList& values, const LedgerRow& row)
     {
-        Statement query(connection,
-                        QStringLiteral("SELECT RowKey, RowData FROM KolvixMergeRow WHERE MergeID = :MergeID AND "
-                                       "StepNo = :StepNo"),
+        const bool checked = !step.checkColumns.isEmpty() && !row.check.isNull();
+        Statement count(connection,
+                        QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN %1 THEN 1 ELSE 0 END) FROM %2 c WHERE %3 AND %4")
+                            .arg(checked ? checkOf(step, QStringLiteral("c")) + QStringLiteral(" = :RowCheck")
+                                         : QStringLiteral("1 = 1"),
+                                 quotedName(step.table),
+                                 equalTo(step.changedColumns, values, QStringLiteral("Now"), QStringLiteral("c")),
+                                 equalTo(step.keyColumns, row.key, QStringLiteral("Key"), QStringLiteral("c"))),
                         timeout);
-        query.addValue(mergeId);
-        query.addValue(step.stepNo);
-        query.execute();
-        std::vector<std::pair<QVariantList, QVariantList>> rows;
-        while (query.next())
-            rows.emplace_back(asList(decodeValues(query.value(0).toString())),
-                              asList(decodeValues(query.value(1).toString())));
-        query.throwIfReadFailed();
-        return rows;
-    }
-
-    // How many of the step's rows hold these values in the rewritten columns now.
-    int rowsHolding(const LedgerStep& step, const QVariantList& values)
-    {
-        const QString holding = equalTo(step.changedColumns, values, QStringLiteral("Now"));
-        if (step.integerKey) {
-            Statement count(
-                connection,
-                QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 AND %3 IN %4")
-                    .arg(quotedName(step.table), holding, quotedName(step.keyColumns[0]), ledgerKeys(mergeId, step)),
-                timeout);
-            bindValues(count, values);
-            return scalar(count);
-        }
-        int rows = 0;
-        for (const auto& [key, data] : ledgerRows(step)) {
-            Statement count(
-                connection,
-                QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 AND %3")
-                    .arg(quotedName(step.table), holding, equalTo(step.keyColumns, key, QStringLiteral("Key"))),
-                timeout);
-            bindValues(count, values);
-            bindValues(count, key);
-            rows += scalar(count);
-        }
-        return rows;
+        if (checked)
+            count.addValue(row.check);
+        bindValues(count, values);
+        bindValues(count, row.key);
+        count.execute();
+        if (!count.next())
+            return {0, 0};
+        return {count.value(0).toInt(), count.value(1).toInt()};
     }
 
     // The step's rows that a later step of the same merge deleted (they come back first).
@@ -200,18 +142,26 @@ public:
                             .arg(step.stepNo),
                         timeout);
         count.addValue(step.table);
-        return scalar(count);
+        return int(scalarOf(count));
     }
 
-    // Whether a row with this key is in the table.
-    bool keyHeld(const LedgerStep& step, const QVariantList& key)
+    // Whether a row with this key is in the table; with a check sum, whether it is there as the
+    // merge left it.
+    bool keyHeld(const LedgerStep& step, const QVariantList& key, const QVariant& check = {})
     {
-        Statement count(connection,
-                        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2")
-                            .arg(quotedName(step.table), equalTo(step.keyColumns, key, QStringLiteral("Key"))),
-                        timeout);
+        const bool checked = !check.isNull() && !step.checkColumns.isEmpty();
+        Statement count(
+            connection,
+            QStringLiteral("SELECT COUNT(*) FROM %1 c WHERE %2%3")
+                .arg(quotedName(step.table), equalTo(step.keyColumns, key, QStringLiteral("Key"), QStringLiteral("c")))
+                .arg(checked
+                         ? QStringLiteral(" AND ") + checkOf(step, QStringLiteral("c")) + QStringLiteral(" = :RowCheck")
+                         : QString()),
+            timeout);
         bindValues(count, key);
-        return scalar(count) > 0;
+        if (checked)
+            count.addValue(check);
+        return scalarOf(count) > 0;
     }
 
     // The Audit ids of later merges, not undone, whose ledger holds rows of this step, newest first.
@@ -240,38 +190,119 @@ public:
         return merges;
     }
 
+    // The rows account-keyed tables hold on an account.
+    int rowsOnAccount(const QVariant& client, const QVariant& account)
+    {
+        int references = 0;
+        for (const QString& table : accountKeyedTables()) {
+            if (!tableExists(connection, table, timeout))
+                continue;
+            Statement count(
+                connection,
+                QStringLiteral("SELECT COUNT(*) FROM %1 WHERE [ClientID] = :ClientID AND [AccountID] = :AccountID")
+                    .arg(quotedName(table)),
+                timeout);
+            count.addValue(client);
+            count.addValue(account);
+            references += int(scalarOf(count));
+        }
+        return references;
+    }
+
+    // The client the rows go back to, and each account that a step moves rows back to, exist.
+    void checkParents()
+    {
+        Statement client(connection, QStringLiteral("SELECT COUNT(*) FROM [Client] WHERE [ClientID] = :ClientID"),
+                         timeout);
+        client.addValue(merge.from);
+        if (scalarOf(client) == 0)
+            throw UndoRefused(QStringLiteral("Merge %1 cannot be undone: the client %2 ('%3') that its rows would go "
+                                             "back to no longer exists.\nNothing has been changed.")
+                                  .arg(merge.auditId)
+                                  .arg(merge.from)
+                                  .arg(merge.fromName));
+        QSet<QString> checked;
+        for (const LedgerStep& step : steps) {
+            const qsizetype client = step.changedColumns.indexOf(QStringLiteral("ClientID"));
+            const qsizetype account = step.changedColumns.indexOf(QStringLiteral("AccountID"));
+            if (step.operation != u'U' || client < 0 || account < 0)
+                continue;
+            const QVariant fromClient = step.oldValues[client];
+            const QVariant fromAccount = step.oldValues[account];
+            const QString key = fromClient.toString() + QLatin1Char('/') + fromAccount.toString();
+            if (checked.contains(key))
+                continue;
+            checked.insert(key);
+            Statement count(connection,
+                            QStringLiteral("SELECT COUNT(*) FROM [Account] WHERE [ClientID] = :ClientID AND "
+                                           "[AccountID] = :AccountID"),
+                            timeout);
+            count.addValue(fromClient);
+            count.addValue(fromAccount);
+            if (scalarOf(count) == 0)
+                throw UndoRefused(QStringLiteral("Merge %1 cannot be undone: the account %2 of client %3 that its "
+                                                 "rows of the table %4 would go back to no longer exists.\nNothing "
+                                                 "has been changed.")
+                                      .arg(merge.auditId)
+                                      .arg(fromAccount.toString(), fromClient.toString(), step.table));
+        }
+    }
+
     // Throws UndoRefused when a row of the step is not as the merge left it.
-    void check(const LedgerStep& step, int auditId)
+    void check(const LedgerStep& step)
     {
         int missing = 0;
+        int changed = 0;
         bool keysHeld = false;
-        if (step.operation == u'U') {
+        if (step.operation == u'U' && step.integerKey) {
             const int expected = step.rows - deletedLater(step);
-            const int asLeft = rowsHolding(step, step.newValues);
-            const int untouched = incomplete ? rowsHolding(step, step.oldValues) : 0;
-            missing = expected - asLeft - untouched;
-            if (asLeft + untouched > expected)
-                missing = asLeft + untouched - expected; // rows that cannot be told apart
+            const auto [held, asLeft] = rowsHolding(step, step.newValues);
+            const int untouched = incomplete ? rowsHolding(step, step.oldValues).first : 0;
+            changed = held - asLeft;
+            if (changed == 0)
+                missing = std::abs(expected - asLeft - untouched);
+        } else if (step.operation == u'U') {
+            for (const RowGroup& group : groupedRows(step)) {
+                const auto [held, asLeft] = rowsHolding(step, step.newValues, *group.row);
+                const int untouched = incomplete ? rowsHolding(step, step.oldValues, *group.row).first : 0;
+                if (asLeft + untouched >= group.count)
+                    continue;
+                if (held + untouched >= group.count)
+                    changed += group.count - asLeft - untouched;
+                else
+                    missing += group.count - held - untouched;
+            }
         } else if (step.operation == u'D') {
             if (!step.primaryKey || incomplete)
                 return;
-            for (const auto& [key, data] : ledgerRows(step)) {
-                if (keyHeld(step, key))
+            for (const LedgerRow& row : step.ledgerRows) {
+                if (keyHeld(step, row.key))
                     ++missing;
             }
             keysHeld = missing > 0;
-        } else if (!incomplete) {
-            for (const auto& [key, data] : ledgerRows(step)) {
-                if (!keyHeld(step, key))
-                    ++missing;
+        } else {
+            for (const LedgerRow& row : step.ledgerRows) {
+                if (!keyHeld(step, row.key)) {
+                    if (!incomplete)
+                        ++missing;
+                } else if (rowsOnAccount(row.key.value(0), row.key.value(1)) == 0
+                           && !keyHeld(step, row.key, row.check)) {
+                    // The undo would delete it, and with it what was changed in it since.
+                    throw UndoRefused(QStringLiteral("Merge %1 cannot be undone: the account %2 that the merge added "
+                                                     "to client %3 has been changed since the merge (its name, its "
+                                                     "balance or another detail), and the undo would delete it.\n"
+                                                     "Nothing has been changed.")
+                                          .arg(merge.auditId)
+                                          .arg(row.key.value(1).toString(), row.key.value(0).toString()));
+                }
             }
         }
-        if (missing == 0)
+        if (missing == 0 && changed == 0)
             return;
         const QStringList later = laterMergesOf(step);
         if (!later.isEmpty())
             throw UndoRefused(QStringLiteral("Merge %1 cannot be undone yet: a later merge changed its rows again.\n%2")
-                                  .arg(auditId)
+                                  .arg(merge.auditId)
                                   .arg(later.size() == 1 ? QStringLiteral("Undo merge %1 first.").arg(later.first())
                                                          : QStringLiteral("Undo merges %1 first, in that order.")
                                                                .arg(later.join(QStringLiteral(", ")))));
@@ -279,27 +310,43 @@ public:
             throw UndoRefused(QStringLiteral("Merge %1 cannot be undone: %2 rows of the table %3 that the merge "
                                              "deleted cannot be put back, because other rows now hold their keys.\n"
                                              "Nothing has been changed.")
-                                  .arg(auditId)
+                                  .arg(merge.auditId)
                                   .arg(missing)
+                                  .arg(step.table));
+        if (changed > 0)
+            throw UndoRefused(QStringLiteral("Merge %1 cannot be undone: %2 rows of the table %3 that the merge moved "
+                                             "have been changed since the merge; moving them back would not give back "
+                                             "what the merge found.\nNothing has been changed.")
+                                  .arg(merge.auditId)
+                                  .arg(changed)
                                   .arg(step.table));
         throw UndoRefused(QStringLiteral("Merge %1 cannot be undone: %2 rows of the table %3 are no longer as the "
                                          "merge left them (moved, changed or deleted since).\nNothing has been "
                                          "changed.")
-                              .arg(auditId)
+                              .arg(merge.auditId)
                               .arg(missing)
                               .arg(step.table));
     }
 
-    // The moved rows get their old values back; the rows changed.
+    // The moved rows that are as the merge left them get their old values back; the rows changed.
     int moveBack(const LedgerStep& step)
     {
-        const QString set = assignments(step.changedColumns);
+        const QString set = assignments(step.changedColumns, QStringLiteral("Old"));
         const QString holding = equalTo(step.changedColumns, step.newValues, QStringLiteral("Merged"));
         if (step.integerKey) {
+            const QString key = quotedName(step.keyColumns[0]);
+            const QString asLeft = step.checkColumns.isEmpty()
+                ? QString()
+                : QStringLiteral(" AND (r.RowCheck IS NULL OR r.RowCheck = %1)")
+                      .arg(checkOf(step, QStringLiteral("c")));
             Statement update(connection,
-                             QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4 IN %5")
-                                 .arg(quotedName(step.table), set, holding, quotedName(step.keyColumns[0]),
-                                      ledgerKeys(mergeId, step)),
+                             QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4 IN (SELECT r.KeyID FROM "
+                                            "KolvixMergeRow r JOIN %1 c ON c.%4 = r.KeyID WHERE r.MergeID = %5 AND "
+                                            "r.StepNo = %6%7)")
+                                 .arg(quotedName(step.table), set, holding, key)
+                                 .arg(mergeId)
+                                 .arg(step.stepNo)
+                                 .arg(asLeft),
                              timeout);
             bindValues(update, step.oldValues);
             bindValues(update, step.newValues);
@@ -307,22 +354,29 @@ public:
             return update.rowsAffected();
         }
         int rows = 0;
-        for (const auto& [key, data] : ledgerRows(step)) {
-            Statement update(
-                connection,
-                QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4")
-                    .arg(quotedName(step.table), set, holding, equalTo(step.keyColumns, key, QStringLiteral("Key"))),
-                timeout);
+        for (const RowGroup& group : groupedRows(step)) {
+            const bool checked = !step.checkColumns.isEmpty() && !group.row->check.isNull();
+            Statement update(connection,
+                             QStringLiteral("UPDATE TOP (%1) %2 SET %3 WHERE %4 AND %5%6")
+                                 .arg(group.count)
+                                 .arg(quotedName(step.table), set, holding,
+                                      equalTo(step.keyColumns, group.row->key, QStringLiteral("Key")),
+                                      checked ? QStringLiteral(" AND ") + checkOf(step, quotedName(step.table))
+                                              + QStringLiteral(" = :RowCheck")
+                                              : QString()),
+                             timeout);
             bindValues(update, step.oldValues);
             bindValues(update, step.newValues);
-            bindValues(update, key);
+            bindValues(update, group.row->key);
+            if (checked)
+                update.addValue(group.row->check);
             update.execute();
             rows += update.rowsAffected();
         }
         return rows;
     }
 
-    // The deleted rows come back as they were; the rows inserted.
+    // Deleted rows come back as they were; the rows put back.
     int putBack(const LedgerStep& step)
     {
         QStringList names;
@@ -339,14 +393,14 @@ public:
                                            "OBJECT_ID(:TableName)"),
                             timeout);
             query.addValue(step.table);
-            identity = scalar(query) > 0;
+            identity = scalarOf(query) > 0;
         }
         if (identity)
             Statement(connection, QStringLiteral("SET IDENTITY_INSERT %1 ON").arg(quotedName(step.table)), timeout)
                 .execute();
         int rows = 0;
-        for (const auto& [key, data] : ledgerRows(step)) {
-            if (step.primaryKey && keyHeld(step, key)) {
+        for (const LedgerRow& row : step.ledgerRows) {
+            if (step.primaryKey && keyHeld(step, row.key)) {
                 if (incomplete)
                     continue; // the merge stopped before it deleted the row
                 throw UndoRefused(QStringLiteral("a row of the table %1 that the merge deleted cannot be put back, "
@@ -358,7 +412,7 @@ public:
                 QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                     .arg(quotedName(step.table), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
                 timeout);
-            for (const QVariant& value : data)
+            for (const QVariant& value : row.data)
                 insert.addValue(value);
             insert.execute();
             ++rows;
@@ -369,44 +423,35 @@ public:
         return rows;
     }
 
-    // The account the merge added goes when no row refers to it any more; otherwise it stays and
-    // the line that says so is given.
+    // The account the merge added goes when no row refers to it any more and it is as the merge
+    // left it; when rows refer to it, it stays and the line that says so is given.
     QString removeAddedAccount(const LedgerStep& step)
     {
         QString kept;
-        for (const auto& [key, data] : ledgerRows(step)) {
-            if (key.size() < 2 || !keyHeld(step, key))
+        for (const LedgerRow& row : step.ledgerRows) {
+            if (row.key.size() < 2 || !keyHeld(step, row.key))
                 continue; // gone already, or (a merge that stopped) never added
-            int references = 0;
-            for (const QString& table : accountKeyedTables()) {
-                Statement exists(connection, QStringLiteral("SELECT COUNT(*) FROM SYS.TABLES WHERE Name = :Name"),
-                                 timeout);
-                exists.addValue(table);
-                if (scalar(exists) == 0)
-                    continue;
-                Statement count(
-                    connection,
-                    QStringLiteral("SELECT COUNT(*) FROM %1 WHERE [ClientID] = :ClientID AND [AccountID] = :AccountID")
-                        .arg(quotedName(table)),
-                    timeout);
-                count.addValue(key[0]);
-                count.addValue(key[1]);
-                references += scalar(count);
-            }
+            const int references = rowsOnAccount(row.key[0], row.key[1]);
             if (references > 0) {
                 kept += QStringLiteral("\n\nThe account %1 that the merge added to client %2 stays: %3 rows that "
                                        "were added after the merge refer to it.")
-                            .arg(key[1].toString(), key[0].toString())
+                            .arg(row.key[1].toString(), row.key[0].toString())
                             .arg(references);
                 writeLogFmt(QStringLiteral("undo: account %s of client %s kept (%d rows refer to it)"),
-                            {key[1].toString(), key[0].toString(), references});
+                            {row.key[1].toString(), row.key[0].toString(), references});
                 continue;
             }
+            if (!keyHeld(step, row.key, row.check))
+                throw UndoRefused(QStringLiteral("Merge %1 cannot be undone: the account %2 that the merge added to "
+                                                 "client %3 has been changed since the merge, and the undo would "
+                                                 "delete it.\nNothing has been changed.")
+                                      .arg(merge.auditId)
+                                      .arg(row.key[1].toString(), row.key[0].toString()));
             Statement remove(connection,
                              QStringLiteral("DELETE FROM %1 WHERE %2")
-                                 .arg(quotedName(step.table), equalTo(step.keyColumns, key, QStringLiteral("Key"))),
+                                 .arg(quotedName(step.table), equalTo(step.keyColumns, row.key, QStringLiteral("Key"))),
                              timeout);
-            bindValues(remove, key);
+            bindValues(remove, row.key);
             remove.execute();
         }
         return kept;
@@ -415,18 +460,11 @@ public:
     MergeSession& s;
     Connection& connection;
     int timeout;
+    const MergeHistoryEntry& merge;
     int mergeId;
     bool incomplete;
+    std::vector<LedgerStep> steps;
 };
-
-int mergeIdOf(MergeSession& s, int auditId)
-{
-    Statement query(s.conZelvan, QStringLiteral("SELECT MergeID FROM KolvixMerge WHERE AuditID = :AuditID"),
-                    s.cmd.commandTimeout());
-    query.addValue(auditId);
-    query.execute();
-    return query.next() ? query.value(0).toInt() : -1;
-}
 
 QString undoAction(const MergeHistoryEntry& merge)
 {
@@ -480,7 +518,7 @@ void recordUndo(MergeSession& s, const UndoPlan& plan, int mergeId)
                  QStringLiteral("SELECT MAX(AuditID) FROM Audit WHERE UserName = 'MERGE' AND Action = :Action"),
                  timeout);
     id.addValue(action);
-    const int undoAuditId = scalar(id);
+    const int undoAuditId = int(scalarOf(id));
     Statement mark(s.conZelvan,
                    QStringLiteral("UPDATE KolvixMerge SET MergeState = 'undone', UndoneAt = :UndoneAt, UndoAuditID "
                                   "= :UndoAuditID WHERE MergeID = :MergeID"),
@@ -502,6 +540,9 @@ UndoPlan::~UndoPlan()
 
 void UndoPlan::end()
 {
+    if (m_waitBudget)
+        m_waitBudget->endLockWaitBudget();
+    m_waitBudget = nullptr;
     m_lock.reset();
 }
 
@@ -530,6 +571,10 @@ std::unique_ptr<UndoPlan> planUndo(MergeSession& s, int auditId)
             writeLogFmt(QStringLiteral("merge lock: %s"), {plan->m_lock->error()});
         return refuse(QStringLiteral("another merge is in progress [MergeLocked]"), plan->m_lock->refusalMessage());
     }
+    // As for a merge: every wait for another connection's lock from here to the outcome counts
+    // against one limit.
+    s.conZelvan.beginLockWaitBudget();
+    plan->m_waitBudget = &s.conZelvan;
 
     const std::vector<MergeHistoryEntry> history = readMergeHistory(s.conZelvan);
     const auto found = std::find_if(history.begin(), history.end(),
@@ -547,6 +592,11 @@ std::unique_ptr<UndoPlan> planUndo(MergeSession& s, int auditId)
         return refuse(
             QStringLiteral("the merge was rolled back [Reverted]"),
             QStringLiteral("Merge %1 was rolled back when it was made; there is nothing to undo.").arg(auditId));
+    case MergeHistoryEntry::State::NotCompleted:
+        return refuse(QStringLiteral("the merge did not complete [NotCompleted]"),
+                      QStringLiteral("Merge %1 did not complete: it was stopped before it was committed, and nothing "
+                                     "was changed. There is nothing to undo.")
+                          .arg(auditId));
     case MergeHistoryEntry::State::Undone:
         return refuse(QStringLiteral("the merge has been undone [Undone]"),
                       QStringLiteral("Merge %1 was undone on %2. An undone merge cannot be undone again.")
@@ -563,13 +613,22 @@ std::unique_ptr<UndoPlan> planUndo(MergeSession& s, int auditId)
         break;
     }
 
-    plan->m_mergeId = mergeIdOf(s, auditId);
-    Undo undo(s, plan->m_mergeId, plan->merge.state == MergeHistoryEntry::State::Incomplete);
-    plan->m_steps = undo.readSteps();
+    plan->m_mergeId = ledgerMergeOf(s.conZelvan, auditId);
+    QString damage;
+    plan->m_steps
+        = readMergeRecord(s.conZelvan, plan->m_mergeId, plan->merge.state == MergeHistoryEntry::State::Merged, damage);
+    if (!damage.isEmpty())
+        return refuse(QStringLiteral("the merge's record is damaged [RecordDamaged]"),
+                      QStringLiteral("The record of merge %1 is damaged (%2). Nothing has been changed.")
+                          .arg(auditId)
+                          .arg(damage));
     plan->tables = readLedgerRows(s.conZelvan, auditId);
+    Undo undo(s, plan->merge, plan->m_mergeId);
+    undo.steps = plan->m_steps;
     try {
+        undo.checkParents();
         for (const LedgerStep& step : plan->m_steps)
-            undo.check(step, auditId);
+            undo.check(step);
     } catch (const UndoRefused& e) {
         return refuse(QStringLiteral("the rows are no longer as the merge left them [LedgerChanged]"), e.message);
     }
@@ -593,7 +652,7 @@ MergeOutcome executeUndo(MergeSession& s, UndoPlan& plan, bool dryRun)
     const WaitCursor wait(s.ui);
 
     const int auditId = plan.merge.auditId;
-    Undo undo(s, plan.m_mergeId, plan.merge.state == MergeHistoryEntry::State::Incomplete);
+    Undo undo(s, plan.merge, plan.m_mergeId);
     QString kept;
     try {
         watchingForLocks(s.conZelvan, s.ui, QStringLiteral("the transaction could not begin"),
@@ -647,7 +706,8 @@ MergeOutcome executeUndo(MergeSession& s, UndoPlan& plan, bool dryRun)
                    ? QStringLiteral("Nothing has been changed.")
                    : QStringLiteral("The changes could not be rolled back at once (%1); the database takes them "
                                     "back itself the next time it is opened.")
-                         .arg(rollbackFailure)));
+                         .arg(rollbackFailure))
+            + lockWaitAdvice(s.conZelvan, QStringLiteral("undo"), QStringLiteral("undo the merge again")));
         return MergeOutcome::Failed;
     }
     writeLogFmt(QStringLiteral("success - merge %d undone"), {auditId});

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "merge/MergeHistory.h"
+#include "ledger/MergeHistory.h"
+#include "ledger/MergeRecord.h"
 #include "merge/MergeProcedure.h"
 
 #include <QString>
@@ -9,23 +10,9 @@
 
 namespace kolvix {
 
+class Connection;
 class MergeLock;
 class MergeSession;
-
-// One statement of a merge as its ledger records it.
-struct LedgerStep
-{
-    int stepNo = 0;
-    QString table;
-    QChar operation; // U moved, D deleted, I added
-    QStringList changedColumns; // U: the rewritten columns; D: every column of RowData
-    QVariantList oldValues;
-    QVariantList newValues;
-    QStringList keyColumns;
-    bool integerKey = false;
-    bool primaryKey = false;
-    int rows = 0;
-};
 
 // An undo that has passed its checks, under the merge lock until it ends: the merge, and the
 // rows that go back, table by table.
@@ -50,13 +37,17 @@ private:
     void end();
 
     std::unique_ptr<MergeLock> m_lock;
+    Connection* m_waitBudget = nullptr; // the connection whose lock-wait budget the plan began
     int m_mergeId = -1;
     std::vector<LedgerStep> m_steps;
 };
 
 // Takes the merge lock and checks that the merge of that Audit row can be undone: it has a
-// ledger, is not undone, and every row it changed is still as it left it. Null when it cannot
-// (the reason logged and shown); a failing query passes on as an exception.
+// ledger that is sound, is not undone, every row it would move back, delete or overwrite is still
+// as the merge left it in every column, and the client and accounts the rows go back to exist.
+// Null when it cannot (the reason logged and shown); a failing query passes on as an exception.
+// Every wait for another connection's lock from here to the outcome counts against one limit,
+// as a merge's do.
 std::unique_ptr<UndoPlan> planUndo(MergeSession& session, int auditId);
 
 // The user answered No: logged; nothing changes.

@@ -7,9 +7,14 @@
 #include "core/UserInterface.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
-#include "merge/MergeLedger.h"
+#include "db/SqlConditions.h"
+#include "db/Statement.h"
+#include "ledger/MergeLedger.h"
 #include "merge/MergeSession.h"
 #include "merge/Runners.h"
+
+#include <algorithm>
+#include <climits>
 
 namespace kolvix {
 
@@ -114,12 +119,14 @@ int copyAccount(MergeSession& s, const ClientPair& clients, qint32 fromAccount, 
 
     if (s.ledger)
         s.ledger->recordInsert(QStringLiteral("Account"), {c[0], c[1]}, {toClient, toAccount});
-
-    return doADOCommandRows(
+    const int rows = doADOCommandRows(
         s.ui, s.cmd,
         Format(QStringLiteral("INSERT INTO Account (%s)  SELECT TOP 1 %s  FROM Account  WHERE ClientID = %d "
                               "AND AccountID = %d"),
                {columns, values, fromClient, fromAccount}));
+    if (s.ledger)
+        s.ledger->insertDone();
+    return rows;
 }
 
 int deleteDuplicates(MergeSession& s, const QString& table, const QString& idColumn, const QString& groupColumns,
@@ -285,6 +292,68 @@ const std::vector<CatalogueTable>& catalogueColumns()
         }
         return list;
     }();
+    return columns;
+}
+
+int rowsToMove(MergeSession& s, const ClientPair& clients)
+{
+    const int timeout = s.dsTemp.commandTimeout();
+    qint64 rows = 0;
+    const auto count = [&](const QString& table, const QString& sql) {
+        if (!tableExists(s.conZelvan, table, timeout))
+            return;
+        Statement query(s.conZelvan, sql, timeout);
+        rows += scalarOf(query);
+    };
+    for (const CatalogueStep& step : kCatalogue) {
+        const QString table = QString::fromLatin1(step.table);
+        switch (step.kind) {
+        case StepKind::MoveClient:
+            count(table,
+                  QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = %3")
+                      .arg(quotedName(table), quotedName(QString::fromLatin1(step.column)))
+                      .arg(clients.from));
+            break;
+        case StepKind::MoveTrans:
+            count(table,
+                  QStringLiteral("SELECT COUNT(*) FROM %1 WHERE [ClientID] = %2 AND [AccountID] IN (SELECT "
+                                 "[AccountID] FROM [Account] WHERE [ClientID] = %2)")
+                      .arg(quotedName(table))
+                      .arg(clients.from));
+            break;
+        case StepKind::PatCat:
+            count(table,
+                  QStringLiteral("SELECT COUNT(*) FROM PatCat WHERE ClientID = %1 AND CategoryID NOT IN "
+                                 "(SELECT CategoryID FROM PatCat WHERE ClientID = %2)")
+                      .arg(clients.from)
+                      .arg(clients.to));
+            break;
+        case StepKind::ClientContact:
+            count(table,
+                  QStringLiteral("SELECT COUNT(*) FROM ClientContact WHERE ClientID = %1 AND ContactID NOT IN "
+                                 "(SELECT ContactID FROM ClientContacts WHERE ClientID = %2) AND RelationID NOT "
+                                 "IN (SELECT RelationID FROM ClientContacts WHERE ClientID = %2)")
+                      .arg(clients.from)
+                      .arg(clients.to));
+            break;
+        case StepKind::CopyAccounts:
+        case StepKind::DeleteDuplicates:
+            break;
+        }
+    }
+    return int(std::min<qint64>(rows, INT_MAX));
+}
+
+QHash<QString, QStringList> rewrittenColumnsByTable()
+{
+    QHash<QString, QStringList> columns;
+    for (const CatalogueStep& step : kCatalogue) {
+        QStringList& list = columns[QString::fromLatin1(step.table).toLower()];
+        if (step.kind == StepKind::MoveTrans)
+            list << QStringLiteral("ClientID") << QStringLiteral("AccountID");
+        else if (step.column && step.kind != StepKind::DeleteDuplicates && step.kind != StepKind::CopyAccounts)
+            list << QString::fromLatin1(step.column);
+    }
     return columns;
 }
 

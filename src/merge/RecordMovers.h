@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace kolvix {
@@ -39,5 +41,11 @@ struct CatalogueTable
 const std::vector<CatalogueTable>& catalogueColumns();
 // The tables whose rows the catalogue moves account by account (ClientID and AccountID).
 std::vector<QString> accountKeyedTables();
+// The rows the catalogue would move for these clients now: those of the From client that no
+// step leaves behind (rows on an account it does not have, categories and contacts the To client
+// holds already). A client emptied by an earlier merge has none unless it gained rows since.
+int rowsToMove(MergeSession& s, const ClientPair& clients);
+// For each table the catalogue changes (in lower case), every column that some step rewrites.
+QHash<QString, QStringList> rewrittenColumnsByTable();
 
 } // namespace kolvix

@@ -1,5 +1,6 @@
 #include "merge/Runners.h"
 
+#include "core/LockWaitWatch.h"
 #include "core/Log.h"
 #include "core/TracePane.h"
 #include "core/UserInterface.h"
@@ -7,7 +8,6 @@
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
-#include "merge/LockWaitWatch.h"
 
 namespace kolvix {
 

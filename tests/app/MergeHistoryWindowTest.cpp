@@ -8,7 +8,7 @@
 #include "support/QtPrinting.h"
 #include "support/Widgets.h"
 
-#include "merge/MergeHistory.h"
+#include "ledger/MergeHistory.h"
 
 #include <QHeaderView>
 #include <QPlainTextEdit>

@@ -23,12 +23,13 @@ const std::map<QString, QSet<QString>>& allowedIncludes()
         {"core", {"db", "platform"}},
         {"settings", {"core", "db", "platform"}},
         {"accounts", {"core", "db", "platform"}},
-        {"merge", {"settings", "accounts", "core", "db", "platform"}},
-        {"search", {"core", "db", "platform"}},
-        {"duplicates", {"core", "db", "platform"}},
-        {"app", {"merge", "search", "duplicates", "settings", "accounts", "core", "db", "platform"}},
-        {"cli", {"merge", "search", "duplicates", "settings", "accounts", "core", "db", "platform"}},
-        {"tools", {"merge", "search", "duplicates", "settings", "accounts", "core", "db", "platform"}},
+        {"ledger", {"core", "db", "platform"}},
+        {"merge", {"settings", "accounts", "ledger", "core", "db", "platform"}},
+        {"search", {"ledger", "core", "db", "platform"}},
+        {"duplicates", {"ledger", "core", "db", "platform"}},
+        {"app", {"merge", "search", "duplicates", "settings", "accounts", "ledger", "core", "db", "platform"}},
+        {"cli", {"merge", "search", "duplicates", "settings", "accounts", "ledger", "core", "db", "platform"}},
+        {"tools", {"merge", "search", "duplicates", "settings", "accounts", "ledger", "core", "db", "platform"}},
     };
     return allowed;
 }

@@ -194,7 +194,7 @@ TEST_F(MergePairsTest, StopsAtTheFirstSkipWhenAskedAndReportsAFailedPair)
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 3);
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Quotes WHERE ClientID = 812"), 1);
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 401"), 0);
-    EXPECT_EQ(db.count("SELECT COUNT(*) FROM KolvixMerge WHERE FromClientID = 812"), 0);
+    EXPECT_EQ(db.scalar("SELECT MergeState FROM KolvixMerge WHERE FromClientID = 812"), "reverted");
 }
 
 // The listing as a spreadsheet or a shell may save it: a byte order mark, UTF-16 (PowerShell's

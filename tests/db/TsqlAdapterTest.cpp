@@ -170,6 +170,13 @@ INSTANTIATE_TEST_SUITE_P(
         Rewrite {"CommentsBetweenTopAndItsNumberStay", "SELECT TOP -- the first\n/* five */ 5 * FROM Client",
                  "SELECT -- the first\n/* five */ * FROM Client LIMIT 5"},
         Rewrite {"TopPercentStays", "SELECT TOP 10 PERCENT * FROM Client", nullptr},
+        // UPDATE TOP (n): n of the rows the condition selects, by the engine's row ids.
+        Rewrite {"UpdateTopTakesRowsByRowid",
+                 "UPDATE TOP (2) [Documents] SET [ClientID] = :Old WHERE [ClientID] = :New AND [Title] = 'a (b)'",
+                 "UPDATE [Documents] SET [ClientID] = :Old WHERE rowid IN (SELECT rowid FROM [Documents] WHERE "
+                 "[ClientID] = :New AND [Title] = 'a (b)' LIMIT 2)"},
+        Rewrite {"UpdateTopWithoutCondition", "UPDATE TOP (1) Appoint SET ClientID = 5",
+                 "UPDATE Appoint SET ClientID = 5 WHERE rowid IN (SELECT rowid FROM Appoint LIMIT 1)"},
         // OFFSET ... FETCH: a page of an ordered result.
         Rewrite {
             "OffsetFetchBecomesLimitOffset",

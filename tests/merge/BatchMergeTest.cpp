@@ -4,8 +4,8 @@
 #include "support/MergeFixture.h"
 #include "support/QtPrinting.h"
 
+#include "ledger/MergeHistory.h"
 #include "merge/BatchMerge.h"
-#include "merge/MergeHistory.h"
 #include "merge/MergeUndo.h"
 
 using namespace kolvix;

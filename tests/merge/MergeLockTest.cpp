@@ -5,6 +5,7 @@
 #include "support/MergeFixture.h"
 
 #include "accounts/AccountMergeModel.h"
+#include "ledger/MergeHistory.h"
 #include "merge/MergeLock.h"
 
 #include <QElapsedTimer>
@@ -197,7 +198,7 @@ TEST_F(MergeLockTest, AccountsChangedAfterTheMappingRefuseTheMergeAndChangeNothi
     QMap<QString, QStringList> before;
     ui.onEditAccounts = [&](AccountMergeModel& model) {
         db.exec("INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (57, 5, 'Late')");
-        before = db.snapshot({"Audit"});
+        before = db.snapshot(kStampedTables);
         return model.accept().isEmpty();
     };
     for (const bool useRollback : {true, false}) {
@@ -206,7 +207,7 @@ TEST_F(MergeLockTest, AccountsChangedAfterTheMappingRefuseTheMergeAndChangeNothi
         session->UseRollback = useRollback;
         ui.shown.clear();
         EXPECT_EQ(merge(), MergeOutcome::Refused);
-        EXPECT_EQ(db.snapshot({"Audit"}), before);
+        EXPECT_EQ(db.snapshot(kStampedTables), before);
         EXPECT_EQ(ui.shown,
                   QStringList {"Information: The accounts of the clients changed while the merge was being "
                                "prepared (another merge or another user changed them).\nNothing has been "
@@ -269,17 +270,18 @@ TEST_F(MergeLockTest, AWaitForAnotherConnectionsLockIsReportedAndNamedWhenItFail
     WriteLockHolder other(db.path());
     EXPECT_EQ(merge(), MergeOutcome::Failed);
     EXPECT_GE(ui.lockWaits.load(), 1);
+    // The merge's record is written with the Audit row, before the transaction: it waits next.
     EXPECT_EQ(ui.lockWaitFailures.join('\n').toStdString(),
               "the Audit row was not written: database is locked\n"
-              "the transaction could not begin: database is locked");
+              "the record of the merge was not written: database is locked");
 
-    // Without the transaction each step takes the write lock for itself; the first one waits.
+    // Without the transaction each write takes the write lock for itself, in the same order.
     ui.lockWaitFailures.clear();
     session->UseRollback = false;
     EXPECT_EQ(merge(), MergeOutcome::Failed);
     EXPECT_EQ(ui.lockWaitFailures.join('\n').toStdString(),
               "the Audit row was not written: database is locked\n"
-              "a statement could not be run: database is locked");
+              "the record of the merge was not written: database is locked");
 }
 
 // Another program's connection in the middle of a read: the commit waits for it to finish.
@@ -292,30 +294,34 @@ TEST_F(MergeLockTest, ACommitThatWaitsForAReaderIsReportedAndRolledBackWhenItFai
     sqlite3* reader = nullptr;
     sqlite3_open(db.path().toUtf8().constData(), &reader);
     sqlite3_stmt* read = nullptr;
-    ui.onEditAccounts = [&](AccountMergeModel& model) {
-        // The read stays open until the merge has ended.
+    ui.onStep = [&](int step) {
+        // The read begins while the merge runs and stays open until the merge has ended.
+        if (step != 1)
+            return;
         sqlite3_exec(reader, "BEGIN", nullptr, nullptr, nullptr);
         sqlite3_prepare_v2(reader, "SELECT ClientID FROM Client", -1, &read, nullptr);
         EXPECT_EQ(sqlite3_step(read), SQLITE_ROW);
-        return model.accept().isEmpty();
     };
-    const auto before = db.snapshot({"Audit"});
+    const auto before = db.snapshot(kStampedTables);
     EXPECT_EQ(merge(), MergeOutcome::Failed);
+    ui.onStep = nullptr;
     sqlite3_finalize(read);
     sqlite3_exec(reader, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(reader);
     EXPECT_GE(ui.lockWaits.load(), 1);
-    // The Audit row, written on its own, also needs the reader gone; the merge goes on without it.
-    EXPECT_EQ(ui.lockWaitFailures.join('\n').toStdString(),
-              "the Audit row was not written: database is locked\n"
-              "the changes could not be committed: database is locked");
-    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Audit"), 0);
-    EXPECT_EQ(db.snapshot({"Audit"}), before);
-    EXPECT_EQ(ui.shown.last(),
-              "Warning: Some data could not be transferred.\nPatient details have been reverted.\n\n"
-              "The merge waited for a lock that another connection holds on the database (to commit the changes, "
-              "which waits until other connections stop reading) and gave up.\n"
-              "Close the other program that has the practice open, then merge again.");
+    EXPECT_EQ(ui.lockWaitFailures.join('\n').toStdString(), "the changes could not be committed: database is locked");
+    EXPECT_EQ(db.snapshot(kStampedTables), before);
+    EXPECT_TRUE(ui.shown.last().startsWith(
+        "Warning: Some data could not be transferred.\nPatient details have been reverted.\n\n"))
+        << ui.shown.last().toStdString();
+    EXPECT_TRUE(ui.shown.last().endsWith(
+        "The merge waited for a lock that another connection holds on the database (to commit the changes, "
+        "which waits until other connections stop reading) and gave up.\n"
+        "Close the other program that has the practice open, then merge again."))
+        << ui.shown.last().toStdString();
+    // The reader held on while the outcome was written too: the record, written before it came,
+    // still reads as what the attempt was.
+    EXPECT_EQ(readMergeHistory(connection).front().stateText(), "did not complete, nothing changed");
 }
 
 // A reader that never ends: however long each statement may wait, the merge as a whole waits
@@ -334,7 +340,7 @@ TEST_F(MergeLockTest, AHeldReaderEndsTheMergeWithinTheLimitAndTheOutcomeSaysWhat
         sqlite3_prepare_v2(reader, "SELECT ClientID FROM Client", -1, &read, nullptr);
         EXPECT_EQ(sqlite3_step(read), SQLITE_ROW);
     };
-    const auto before = db.snapshot({"Audit"});
+    const auto before = db.snapshot(kStampedTables);
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(merge(), MergeOutcome::Failed);
@@ -345,7 +351,7 @@ TEST_F(MergeLockTest, AHeldReaderEndsTheMergeWithinTheLimitAndTheOutcomeSaysWhat
 
     EXPECT_LT(took, 25000) << "the merge waited past its limit, up to a statement's own time-out";
     EXPECT_GE(ui.lockWaits.load(), 1);
-    EXPECT_EQ(db.snapshot({"Audit"}), before);
+    EXPECT_EQ(db.snapshot(kStampedTables), before);
     EXPECT_EQ(db.scalar("SELECT Action FROM Audit"), "Merge 812 > 57 (Sample, One > Sample, Two)");
     ASSERT_FALSE(ui.shown.isEmpty());
     EXPECT_EQ(ui.shown.last().toStdString(),
@@ -399,9 +405,9 @@ TEST_F(MergeLockTest, AFailureThatEndsTheTransactionInTheEngineRevertsAndSaysSo)
 {
     db.exec("CREATE TRIGGER full BEFORE UPDATE ON Quotes BEGIN SELECT RAISE(ROLLBACK, 'database or disk is full'); "
             "END;");
-    const auto before = db.snapshot({"Audit"});
+    const auto before = db.snapshot(kStampedTables);
     EXPECT_EQ(merge(), MergeOutcome::Failed);
-    EXPECT_EQ(db.snapshot({"Audit"}), before);
+    EXPECT_EQ(db.snapshot(kStampedTables), before);
     ASSERT_FALSE(ui.shown.isEmpty());
     EXPECT_EQ(ui.shown.last().toStdString(),
               "Warning: Some data could not be transferred.\nPatient details have been reverted.");

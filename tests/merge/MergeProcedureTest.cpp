@@ -295,11 +295,12 @@ protected:
 TEST_P(InjectedFailureTest, WithRollbackEveryTableButAuditIsAsBefore)
 {
     injectFailure();
-    const auto before = db.snapshot({"Audit"});
+    const auto before = db.snapshot(kStampedTables);
     ASSERT_EQ(merge(), MergeOutcome::Failed);
-    EXPECT_EQ(db.snapshot({"Audit"}), before);
+    EXPECT_EQ(db.snapshot(kStampedTables), before);
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Audit"), 1);
     EXPECT_TRUE(db.scalar("SELECT Action FROM Audit").endsWith(") - reverted"));
+    EXPECT_EQ(db.scalar("SELECT MergeState FROM KolvixMerge"), "reverted");
     EXPECT_EQ(ui.shown.last(), "Warning: Some data could not be transferred.\nPatient details have been reverted.");
     const QStringList log = logLines();
     ASSERT_GE(log.size(), 2);

@@ -4,7 +4,7 @@
 #include "support/MergeFixture.h"
 #include "support/QtPrinting.h"
 
-#include "merge/MergeHistory.h"
+#include "ledger/MergeHistory.h"
 #include "merge/MergeUndo.h"
 
 using namespace kolvix;
@@ -224,22 +224,25 @@ TEST_F(MergeUndoTest, TheHistoryGivesEachMergeItsState)
             "'Merge 3 > 4 (Old, One > Old, Two)', 'MRG[0:Primary|0:Primary]')");
     ASSERT_EQ(merge(), MergeOutcome::Merged);
     const int merged = lastMergeAudit();
+    // The merges below go into a client of their own: 812 was merged away.
+    db.exec("INSERT INTO Client (ClientID, Name, Surname, Active) VALUES (61, 'Four', 'Sample', 'T');"
+            "INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (61, 0, 'Primary');");
     // Rolled back: a table of the catalogue refuses.
     db.exec("CREATE TRIGGER fail BEFORE UPDATE ON Quotes BEGIN SELECT RAISE(ABORT, 'quotes are locked'); END;"
             "INSERT INTO Quotes (ClientID) VALUES (57);");
-    ASSERT_EQ(merge(57, 812), MergeOutcome::Failed);
+    ASSERT_EQ(merge(57, 61), MergeOutcome::Failed);
     const int reverted = lastMergeAudit();
     // Without the transaction the same failure leaves the steps before it done.
     session->UseRollback = false;
     db.exec("INSERT INTO Client (ClientID, Name, Surname, Active) VALUES (60, 'Three', 'Sample', 'T')");
     const auto beforeIncomplete = productTables();
-    ASSERT_EQ(merge(57, 812), MergeOutcome::Failed);
+    ASSERT_EQ(merge(57, 61), MergeOutcome::Failed);
     const int incomplete = lastMergeAudit();
     db.exec("DROP TRIGGER fail");
     // On request without a ledger.
     MergeOptions irreversible;
     irreversible.irreversible = true;
-    ASSERT_EQ(merge(60, 812, irreversible), MergeOutcome::Merged);
+    ASSERT_EQ(merge(60, 61, irreversible), MergeOutcome::Merged);
     const int unrecorded = lastMergeAudit();
 
     const std::vector<MergeHistoryEntry> history = readMergeHistory(connection);
@@ -247,9 +250,9 @@ TEST_F(MergeUndoTest, TheHistoryGivesEachMergeItsState)
     for (const MergeHistoryEntry& entry : history)
         states << QStringLiteral("%1 %2>%3 %4").arg(entry.auditId).arg(entry.from).arg(entry.to).arg(entry.stateText());
     EXPECT_EQ(states,
-              (QStringList {QStringLiteral("%1 60>812 not reversible").arg(unrecorded),
-                            QStringLiteral("%1 57>812 incomplete").arg(incomplete),
-                            QStringLiteral("%1 57>812 reverted").arg(reverted),
+              (QStringList {QStringLiteral("%1 60>61 not reversible").arg(unrecorded),
+                            QStringLiteral("%1 57>61 incomplete").arg(incomplete),
+                            QStringLiteral("%1 57>61 reverted").arg(reverted),
                             QStringLiteral("%1 812>57 merged").arg(merged), "1 3>4 not reversible"}));
     EXPECT_EQ(readMergeHistory(connection, 2).size(), 2u);
     EXPECT_EQ(history.back().fromName, "Old, One");

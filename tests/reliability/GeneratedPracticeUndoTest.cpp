@@ -5,7 +5,7 @@
 #include "reliability/GeneratedPractice.h"
 
 #include "db/Connection.h"
-#include "merge/MergeHistory.h"
+#include "ledger/MergeHistory.h"
 #include "merge/MergeUndo.h"
 #include "support/ScriptedUi.h"
 #include "support/TestDatabase.h"

@@ -72,28 +72,25 @@ TEST_P(HeldLockTest, FailsTheMergeWhichLosesNothingAndTheNextMergeSucceeds)
 {
     session->UseRollback = GetParam();
     setTimeouts(1);
-    const auto before = db.snapshot({"Audit"});
+    const auto before = db.snapshot(kStampedTables);
     LockHolder other(db.path());
     other.lock();
     ASSERT_EQ(merge(), MergeOutcome::Failed);
     ASSERT_FALSE(ui.shown.isEmpty());
-    // The specified warning, then which lock held the merge up and what to do. Without the
-    // transaction the first write is the merge's ledger row.
-    EXPECT_TRUE(ui.shown.last().startsWith(GetParam() ? "Warning: Some data could not be transferred.\n"
-                                                        "Patient details have been reverted.\n\n"
-                                                        "The merge waited for a lock that another connection holds "
-                                                        "on the database (to begin the transaction, which waits until "
-                                                        "another connection stops writing) and gave up.\n"
-                                                      : "Warning: Some data could not be transferred.\n\n"
-                                                        "The merge waited for a lock that another connection holds "
-                                                        "on the database (at the statement \"INSERT INTO "
-                                                        "KolvixMerge "))
+    // Held up before its first step, at the merge's record: nothing has been changed, which lock
+    // held the merge up, and what to do.
+    EXPECT_TRUE(ui.shown.last().startsWith("Warning: The merge could not start: database is locked\n"
+                                           "Nothing has been changed.\n\n"
+                                           "The merge waited for a lock that another connection holds on the "
+                                           "database (at the statement \"INSERT INTO KolvixMerge "))
         << ui.shown.last().toStdString();
+    EXPECT_TRUE(logLines().contains("failed - the merge could not start [NotStarted]"))
+        << logLines().join('\n').toStdString();
     EXPECT_TRUE(ui.shown.last().endsWith("Close the other program that has the practice open, then merge again."));
     // The engine's own text: the merge met the lock, and nothing else went wrong.
     EXPECT_TRUE(logLines().contains("EXCEPTION database is locked")) << logLines().join('\n').toStdString();
     EXPECT_TRUE(ui.steps.isEmpty()) << ui.steps.join('\n').toStdString();
-    EXPECT_EQ(db.snapshot({"Audit"}), before);
+    EXPECT_EQ(db.snapshot(kStampedTables), before);
 
     other.release();
     ui.shown.clear();

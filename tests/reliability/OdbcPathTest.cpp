@@ -54,6 +54,7 @@ protected:
     {
         TestDatabase other;
         EXPECT_EQ(mergeExampleCopy(ui, other, {}, useRollback), MergeOutcome::Merged);
+        other.exec(kForgetRowChecks); // the ODBC driver's engine has no BINARY_CHECKSUM
         Reference reference {ui.steps, other.snapshot(kStampedTables), other.scalar(kAudit)};
         ui.steps.clear();
         ui.shown.clear();
@@ -97,6 +98,7 @@ TEST_P(OdbcMergeTest, TheExampleMergeEndsAsOnTheEmbeddedEngine)
     EXPECT_EQ(ui.shown, QStringList {"Information: Clients have been successfully merged."});
     // Rows affected, step by step, as the embedded engine counts them.
     EXPECT_EQ(ui.steps, reference.steps);
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM KolvixMergeRow WHERE RowCheck IS NOT NULL"), 0);
     EXPECT_EQ(db.snapshot(kStampedTables), reference.tables);
     EXPECT_EQ(db.scalar("SELECT ShortDescription FROM Account WHERE ClientID = 57 AND AccountID = 2"), kNewName);
 

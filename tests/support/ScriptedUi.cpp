@@ -19,6 +19,7 @@ bool ScriptedUi::editAccounts(AccountMergeModel& model)
 bool ScriptedUi::settle(MergePlan& plan)
 {
     notMoved << notMovedLines(plan.rowsOnMissingAccounts);
+    notices << plan.notices;
     AccountMergeModel model(plan.accounts);
     return editAccounts(model) && confirm(model.confirmationText());
 }

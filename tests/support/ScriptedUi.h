@@ -31,6 +31,7 @@ public:
     std::atomic<int> lockWaits {0}; // waitingForLock() calls
     QStringList lockWaitFailures;
     QStringList notMoved; // the "Not moved" lines of rows on missing accounts, as settle() met them
+    QStringList notices; // the plan's notices, as settle() met them
 
     void showInfo(const QString& text) override { shown << QStringLiteral("Information: ") + text; }
     void showWarning(const QString& text) override { shown << QStringLiteral("Warning: ") + text; }

@@ -34,9 +34,15 @@ private:
     QString m_path;
 };
 
-// The tables a merge writes with its own time stamp: its Audit row and its ledger's row. Two runs
-// of the same merge leave everything else the same.
+// The tables a merge writes with its own time stamp: its Audit row and its ledger's row (which,
+// like the Audit row, stays after a rollback and says so). Two runs of the same merge leave
+// everything else the same, and a merge rolled back leaves everything else as it was.
 inline const QStringList kStampedTables = {QStringLiteral("Audit"), QStringLiteral("KolvixMerge")};
+
+// Forgets the check sums a merge's record keeps of its rows, for comparing the record of a merge
+// with that of another that kept none (through the SQLite ODBC driver) or of rows it named otherwise.
+inline const char* const kForgetRowChecks
+    = "UPDATE KolvixMergeStep SET CheckColumns = NULL; UPDATE KolvixMergeRow SET RowCheck = NULL;";
 
 // The tables that are not the practice's own: the Audit trail and the merge ledger. A merge and
 // its undo leave every other table exactly as it was.

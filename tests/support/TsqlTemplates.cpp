@@ -534,6 +534,7 @@ std::vector<StatementTemplate> statementTemplates()
                 QStringLiteral("    NewValues NVARCHAR(1000) NULL,"),
                 QStringLiteral("    KeyColumns NVARCHAR(MAX) NULL,"), QStringLiteral("    IntegerKey INT NOT NULL,"),
                 QStringLiteral("    PrimaryKey INT NOT NULL,"), QStringLiteral("    RowsChanged INT NOT NULL,"),
+                QStringLiteral("    CheckColumns NVARCHAR(MAX) NULL,"),
                 QStringLiteral("    CONSTRAINT PK_KolvixMergeStep PRIMARY KEY (MergeID, StepNo)"),
                 QStringLiteral(")")}),
          {},
@@ -541,20 +542,41 @@ std::vector<StatementTemplate> statementTemplates()
          -1,
          {},
          true});
-    c.push_back({"ledgerCreateRow",
-                 lines({QStringLiteral("CREATE TABLE KolvixMergeRow ("), QStringLiteral("    MergeID INT NOT NULL,"),
-                        QStringLiteral("    StepNo INT NOT NULL,"), QStringLiteral("    KeyID BIGINT NULL,"),
-                        QStringLiteral("    RowKey NVARCHAR(MAX) NULL,"),
-                        QStringLiteral("    RowData NVARCHAR(MAX) NULL"), QStringLiteral(")")}),
+    c.push_back(
+        {"ledgerCreateRow",
+         lines({QStringLiteral("CREATE TABLE KolvixMergeRow ("), QStringLiteral("    MergeID INT NOT NULL,"),
+                QStringLiteral("    StepNo INT NOT NULL,"), QStringLiteral("    KeyID BIGINT NULL,"),
+                QStringLiteral("    RowKey NVARCHAR(MAX) NULL,"), QStringLiteral("    RowData NVARCHAR(MAX) NULL,"),
+                QStringLiteral("    RowCheck INT NULL"), QStringLiteral(")")}),
+         {},
+         {},
+         -1,
+         {},
+         true});
+    c.push_back({"ledgerCreateRowIndex",
+                 QStringLiteral("CREATE INDEX IX_KolvixMergeRow ON KolvixMergeRow (MergeID, StepNo)"),
                  {},
                  {},
                  -1,
                  {},
                  true});
-    c.push_back({"ledgerCreateRowIndex",
-                 QStringLiteral("CREATE INDEX IX_KolvixMergeRow ON KolvixMergeRow (MergeID, StepNo)"),
+    // Older records get the columns that later versions added.
+    c.push_back({"ledgerAddColumn",
+                 QStringLiteral("ALTER TABLE KolvixMergeStep ADD CheckColumns NVARCHAR(MAX) NULL"),
                  {},
                  {},
+                 -1,
+                 {},
+                 true});
+    // On SQL Server, the columns that no check sum covers.
+    c.push_back({"ledgerUncheckableColumns",
+                 lines({QStringLiteral("SELECT c.name FROM sys.columns c JOIN sys.types t ON t.user_type_id = "
+                                       "c.user_type_id"),
+                        QStringLiteral("WHERE c.object_id = OBJECT_ID(:TableName) AND t.name IN ('text', 'ntext', "
+                                       "'image', 'xml', 'sql_variant', 'timestamp', 'geography', 'geometry', "
+                                       "'hierarchyid')")}),
+                 {},
+                 {QStringLiteral("Trans")},
                  -1,
                  {},
                  true});
@@ -564,28 +586,44 @@ std::vector<StatementTemplate> statementTemplates()
          lines({QStringLiteral("INSERT INTO KolvixMerge (MergeID, AuditID, MergedAt, Workstation, FromClientID, "
                                "ToClientID, FromName, ToName, RowsChanged, MergeState)"),
                 QStringLiteral("VALUES (1, 7, '2026-12-11 10:20:30', 'PC01', 812, 57, 'Sample, One', "
-                               "'Sample, Two', 0, 'merging')")}),
+                               "'Sample, Two', 0, 'started')")}),
          {},
          {},
          1});
     c.push_back(
         {"ledgerRowsByKey",
-         lines({QStringLiteral("INSERT INTO KolvixMergeRow (MergeID, StepNo, KeyID)"),
-                QStringLiteral("SELECT 1, 2, [TransID] FROM [Trans] WHERE [ClientID] = 812 AND [AccountID] = 0")}),
+         lines({QStringLiteral("INSERT INTO KolvixMergeRow (MergeID, StepNo, KeyID, RowCheck)"),
+                QStringLiteral("SELECT 1, 2, [TransID], BINARY_CHECKSUM([Trans].[TransID], [Trans].[Amount]) FROM "
+                               "[Trans] WHERE [ClientID] = 812 AND [AccountID] = 0")}),
          {},
          {},
          -1});
     c.push_back({"ledgerRowsRead",
-                 QStringLiteral("SELECT [ClientID], [AccountID] FROM [Account] WHERE [GroupID]=812"),
+                 QStringLiteral("SELECT [ClientID], [AccountID], BINARY_CHECKSUM([Account].[ClientID], "
+                                "[Account].[AccountID], [Account].[ShortDescription]) FROM [Account] WHERE "
+                                "[GroupID]=812"),
                  {},
                  {},
                  -1});
     c.push_back({"ledgerRowKey",
+                 QStringLiteral("INSERT INTO KolvixMergeRow (MergeID, StepNo, RowKey, RowCheck) VALUES (1, 1, "
+                                "'[\"i:57\",\"i:2\"]', -12345)"),
+                 {},
+                 {},
+                 1});
+    c.push_back({"ledgerAddedRow",
                  QStringLiteral("INSERT INTO KolvixMergeRow (MergeID, StepNo, RowKey) VALUES (1, 1, "
                                 "'[\"i:57\",\"i:2\"]')"),
                  {},
                  {},
                  1});
+    c.push_back({"ledgerAddedRowCheck",
+                 QStringLiteral("UPDATE KolvixMergeRow SET RowCheck = (SELECT BINARY_CHECKSUM([Account].[ClientID], "
+                                "[Account].[ShortDescription]) FROM [Account] WHERE [ClientID] = 57 AND [AccountID] = "
+                                "0) WHERE MergeID = 1 AND StepNo = 1"),
+                 {},
+                 {},
+                 -1});
     c.push_back({"ledgerDeletedRowsRead",
                  QStringLiteral("SELECT * FROM [PXClientPracPermissions] WHERE [PXClientPracPermissionsID] IN (SELECT "
                                 "[MinID] FROM (SELECT MIN([PXClientPracPermissionsID]) AS [MinID] FROM "
@@ -603,9 +641,10 @@ std::vector<StatementTemplate> statementTemplates()
     c.push_back({"ledgerStep",
                  lines({QStringLiteral("INSERT INTO KolvixMergeStep (MergeID, StepNo, CatalogueStep, TableName, "
                                        "Operation, ChangedColumns, OldValues, NewValues, KeyColumns, IntegerKey, "
-                                       "PrimaryKey, RowsChanged)"),
+                                       "PrimaryKey, RowsChanged, CheckColumns)"),
                         QStringLiteral("VALUES (1, 2, 3, 'Trans', 'U', '[\"s:ClientID\",\"s:AccountID\"]', "
-                                       "'[\"i:812\",\"i:0\"]', '[\"i:57\",\"i:0\"]', '[\"s:TransID\"]', 1, 1, 2)")}),
+                                       "'[\"i:812\",\"i:0\"]', '[\"i:57\",\"i:0\"]', '[\"s:TransID\"]', 1, 1, 2, "
+                                       "'[\"s:TransID\",\"s:Amount\"]')")}),
                  {},
                  {},
                  1});
@@ -614,10 +653,19 @@ std::vector<StatementTemplate> statementTemplates()
                  {},
                  {},
                  -1});
+    c.push_back({"ledgerReverted",
+                 QStringLiteral("UPDATE KolvixMerge SET MergeState = 'reverted' WHERE MergeID = 1"),
+                 {},
+                 {},
+                 -1});
     c.push_back({"historyLedger",
-                 lines({QStringLiteral("SELECT AuditID, MergedAt, Workstation, FromClientID, ToClientID, FromName, "
-                                       "ToName, RowsChanged, MergeState, UndoneAt"),
-                        QStringLiteral("FROM KolvixMerge WHERE AuditID IS NOT NULL")}),
+                 lines({QStringLiteral("SELECT m.AuditID, m.MergedAt, m.Workstation, m.FromClientID, m.ToClientID, "
+                                       "m.FromName, m.ToName, m.RowsChanged, m.MergeState, m.UndoneAt, s.Steps, "
+                                       "s.StepRows"),
+                        QStringLiteral("FROM KolvixMerge m"),
+                        QStringLiteral("LEFT JOIN (SELECT MergeID, COUNT(*) AS Steps, SUM(RowsChanged) AS StepRows "
+                                       "FROM KolvixMergeStep GROUP BY MergeID) s ON s.MergeID = m.MergeID"),
+                        QStringLiteral("WHERE m.AuditID IS NOT NULL")}),
                  {},
                  {},
                  -1});
@@ -637,40 +685,65 @@ std::vector<StatementTemplate> statementTemplates()
                  {},
                  {7},
                  -1});
-    c.push_back({"mergedAway",
-                 QStringLiteral("SELECT AuditID, Action FROM Audit WHERE UserName = 'MERGE' AND (Action LIKE 'Merge %' "
-                                "OR Action LIKE 'Undo merge %')"),
-                 {},
-                 {},
-                 -1});
     c.push_back(
         {"undoMergeOfAudit", QStringLiteral("SELECT MergeID FROM KolvixMerge WHERE AuditID = :AuditID"), {}, {7}, -1});
     c.push_back({"undoSteps",
                  lines({QStringLiteral("SELECT StepNo, TableName, Operation, ChangedColumns, OldValues, NewValues, "
-                                       "KeyColumns, IntegerKey, PrimaryKey, RowsChanged"),
+                                       "KeyColumns, IntegerKey, PrimaryKey, RowsChanged, CheckColumns"),
                         QStringLiteral("FROM KolvixMergeStep WHERE MergeID = :MergeID ORDER BY StepNo")}),
                  {},
                  {1},
                  -1});
     c.push_back({"undoLedgerRows",
-                 QStringLiteral("SELECT RowKey, RowData FROM KolvixMergeRow WHERE MergeID = :MergeID AND StepNo = "
-                                ":StepNo"),
+                 QStringLiteral("SELECT RowKey, RowData, RowCheck FROM KolvixMergeRow WHERE MergeID = :MergeID AND "
+                                "StepNo = :StepNo"),
                  {},
                  {1, 2},
                  -1});
+    c.push_back({"undoRowCounts",
+                 QStringLiteral("SELECT StepNo, COUNT(*), SUM(CASE WHEN KeyID IS NULL THEN 1 ELSE 0 END) FROM "
+                                "KolvixMergeRow WHERE MergeID = :MergeID GROUP BY StepNo"),
+                 {},
+                 {1},
+                 -1});
+    c.push_back(
+        {"undoMergeRows", QStringLiteral("SELECT RowsChanged FROM KolvixMerge WHERE MergeID = :MergeID"), {}, {1}, -1});
+    c.push_back({"undoClientExists",
+                 QStringLiteral("SELECT COUNT(*) FROM [Client] WHERE [ClientID] = :ClientID"),
+                 {},
+                 {812},
+                 1,
+                 QStringLiteral("1")});
+    c.push_back({"undoAccountExists",
+                 QStringLiteral("SELECT COUNT(*) FROM [Account] WHERE [ClientID] = :ClientID AND [AccountID] = "
+                                ":AccountID"),
+                 {},
+                 {812, 2},
+                 1,
+                 QStringLiteral("1")});
     c.push_back({"undoRowsHolding",
-                 QStringLiteral(
-                     "SELECT COUNT(*) FROM [Trans] WHERE [ClientID] = :NowClientID AND [AccountID] = :NowAccountID AND "
-                     "[TransID] IN (SELECT KeyID FROM KolvixMergeRow WHERE MergeID = 1 AND StepNo = 2)"),
+                 lines({QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN r.RowCheck IS NULL OR r.RowCheck = "
+                                       "BINARY_CHECKSUM(c.[TransID], c.[Amount]) THEN 1 ELSE 0 END)"),
+                        QStringLiteral("FROM KolvixMergeRow r JOIN [Trans] c ON c.[TransID] = r.KeyID"),
+                        QStringLiteral("WHERE r.MergeID = 1 AND r.StepNo = 2 AND c.[ClientID] = :NowClientID AND "
+                                       "c.[AccountID] = :NowAccountID")}),
                  {},
                  {57, 0},
                  1});
     c.push_back(
         {"undoRowHolding",
-         QStringLiteral("SELECT COUNT(*) FROM [Account] WHERE [GroupID] = :NowGroupID AND [ClientID] = :KeyClientID "
-                        "AND [AccountID] = :KeyAccountID"),
+         QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN BINARY_CHECKSUM(c.[ShortDescription]) = :RowCheck THEN 1 "
+                        "ELSE 0 END) FROM [Account] c WHERE c.[GroupID] = :NowGroupID AND c.[ClientID] = :KeyClientID "
+                        "AND c.[AccountID] = :KeyAccountID"),
          {},
-         {57, 57, 0},
+         {-12345, 57, 57, 0},
+         1});
+    c.push_back(
+        {"undoKeyHeldAsLeft",
+         QStringLiteral("SELECT COUNT(*) FROM [Account] c WHERE c.[ClientID] = :KeyClientID AND c.[AccountID] = "
+                        ":KeyAccountID AND BINARY_CHECKSUM(c.[ClientID], c.[ShortDescription]) = :RowCheck"),
+         {},
+         {57, 0, -12345},
          1});
     c.push_back({"undoDeletedLater",
                  QStringLiteral("SELECT COUNT(*) FROM KolvixMergeRow r WHERE r.MergeID = 1 AND r.StepNo = 2 AND "
@@ -695,9 +768,20 @@ std::vector<StatementTemplate> statementTemplates()
                  0});
     c.push_back({"undoMoveBack",
                  QStringLiteral("UPDATE [Trans] SET [ClientID] = 812, [AccountID] = 0 WHERE [ClientID] = 57 AND "
-                                "[AccountID] = 0 AND [TransID] IN (SELECT KeyID FROM KolvixMergeRow WHERE MergeID = 1 "
-                                "AND StepNo = 2)"),
+                                "[AccountID] = 0 AND [TransID] IN "
+                                "(SELECT r.KeyID FROM KolvixMergeRow r JOIN [Trans] c ON c.[TransID] = r.KeyID WHERE "
+                                "r.MergeID = 1 AND r.StepNo = 2 AND (r.RowCheck IS NULL OR r.RowCheck = "
+                                "BINARY_CHECKSUM(c.[TransID], c.[Amount])))"),
                  {},
+                 {},
+                 -1});
+    // Rows told apart by their whole value: as many as the merge moved of them.
+    c.push_back({"undoMoveBackSome",
+                 QStringLiteral("UPDATE TOP (2) [Documents] SET [ClientID] = 812 WHERE [ClientID] = 57 AND [Title] IS "
+                                "NULL AND BINARY_CHECKSUM([Documents].[Title]) = -12345"),
+                 QStringLiteral("UPDATE [Documents] SET [ClientID] = 812 WHERE rowid IN (SELECT rowid FROM [Documents] "
+                                "WHERE [ClientID] = 57 AND [Title] IS NULL AND BINARY_CHECKSUM([Documents].[Title]) = "
+                                "-12345 LIMIT 2)"),
                  {},
                  -1});
     c.push_back({"undoPutBack",

@@ -664,6 +664,11 @@ void TfrmDuplicates::dropMergedPairs(const std::vector<BatchResult>& results)
     for (const BatchResult& result : results)
         if (result.outcome == BatchResult::Outcome::Merged)
             mergedAway.insert(result.merge);
+    dropClientsMergedAway(mergedAway);
+}
+
+void TfrmDuplicates::dropClientsMergedAway(const QSet<qint32>& mergedAway)
+{
     if (mergedAway.isEmpty())
         return;
     // As a new scan would list them: no pair of a client merged away.

@@ -5,6 +5,7 @@
 #include "merge/BatchMerge.h"
 
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QThread>
 #include <QWidget>
@@ -85,6 +86,9 @@ public:
     void setReportFileChooser(ReportFileChooser chooser) { m_chooseReportFile = std::move(chooser); }
     // The pairs whose box is ticked, as indexes into pairs(), in the grid's order.
     std::vector<int> tickedPairs() const;
+    // Takes every pair of these clients, merged away from whichever window, off the list, as a
+    // new scan would leave them out; the other pairs keep their ticks.
+    void dropClientsMergedAway(const QSet<qint32>& clients);
     bool isMerging() const { return m_merging; }
     // The report of the last run while it is open, or nullptr.
     TfrmBatchReport* batchReport() const { return m_report; }

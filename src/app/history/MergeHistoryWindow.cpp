@@ -229,6 +229,10 @@ QStringList TfrmMergeHistory::detailLines(const MergeHistoryEntry& entry)
     case MergeHistoryEntry::State::Reverted:
         lines << QStringLiteral("It was rolled back when it was made and changed nothing.");
         break;
+    case MergeHistoryEntry::State::NotCompleted:
+        lines << QStringLiteral("It was stopped before it was committed (the program was closed or the computer "
+                                "stopped) and changed nothing.");
+        break;
     case MergeHistoryEntry::State::Incomplete:
         lines << QStringLiteral(
             "It stopped part way: the rows below are those it recorded; an undo puts back those it moved.");

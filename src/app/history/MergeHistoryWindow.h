@@ -1,6 +1,6 @@
 #pragma once
 
-#include "merge/MergeHistory.h"
+#include "ledger/MergeHistory.h"
 
 #include <QDialog>
 #include <vector>

@@ -4,9 +4,11 @@
 #include "app/DisplayFonts.h"
 #include "app/KolvixApplication.h"
 #include "app/search/SearchResultModel.h"
+#include "core/Log.h"
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
+#include "ledger/MergedAway.h"
 #include "search/SearchGrid.h"
 #include "search/SearchQuery.h"
 #include "search/SearchQueryCursor.h"
@@ -31,7 +33,7 @@ namespace kolvix {
 namespace {
 
 // Paints each cell in its row's text colour, and shows a cell's whole text as a hint when the
-// mouse rests on a cell too small for it.
+// mouse rests on a cell too small for it; on a client merged away, where it went.
 class SearchGridDelegate : public QStyledItemDelegate
 {
 public:
@@ -58,6 +60,11 @@ protected:
     {
         if (event->type() != QEvent::ToolTip || !index.isValid())
             return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QString note = index.data(Qt::ToolTipRole).toString();
+        if (!note.isEmpty()) {
+            QToolTip::showText(event->globalPos(), note, view);
+            return true;
+        }
         const QString text = index.data().toString();
         const QRect needed = option.fontMetrics.boundingRect(option.rect, Qt::TextWordWrap, text);
         if (!text.isEmpty() && (needed.width() > option.rect.width() - 4 || needed.height() > option.rect.height()))
@@ -198,6 +205,13 @@ void TfrmSearchPatient::setBusy(bool busy)
 void TfrmSearchPatient::FormCreate()
 {
     ApplyDisplayFonts(this);
+    // The clients that merges emptied are shown as such, so that nobody picks one by mistake.
+    // Without the record (a database that cannot be read so) the search goes on without it.
+    try {
+        m_model->setMergedAway(readMergedAway(m_connection));
+    } catch (const std::exception& e) {
+        writeLogFmt(QStringLiteral("search: the clients merged away could not be read: %s"), {exceptionMessage(e)});
+    }
     ArrangeColumns();
     const QSignalBlocker blocker(ui->cbFields);
     ui->cbFields->setCurrentIndex(int(SearchField::Surname));
@@ -397,7 +411,10 @@ int TfrmSearchPatient::rowsListed(const SearchQuery& query)
 void TfrmSearchPatient::ArrangeColumns()
 {
     const int field = ui->cbFields->currentIndex();
-    m_model->setColumns(arrangeSearchGridColumns(field));
+    std::vector<SearchGridColumn> arranged = arrangeSearchGridColumns(field);
+    if (m_model->hasMergedAway())
+        arranged.push_back(SearchResultModel::mergedAwayColumn());
+    m_model->setColumns(arranged);
     const QFontMetrics cell(ui->grdSearch->font());
     const QFontMetrics title(ui->grdSearch->horizontalHeader()->font());
     const int zero = cell.horizontalAdvance(u'0');

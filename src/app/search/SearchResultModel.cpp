@@ -169,14 +169,31 @@ QColor SearchResultModel::textColour(int row, bool highlighted, const QPalette& 
     return QColor();
 }
 
+SearchGridColumn SearchResultModel::mergedAwayColumn()
+{
+    return {QStringLiteral("MergedAway"), QStringLiteral("Merged away"), 16};
+}
+
 QVariant SearchResultModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return QVariant();
     const QString& field = m_columns[size_t(index.column())].field;
+    const auto mergedAway = m_mergedAway.constFind(clientId(index.row()));
+    const bool away = mergedAway != m_mergedAway.cend();
     switch (role) {
     case Qt::DisplayRole:
+        if (field == mergedAwayColumn().field)
+            return away ? QStringLiteral("merged into %1").arg(mergedAway->into) : QString();
         return cellText(index.row(), field);
+    case Qt::ToolTipRole:
+        if (!away)
+            return QVariant();
+        return QStringLiteral("Client %1 was merged into %2 by merge %3 on %4: its records are with %2.")
+            .arg(clientId(index.row()))
+            .arg(mergedAway->into)
+            .arg(mergedAway->auditId)
+            .arg(mergedAway->when.toString(QStringLiteral("dd/MM/yyyy HH:mm")));
     default:
         return QVariant();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ledger/MergedAway.h"
 #include "search/SearchGrid.h"
 #include "search/SearchQueryCursor.h"
 #include "search/SearchResultPages.h"
@@ -36,6 +37,12 @@ public:
     qint64 rowsRead() const;
     void setUseFileNo(bool useFileNo) { m_useFileNo = useFileNo; }
 
+    // The clients that merges emptied: their rows say where each went, in the column
+    // mergedAwayColumn() (after the grid's own) and in every cell's tooltip.
+    void setMergedAway(QHash<qint32, MergedAwayClient> mergedAway) { m_mergedAway = std::move(mergedAway); }
+    bool hasMergedAway() const { return !m_mergedAway.isEmpty(); }
+    static SearchGridColumn mergedAwayColumn();
+
     // The visible columns, left to right.
     void setColumns(std::vector<SearchGridColumn> columns);
     const std::vector<SearchGridColumn>& columns() const { return m_columns; }
@@ -68,6 +75,7 @@ private:
     std::unique_ptr<SearchQueryCursor> m_result;
     std::unique_ptr<SearchResultPages> m_pages;
     std::vector<SearchGridColumn> m_columns;
+    QHash<qint32, MergedAwayClient> m_mergedAway;
     bool m_useFileNo = false;
     int m_currentRow = -1;
 };

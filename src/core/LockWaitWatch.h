@@ -78,4 +78,21 @@ void watchingForLocks(const Connection& connection, UserInterface& ui, const QSt
     }
 }
 
+// When a wait for another connection's lock gave up within the connection's budget: which lock,
+// and what to do ("The <work> waited ... then <again>."); empty otherwise.
+inline QString lockWaitAdvice(const Connection& connection, const QString& work, const QString& again)
+{
+    if (!connection.lockWaitGaveUp())
+        return {};
+    const QString at = connection.lockWaitGaveUpAt();
+    const QString where = at == QLatin1String("COMMIT")
+        ? QStringLiteral("to commit the changes, which waits until other connections stop reading")
+        : at == QLatin1String("BEGIN")
+        ? QStringLiteral("to begin the transaction, which waits until another connection stops writing")
+        : QStringLiteral("at the statement \"%1\"").arg(at);
+    return QStringLiteral("\n\nThe %1 waited for a lock that another connection holds on the database (%2) and "
+                          "gave up.\nClose the other program that has the practice open, then %3.")
+        .arg(work, where, again);
+}
+
 } // namespace kolvix

@@ -1,8 +1,8 @@
-#include "merge/MergeHistory.h"
+#include "ledger/MergeHistory.h"
 
 #include "db/Connection.h"
 #include "db/Statement.h"
-#include "merge/MergeLedger.h"
+#include "ledger/MergeLedger.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -10,8 +10,6 @@
 namespace kolvix {
 
 namespace {
-
-const char* const kRevertedMark = " - reverted";
 
 struct LedgerMerge
 {
@@ -22,6 +20,8 @@ struct LedgerMerge
     QString fromName;
     QString toName;
     int rows = 0;
+    int steps = 0; // the steps recorded (a merge that has not committed)
+    int stepRows = 0;
     QString state;
     QDateTime undoneAt;
 };
@@ -43,9 +43,11 @@ QHash<int, LedgerMerge> readLedgerMerges(Connection& connection)
     if (!ledgerTablesExist(connection))
         return merges;
     Statement query(connection,
-                    QStringLiteral("SELECT AuditID, MergedAt, Workstation, FromClientID, ToClientID, FromName, "
-                                   "ToName, RowsChanged, MergeState, UndoneAt\r\nFROM KolvixMerge WHERE AuditID IS "
-                                   "NOT NULL"),
+                    QStringLiteral("SELECT m.AuditID, m.MergedAt, m.Workstation, m.FromClientID, m.ToClientID, "
+                                   "m.FromName, m.ToName, m.RowsChanged, m.MergeState, m.UndoneAt, s.Steps, "
+                                   "s.StepRows\r\nFROM KolvixMerge m\r\nLEFT JOIN (SELECT MergeID, COUNT(*) AS "
+                                   "Steps, SUM(RowsChanged) AS StepRows FROM KolvixMergeStep GROUP BY MergeID) s ON "
+                                   "s.MergeID = m.MergeID\r\nWHERE m.AuditID IS NOT NULL"),
                     connection.commandTimeout());
     query.execute();
     while (query.next()) {
@@ -60,32 +62,43 @@ QHash<int, LedgerMerge> readLedgerMerges(Connection& connection)
         m.state = query.value(8).toString();
         if (!query.isNull(9))
             m.undoneAt = dateTimeOf(query.value(9));
+        m.steps = query.value(10).toInt();
+        m.stepRows = query.value(11).toInt();
         merges.insert(query.value(0).toInt(), m);
     }
     query.throwIfReadFailed();
     return merges;
 }
 
-// "Merge 812 > 57 (Sample, One > Sample, Two)", cut to the column's 100 characters.
-void readAction(MergeHistoryEntry& entry, QString action)
+} // namespace
+
+std::optional<MergeAction> readMergeAction(const QString& text)
 {
     static const QRegularExpression merge(QStringLiteral("^Merge (\\d+) > (\\d+)(?: \\((.*)\\))?"));
-    const QRegularExpressionMatch match = merge.match(action);
-    if (!match.hasMatch())
-        return;
-    entry.from = match.captured(1).toInt();
-    entry.to = match.captured(2).toInt();
+    MergeAction action;
+    QString rest = text;
+    action.reverted = rest.endsWith(QLatin1String(kRevertedMark));
+    if (action.reverted)
+        rest.chop(qsizetype(qstrlen(kRevertedMark)));
+    const QRegularExpressionMatch match = merge.match(rest);
+    bool fromOk = false;
+    bool toOk = false;
+    if (match.hasMatch()) {
+        action.from = match.captured(1).toInt(&fromOk);
+        action.to = match.captured(2).toInt(&toOk);
+    }
+    if (!fromOk || !toOk)
+        return std::nullopt;
     const QString names = match.captured(3);
     const qsizetype split = names.indexOf(QStringLiteral(" > "));
     if (split >= 0) {
-        entry.fromName = names.left(split);
-        entry.toName = names.mid(split + 3);
+        action.fromName = names.left(split);
+        action.toName = names.mid(split + 3);
     } else {
-        entry.fromName = names;
+        action.fromName = names;
     }
+    return action;
 }
-
-} // namespace
 
 QString MergeHistoryEntry::stateText() const
 {
@@ -98,6 +111,8 @@ QString MergeHistoryEntry::stateText() const
         return QStringLiteral("undone ") + undoneAt.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     case State::Incomplete:
         return QStringLiteral("incomplete");
+    case State::NotCompleted:
+        return QStringLiteral("did not complete, nothing changed");
     case State::NotReversible:
         break;
     }
@@ -120,13 +135,15 @@ std::vector<MergeHistoryEntry> readMergeHistory(Connection& connection, int limi
         entry.when = dateTimeOf(query.value(1));
         entry.action = query.value(2).toString();
         entry.comment = query.value(3).toString();
-        QString action = entry.action;
-        const bool reverted = action.endsWith(QLatin1String(kRevertedMark));
-        if (reverted)
-            action.chop(qsizetype(qstrlen(kRevertedMark)));
-        readAction(entry, action);
+        const std::optional<MergeAction> action = readMergeAction(entry.action);
+        if (action) {
+            entry.from = action->from;
+            entry.to = action->to;
+            entry.fromName = action->fromName;
+            entry.toName = action->toName;
+        }
         const auto found = ledger.constFind(entry.auditId);
-        if (reverted) {
+        if (action && action->reverted) {
             entry.state = MergeHistoryEntry::State::Reverted;
         } else if (found != ledger.cend()) {
             const LedgerMerge& m = *found;
@@ -137,9 +154,19 @@ std::vector<MergeHistoryEntry> readMergeHistory(Connection& connection, int limi
             entry.toName = m.toName;
             entry.rows = m.rows;
             entry.undoneAt = m.undoneAt;
-            entry.state = m.state == QLatin1String("undone") ? MergeHistoryEntry::State::Undone
-                : m.state == QLatin1String("merged")         ? MergeHistoryEntry::State::Merged
-                                                             : MergeHistoryEntry::State::Incomplete;
+            if (m.state == QLatin1String("undone")) {
+                entry.state = MergeHistoryEntry::State::Undone;
+            } else if (m.state == QLatin1String("merged")) {
+                entry.state = MergeHistoryEntry::State::Merged;
+            } else if (m.state == QLatin1String("reverted")) {
+                entry.state = MergeHistoryEntry::State::Reverted;
+            } else {
+                // Started ("merging" in older records) and never finished: what its steps recorded
+                // is what moved; with none, the merge was rolled back or stopped before its first.
+                entry.rows = m.stepRows;
+                entry.state
+                    = m.steps > 0 ? MergeHistoryEntry::State::Incomplete : MergeHistoryEntry::State::NotCompleted;
+            }
         }
         history.push_back(entry);
     }

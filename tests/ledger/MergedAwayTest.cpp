@@ -1,8 +1,9 @@
 // The clients earlier merges emptied: read from the merges' Audit rows, left out of the
 // duplicate finder's scan, and candidates again once their merge row is marked reverted.
 
-#include "duplicates/MergedAway.h"
+#include "ledger/MergedAway.h"
 #include "duplicates/DuplicateFinder.h"
+#include "ledger/MergeHistory.h"
 
 #include "merge/MergeUndo.h"
 #include "support/MergeFixture.h"
@@ -13,7 +14,7 @@
 namespace kolvix::test {
 namespace {
 
-TEST(MergedAwayClientOf, ReadsTheFromClientOfACommittedMergeOnly)
+TEST(ReadMergeAction, ReadsTheFromClientOfACommittedMergeOnly)
 {
     struct Case
     {
@@ -31,8 +32,10 @@ TEST(MergedAwayClientOf, ReadsTheFromClientOfACommittedMergeOnly)
         {"Merge x > 20", -1},
         {"", -1},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(mergedAwayClientOf(QString::fromLatin1(c.action)), c.from) << c.action;
+    for (const Case& c : cases) {
+        const std::optional<MergeAction> action = readMergeAction(QString::fromLatin1(c.action));
+        EXPECT_EQ(action && !action->reverted ? action->from : -1, c.from) << c.action;
+    }
 }
 
 class MergedAwayTest : public MergeFixture
@@ -116,13 +119,6 @@ TEST_F(MergedAwayTest, AnUndoneMergesFromClientIsACandidateAgain)
     // Another merge of the same client after the undo stands again.
     ASSERT_EQ(merge(35, 20), MergeOutcome::Merged);
     EXPECT_EQ(readMergedAwayClients(connection), QSet<int>({35}));
-}
-
-TEST(MergedAwayClientOf, ReadsTheMergeAnUndoNames)
-{
-    EXPECT_EQ(undoneMergeOf("Undo merge 41: 812 > 57 (Sample, One > Sample, Two)"), 41);
-    EXPECT_EQ(undoneMergeOf("Undo merge x: 812 > 57"), -1);
-    EXPECT_EQ(undoneMergeOf("Merge 812 > 57 (Sample, One > Sample, Two)"), -1);
 }
 
 TEST_F(MergedAwayTest, OnlyTheMergesRowsCount)

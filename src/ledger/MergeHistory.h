@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace kolvix {
@@ -18,6 +19,7 @@ struct MergeHistoryEntry
         Undone, // undone (undoneAt)
         NotReversible, // no ledger: made before ledgers, by another tool, or on request without one
         Incomplete, // made without a transaction and stopped part way; its ledger covers what moved
+        NotCompleted, // stopped before it committed (killed), with nothing changed
     };
 
     int auditId = -1;
@@ -27,16 +29,34 @@ struct MergeHistoryEntry
     qint32 to = -1;
     QString fromName;
     QString toName;
-    int rows = -1; // the rows the merge changed; -1 without a ledger
+    int rows = -1; // the rows the merge changed (so far, when incomplete); -1 without a ledger
     State state = State::NotReversible;
     QDateTime undoneAt;
     QString action; // the Audit row's Action and Comment (the account mapping)
     QString comment;
 
     bool canBeUndone() const { return state == State::Merged || state == State::Incomplete; }
-    // "merged", "reverted", "undone 2026-12-11 10:20", "not reversible", "incomplete".
+    // Whether the merge emptied its From client: committed and not undone (with or without a ledger).
+    bool mergedAway() const { return state == State::Merged || state == State::NotReversible; }
+    // "merged", "reverted", "undone 2026-12-11 10:20", "not reversible", "incomplete", "did not
+    // complete, nothing changed".
     QString stateText() const;
 };
+
+// The Audit trail of merges. A merge writes the Action "Merge FROM > TO (From name > To name)",
+// cut to the column's 100 characters; a merge that was rolled back ends it in kRevertedMark; an
+// undo writes "Undo merge N: FROM > TO (...)".
+inline const char* const kRevertedMark = " - reverted";
+struct MergeAction
+{
+    qint32 from = -1;
+    qint32 to = -1;
+    QString fromName;
+    QString toName;
+    bool reverted = false;
+};
+// The merge an Action records; nothing for any other Action.
+std::optional<MergeAction> readMergeAction(const QString& action);
 
 // The merges of the Audit trail, newest first; at most limit of them (0: all). Throws DbError.
 std::vector<MergeHistoryEntry> readMergeHistory(Connection& connection, int limit = 0);
