@@ -4,6 +4,7 @@
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/TerminalUserInterface.h"
+#include "core/TextHelpers.h"
 #include "db/DbError.h"
 #include "merge/BatchMerge.h"
 #include "merge/MergeSession.h"
@@ -124,7 +125,7 @@ std::optional<std::vector<BatchPair>> readPairsFile(const QString& path, QString
                 error = QStringLiteral("%1 line %2: %3 must be a whole number (a client id), not '%4'")
                             .arg(path)
                             .arg(i + 1)
-                            .arg(QLatin1String(caption), printable(cell));
+                            .arg(QLatin1String(caption), escapeText(cell));
                 return std::nullopt;
             }
             *id = *value;
