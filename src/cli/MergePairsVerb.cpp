@@ -120,9 +120,8 @@ public:
                             QStringLiteral("%1 line %2 is longer than %3 characters, the most a line of a "
                                            "listing may hold: a listing that --duplicates writes has no such "
                                            "line; check that this is the right file")
-                                .arg(m_file.fileName())
-                                .arg(m_lines + 1)
-                                .arg(QLocale(QLocale::English).toString(kMaxListingLineLength)));
+                                .arg(m_file.fileName(), QString::number(m_lines + 1),
+                                     QLocale(QLocale::English).toString(kMaxListingLineLength)));
             if (end >= 0 || (m_atEnd && m_at < m_pending.size())) {
                 line = m_pending.mid(m_at, length);
                 m_at += length + 1;
@@ -147,8 +146,7 @@ private:
     {
         return QStringLiteral("%1 is larger than %2 MiB, the most a listing of pairs may be: split it into smaller "
                               "listings and run each")
-            .arg(path)
-            .arg(kMaxListingBytes / (1024 * 1024));
+            .arg(path, QString::number(kMaxListingBytes / (1024 * 1024)));
     }
 
     static bool fail(QString& error, const QString& message)
@@ -225,7 +223,7 @@ std::optional<std::vector<BatchPair>> readPairsFile(const QString& path, QString
     if (!listing.open(path, error))
         return std::nullopt;
     const auto refuse = [&](qsizetype number, const QString& message) {
-        error = QStringLiteral("%1 line %2: %3").arg(path).arg(number).arg(message);
+        error = QStringLiteral("%1 line %2: %3").arg(path, QString::number(number), message);
         return std::nullopt;
     };
     std::vector<BatchPair> pairs;

@@ -336,6 +336,8 @@ TEST_F(MergePairsTest, AFileThatIsNoPairsListingExits64)
         {"short-line.tsv", true, "Score\tKeep\tMerge\n90\t57\n",
          " line 2: Merge must be a whole number (a client id), not ''"},
         {"empty-id.tsv", true, "Keep\tMerge\n\t812\n", " line 2: Keep must be a whole number (a client id), not ''"},
+        {"percent%2%3.tsv", true, "Keep\tMerge\n57\tx\n",
+         " line 2: Merge must be a whole number (a client id), not 'x'"},
         {"keep-twice.tsv", true, "Merge\tKeep\tKeep\n401\t301\t57\n",
          " line 1: the header line names the Keep column twice (columns 2 and 3): name each column once, as "
          "--duplicates does"},
