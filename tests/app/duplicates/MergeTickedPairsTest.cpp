@@ -335,7 +335,7 @@ TEST_F(MergeTickedPairsTest, TheQuestionWarnsOfAClientTickedTwiceAndEveryNameSta
     EXPECT_EQ(question.count('\n'), 9) << question.toStdString();
 
     // Only 401's pair: merged, and reported on one line.
-    window->findChild<QPushButton*>("btnUntickAll")->click();
+    widget<QPushButton>(*window, "btnUntickAll").click();
     for (int row = 0; row < model->rowCount(); ++row)
         if (model->index(row, 4).data().toString().startsWith("401:"))
             model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
