@@ -2,6 +2,7 @@
 
 #include "cli/Options.h"
 #include "cli/Output.h"
+#include "core/TextHelpers.h"
 #include "db/DbError.h"
 #include "duplicates/DuplicateFinder.h"
 #include "settings/UtilityConnect.h"
@@ -55,7 +56,7 @@ int duplicates(Connection& connection, const DuplicatesVerbOptions& options)
     // Standard output keeps its form; what the scan could not compare is said beside it.
     for (const LeftOutBlock& block : result.leftOut)
         err(QStringLiteral("kolvix-merge: left out %1: too many to compare pairwise")
-                .arg(printable(block.description())));
+                .arg(escapeText(block.description())));
     if (result.mergedAway == 1)
         err(QStringLiteral("kolvix-merge: left out 1 client merged away by an earlier merge"));
     else if (result.mergedAway > 1)

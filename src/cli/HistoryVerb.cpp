@@ -8,28 +8,15 @@
 
 namespace kolvix::cli {
 
-namespace {
-
-// A value within its cell: the characters that would end the cell or the line are blanks.
-QString oneCell(QString value)
-{
-    for (QChar& c : value)
-        if (c == u'\t' || c == u'\n' || c == u'\r')
-            c = u' ';
-    return value;
-}
-
-} // namespace
-
 QStringList historyCells(const MergeHistoryEntry& entry)
 {
     return {QString::number(entry.auditId),
             entry.when.isValid() ? entry.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
-            oneCell(entry.workstation),
+            entry.workstation,
             QString::number(entry.from),
             QString::number(entry.to),
-            oneCell(entry.fromName),
-            oneCell(entry.toName),
+            entry.fromName,
+            entry.toName,
             entry.rows < 0 ? QString() : QString::number(entry.rows),
             entry.stateText()};
 }

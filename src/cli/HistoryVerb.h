@@ -22,7 +22,7 @@ inline const char* const kHistoryHeader = "Audit\tWhen\tWorkstation\tFrom\tTo\tF
 int history(Connection& connection, const HistoryVerbOptions& options);
 
 // The cells of one merge's line: When as yyyy-MM-dd HH:mm:ss, Rows empty without a ledger,
-// State as MergeHistoryEntry::stateText(); a tab or a line break within a value is a blank.
+// State as MergeHistoryEntry::stateText(); tabSeparated escapes them for the line.
 QStringList historyCells(const MergeHistoryEntry& entry);
 
 } // namespace kolvix::cli

@@ -4,12 +4,16 @@
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/TerminalUserInterface.h"
+#include "core/TextHelpers.h"
 #include "db/DbError.h"
 #include "merge/BatchMerge.h"
 #include "merge/MergeSession.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QStringDecoder>
+#include <algorithm>
 #include <tuple>
 
 namespace kolvix::cli {
@@ -33,9 +37,13 @@ QString counted(qsizetype count, const char* one, const char* many)
     return QString::number(count) + u' ' + QString::fromLatin1(count == 1 ? one : many);
 }
 
-QString confirmationText(const QString& file, qsizetype pairs, bool dryRun)
+QString confirmationText(const QString& file, const std::vector<BatchPair>& pairs, bool dryRun)
 {
-    QString text = QStringLiteral("Merge the %1 listed in %2?\n").arg(counted(pairs, "pair", "pairs"), file);
+    QString text
+        = QStringLiteral("Merge the %1 listed in %2?\n").arg(counted(qsizetype(pairs.size()), "pair", "pairs"), file);
+    // A support technician's list of ids: nothing tells whether a client has changed since.
+    if (std::none_of(pairs.begin(), pairs.end(), [](const BatchPair& p) { return p.keepName || p.mergeName; }))
+        text += QStringLiteral("These pairs have no names to check: they are merged by client id alone.\n");
     text += QStringLiteral("Each pair is checked and merged on its own, with the accounts mapped as the account "
                            "dialog proposes them; a pair that a check refuses, whose accounts need a decision or "
                            "whose names have changed since the scan is skipped and left as it is.\n");
@@ -45,19 +53,127 @@ QString confirmationText(const QString& file, qsizetype pairs, bool dryRun)
     return text;
 }
 
-// The file's text as --duplicates or an editor may have written it: in the encoding its byte
-// order mark names (PowerShell's ">" writes UTF-16), else UTF-8, else the system's 8-bit
-// encoding, in which kolvix-merge writes to a file where that is not UTF-8.
-QString decodedText(const QByteArray& bytes)
+// The file's lines as --duplicates or an editor may have written them, read as a stream in
+// chunks: in the encoding its byte order mark names (PowerShell's ">" writes UTF-16), else UTF-8,
+// else the system's 8-bit encoding, in which kolvix-merge writes to a file where that is not
+// UTF-8. Only a regular file of at most kMaxListingBytes is read, and a line may hold at most
+// kMaxListingLineLength characters, so that neither a device nor a file without line breaks
+// makes the reading grow.
+class ListingLines
 {
-    if (const auto marked = QStringConverter::encodingForData(bytes)) {
-        QStringDecoder decoder(*marked); // the mark itself is dropped
-        return decoder.decode(bytes);
+public:
+    // False, with the message, for a file that is missing, unreadable, no regular file or larger
+    // than the bound.
+    bool open(const QString& path, QString& error)
+    {
+        const QFileInfo info(path);
+        if (info.exists() && info.isDir()) {
+            error = QStringLiteral("%1 is a folder, not a file: name the listing file (as written by --duplicates "
+                                   "> pairs.tsv)")
+                        .arg(path);
+            return false;
+        }
+        if (info.exists() && !info.isFile()) {
+            error = QStringLiteral("%1 is not a regular file (a device, a pipe or a socket): save the listing to a "
+                                   "file first (--duplicates > pairs.tsv) and name that file")
+                        .arg(path);
+            return false;
+        }
+        if (info.exists() && info.size() > kMaxListingBytes) {
+            error = tooLarge(path);
+            return false;
+        }
+        m_file.setFileName(path);
+        if (!m_file.open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("cannot read %1: %2").arg(path, m_file.errorString());
+            return false;
+        }
+        // The encoding is settled over the whole file before the first line is read.
+        QByteArray chunk;
+        if (!readChunk(chunk, error))
+            return false;
+        if (const auto marked = QStringConverter::encodingForData(chunk)) {
+            m_decoder = QStringDecoder(*marked); // the mark itself is dropped
+        } else {
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            while (!chunk.isEmpty() && !utf8.hasError()) {
+                const QString decoded = utf8.decode(chunk);
+                Q_UNUSED(decoded)
+                if (!readChunk(chunk, error))
+                    return false;
+            }
+            m_decoder = QStringDecoder(utf8.hasError() ? QStringDecoder::System : QStringDecoder::Utf8);
+        }
+        m_read = 0;
+        return m_file.seek(0) || fail(error, QStringLiteral("cannot read %1: %2").arg(path, m_file.errorString()));
     }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(bytes);
-    return utf8.hasError() ? QString::fromLocal8Bit(bytes) : text;
-}
+
+    // The next line without its line feed, and its number (from 1). False at the end of the
+    // file, and with the message when the file cannot be read or the line is over the bound.
+    bool next(QString& line, qsizetype& number, QString& error)
+    {
+        for (;;) {
+            const qsizetype end = m_pending.indexOf(u'\n', m_at);
+            const qsizetype length = (end < 0 ? m_pending.size() : end) - m_at;
+            if (length > kMaxListingLineLength)
+                return fail(error,
+                            QStringLiteral("%1 line %2 is longer than %3 characters, the most a line of a "
+                                           "listing may hold: a listing that --duplicates writes has no such "
+                                           "line; check that this is the right file")
+                                .arg(m_file.fileName(), QString::number(m_lines + 1),
+                                     QLocale(QLocale::English).toString(kMaxListingLineLength)));
+            if (end >= 0 || (m_atEnd && m_at < m_pending.size())) {
+                line = m_pending.mid(m_at, length);
+                m_at += length + 1;
+                number = ++m_lines;
+                return true;
+            }
+            if (m_atEnd)
+                return false;
+            QByteArray chunk;
+            if (!readChunk(chunk, error))
+                return false;
+            m_pending = m_pending.mid(m_at) + QString(m_decoder.decode(chunk));
+            m_at = 0;
+            m_atEnd = chunk.isEmpty();
+        }
+    }
+
+private:
+    static constexpr qint64 kChunk = 64 * 1024;
+
+    static QString tooLarge(const QString& path)
+    {
+        return QStringLiteral("%1 is larger than %2 MiB, the most a listing of pairs may be: split it into smaller "
+                              "listings and run each")
+            .arg(path, QString::number(kMaxListingBytes / (1024 * 1024)));
+    }
+
+    static bool fail(QString& error, const QString& message)
+    {
+        error = message;
+        return false;
+    }
+
+    // The next chunk of the file, empty at its end; a file that has grown over the bound since it
+    // was opened is refused as one that was over it then.
+    bool readChunk(QByteArray& chunk, QString& error)
+    {
+        chunk = m_file.read(kChunk);
+        if (chunk.isEmpty() && m_file.error() != QFileDevice::NoError)
+            return fail(error, QStringLiteral("cannot read %1: %2").arg(m_file.fileName(), m_file.errorString()));
+        m_read += chunk.size();
+        return m_read <= kMaxListingBytes || fail(error, tooLarge(m_file.fileName()));
+    }
+
+    QFile m_file;
+    QStringDecoder m_decoder;
+    qint64 m_read = 0;
+    QString m_pending; // decoded text from m_at on is not yet handed out
+    qsizetype m_at = 0;
+    qsizetype m_lines = 0;
+    bool m_atEnd = false;
+};
 
 // A cell as a spreadsheet may have saved it: in double quotes, a quote within doubled.
 QString cellText(const QString& cell)
@@ -67,24 +183,54 @@ QString cellText(const QString& cell)
     return cell;
 }
 
+// The columns of the listing that the run reads, by the names of the header line.
+struct ListingColumns
+{
+    qsizetype keep = -1;
+    qsizetype merge = -1;
+    qsizetype keepName = -1;
+    qsizetype mergeName = -1;
+
+    // The columns of the header's cells; the message when one of them is named twice or Keep or
+    // Merge is missing.
+    QString read(const QStringList& header)
+    {
+        const std::tuple<const char*, qsizetype*> named[]
+            = {{"Keep", &keep}, {"Merge", &merge}, {"Keep name", &keepName}, {"Merge name", &mergeName}};
+        for (qsizetype c = 0; c < header.size(); ++c)
+            for (const auto& [name, column] : named)
+                if (header[c].trimmed().compare(QLatin1String(name), Qt::CaseInsensitive) == 0) {
+                    if (*column >= 0)
+                        return QStringLiteral("the header line names the %1 column twice (columns %2 and %3): "
+                                              "name each column once, as --duplicates does")
+                            .arg(QLatin1String(name))
+                            .arg(*column + 1)
+                            .arg(c + 1);
+                    *column = c;
+                }
+        if (keep < 0 || merge < 0)
+            return QStringLiteral("the header line has no %1 column (expected the header that --duplicates writes)")
+                .arg(keep < 0 ? QStringLiteral("Keep") : QStringLiteral("Merge"));
+        return {};
+    }
+};
+
 } // namespace
 
 std::optional<std::vector<BatchPair>> readPairsFile(const QString& path, QString& error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    ListingLines listing;
+    if (!listing.open(path, error))
         return std::nullopt;
-    }
-    const QStringList lines = decodedText(file.readAll()).split(u'\n');
+    const auto refuse = [&](qsizetype number, const QString& message) {
+        error = QStringLiteral("%1 line %2: %3").arg(path, QString::number(number), message);
+        return std::nullopt;
+    };
     std::vector<BatchPair> pairs;
-    qsizetype keepColumn = -1;
-    qsizetype mergeColumn = -1;
-    qsizetype keepNameColumn = -1;
-    qsizetype mergeNameColumn = -1;
-    bool header = false;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString line = lines[i];
+    std::optional<ListingColumns> columns;
+    QString line;
+    qsizetype number = 0;
+    while (listing.next(line, number, error)) {
         if (line.endsWith(u'\r'))
             line.chop(1);
         if (line.trimmed().isEmpty())
@@ -92,52 +238,51 @@ std::optional<std::vector<BatchPair>> readPairsFile(const QString& path, QString
         QStringList cells = line.split(u'\t');
         for (QString& cell : cells)
             cell = cellText(cell);
-        if (!header) {
-            header = true;
-            for (qsizetype c = 0; c < cells.size(); ++c) {
-                const QString name = cells[c].trimmed();
-                if (name.compare(QLatin1String("Keep"), Qt::CaseInsensitive) == 0)
-                    keepColumn = c;
-                else if (name.compare(QLatin1String("Merge"), Qt::CaseInsensitive) == 0)
-                    mergeColumn = c;
-                else if (name.compare(QLatin1String("Keep name"), Qt::CaseInsensitive) == 0)
-                    keepNameColumn = c;
-                else if (name.compare(QLatin1String("Merge name"), Qt::CaseInsensitive) == 0)
-                    mergeNameColumn = c;
-            }
-            if (keepColumn < 0 || mergeColumn < 0) {
-                error = QStringLiteral("%1 line %2: the header line has no %3 column (expected the header that "
-                                       "--duplicates writes)")
-                            .arg(path)
-                            .arg(i + 1)
-                            .arg(keepColumn < 0 ? QStringLiteral("Keep") : QStringLiteral("Merge"));
-                return std::nullopt;
-            }
+        if (!columns) {
+            columns.emplace();
+            const QString fault = columns->read(cells);
+            if (!fault.isEmpty())
+                return refuse(number, fault);
             continue;
+        }
+        if (qsizetype(pairs.size()) == kMaxListingPairs) {
+            error = QStringLiteral("%1 holds more than %2 pairs, the most one run takes: split it into listings of "
+                                   "at most %2 pairs and run each")
+                        .arg(path, QLocale(QLocale::English).toString(kMaxListingPairs));
+            return std::nullopt;
         }
         BatchPair pair;
         for (const auto& [column, caption, id] :
-             {std::tuple {keepColumn, "Keep", &pair.keep}, std::tuple {mergeColumn, "Merge", &pair.merge}}) {
-            const QString cell = column < cells.size() ? cells[column] : QString();
+             {std::tuple {columns->keep, "Keep", &pair.keep}, std::tuple {columns->merge, "Merge", &pair.merge}}) {
+            const QString cell = cells.value(column);
             const std::optional<qint32> value = readInteger(cell);
-            if (!value) {
-                error = QStringLiteral("%1 line %2: %3 must be a whole number (a client id), not '%4'")
-                            .arg(path)
-                            .arg(i + 1)
-                            .arg(QLatin1String(caption), printable(cell));
-                return std::nullopt;
-            }
+            if (!value)
+                return refuse(number,
+                              QStringLiteral("%1 must be a whole number (a client id), not '%2'")
+                                  .arg(QLatin1String(caption), escapeText(cell)));
             *id = *value;
         }
-        // The names as --duplicates printed them; a name it had to escape does not compare equal,
-        // and its pair is skipped as changed rather than merged unchecked.
-        if (keepNameColumn >= 0 && keepNameColumn < cells.size())
-            pair.keepName = cells[keepNameColumn];
-        if (mergeNameColumn >= 0 && mergeNameColumn < cells.size())
-            pair.mergeName = cells[mergeNameColumn];
+        // The names as --duplicates wrote them, read back from their escapes; a cell the line
+        // lacks is an empty name, never a name left unchecked.
+        for (const auto& [column, caption, name] : {std::tuple {columns->keepName, "Keep name", &pair.keepName},
+                                                    std::tuple {columns->mergeName, "Merge name", &pair.mergeName}}) {
+            if (column < 0)
+                continue;
+            qsizetype at = 0;
+            *name = unescapeText(cells.value(column), &at);
+            if (!*name)
+                return refuse(number,
+                              QStringLiteral("the %1 has a backslash that begins no escape (character %2); "
+                                             "write a backslash in a name as \\\\ (the escapes are \\\\ \\\" "
+                                             "\\t \\r \\n \\xHH \\uHHHH)")
+                                  .arg(QLatin1String(caption))
+                                  .arg(at + 1));
+        }
         pairs.push_back(pair);
     }
-    if (!header) {
+    if (!error.isEmpty())
+        return std::nullopt;
+    if (!columns) {
         error = QStringLiteral("%1 is empty: expected the header line that --duplicates writes, then the pairs")
                     .arg(path);
         return std::nullopt;
@@ -170,7 +315,7 @@ int mergeReviewedPairs(Connection& connection, const MergePairsVerbOptions& opti
     if (!openMergeSession(session).opened)
         return ExitNoConnection;
 
-    if (!ui.confirm(confirmationText(options.file, qsizetype(pairs->size()), options.dryRun)))
+    if (!ui.confirm(confirmationText(options.file, *pairs, options.dryRun)))
         return ExitRefused;
 
     out(QString::fromLatin1(kListingHeader));

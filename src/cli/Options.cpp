@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include "cli/ArgumentParser.h"
+#include "cli/MergePairsVerb.h"
 #include "search/SearchQuery.h"
 
 #include <limits>
@@ -59,15 +60,24 @@ const char* const kUsage
       "                  check refuses, whose accounts need a decision or whose names changed since\n"
       "                  the scan is skipped. One confirmation for the run (--yes, --dry-run), then one\n"
       "                  tab-separated line per pair (Merge, Keep, Outcome, Audit, Reason) and a\n"
-      "                  summary; exit 0 when every pair merged, 1 when any did not\n"
+      "                  summary; exit 0 when every pair merged, 1 when any did not. FILE must be a\n"
+      "                  regular file of at most 16 MiB with lines of at most 65,536 characters and\n"
+      "                  at most 100,000 pairs (anything else: exit 64)\n"
       "  --stop-on-skip  with --merge-pairs: end the run at the first pair skipped or failed\n"
       "  --help, --version\n"
+      "\n"
+      "The listings of --find, --duplicates, --history and --merge-pairs are tab-separated. Within a\n"
+      "value a backslash is written \\\\, a tab \\t, a carriage return \\r, a line feed \\n, another\n"
+      "control character \\xHH, the line and paragraph separators \\u2028 and \\u2029, and a double\n"
+      "quote that begins the value \\\"; --merge-pairs reads the names back the same way.\n"
       "\n"
       "Exit codes: 0 merged (or undone, searched, or listed), 1 refused or cancelled, 2 failed,\n"
       "3 no connection, 64 bad usage.\n";
 
-// The usage names the longest --find text.
+// The usage names the longest --find text and the bounds of a listing.
 static_assert(kMaxSearchTextLength == 100, "kUsage says --find takes at most 100 characters");
+static_assert(kMaxListingBytes == 16 * 1024 * 1024 && kMaxListingLineLength == 65536 && kMaxListingPairs == 100000,
+              "kUsage states the bounds of a --merge-pairs listing");
 
 namespace {
 

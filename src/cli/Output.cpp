@@ -1,6 +1,7 @@
 #include "cli/Output.h"
 
-#include <algorithm>
+#include "core/TextHelpers.h"
+
 #include <cstdio>
 #include <iostream>
 
@@ -36,39 +37,12 @@ bool writeConsole([[maybe_unused]] bool toStandardError, [[maybe_unused]] const 
 
 } // namespace
 
-QString printable(const QString& value)
-{
-    const auto shownAsItIs
-        = [](char16_t c) { return c >= 0x20 && c != 0x7F && !(c >= 0x80 && c <= 0x9F) && c != 0x2028 && c != 0x2029; };
-    if (std::all_of(value.begin(), value.end(), [&](QChar c) { return shownAsItIs(c.unicode()); }))
-        return value;
-    QString text;
-    text.reserve(value.size() + 8);
-    for (QChar c : value) {
-        const char16_t u = c.unicode();
-        if (shownAsItIs(u))
-            text += c;
-        else if (u == 0)
-            text += QStringLiteral("\\0");
-        else if (u == u'\t')
-            text += QStringLiteral("\\t");
-        else if (u == u'\n')
-            text += QStringLiteral("\\n");
-        else if (u == u'\r')
-            text += QStringLiteral("\\r");
-        else
-            text += (u <= 0xFF ? QStringLiteral("\\x") : QStringLiteral("\\u"))
-                + QStringLiteral("%1").arg(int(u), u <= 0xFF ? 2 : 4, 16, QLatin1Char('0')).toUpper();
-    }
-    return text;
-}
-
 QString tabSeparated(const QStringList& cells)
 {
     QStringList printed;
     printed.reserve(cells.size());
     for (const QString& cell : cells)
-        printed << printable(cell);
+        printed << escapeText(cell);
     return printed.join(u'\t');
 }
 

@@ -8,12 +8,8 @@ namespace kolvix::cli {
 // What standard error says while a statement waits for another connection's lock.
 inline const char* const kLockWaitLine = "kolvix-merge: waiting for a lock held by another connection ...";
 
-// A value as it is printed within a line: the characters a terminal or a reader of lines would
-// act on instead of showing (control characters, DEL, the Unicode line and paragraph
-// separators) are written as escapes: \0, \t, \n, \r, \xHH or \uHHHH. Everything else,
-// a backslash too, is printed as it is.
-QString printable(const QString& value);
-// One line of a listing on standard output: the cells, each printable, separated by tabs.
+// One line of a listing on standard output: the cells, each written by escapeText (core/TextHelpers),
+// separated by tabs, so that every cell stays in its column and reads back as it was.
 QString tabSeparated(const QStringList& cells);
 
 // One line on standard output, written whole (a NUL in the text cuts nothing).

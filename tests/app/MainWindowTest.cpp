@@ -239,7 +239,7 @@ TEST_F(MainWindowTest, TickedPairsAreMergedOnTheWindowsSessionAndThePaneIsCollec
     ASSERT_EQ(pairs->rowCount(), 1);
     pairs->setData(pairs->index(0, 0), Qt::Checked, Qt::CheckStateRole);
     widget<QPushButton>(duplicates, "btnMergeTicked").click();
-    EXPECT_EQ(ui.questions, QStringList {mergeTickedQuestion(1)});
+    EXPECT_EQ(ui.questions, QStringList {mergeTickedQuestion({{35, 20, "Harpur, Louise", "Harper, Louise"}})});
     ASSERT_NE(duplicates.batchReport(), nullptr);
     EXPECT_TRUE(duplicates.batchReport()->text().endsWith(QStringLiteral("1 pair: 1 merged.")))
         << duplicates.batchReport()->text().toStdString();

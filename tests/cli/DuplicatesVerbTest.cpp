@@ -204,7 +204,7 @@ TEST_F(DuplicatesVerbTest, ControlCharactersInNamesAreEscapedNotCut)
     const QStringList cells = row.split('\t');
     ASSERT_EQ(cells.size(), 7) << r.out.toStdString();
     EXPECT_EQ(cells[3], "81");
-    EXPECT_EQ(cells[5], "Ta\\0bor\\tX, I\\nvy");
+    EXPECT_EQ(cells[5], "Ta\\x00bor\\tX, I\\nvy");
     EXPECT_EQ(cells[6], "Tabor, Ivy");
 }
 

@@ -183,7 +183,7 @@ TEST_F(FindVerbTest, ControlCharactersInAValueAreEscapedNotCut)
     const CliRun r = run({"--find", "nul"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out,
-              QStringList({"Total Patients 3", kHeader, "Nul\\0Tab\\tEsc\\x1BEnd\tUna\t\t\t\t\t333\t333\t\t\t\t\t"}));
+              QStringList({"Total Patients 3", kHeader, "Nul\\x00Tab\\tEsc\\x1BEnd\tUna\t\t\t\t\t333\t333\t\t\t\t\t"}));
 }
 
 TEST_F(FindVerbTest, FailuresExit2OrWithoutAConnection3AndNothingChanges)

@@ -97,7 +97,7 @@ TEST_F(KolvixMergeTest, HistoryGivesEachMergeOneLineNewestFirst)
     const QStringList lines = historyLines(run({"--history"}));
     ASSERT_EQ(lines.size(), 2) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines[0].startsWith(audit + "\t")) << lines[0].toStdString();
-    EXPECT_EQ(lines[0].section('\t', 5, 6), "Sam ple, O  ne\tSample, Two") << lines[0].toStdString();
+    EXPECT_EQ(lines[0].section('\t', 5, 6), "Sam\\tple, O\\r\\nne\tSample, Two") << lines[0].toStdString();
     EXPECT_EQ(lines[0].count('\t'), 8);
     EXPECT_TRUE(lines[0].endsWith("\tmerged"));
     EXPECT_EQ(lines[1], old + "\t2025-01-02 03:04:05\t\t3\t4\tOld, One\tOld, Two\t\tnot reversible");

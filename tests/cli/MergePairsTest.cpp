@@ -1,9 +1,22 @@
-// kolvix-merge --merge-pairs, run as a process.
+// kolvix-merge --merge-pairs, run as a process, and the reading of its listing.
+
+#include "cli/MergePairsVerb.h"
+#include "cli/Output.h"
+#include "merge/BatchMerge.h"
 
 #include "support/KolvixMergeFixture.h"
 
+#include <QTemporaryDir>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace kolvix;
 using namespace kolvix::test;
+using kolvix::cli::kMaxListingBytes;
+using kolvix::cli::kMaxListingLineLength;
+using kolvix::cli::kMaxListingPairs;
 
 namespace {
 
@@ -234,6 +247,66 @@ TEST_F(MergePairsTest, ReadsTheListingAsEditorsAndShellsSaveIt)
     EXPECT_EQ(db.snapshot(), before);
 }
 
+// A listing as --duplicates wrote it merges the pairs it shows, whatever their names hold: a tab,
+// a line break, a backslash (also one before a t), a quote, letters beyond Latin. No pair is
+// skipped as changed since the scan.
+TEST_F(MergePairsTest, TheListingOfDuplicatesMergesThePairsItShowsWhateverTheirNamesHold)
+{
+    db.exec(
+        "UPDATE Client SET DateOfBirth = '1971-03-0' || (ClientID % 100) || ' 00:00:00', "
+        "Mobile = '0400 000 00' || (ClientID % 100) WHERE ClientID BETWEEN 301 AND 404;"
+        "UPDATE Client SET Name = 'Ruby' || char(9) || 'X' WHERE ClientID = 401;"
+        "UPDATE Client SET Name = 'Ruby\\tX' WHERE ClientID = 301;"
+        "UPDATE Client SET Surname = 'Mo\\ris', Name = 'Oli\"ver' || char(13) || char(10) || 'J' WHERE ClientID = 402;"
+        "UPDATE Client SET Surname = 'Linkd' || char(27) || '[2J', Name = 'Ann' || char(10) || 'Marie' "
+        "WHERE ClientID = 403;"
+        "UPDATE Client SET Surname = 'Аккаунтс', Name = '汤姆' WHERE ClientID = 304;"
+        "UPDATE Client SET Surname = 'Акаунтс', Name = '汤姆' WHERE ClientID = 404;");
+    const ProcessRun scan = run({"--duplicates"});
+    ASSERT_EQ(scan.exitCode, 0) << scan.err.toStdString();
+    QStringList lines = scan.out.split('\n');
+    lines.removeLast();
+    const QStringList expectedNames
+        = {"Robinson, Ruby\\\\tX\tRobinon, Ruby\\tX", "Morris, Oliver\tMo\\\\ris, Oli\"ver\\r\\nJ",
+           "Linked, Ann\tLinkd\\x1B[2J, Ann\\nMarie", QString::fromUtf8("Аккаунтс, 汤姆\tАкаунтс, 汤姆")};
+    QStringList names;
+    for (const QString& line : lines.mid(1)) {
+        EXPECT_EQ(line.count('\t'), 6) << line.toStdString();
+        names << line.section('\t', 5, 6);
+    }
+    for (const QString& name : expectedNames)
+        EXPECT_TRUE(names.contains(name)) << name.toStdString() << "\n" << scan.out.toStdString();
+
+    const QString file = writeFile("scan.tsv", scan.out);
+    const auto before = db.snapshot();
+    const ProcessRun merged = run({"--merge-pairs", file, "--dry-run", "--yes"});
+    EXPECT_FALSE(merged.out.contains("no names to check")) << merged.out.toStdString();
+    QStringList outcomes;
+    for (const QString& line : pairLines(merged)) {
+        EXPECT_FALSE(line.contains("changed since the scan")) << line.toStdString();
+        if (line.count('\t') == 4)
+            outcomes << line.section('\t', 0, 2);
+    }
+    for (const char* outcome : {"401\t301\tmerged", "402\t302\tmerged", "403\t303\tskipped", "404\t304\tskipped"})
+        EXPECT_TRUE(outcomes.contains(outcome)) << outcome << "\n" << merged.out.toStdString();
+    EXPECT_EQ(db.snapshot(), before);
+}
+
+// A support technician's list of ids has no names to check: it is allowed, and the question
+// says so.
+TEST_F(MergePairsTest, AListingWithoutNamesSaysThePairsAreMergedByIdAlone)
+{
+    const QString file = writeFile("ids.tsv", QByteArray("Merge\tKeep\n401\t301\n"));
+    const auto before = db.snapshot();
+    const ProcessRun r = run({"--merge-pairs", file, "--dry-run", "--yes"});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Merge the 1 pair listed in " + file
+                               + "?\nThese pairs have no names to check: they are merged by client id alone.\n"))
+        << r.out.toStdString();
+    EXPECT_EQ(pairLines(r).value(0), "401\t301\tmerged\t\t");
+    EXPECT_EQ(db.snapshot(), before);
+}
+
 // A file that is not a pairs listing is bad usage, named on one line before anything is opened.
 TEST_F(MergePairsTest, AFileThatIsNoPairsListingExits64)
 {
@@ -263,6 +336,20 @@ TEST_F(MergePairsTest, AFileThatIsNoPairsListingExits64)
         {"short-line.tsv", true, "Score\tKeep\tMerge\n90\t57\n",
          " line 2: Merge must be a whole number (a client id), not ''"},
         {"empty-id.tsv", true, "Keep\tMerge\n\t812\n", " line 2: Keep must be a whole number (a client id), not ''"},
+        {"percent%2%3.tsv", true, "Keep\tMerge\n57\tx\n",
+         " line 2: Merge must be a whole number (a client id), not 'x'"},
+        {"keep-twice.tsv", true, "Merge\tKeep\tKeep\n401\t301\t57\n",
+         " line 1: the header line names the Keep column twice (columns 2 and 3): name each column once, as "
+         "--duplicates does"},
+        {"merge-twice.tsv", true, "\nmerge\tKeep\t Merge \n401\t301\t57\n",
+         " line 2: the header line names the Merge column twice (columns 1 and 3)"},
+        {"name-twice.tsv", true, "Keep\tMerge\tKeep name\tMerge name\tKeep Name\n301\t401\tA\tB\tC\n",
+         " line 1: the header line names the Keep name column twice (columns 3 and 5)"},
+        {"bad-escape.tsv", true, "Keep\tMerge\tKeep name\tMerge name\n301\t401\tRobinson, Ruby\tC:\\Robinon\n",
+         " line 2: the Merge name has a backslash that begins no escape (character 3); write a backslash in a "
+         "name as \\\\ (the escapes are \\\\ \\\" \\t \\r \\n \\xHH \\uHHHH)"},
+        {"no-escape-end.tsv", true, "Keep\tMerge\tKeep name\n301\t401\tRobinson\\\n",
+         " line 2: the Keep name has a backslash that begins no escape (character 9)"},
     };
     const auto before = db.snapshot();
     for (const Case& c : cases) {
@@ -280,3 +367,159 @@ TEST_F(MergePairsTest, AFileThatIsNoPairsListingExits64)
 }
 
 } // namespace
+
+namespace {
+
+// A file of that size: the text given, then line feeds.
+void writeFileOfSize(const QString& path, const QByteArray& text, qint64 size)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    const QByteArray blankLines(1024 * 1024, '\n');
+    while (file.size() < size)
+        file.write(blankLines.constData(), std::min<qint64>(blankLines.size(), size - file.size()));
+}
+
+// The pair lines "301<TAB>401" for a listing, that many.
+QByteArray pairLinesOf(qsizetype count)
+{
+    QByteArray lines;
+    for (qsizetype i = 0; i < count; ++i)
+        lines += "301\t401\n";
+    return lines;
+}
+
+} // namespace
+
+// A listing is read only when it is a regular file within the bounds that --help states: a
+// device, a pipe, a folder, a file over the size, a line over the length or more pairs than a
+// run takes is refused at once with the bound named, and one just within every bound is read.
+TEST_F(MergePairsTest, AListingOverItsBoundsOrNoRegularFileIsRefusedAtOnce)
+{
+    const QString longHeader = "Keep\tMerge\t" + QString(kMaxListingLineLength - 11, 'x');
+    const QString within = settingsDir.filePath("within.tsv");
+    writeFileOfSize(within, longHeader.toUtf8() + '\n' + pairLinesOf(kMaxListingPairs), kMaxListingBytes);
+    const ProcessRun read = run({"--merge-pairs", within});
+    EXPECT_EQ(read.exitCode, 1) << read.err.toStdString();
+    EXPECT_TRUE(read.out.contains(QStringLiteral("Merge the %1 pairs listed in ").arg(kMaxListingPairs)))
+        << read.out.left(2000).toStdString() << read.err.toStdString();
+
+    const QString large = settingsDir.filePath("large.tsv");
+    writeFileOfSize(large, "Keep\tMerge\n301\t401\n", kMaxListingBytes + 1);
+    const QString longLine = writeFile("long-line.tsv", (longHeader + "x\n301\t401\n").toUtf8());
+    const QString endless
+        = writeFile("endless.tsv", QByteArray("Keep\tMerge\n") + QByteArray(kMaxListingLineLength + 1, '\0'));
+    const QString many = writeFile("many.tsv", "Keep\tMerge\n" + pairLinesOf(kMaxListingPairs + 1));
+    const QString fifo = settingsDir.filePath("pipe.tsv");
+#ifdef Q_OS_UNIX
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+#endif
+    const QString notRegular
+        = " is not a regular file (a device, a pipe or a socket): save the listing to a file first "
+          "(--duplicates > pairs.tsv) and name that file";
+    const struct
+    {
+        QString file;
+        QString message; // after "kolvix-merge: <file>"
+    } cases[] = {
+        {"/dev/zero", notRegular},
+        {fifo, notRegular},
+        {settingsDir.path(),
+         " is a folder, not a file: name the listing file (as written by --duplicates > pairs.tsv)"},
+        {large,
+         " is larger than 16 MiB, the most a listing of pairs may be: split it into smaller listings and run "
+         "each"},
+        {longLine,
+         " line 1 is longer than 65,536 characters, the most a line of a listing may hold: a listing that "
+         "--duplicates writes has no such line; check that this is the right file"},
+        {endless, " line 2 is longer than 65,536 characters"},
+        {many,
+         " holds more than 100,000 pairs, the most one run takes: split it into listings of at most 100,000 "
+         "pairs and run each"},
+    };
+    const auto before = db.snapshot();
+    for (const auto& c : cases) {
+#ifndef Q_OS_UNIX
+        if (c.file == "/dev/zero" || c.file == fifo)
+            continue; // no device files and no pipes in the file system
+#endif
+        const ProcessRun r = run({"--merge-pairs", c.file, "--yes"});
+        EXPECT_EQ(r.exitCode, 64) << c.file.toStdString() << "\n" << r.out.toStdString() << r.err.toStdString();
+        EXPECT_EQ(r.out, QString()) << c.file.toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith("kolvix-merge: " + c.file + c.message)) << r.err.toStdString();
+    }
+    EXPECT_EQ(db.snapshot(), before);
+}
+
+// What --duplicates writes in a name reads back as it was, whatever the name holds, also where a
+// spreadsheet saved each cell in double quotes; a line that lacks a name cell has an empty name,
+// never one left unchecked.
+TEST(ReadPairsFileTest, NamesReadBackAsTheListingWroteThem)
+{
+    QStringList names = {
+        "Robinon, Ruby\\tX", // a backslash and a t
+        "Robinon, Ruby\tX",
+        "C:\\",
+        "\\\\server",
+        "\"Bob\"",
+        "\"",
+        "O\"Neil, \"Pat\"",
+        "'Quoted', 'Single'",
+        QString::fromUtf8("Müller, Zoë"),
+        QString::fromUtf8("Иванов, Пётр"),
+        QString::fromUtf8("山田, 太郎"),
+        QString::fromUtf8("كريم, ليلى"),
+        QString::fromUtf8("Smile \xF0\x9F\x98\x80"),
+        QString("Lines") + QChar(0x2028) + QChar(0x2029) + QChar(0x7F) + QChar(0x85),
+        "",
+    };
+    for (char16_t c = 0; c < 32; ++c)
+        names << QString("Ro") + QChar(c) + "bin, Ruby";
+    const QString header = "Score\tGroup\tKeep\tMerge\tReasons\tKeep name\tMerge name";
+    QTemporaryDir dir;
+    for (const bool quoted : {false, true}) {
+        QByteArray text = header.toUtf8() + '\n';
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            QStringList cells = cli::tabSeparated({"90", "1", QString::number(i), "401", "same date of birth", names[i],
+                                                   "Robinon, Ruby"})
+                                    .split('\t');
+            if (quoted)
+                for (QString& cell : cells)
+                    cell = '"' + cell.replace("\"", "\"\"") + '"';
+            text += cells.join('\t').toUtf8() + "\r\n";
+        }
+        const QString path = dir.filePath(quoted ? "quoted.tsv" : "plain.tsv");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        QString error;
+        const auto pairs = cli::readPairsFile(path, error);
+        ASSERT_TRUE(pairs) << error.toStdString();
+        ASSERT_EQ(qsizetype(pairs->size()), names.size());
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const BatchPair& pair = (*pairs)[std::size_t(i)];
+            EXPECT_EQ(pair.keep, i);
+            EXPECT_EQ(pair.merge, 401);
+            EXPECT_EQ(pair.keepName, names[i])
+                << "quoted " << quoted << ": " << cli::tabSeparated({names[i]}).toStdString();
+            EXPECT_EQ(pair.mergeName, "Robinon, Ruby");
+        }
+    }
+
+    const QString shortLines = dir.filePath("short.tsv");
+    QFile file(shortLines);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Keep\tMerge\tKeep name\tMerge name\n301\t401\tRobinson, Ruby\n302\t402\n");
+    file.close();
+    QString error;
+    const auto pairs = cli::readPairsFile(shortLines, error);
+    ASSERT_TRUE(pairs) << error.toStdString();
+    ASSERT_EQ(pairs->size(), 2u);
+    EXPECT_EQ((*pairs)[0].keepName, "Robinson, Ruby");
+    EXPECT_EQ((*pairs)[0].mergeName, "");
+    EXPECT_EQ((*pairs)[1].keepName, "");
+    EXPECT_EQ((*pairs)[1].mergeName, "");
+}

@@ -1,6 +1,7 @@
 #include "app/duplicates/BatchReport.h"
 
 #include "app/DisplayFonts.h"
+#include "core/TextHelpers.h"
 #include "core/UserInterface.h"
 
 #include <QDateTime>
@@ -20,7 +21,7 @@ namespace {
 
 QString clientText(qint32 id, const std::optional<QString>& name)
 {
-    return name ? QStringLiteral("%1: %2").arg(id).arg(*name) : QString::number(id);
+    return name ? QStringLiteral("%1: %2").arg(id).arg(escapeText(*name)) : QString::number(id);
 }
 
 QString counted(std::size_t count, const char* one, const char* many)
@@ -30,13 +31,16 @@ QString counted(std::size_t count, const char* one, const char* many)
 
 } // namespace
 
+QString batchPairText(const BatchPair& pair)
+{
+    return clientText(pair.merge, pair.mergeName) + QStringLiteral(" > ") + clientText(pair.keep, pair.keepName);
+}
+
 QStringList batchReportLines(const std::vector<BatchPair>& pairs, const std::vector<BatchResult>& results)
 {
     QStringList lines;
     for (std::size_t i = 0; i < pairs.size(); ++i) {
-        const BatchPair& pair = pairs[i];
-        QString line = clientText(pair.merge, pair.mergeName) + QStringLiteral(" > ")
-            + clientText(pair.keep, pair.keepName) + QStringLiteral(" - ");
+        QString line = batchPairText(pairs[i]) + QStringLiteral(" - ");
         if (i >= results.size()) {
             line += QStringLiteral("not run (stopped)");
         } else {
@@ -45,7 +49,7 @@ QStringList batchReportLines(const std::vector<BatchPair>& pairs, const std::vec
                 line += result.auditId > 0 ? QStringLiteral("merged (Audit %1)").arg(result.auditId)
                                            : QStringLiteral("merged");
             else
-                line += result.outcomeText() + QStringLiteral(": ") + result.reason;
+                line += result.outcomeText() + QStringLiteral(": ") + escapeText(result.reason);
         }
         lines << line;
     }

@@ -19,9 +19,15 @@ class UserInterface;
 // Asks where to save a report: the file chosen, or an empty string when none was.
 using ReportFileChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
 
+// A pair as the window's question, progress and report name it: "401: Robinon, Ruby > 301:
+// Robinson, Ruby" (the Merge client, then the one kept), each name written by escapeText so that
+// the pair stays one line whatever its names hold; an id alone for a client without a name.
+QString batchPairText(const BatchPair& pair);
+
 // One line per pair of a run, in the order the pairs were given: "401: Robinon, Ruby > 301:
 // Robinson, Ruby - merged (Audit 17)", "... - skipped: <reason>", "... - failed: <reason>", and
-// "... - not run (stopped)" for each pair after the last result (the run was stopped).
+// "... - not run (stopped)" for each pair after the last result (the run was stopped); the
+// reasons escaped as the names are.
 QStringList batchReportLines(const std::vector<BatchPair>& pairs, const std::vector<BatchResult>& results);
 
 // The run in one line: "4 pairs: 2 merged, 1 skipped, 1 not run (stopped)." (merged always

@@ -95,15 +95,16 @@ QStandardItem* dateItem(const QDate& date)
     return item;
 }
 
-// The progress of a run of ticked pairs: "Pair i of n", a bar, and Stop, which ends the run after
-// the pair being merged (a pair is never stopped half way). Closing the dialog (Esc, the title
-// bar) asks the same; it closes when the run has ended.
+// The progress of a run of ticked pairs: "Pair i of n" and the pair's clients, a bar, and Stop,
+// which ends the run after the pair being merged (a pair is never stopped half way). Closing the
+// dialog (Esc, the title bar) asks the same; it closes when the run has ended.
 class BatchProgressDialog : public QDialog
 {
 public:
-    BatchProgressDialog(int count, QWidget* parent)
+    BatchProgressDialog(const std::vector<BatchPair>& pairs, QWidget* parent)
         : QDialog(parent)
-        , m_count(count)
+        , m_pairs(pairs)
+        , m_count(int(pairs.size()))
     {
         setObjectName(QStringLiteral("frmBatchProgress"));
         setWindowTitle(QStringLiteral("Merge Ticked Pairs"));
@@ -112,9 +113,10 @@ public:
         setWindowModality(Qt::ApplicationModal);
         m_label = new QLabel(this);
         m_label->setObjectName(QStringLiteral("lblBatch"));
+        m_label->setTextFormat(Qt::PlainText); // names from the database are never markup
         m_bar = new QProgressBar(this);
         m_bar->setObjectName(QStringLiteral("prgBatch"));
-        m_bar->setRange(0, count);
+        m_bar->setRange(0, m_count);
         m_bar->setValue(0);
         m_stop = new QPushButton(QStringLiteral("S&top"), this);
         m_stop->setObjectName(QStringLiteral("btnStop"));
@@ -135,7 +137,13 @@ public:
     bool stopRequested() const { return m_stopRequested; }
 
     // The pair of that index (from 0) is being merged.
-    void showPair(int index) { m_label->setText(QStringLiteral("Pair %1 of %2").arg(index + 1).arg(m_count)); }
+    void showPair(int index)
+    {
+        m_label->setText(QStringLiteral("Pair %1 of %2\n%3")
+                             .arg(index + 1)
+                             .arg(m_count)
+                             .arg(batchPairText(m_pairs[std::size_t(index)])));
+    }
 
     // The pair of that index has ended.
     void pairDone(int index)
@@ -157,6 +165,7 @@ private:
         m_label->setText(QStringLiteral("Stopping..."));
     }
 
+    const std::vector<BatchPair>& m_pairs;
     int m_count;
     bool m_stopRequested = false;
     QLabel* m_label = nullptr;
@@ -166,11 +175,71 @@ private:
 
 } // namespace
 
-QString mergeTickedQuestion(int pairs)
+namespace {
+
+// A line for each client that the run would merge away in one pair and meet again in a later
+// one: "client 411 is ticked in two pairs; only the first can be merged".
+QStringList doubleTickedWarnings(const std::vector<BatchPair>& pairs)
 {
-    const QString what = pairs == 1 ? QStringLiteral("Merge the ticked pair?")
-                                    : QStringLiteral("Merge the %1 ticked pairs?").arg(pairs);
-    return what
+    // As mergePairs runs them: a pair is skipped when a client of it was merged away by an
+    // earlier pair of the run.
+    QSet<qint32> mergedAway;
+    QList<qint32> flagged; // in the order the run meets them
+    std::vector<bool> skipped(pairs.size(), false);
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        for (const qint32 client : {pairs[i].merge, pairs[i].keep})
+            if (mergedAway.contains(client)) {
+                skipped[i] = true;
+                if (!flagged.contains(client))
+                    flagged << client;
+            }
+        if (!skipped[i])
+            mergedAway.insert(pairs[i].merge);
+    }
+    QStringList warnings;
+    for (const qint32 client : flagged) {
+        int ticked = 0;
+        int mergeable = 0;
+        bool firstMergeable = false;
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            if (pairs[i].merge != client && pairs[i].keep != client)
+                continue;
+            if (ticked++ == 0)
+                firstMergeable = !skipped[i];
+            if (!skipped[i])
+                ++mergeable;
+        }
+        const QString times = ticked == 2 ? QStringLiteral("two") : QString::number(ticked);
+        warnings << (mergeable == 1 && firstMergeable
+                         ? QStringLiteral("client %1 is ticked in %2 pairs; only the first can be merged")
+                               .arg(client)
+                               .arg(times)
+                         : QStringLiteral("client %1 is ticked in %2 pairs; only %3 of them can be merged")
+                               .arg(client)
+                               .arg(times)
+                               .arg(mergeable));
+    }
+    return warnings;
+}
+
+} // namespace
+
+QString mergeTickedQuestion(const std::vector<BatchPair>& pairs)
+{
+    constexpr std::size_t kListed = 10;
+    QString text = pairs.size() == 1 ? QStringLiteral("Merge the ticked pair?")
+                                     : QStringLiteral("Merge the %1 ticked pairs?").arg(pairs.size());
+    text += u'\n';
+    for (std::size_t i = 0; i < pairs.size() && i < kListed; ++i)
+        text += u'\n' + batchPairText(pairs[i]);
+    if (pairs.size() > kListed)
+        text += QStringLiteral("\nand %1 more").arg(pairs.size() - kListed);
+    const QStringList warnings = doubleTickedWarnings(pairs);
+    if (!warnings.isEmpty())
+        text += u'\n';
+    for (const QString& warning : warnings)
+        text += QStringLiteral("\nWarning: ") + warning + u'.';
+    return text
         + QStringLiteral("\n\nEach pair is checked and merged on its own, as a single merge, with its accounts mapped "
                          "as the account dialog proposes them. A pair that a check refuses, or whose accounts need a "
                          "decision, is skipped and never merged.\n\nEach merge can be undone on its own from the "
@@ -264,6 +333,12 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     m_grid->setWordWrap(false);
 
     auto* buttons = new QHBoxLayout;
+    m_tickAll = new QPushButton(QStringLiteral("Tick a&ll"), this);
+    m_tickAll->setObjectName(QStringLiteral("btnTickAll"));
+    m_tickAll->setToolTip(QStringLiteral("Tick every pair of the list (Space ticks or unticks the current pair)"));
+    m_untickAll = new QPushButton(QStringLiteral("U&ntick all"), this);
+    m_untickAll->setObjectName(QStringLiteral("btnUntickAll"));
+    m_untickAll->setToolTip(QStringLiteral("Untick every pair of the list"));
     m_use = new QPushButton(QStringLiteral("&Use this pair"), this);
     m_use->setObjectName(QStringLiteral("btnUse"));
     m_use->setToolTip(QStringLiteral("Fill Move From with the pair's Merge client and Move To with its Keep client"));
@@ -277,6 +352,8 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     auto* hint = new QLabel(
         QStringLiteral("Double-click a pair to use it. The merge still checks everything it always does."), this);
     hint->setWordWrap(true);
+    buttons->addWidget(m_tickAll);
+    buttons->addWidget(m_untickAll);
     buttons->addWidget(hint, 1);
     buttons->addWidget(m_use);
     buttons->addWidget(m_mergeTicked);
@@ -292,12 +369,16 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
 
     connect(m_scan, &QPushButton::clicked, this, [this] { startScan(); });
     connect(m_stop, &QPushButton::clicked, this, [this] { cancelScan(); });
+    connect(m_tickAll, &QPushButton::clicked, this, [this] { tickAll(true); });
+    connect(m_untickAll, &QPushButton::clicked, this, [this] { tickAll(false); });
     connect(m_use, &QPushButton::clicked, this, [this] { btnUseClick(); });
     connect(m_mergeTicked, &QPushButton::clicked, this,
             [this] { runHandler(m_userInterface, [this] { btnMergeTickedClick(); }); });
     connect(m_close, &QPushButton::clicked, this, [this] { close(); });
     // A tick is a change of the score cell's check state.
     connect(m_model, &QStandardItemModel::itemChanged, this, [this] { updateButtons(); });
+    // Space ticks the current pair whichever cell of its row is current.
+    m_grid->installEventFilter(this);
     connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { grdPairsDoubleClick(index); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { updateButtons(); });
 
@@ -568,6 +649,43 @@ void TfrmDuplicates::grdPairsDoubleClick(const QModelIndex& index)
     btnUseClick();
 }
 
+void TfrmDuplicates::tickAll(bool ticked)
+{
+    const int rows = m_model->rowCount();
+    if (rows == 0)
+        return;
+    {
+        // One change for the whole list, not one a row.
+        const QSignalBlocker quiet(m_model);
+        for (int row = 0; row < rows; ++row)
+            m_model->item(row, cScore)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+    }
+    emit m_model->dataChanged(m_model->index(0, cScore), m_model->index(rows - 1, cScore), {Qt::CheckStateRole});
+    updateButtons();
+}
+
+void TfrmDuplicates::toggleCurrentTick()
+{
+    const QModelIndex current = m_grid->currentIndex();
+    if (!current.isValid())
+        return;
+    QStandardItem* score = m_model->itemFromIndex(m_sorted->mapToSource(m_sorted->index(current.row(), cScore)));
+    if (score && score->isCheckable())
+        score->setCheckState(score->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+bool TfrmDuplicates::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            toggleCurrentTick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void TfrmDuplicates::updateButtons()
 {
     const bool scanning = isScanning();
@@ -577,7 +695,10 @@ void TfrmDuplicates::updateButtons()
     m_minScore->setEnabled(idle);
     m_archived->setEnabled(idle);
     m_use->setEnabled(idle && currentPair() != nullptr);
-    m_mergeTicked->setEnabled(idle && m_merger && !tickedPairs().empty());
+    const std::size_t ticked = tickedPairs().size();
+    m_mergeTicked->setEnabled(idle && m_merger && ticked > 0);
+    m_tickAll->setEnabled(idle && ticked < m_pairs.size());
+    m_untickAll->setEnabled(idle && ticked > 0);
     m_close->setEnabled(!m_merging);
 }
 
@@ -606,8 +727,6 @@ void TfrmDuplicates::btnMergeTickedClick()
     const std::vector<int> ticked = tickedPairs();
     if (ticked.empty() || !m_merger || isScanning() || m_merging)
         return;
-    if (!m_userInterface.confirm(mergeTickedQuestion(int(ticked.size()))))
-        return;
 
     // The names the scan showed: a client renamed since is skipped.
     std::vector<BatchPair> batch;
@@ -615,11 +734,13 @@ void TfrmDuplicates::btnMergeTickedClick()
         const DuplicatePair& pair = m_pairs[std::size_t(index)];
         batch.push_back({pair.merge.clientId, pair.keep.clientId, pair.merge.displayName(), pair.keep.displayName()});
     }
+    if (!m_userInterface.confirm(mergeTickedQuestion(batch)))
+        return;
     const int count = int(batch.size());
 
     m_merging = true;
     updateButtons();
-    BatchProgressDialog progress(count, this);
+    BatchProgressDialog progress(batch, this);
     progress.show();
     QApplication::processEvents();
 

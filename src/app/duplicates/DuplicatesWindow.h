@@ -40,10 +40,11 @@ using PairMerger = std::function<std::vector<BatchResult>(const std::vector<Batc
 // lists the pairs, ranked, with the reasons; "Use this pair" (or a double-click on a row) hands
 // the chosen pair to the main window as Move From and Move To. The scan runs on a thread of its
 // own with a connection of its own, so the window keeps painting; a progress bar shows how far
-// it is and Stop cancels it. The scan only reads the database. Ticked pairs can be merged in one
-// run ("Merge ticked pairs..."), each pair as a single merge on the main window's session (the
-// merger it hands the window), with a progress dialog that stops between pairs and a report at
-// the end; merged pairs leave the list.
+// it is and Stop cancels it. The scan only reads the database. Pairs are ticked in the Score
+// column, with Space from any column of the current row, or all at once ("Tick all", "Untick
+// all"). Ticked pairs can be merged in one run ("Merge ticked pairs..."), each pair as a single
+// merge on the main window's session (the merger it hands the window), with a progress dialog
+// naming each pair that stops between pairs and a report at the end; merged pairs leave the list.
 class TfrmDuplicates : public QWidget
 {
     Q_OBJECT
@@ -72,6 +73,8 @@ public:
     QPushButton* btnStop() const { return m_stop; }
     QPushButton* btnUse() const { return m_use; }
     QPushButton* btnMergeTicked() const { return m_mergeTicked; }
+    QPushButton* btnTickAll() const { return m_tickAll; }
+    QPushButton* btnUntickAll() const { return m_untickAll; }
     QPushButton* btnClose() const { return m_close; }
     QProgressBar* prgScan() const { return m_progress; }
     QLabel* lblStatus() const { return m_status; }
@@ -99,8 +102,13 @@ public:
     // merged pairs off the list and opens the report.
     void btnMergeTickedClick();
     void grdPairsDoubleClick(const QModelIndex& index);
+    // Ticks (or unticks) every pair of the list ("Tick all", "Untick all").
+    void tickAll(bool ticked);
+    // Space in the list: ticks the current row's pair, or unticks it, whichever cell is current.
+    void toggleCurrentTick();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -140,6 +148,8 @@ private:
     QPushButton* m_stop = nullptr;
     QPushButton* m_use = nullptr;
     QPushButton* m_mergeTicked = nullptr;
+    QPushButton* m_tickAll = nullptr;
+    QPushButton* m_untickAll = nullptr;
     QPushButton* m_close = nullptr;
     QProgressBar* m_progress = nullptr;
     QLabel* m_status = nullptr;
@@ -164,7 +174,10 @@ private:
 // pairs..."), with an ellipsis while it runs.
 QString scanStageText(const QString& stage);
 
-// The one question before a run of ticked pairs.
-QString mergeTickedQuestion(int pairs);
+// The one question before a run of ticked pairs: how many, the first ten by batchPairText ("and
+// N more" after them), a warning for each client that the run merges away in one pair and meets
+// again in a later one, whose later pairs are skipped ("client 411 is ticked in two pairs; only
+// the first can be merged"), and how the run goes.
+QString mergeTickedQuestion(const std::vector<BatchPair>& pairs);
 
 } // namespace kolvix

@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
+#include <QMap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,6 +22,12 @@
 
 namespace kolvix::test {
 namespace {
+
+// Each planted pair as the question, the progress and the report name it.
+const QMap<int, QString> kPairText = {{401, "401: Robinon, Ruby > 301: Robinson, Ruby"},
+                                      {402, "402: Moris, Oliver > 302: Morris, Oliver"},
+                                      {403, "403: Linkd, Ann > 303: Linked, Ann"},
+                                      {404, "404: Acounts, Tom > 304: Accounts, Tom"}};
 
 class MergeTickedPairsTest : public MergeFixture
 {
@@ -73,6 +80,22 @@ protected:
         return {};
     }
 
+    // The Merge clients of the ticked pairs, in the order of the run (the grid's).
+    std::vector<int> tickedMergeIds() const
+    {
+        std::vector<int> ids;
+        for (int index : window->tickedPairs())
+            ids.push_back(window->pairs()[std::size_t(index)].merge.clientId);
+        return ids;
+    }
+
+    // Waits for the scan started to end.
+    void rescan()
+    {
+        window->startScan();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->isScanning(); }, 20000));
+    }
+
     int auditOf(int mergeId)
     {
         return int(
@@ -99,12 +122,18 @@ TEST_F(MergeTickedPairsTest, TickingEnablesTheButtonAndNoToTheQuestionChangesNot
     const auto before = db.snapshot();
     ui.answerYes = false;
     button.click();
-    ASSERT_EQ(ui.questions, QStringList {mergeTickedQuestion(2)});
+    ASSERT_EQ(ui.questions.size(), 1);
     const QString& question = ui.questions[0];
-    for (const char* part :
-         {"Merge the 2 ticked pairs?", "checked and merged on its own", "as the account dialog proposes them",
-          "a check refuses", "need a decision", "skipped and never merged", "undone on its own from the History"})
+    // The pairs, as the run takes them.
+    QStringList listed;
+    for (int id : tickedMergeIds())
+        listed << kPairText.value(id);
+    EXPECT_TRUE(question.startsWith("Merge the 2 ticked pairs?\n\n" + listed.join('\n') + "\n\nEach pair is"))
+        << question.toStdString();
+    for (const char* part : {"checked and merged on its own", "as the account dialog proposes them", "a check refuses",
+                             "need a decision", "skipped and never merged", "undone on its own from the History"})
         EXPECT_TRUE(question.contains(QLatin1String(part))) << part;
+    EXPECT_FALSE(question.contains("Warning")) << question.toStdString();
     EXPECT_EQ(db.snapshot(), before);
     EXPECT_EQ(window->batchReport(), nullptr);
     EXPECT_EQ(window->findChildren<QDialog*>("frmBatchProgress").size(), 0);
@@ -142,10 +171,16 @@ TEST_F(MergeTickedPairsTest, YesMergesTheCleanPairsSkipsTheRestWithTheirReasonsA
                         .arg(widget<QLabel>(dialog, "lblBatch").text());
     });
 
+    const std::vector<int> run = tickedMergeIds();
+    ASSERT_EQ(run.size(), 4u);
     widget<QPushButton>(*window, "btnMergeTicked").click();
-    EXPECT_EQ(ui.questions, QStringList {mergeTickedQuestion(4)});
+    ASSERT_EQ(ui.questions.size(), 1);
+    EXPECT_TRUE(ui.questions[0].startsWith("Merge the 4 ticked pairs?\n\n")) << ui.questions[0].toStdString();
+    // While a pair is merged the dialog names it; after its end, the next one.
     EXPECT_EQ(progress,
-              (QStringList {"0/4 1 Pair 2 of 4", "1/4 2 Pair 3 of 4", "2/4 3 Pair 4 of 4", "3/4 4 Pair 4 of 4"}));
+              (QStringList {
+                  "0/4 1 Pair 2 of 4\n" + kPairText.value(run[1]), "1/4 2 Pair 3 of 4\n" + kPairText.value(run[2]),
+                  "2/4 3 Pair 4 of 4\n" + kPairText.value(run[3]), "3/4 4 Pair 4 of 4\n" + kPairText.value(run[3])}));
     EXPECT_TRUE(window->findChildren<QDialog*>("frmBatchProgress").isEmpty()); // gone with the run
     EXPECT_FALSE(window->isMerging());
     EXPECT_EQ(merged.count(), 1);
@@ -235,6 +270,139 @@ TEST_F(MergeTickedPairsTest, StopBetweenPairsLeavesTheRestNotRun)
     EXPECT_EQ(db.count(QStringLiteral("SELECT COUNT(*) FROM Trans WHERE ClientID = %1").arg(run[1])), 1);
     EXPECT_EQ(mergeIds(), (std::set<int> {run[1], 403, 404}));
     EXPECT_EQ(window->tickedPairs().size(), 1u);
+}
+
+// Tick all and Untick all act on the whole list; Space ticks or unticks the current pair from any
+// column, the Score column too (once, not twice).
+TEST_F(MergeTickedPairsTest, TickAllUntickAllAndSpaceFromAnyColumn)
+{
+    QPushButton& tickAll = widget<QPushButton>(*window, "btnTickAll");
+    QPushButton& untickAll = widget<QPushButton>(*window, "btnUntickAll");
+    QPushButton& merge = widget<QPushButton>(*window, "btnMergeTicked");
+    EXPECT_EQ(tickAll.text().remove('&'), "Tick all");
+    EXPECT_EQ(untickAll.text().remove('&'), "Untick all");
+    EXPECT_TRUE(tickAll.isEnabled());
+    EXPECT_FALSE(untickAll.isEnabled());
+
+    tickAll.click();
+    EXPECT_EQ(window->tickedPairs().size(), 4u);
+    EXPECT_FALSE(tickAll.isEnabled());
+    EXPECT_TRUE(untickAll.isEnabled());
+    EXPECT_TRUE(merge.isEnabled());
+    untickAll.click();
+    EXPECT_TRUE(window->tickedPairs().empty());
+    EXPECT_TRUE(tickAll.isEnabled());
+    EXPECT_FALSE(untickAll.isEnabled());
+    EXPECT_FALSE(merge.isEnabled());
+
+    QTableView* grid = window->grdPairs();
+    grid->setFocus();
+    for (int column = 0; column < grid->model()->columnCount(); ++column) {
+        grid->setCurrentIndex(grid->model()->index(1, column));
+        QTest::keyClick(grid, Qt::Key_Space);
+        EXPECT_EQ(window->tickedPairs().size(), 1u) << "column " << column;
+        EXPECT_EQ(grid->model()->index(1, 0).data(Qt::CheckStateRole).toInt(), Qt::Checked) << "column " << column;
+        EXPECT_TRUE(merge.isEnabled());
+        QTest::keyClick(grid, Qt::Key_Space);
+        EXPECT_TRUE(window->tickedPairs().empty()) << "column " << column;
+    }
+}
+
+// A client ticked in two pairs that the run cannot both merge is named in the question; the
+// names of a pair stay on its one line in the question, the progress and the report, escaped.
+TEST_F(MergeTickedPairsTest, TheQuestionWarnsOfAClientTickedTwiceAndEveryNameStaysOnItsLine)
+{
+    // A third record of Ruby Robinson (the same date of birth and mobile as 301 and 401), and a
+    // line break in 401's given name.
+    db.exec("INSERT INTO Client (ClientID, Name, Surname, Active, DateOfBirth, Mobile) VALUES "
+            "(501, 'Ruby', 'Robinsen', 'T', '1971-03-01 00:00:00', '0400 000 001');"
+            "UPDATE Client SET Name = 'Ru' || char(10) || 'by' WHERE ClientID = 401");
+    rescan();
+    // 501's pairs: into 301 and into 401, which the run cannot both merge.
+    QAbstractItemModel* model = window->grdPairs()->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->index(row, 4).data().toString().startsWith("501:"))
+            model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+    ASSERT_EQ(tickedMergeIds(), (std::vector<int> {501, 501}));
+
+    ui.answerYes = false;
+    widget<QPushButton>(*window, "btnMergeTicked").click();
+    ASSERT_EQ(ui.questions.size(), 1);
+    const QString& question = ui.questions[0];
+    EXPECT_TRUE(question.contains("\n\nWarning: client 501 is ticked in two pairs; only the first can be merged.\n"))
+        << question.toStdString();
+    EXPECT_TRUE(question.contains("\n501: Robinsen, Ruby > 401: Robinon, Ru\\nby\n")) << question.toStdString();
+    EXPECT_EQ(question.count('\n'), 9) << question.toStdString();
+
+    // Only 401's pair: merged, and reported on one line.
+    widget<QPushButton>(*window, "btnUntickAll").click();
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->index(row, 4).data().toString().startsWith("401:"))
+            model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+    ASSERT_EQ(tickedMergeIds(), std::vector<int> {401});
+    QStringList progress;
+    QObject::connect(window.get(), &TfrmDuplicates::batchPairDone, [&](int, int) {
+        progress << widget<QLabel>(widget<QDialog>(*window, "frmBatchProgress"), "lblBatch").text();
+    });
+    ui.answerYes = true;
+    widget<QPushButton>(*window, "btnMergeTicked").click();
+    EXPECT_EQ(progress, QStringList {"Pair 1 of 1\n401: Robinon, Ru\\nby > 301: Robinson, Ruby"});
+    ASSERT_NE(window->batchReport(), nullptr);
+    EXPECT_EQ(window->batchReport()->text(),
+              QStringLiteral("401: Robinon, Ru\\nby > 301: Robinson, Ruby - merged (Audit %1)\n\n1 pair: 1 merged.")
+                  .arg(auditOf(401)));
+}
+
+// The question lists the first ten pairs, then how many more, and warns of each client that one
+// pair merges away and a later one names again (a client kept by several pairs, or merged after
+// it was kept, is no conflict).
+TEST(MergeTickedQuestionTest, ListsTheFirstTenPairsAndWarnsOfAClientTickedTwice)
+{
+    std::vector<BatchPair> twelve;
+    for (qint32 i = 1; i <= 12; ++i)
+        twelve.push_back({100 + i, i, QStringLiteral("Merge, %1").arg(i), QStringLiteral("Keep, %1").arg(i)});
+    const QString question = mergeTickedQuestion(twelve);
+    EXPECT_TRUE(
+        question.startsWith("Merge the 12 ticked pairs?\n\n101: Merge, 1 > 1: Keep, 1\n102: Merge, 2 > 2: Keep, "
+                            "2\n"))
+        << question.toStdString();
+    EXPECT_TRUE(question.contains("\n110: Merge, 10 > 10: Keep, 10\nand 2 more\n\nEach pair is checked"))
+        << question.toStdString();
+    EXPECT_FALSE(question.contains("111:"));
+    EXPECT_TRUE(
+        mergeTickedQuestion({{101, 1, "A", "B"}}).startsWith("Merge the ticked pair?\n\n101: A > 1: B\n\nEach"));
+
+    const auto ids = [](qint32 merge, qint32 keep) { return BatchPair {merge, keep, std::nullopt, std::nullopt}; };
+    struct Case
+    {
+        const char* what;
+        std::vector<BatchPair> pairs;
+        QStringList warnings;
+    };
+    const Case cases[] = {
+        {"merged away twice",
+         {ids(411, 301), ids(411, 57)},
+         {"client 411 is ticked in two pairs; only the first can be merged"}},
+        {"merged away, then kept",
+         {ids(411, 301), ids(500, 411)},
+         {"client 411 is ticked in two pairs; only the first can be merged"}},
+        {"kept, then merged away", {ids(500, 411), ids(411, 301)}, {}},
+        {"kept twice", {ids(401, 301), ids(402, 301)}, {}},
+        {"kept, then merged away twice",
+         {ids(500, 411), ids(411, 301), ids(411, 57)},
+         {"client 411 is ticked in 3 pairs; only 2 of them can be merged"}},
+        {"two clients",
+         {ids(411, 301), ids(412, 302), ids(412, 411)},
+         {"client 412 is ticked in two pairs; only the first can be merged",
+          "client 411 is ticked in two pairs; only the first can be merged"}},
+    };
+    for (const Case& c : cases) {
+        QStringList warnings;
+        for (const QString& line : mergeTickedQuestion(c.pairs).split('\n'))
+            if (line.startsWith("Warning: "))
+                warnings << line.mid(9).chopped(1);
+        EXPECT_EQ(warnings, c.warnings) << c.what;
+    }
 }
 
 } // namespace
