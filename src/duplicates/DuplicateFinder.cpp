@@ -509,6 +509,113 @@ int findRoot(std::vector<int>& parent, int x)
 
 } // namespace
 
+namespace {
+
+// How many of the details that a record may hold it holds: the date of birth, the address, the
+// mobile, the home and work phones and the e-mail address.
+int detailCount(const DuplicateRecord& r)
+{
+    return int(r.dateOfBirth != kNoDate) + int(r.addressFull != 0) + int(r.mobile != 0) + int(r.homePhone != 0)
+        + int(r.workPhone != 0) + int(r.email != 0);
+}
+
+struct KeepChoice
+{
+    int keep = 0;
+    QString reason;
+};
+
+// The record of a pair to keep (Move To), and why: never the one whose names look swapped or
+// whose date of birth is missing, then the active one over an archived one, then the one with
+// more history, then the one with more details, then the older record (the lower client id).
+KeepChoice chooseKeep(const DuplicateRecords& records, const std::vector<KeepFacts>& facts, int a, int b)
+{
+    const DuplicateRecord& ra = records[a];
+    const DuplicateRecord& rb = records[b];
+    const KeepFacts& fa = facts[std::size_t(a)];
+    const KeepFacts& fb = facts[std::size_t(b)];
+    if (fa.namesSwapped != fb.namesSwapped)
+        return {fa.namesSwapped ? b : a, QStringLiteral("keep: the other's names look swapped")};
+    if ((ra.dateOfBirth == kNoDate) != (rb.dateOfBirth == kNoDate))
+        return {ra.dateOfBirth == kNoDate ? b : a, QStringLiteral("keep: the other has no date of birth")};
+    if (ra.active != rb.active)
+        return {ra.active ? a : b, QStringLiteral("keep: the other is archived")};
+    if (fa.historyRows != fb.historyRows) {
+        const bool keepA = fa.historyRows > fb.historyRows;
+        return {keepA ? a : b,
+                QStringLiteral("keep: more history (%1 rows against %2)")
+                    .arg(keepA ? fa.historyRows : fb.historyRows)
+                    .arg(keepA ? fb.historyRows : fa.historyRows)};
+    }
+    if (fa.details != fb.details) {
+        const bool keepA = fa.details > fb.details;
+        return {keepA ? a : b,
+                QStringLiteral("keep: more details (%1 against %2)")
+                    .arg(keepA ? fa.details : fb.details)
+                    .arg(keepA ? fb.details : fa.details)};
+    }
+    return {ra.clientId < rb.clientId ? a : b, QStringLiteral("keep: the older record")};
+}
+
+} // namespace
+
+QStringList DuplicateFinder::historyTables()
+{
+    return {QStringLiteral("Appoint"), QStringLiteral("Trans"), QStringLiteral("ClinicalNotes"),
+            QStringLiteral("Documents"), QStringLiteral("Attachments")};
+}
+
+QString DuplicateFinder::historyStatement(const QStringList& tables, const std::vector<int>& clientIds)
+{
+    QStringList ids;
+    for (int id : clientIds)
+        ids << QString::number(id);
+    QStringList parts;
+    for (const QString& table : tables)
+        parts << QStringLiteral("SELECT ClientID, COUNT(*) FROM %1 WHERE ClientID IN (%2) GROUP BY ClientID")
+                     .arg(table, ids.join(u','));
+    return parts.join(QStringLiteral(" UNION ALL "));
+}
+
+void DuplicateFinder::readHistory(const DuplicateRecords& records, const std::vector<int>& listed,
+                                  std::vector<KeepFacts>& facts)
+{
+    if (listed.empty())
+        return;
+    // The tables a practice's database may lack are left out: a count of nothing is no history.
+    QStringList tables;
+    {
+        QStringList quoted;
+        for (const QString& table : historyTables())
+            quoted << QStringLiteral("'%1'").arg(table);
+        Statement query(m_connection,
+                        QStringLiteral("SELECT Name FROM SYS.TABLES WHERE Name IN (%1)").arg(quoted.join(u',')),
+                        m_connection.commandTimeout());
+        query.execute();
+        while (query.next())
+            tables << query.value(0).toString();
+        query.throwIfReadFailed();
+    }
+    if (tables.isEmpty())
+        return;
+    std::unordered_map<int, int> indexOf;
+    for (int index : listed)
+        indexOf.emplace(records[index].clientId, index);
+    constexpr std::size_t kIdsAStatement = 500;
+    std::vector<int> ids;
+    for (std::size_t from = 0; from < listed.size(); from += kIdsAStatement) {
+        ids.clear();
+        for (std::size_t i = from; i < std::min(listed.size(), from + kIdsAStatement); ++i)
+            ids.push_back(records[listed[i]].clientId);
+        Statement query(m_connection, historyStatement(tables, ids), m_connection.commandTimeout());
+        query.execute();
+        while (query.next())
+            if (const auto it = indexOf.find(query.value(0).toInt()); it != indexOf.end())
+                facts[std::size_t(it->second)].historyRows += query.value(1).toInt();
+        query.throwIfReadFailed();
+    }
+}
+
 DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, const DuplicateOptions& options)
 {
     DuplicateScanResult result;
@@ -577,6 +684,25 @@ DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, 
     result.groups = groups;
 
     const std::size_t count = options.limit > 0 ? std::min(hits.size(), std::size_t(options.limit)) : hits.size();
+    std::vector<PairScore> scores;
+    scores.reserve(count);
+    std::vector<KeepFacts> facts(std::size_t(records.size()));
+    std::vector<int> listed;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Hit& h = hits[i];
+        scores.push_back(scorer.score(h.a, h.b, true));
+        if (scores.back().swappedRecord >= 0)
+            facts[std::size_t(scores.back().swappedRecord)].namesSwapped = true;
+        listed.push_back(h.a);
+        listed.push_back(h.b);
+    }
+    std::sort(listed.begin(), listed.end());
+    listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
+    report(QStringLiteral("Reading the history of %1 clients").arg(listed.size()), 97);
+    readHistory(records, listed, facts);
+    for (int index : listed)
+        facts[std::size_t(index)].details = detailCount(records[index]);
+
     result.pairs.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         const Hit& h = hits[i];
@@ -584,13 +710,11 @@ DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, 
         pair.score = h.score;
         pair.weight = h.weight;
         pair.group = groupOfRoot[std::size_t(findRoot(parent, h.a))];
-        pair.reasons = scorer.score(h.a, h.b, true).reasons;
-        // Keep the active record over an archived one, then the older (lower id) one.
-        const DuplicateRecord& ra = records[h.a];
-        const DuplicateRecord& rb = records[h.b];
-        const bool keepA = ra.active != rb.active ? ra.active : ra.clientId < rb.clientId;
-        pair.keep = clientOf(records, keepA ? h.a : h.b);
-        pair.merge = clientOf(records, keepA ? h.b : h.a);
+        pair.reasons = std::move(scores[i].reasons);
+        const KeepChoice choice = chooseKeep(records, facts, h.a, h.b);
+        pair.keep = clientOf(records, choice.keep);
+        pair.merge = clientOf(records, choice.keep == h.a ? h.b : h.a);
+        pair.reasons.append(choice.reason);
         result.pairs.push_back(std::move(pair));
     }
     report(QStringLiteral("Done"), 100);

@@ -493,8 +493,8 @@ TEST_F(ScoredPractice, RelativesStayBelowTheThresholdAndSaySoWhileSlipsAreListed
         const PairScore s = score(c.a.clientId, c.b.clientId);
         EXPECT_EQ(s.score >= kDefaultMinScore, c.listed) << s.score << ": " << s.reasons.join(", ").toStdString();
         for (const QString& reason : c.reasons)
-            EXPECT_TRUE(s.reasons.contains(reason)) << reason.toStdString() << " not in "
-                                                    << s.reasons.join(", ").toStdString();
+            EXPECT_TRUE(s.reasons.contains(reason))
+                << reason.toStdString() << " not in " << s.reasons.join(", ").toStdString();
     }
     // A date of birth one digit off scores below the same pair with the dates equal; 100 only
     // where nothing disagrees.
@@ -526,12 +526,11 @@ TEST_F(ScoredPractice, ADifferentDateOfBirthAloneWeighsAgainstThePair)
         return c;
     };
     const Case cases[] = {
-        {"the address, the same year", client(1, "Wetherall", "Ottilie", "1961-04-04", "", "", "7 Tulloch St Orange NSW 2800"),
-         "1961-09-27"},
-        {"the address, a year apart", client(2, "Quigley", "Ambrose", "1958-02-11", "", "", "40 Pine Cres Dubbo NSW 2830"),
-         "1959-06-30"},
-        {"the mobile, six years apart", client(3, "Trevaskis", "Leopold", "1972-12-05", "0455 919 293"),
-         "1978-03-17"},
+        {"the address, the same year",
+         client(1, "Wetherall", "Ottilie", "1961-04-04", "", "", "7 Tulloch St Orange NSW 2800"), "1961-09-27"},
+        {"the address, a year apart",
+         client(2, "Quigley", "Ambrose", "1958-02-11", "", "", "40 Pine Cres Dubbo NSW 2830"), "1959-06-30"},
+        {"the mobile, six years apart", client(3, "Trevaskis", "Leopold", "1972-12-05", "0455 919 293"), "1978-03-17"},
         {"the home phone, twelve years apart", withHome(client(4, "Galbraith", "Winifred", "1949-08-23")),
          "1961-01-02"},
     };
