@@ -55,6 +55,28 @@ QString blockKeyText(BlockKey key)
         return QStringLiteral("the date of birth, post code and house number");
     case BlockKey::BirthAndHouse:
         return QStringLiteral("the date of birth, house number and street (by sound)");
+    case BlockKey::BirthAndStreet:
+        return QStringLiteral("the date of birth and street (by sound)");
+    case BlockKey::NameAndNumberStreet:
+        return QStringLiteral("a name (by sound), the house number and street (by sound)");
+    case BlockKey::NameAndStreetLocality:
+        return QStringLiteral("a name (by sound), the street and suburb (by sound)");
+    case BlockKey::NamesAndLocality:
+        return QStringLiteral("both names (by sound, in either order) and the suburb (by sound)");
+    case BlockKey::YearMonthAndStreet:
+        return QStringLiteral("the year and month of birth and the street (by sound)");
+    case BlockKey::YearDayAndStreet:
+        return QStringLiteral("the year and day of birth and the street (by sound)");
+    case BlockKey::DayMonthAndStreet:
+        return QStringLiteral("the day and month of birth and the street (by sound)");
+    case BlockKey::NameAndBirthEitherOrder:
+        return QStringLiteral("a name (by sound) and the date of birth, day and month in either order");
+    case BlockKey::NameAndYearMonth:
+        return QStringLiteral("a name (by sound) and the year and month of birth");
+    case BlockKey::NameAndYearDay:
+        return QStringLiteral("a name (by sound) and the year and day of birth");
+    case BlockKey::NameAndDayMonth:
+        return QStringLiteral("a name (by sound) and the day and month of birth");
     case BlockKey::Email:
         return QStringLiteral("the e-mail address");
     case BlockKey::Phone:
@@ -169,6 +191,9 @@ bool readsAddress(BlockKey key)
     case BlockKey::NamesAndStreetLocality:
     case BlockKey::NameAndHouse:
     case BlockKey::NameAndStreetAddress:
+    case BlockKey::NameAndNumberStreet:
+    case BlockKey::NameAndStreetLocality:
+    case BlockKey::NamesAndLocality:
     case BlockKey::Email:
         return true;
     default:
@@ -246,6 +271,15 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
         return names + QStringLiteral("%1, day %2").arg(born.year()).arg(born.day());
     case BlockKey::NamesAndDayMonth:
         return names + QLocale::c().toString(born, QStringLiteral("d MMMM"));
+    case BlockKey::NameAndYearMonth:
+    case BlockKey::YearMonthAndStreet:
+        return born.toString(QStringLiteral("yyyy-MM"));
+    case BlockKey::NameAndYearDay:
+    case BlockKey::YearDayAndStreet:
+        return QStringLiteral("%1, day %2").arg(born.year()).arg(born.day());
+    case BlockKey::NameAndDayMonth:
+    case BlockKey::DayMonthAndStreet:
+        return QLocale::c().toString(born, QStringLiteral("d MMMM"));
     case BlockKey::NamesAndYearDayMonthEitherOrder: {
         const QDate swapped(born.year(), born.day(), born.month());
         QString value = names + born.toString(Qt::ISODate);
@@ -264,7 +298,12 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
         return born.toString(Qt::ISODate) + QStringLiteral(", ")
             + QStringLiteral("%1").arg(r.postCode - 1, 4, 10, QLatin1Char('0'));
     case BlockKey::BirthAndHouse:
+    case BlockKey::BirthAndStreet:
+    case BlockKey::NameAndBirthEitherOrder:
         return born.toString(Qt::ISODate);
+    case BlockKey::NameAndNumberStreet:
+    case BlockKey::NameAndStreetLocality:
+    case BlockKey::NamesAndLocality:
     case BlockKey::SurnameAndAddress:
     case BlockKey::NamesAndPostCodeNumber:
     case BlockKey::NamesAndNumberStreet:
@@ -447,6 +486,43 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
             ? mix(r.addressNumber, mix(r.streetCode, r.localityCode))
             : 0;
     });
+    byEitherName(BlockKey::NameAndNumberStreet, 29, [&](const R& r) {
+        return r.addressNumber && r.streetCode ? mix(r.addressNumber, r.streetCode) : 0;
+    });
+    byEitherName(BlockKey::NameAndStreetLocality, 35, [&](const R& r) {
+        return r.streetCode && r.localityCode ? mix(r.streetCode, r.localityCode) : 0;
+    });
+    byKey(BlockKey::NamesAndLocality, [&](const R& r) {
+        return r.surname && r.given && r.localityCode ? mix(36, mix(names(r), r.localityCode)) : 0;
+    });
+    byEitherName(BlockKey::NameAndBirthEitherOrder, 30, [&](const R& r) {
+        if (r.dateOfBirth == kNoDate)
+            return std::uint64_t(0);
+        const QDate d = dateOfDay(r.dateOfBirth);
+        const std::uint64_t m = std::uint64_t(d.month()), day = std::uint64_t(d.day());
+        return mix(std::uint64_t(d.year()), std::min(m, day) << 8 | std::max(m, day));
+    });
+    constexpr BlockKey kNamePartKeys[] = {BlockKey::NameAndYearMonth, BlockKey::NameAndYearDay,
+                                          BlockKey::NameAndDayMonth};
+    constexpr BlockKey kStreetPartKeys[] = {BlockKey::YearMonthAndStreet, BlockKey::YearDayAndStreet,
+                                            BlockKey::DayMonthAndStreet};
+    // Two of the three parts of the date of birth.
+    const auto dateParts = [](const R& r, int part) {
+        if (r.dateOfBirth == kNoDate)
+            return std::uint64_t(0);
+        const QDate d = dateOfDay(r.dateOfBirth);
+        const std::uint64_t y = std::uint64_t(d.year()), m = std::uint64_t(d.month()), day = std::uint64_t(d.day());
+        return part == 0 ? y << 16 | m << 8 : part == 1 ? y << 16 | day : m << 8 | day;
+    };
+    for (int part = 0; part < 3; ++part) {
+        byEitherName(kNamePartKeys[part], std::uint64_t(32 + part), [&](const R& r) { return dateParts(r, part); });
+        byKey(kStreetPartKeys[part], [&](const R& r) {
+            const std::uint64_t parts = dateParts(r, part);
+            return parts && r.streetCode ? mix(std::uint64_t(37 + part), mix(parts, r.streetCode)) : 0;
+        });
+    }
+    if (isCancelled())
+        return {};
     byKey(BlockKey::BirthAndPostCodeNumber, [&](const R& r) {
         return r.dateOfBirth != kNoDate && r.postCode && r.addressNumber
             ? mix(25, mix(date(r), mix(r.postCode, r.addressNumber)))
@@ -456,6 +532,9 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
         return r.dateOfBirth != kNoDate && r.addressNumber && r.streetCode
             ? mix(26, mix(date(r), mix(r.addressNumber, r.streetCode)))
             : 0;
+    });
+    byKey(BlockKey::BirthAndStreet, [&](const R& r) {
+        return r.dateOfBirth != kNoDate && r.streetCode ? mix(31, mix(date(r), r.streetCode)) : 0;
     });
     if (isCancelled())
         return {};

@@ -74,10 +74,27 @@ enum class BlockKey {
     // code, house number and street, or house number, street and locality).
     NameAndHouse,
     NameAndStreetAddress,
+    NameAndNumberStreet, // ... or with the house number and street, or the street and suburb
+    NameAndStreetLocality,
+    NamesAndLocality, // both name codes in either order and the suburb (by sound)
+    // One name's code with the date of birth, day and month in either order (the names swapped
+    // and one of them mistyped, or a name mistyped and day and month swapped).
+    NameAndBirthEitherOrder,
+    // One name's code with two parts of the date of birth (a name and a digit of the date
+    // mistyped).
+    NameAndYearMonth,
+    NameAndYearDay,
+    NameAndDayMonth,
     // Names written quite differently: the date of birth with the post code and house number, or
     // with the house number and street.
     BirthAndPostCodeNumber,
     BirthAndHouse,
+    BirthAndStreet, // the date of birth and the street's name by sound
+    // Two parts of the date of birth and the street's name by sound (names and a digit of the
+    // date mistyped).
+    YearMonthAndStreet,
+    YearDayAndStreet,
+    DayMonthAndStreet,
     Email,
     Phone, // the last eight digits of a number in any of the three fields
 };

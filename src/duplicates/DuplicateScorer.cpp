@@ -57,14 +57,16 @@ constexpr double kAddressM = 0.6, kAddressTypical = 1e-5, kAddressCap = 16, kAdd
 // street with another house number, or the house in another spelling of the suburb), weighed
 // by how many clients live in that street.
 constexpr double kAddressNear = 0.8, kAddressNearPenalty = 2;
-constexpr double kAddressPartly = 0.6, kAddressPartlyM = 0.3, kStreetTypical = 1e-4, kAddressPartlyCap = 8;
+constexpr double kAddressPartly = 0.6, kAddressPartlyM = 0.4, kStreetTypical = 1e-4, kAddressPartlyCap = 10;
 // Home phone, address and a family's e-mail are shared by a household: together they count at
 // most kHouseholdCap, and at most kOneNameHouseholdCap when the given names agree as well (a
 // relative with the same given name is rare; the same person at one address is not).
 constexpr double kHouseholdCap = 13, kOneNameHouseholdCap = 18;
 
-// A given name held by this many clients or more is an established name, not a slip.
+// A name held by this many clients or more is an established name, not a slip.
 constexpr int kEstablishedName = 3;
+// How alike (Jaro-Winkler) a rare spelling is to an established name when it is a slip of it.
+constexpr double kAlikeSpelling = 0.8;
 
 // How much a graded agreement is worth less than an exact one.
 double gradePenalty(NameAgreement level)
@@ -177,18 +179,18 @@ NameAgreement PairComparison::nameLevel(int x, int y, bool given) const
         return x ? NameAgreement::Exact : NameAgreement::Missing;
     const NameAgreement level = compareCodedNames(rs.name(x), rs.nameCode(x), rs.nicknames(x), rs.name(y),
                                                   rs.nameCode(y), rs.nicknames(y), given);
-    if (!given)
-        return level;
     // A slip makes a spelling that few clients hold. Two given names an edit or two apart that
     // several clients each hold are two names (Ella and Emma, Oliver and Olivia: twins); a rare
-    // spelling an edit from an established name is a slip, even in the first letter (Iily, Lily).
-    const bool establishedX = rs.givenCount(x) >= kEstablishedName;
-    const bool establishedY = rs.givenCount(y) >= kEstablishedName;
-    if (level == NameAgreement::Similar && establishedX && establishedY
+    // spelling an edit from an established name is a slip, even in the first letter (Iily, Lily),
+    // and so is a rare spelling much like another name (Saridra and Sandra, Holrnes and Holmes).
+    const bool establishedX = (given ? rs.givenCount(x) : rs.surnameCount(x)) >= kEstablishedName;
+    const bool establishedY = (given ? rs.givenCount(y) : rs.surnameCount(y)) >= kEstablishedName;
+    if (given && level == NameAgreement::Similar && establishedX && establishedY
         && jaroWinkler(rs.name(x), rs.name(y)) < kSimilarSpelling)
         return NameAgreement::Different;
     if (level == NameAgreement::Different && establishedX != establishedY
-        && std::min(rs.name(x).size(), rs.name(y).size()) >= 4 && editDistance(rs.name(x), rs.name(y)) == 1)
+        && std::min(rs.name(x).size(), rs.name(y).size()) >= 3
+        && (editDistance(rs.name(x), rs.name(y)) == 1 || jaroWinkler(rs.name(x), rs.name(y)) >= kAlikeSpelling))
         return NameAgreement::Similar;
     return level;
 }
