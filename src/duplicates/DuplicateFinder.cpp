@@ -486,12 +486,10 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
             ? mix(r.addressNumber, mix(r.streetCode, r.localityCode))
             : 0;
     });
-    byEitherName(BlockKey::NameAndNumberStreet, 29, [&](const R& r) {
-        return r.addressNumber && r.streetCode ? mix(r.addressNumber, r.streetCode) : 0;
-    });
-    byEitherName(BlockKey::NameAndStreetLocality, 35, [&](const R& r) {
-        return r.streetCode && r.localityCode ? mix(r.streetCode, r.localityCode) : 0;
-    });
+    byEitherName(BlockKey::NameAndNumberStreet, 29,
+                 [&](const R& r) { return r.addressNumber && r.streetCode ? mix(r.addressNumber, r.streetCode) : 0; });
+    byEitherName(BlockKey::NameAndStreetLocality, 35,
+                 [&](const R& r) { return r.streetCode && r.localityCode ? mix(r.streetCode, r.localityCode) : 0; });
     byKey(BlockKey::NamesAndLocality, [&](const R& r) {
         return r.surname && r.given && r.localityCode ? mix(36, mix(names(r), r.localityCode)) : 0;
     });
@@ -502,10 +500,10 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
         const std::uint64_t m = std::uint64_t(d.month()), day = std::uint64_t(d.day());
         return mix(std::uint64_t(d.year()), std::min(m, day) << 8 | std::max(m, day));
     });
-    constexpr BlockKey kNamePartKeys[] = {BlockKey::NameAndYearMonth, BlockKey::NameAndYearDay,
-                                          BlockKey::NameAndDayMonth};
-    constexpr BlockKey kStreetPartKeys[] = {BlockKey::YearMonthAndStreet, BlockKey::YearDayAndStreet,
-                                            BlockKey::DayMonthAndStreet};
+    constexpr BlockKey kNamePartKeys[]
+        = {BlockKey::NameAndYearMonth, BlockKey::NameAndYearDay, BlockKey::NameAndDayMonth};
+    constexpr BlockKey kStreetPartKeys[]
+        = {BlockKey::YearMonthAndStreet, BlockKey::YearDayAndStreet, BlockKey::DayMonthAndStreet};
     // Two of the three parts of the date of birth.
     const auto dateParts = [](const R& r, int part) {
         if (r.dateOfBirth == kNoDate)

@@ -412,10 +412,9 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
     const FieldVerdict address = pair.address();
     const FieldVerdict email = pair.email();
 
-    // The given names agree as one person's: the same, a nickname, the first of several names,
-    // a preferred name.
-    const bool givenAgrees = given.level == NameAgreement::Exact || given.level == NameAgreement::Nickname
-        || given.level == NameAgreement::FirstWord;
+    // The given names agree as one person's: the same, the first of several names, a preferred
+    // name (a nickname or short form is also a brother's or sister's name: Glen and Glenda).
+    const bool givenAgrees = given.level == NameAgreement::Exact || given.level == NameAgreement::FirstWord;
     // Contacts of their own: two mobiles, or two e-mail addresses, that differ.
     const bool ownContacts = phone.weight < 0 || email.weight < 0;
     // Something of the person's own agrees: the mobile (also written in another field), the

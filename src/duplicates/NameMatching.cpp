@@ -367,8 +367,9 @@ bool shortForm(QStringView a, QStringView b)
 {
     // The first three letters or more of the other name, which has at least two letters more
     // (Sam and Samuel; not Luc and Lucy), and not the name with a feminine ending (Daniel and
-    // Danielle, Dean and Deanna, Max and Maxine are brother and sister).
-    static constexpr QStringView kFeminineEndings[] = {u"LE", u"NA", u"NE", u"INE", u"ETTE", u"ELLE", u"IA", u"INA"};
+    // Danielle, Dean and Deanna, Glen and Glenda, Max and Maxine are brother and sister).
+    static constexpr QStringView kFeminineEndings[]
+        = {u"LE", u"NA", u"NE", u"DA", u"INE", u"ETTE", u"ELLE", u"IA", u"INA"};
     const QStringView shorter = a.size() < b.size() ? a : b;
     const QStringView longer = a.size() < b.size() ? b : a;
     if (shorter.size() < 3 || longer.size() - shorter.size() < 2 || !longer.startsWith(shorter))

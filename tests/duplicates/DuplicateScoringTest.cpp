@@ -109,6 +109,11 @@ TEST(DuplicateScoringTest, NamesCompareInGrades)
     EXPECT_FALSE(isNickname(u"JAMES", u"JAMES"));
     EXPECT_FALSE(isNickname(u"AL", u"ALEXANDER")); // two letters are not a short form
     EXPECT_FALSE(isNickname(u"LUC", u"LUCY")); // nor a name one letter short
+    // nor a name with a feminine ending: brother and sister
+    for (const auto& [brother, sister] : {std::pair(u"DANIEL", u"DANIELLE"), std::pair(u"GLEN", u"GLENDA"),
+                                          std::pair(u"DEAN", u"DEANNA"), std::pair(u"MAX", u"MAXINE")})
+        EXPECT_NE(compareNames(brother, sister, true), NameAgreement::Nickname)
+            << QStringView(sister).toString().toStdString();
 
     const std::tuple<const char16_t*, const char16_t*, int> distances[] = {
         {u"MEGAN", u"MEGAN", 0},  {u"MEGAN", u"MEGSN", 1}, {u"MEGAN", u"EMGAN", 1}, {u"MEGAN", u"MEGN", 1},
