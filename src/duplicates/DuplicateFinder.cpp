@@ -64,19 +64,19 @@ QString blockKeyText(BlockKey key)
     case BlockKey::NamesAndLocality:
         return QStringLiteral("both names (by sound, in either order) and the suburb (by sound)");
     case BlockKey::YearMonthAndStreet:
-        return QStringLiteral("the year and month of birth and the street (by sound)");
+        return QStringLiteral("the year and month of birth, the street and suburb (by sound)");
     case BlockKey::YearDayAndStreet:
-        return QStringLiteral("the year and day of birth and the street (by sound)");
+        return QStringLiteral("the year and day of birth, the street and suburb (by sound)");
     case BlockKey::DayMonthAndStreet:
-        return QStringLiteral("the day and month of birth and the street (by sound)");
+        return QStringLiteral("the day and month of birth, the street and suburb (by sound)");
     case BlockKey::NameAndBirthEitherOrder:
         return QStringLiteral("a name (by sound) and the date of birth, day and month in either order");
     case BlockKey::NameAndYearMonth:
-        return QStringLiteral("a name (by sound) and the year and month of birth");
+        return QStringLiteral("a name (by sound), the year and month of birth and the post code");
     case BlockKey::NameAndYearDay:
-        return QStringLiteral("a name (by sound) and the year and day of birth");
+        return QStringLiteral("a name (by sound), the year and day of birth and the post code");
     case BlockKey::NameAndDayMonth:
-        return QStringLiteral("a name (by sound) and the day and month of birth");
+        return QStringLiteral("a name (by sound), the day and month of birth and the post code");
     case BlockKey::Email:
         return QStringLiteral("the e-mail address");
     case BlockKey::Phone:
@@ -513,10 +513,15 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
         return part == 0 ? y << 16 | m << 8 : part == 1 ? y << 16 | day : m << 8 | day;
     };
     for (int part = 0; part < 3; ++part) {
-        byEitherName(kNamePartKeys[part], std::uint64_t(32 + part), [&](const R& r) { return dateParts(r, part); });
+        byEitherName(kNamePartKeys[part], std::uint64_t(32 + part), [&](const R& r) {
+            const std::uint64_t parts = dateParts(r, part);
+            return parts && r.postCode ? mix(parts, r.postCode) : 0;
+        });
         byKey(kStreetPartKeys[part], [&](const R& r) {
             const std::uint64_t parts = dateParts(r, part);
-            return parts && r.streetCode ? mix(std::uint64_t(37 + part), mix(parts, r.streetCode)) : 0;
+            return parts && r.streetCode && r.localityCode
+                ? mix(std::uint64_t(37 + part), mix(parts, mix(r.streetCode, r.localityCode)))
+                : 0;
         });
     }
     if (isCancelled())

@@ -80,8 +80,8 @@ enum class BlockKey {
     // One name's code with the date of birth, day and month in either order (the names swapped
     // and one of them mistyped, or a name mistyped and day and month swapped).
     NameAndBirthEitherOrder,
-    // One name's code with two parts of the date of birth (a name and a digit of the date
-    // mistyped).
+    // One name's code with two parts of the date of birth and the post code (a name and a
+    // digit of the date mistyped).
     NameAndYearMonth,
     NameAndYearDay,
     NameAndDayMonth,
@@ -90,8 +90,8 @@ enum class BlockKey {
     BirthAndPostCodeNumber,
     BirthAndHouse,
     BirthAndStreet, // the date of birth and the street's name by sound
-    // Two parts of the date of birth and the street's name by sound (names and a digit of the
-    // date mistyped).
+    // Two parts of the date of birth with the street and the suburb by sound (names and a digit
+    // of the date mistyped).
     YearMonthAndStreet,
     YearDayAndStreet,
     DayMonthAndStreet,
