@@ -59,10 +59,6 @@ QString blockKeyText(BlockKey key)
         return QStringLiteral("the date of birth and street (by sound)");
     case BlockKey::NameAndNumberStreet:
         return QStringLiteral("a name (by sound), the house number and street (by sound)");
-    case BlockKey::NameAndStreetLocality:
-        return QStringLiteral("a name (by sound), the street and suburb (by sound)");
-    case BlockKey::NamesAndLocality:
-        return QStringLiteral("both names (by sound, in either order) and the suburb (by sound)");
     case BlockKey::YearMonthAndStreet:
         return QStringLiteral("the year and month of birth, the street and suburb (by sound)");
     case BlockKey::YearDayAndStreet:
@@ -192,8 +188,6 @@ bool readsAddress(BlockKey key)
     case BlockKey::NameAndHouse:
     case BlockKey::NameAndStreetAddress:
     case BlockKey::NameAndNumberStreet:
-    case BlockKey::NameAndStreetLocality:
-    case BlockKey::NamesAndLocality:
     case BlockKey::Email:
         return true;
     default:
@@ -302,8 +296,6 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
     case BlockKey::NameAndBirthEitherOrder:
         return born.toString(Qt::ISODate);
     case BlockKey::NameAndNumberStreet:
-    case BlockKey::NameAndStreetLocality:
-    case BlockKey::NamesAndLocality:
     case BlockKey::SurnameAndAddress:
     case BlockKey::NamesAndPostCodeNumber:
     case BlockKey::NamesAndNumberStreet:
@@ -488,11 +480,6 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
     });
     byEitherName(BlockKey::NameAndNumberStreet, 29,
                  [&](const R& r) { return r.addressNumber && r.streetCode ? mix(r.addressNumber, r.streetCode) : 0; });
-    byEitherName(BlockKey::NameAndStreetLocality, 35,
-                 [&](const R& r) { return r.streetCode && r.localityCode ? mix(r.streetCode, r.localityCode) : 0; });
-    byKey(BlockKey::NamesAndLocality, [&](const R& r) {
-        return r.surname && r.given && r.localityCode ? mix(36, mix(names(r), r.localityCode)) : 0;
-    });
     byEitherName(BlockKey::NameAndBirthEitherOrder, 30, [&](const R& r) {
         if (r.dateOfBirth == kNoDate)
             return std::uint64_t(0);

@@ -74,9 +74,7 @@ enum class BlockKey {
     // code, house number and street, or house number, street and locality).
     NameAndHouse,
     NameAndStreetAddress,
-    NameAndNumberStreet, // ... or with the house number and street, or the street and suburb
-    NameAndStreetLocality,
-    NamesAndLocality, // both name codes in either order and the suburb (by sound)
+    NameAndNumberStreet, // ... or with the house number and street
     // One name's code with the date of birth, day and month in either order (the names swapped
     // and one of them mistyped, or a name mistyped and day and month swapped).
     NameAndBirthEitherOrder,
@@ -144,13 +142,11 @@ struct DuplicateProgress
 
 // Finds the clients that are probably registered twice. One read of the view PatientSearch,
 // then everything in memory: candidate pairs come from blocks of records that share a key
-// (a phonetic surname code and the date of birth; the date of birth and a phonetic code of
-// the given name; the date of birth and both name codes in either order; both name codes and
-// two parts of the date of birth; a phonetic surname code and the address; both name codes and
-// two parts of the house, or either name's code and the house; the date of birth and the house;
-// the e-mail address; a telephone number in any of the three fields), so the work grows with the
-// number of clients, not its square; each distinct pair is scored once (DuplicateScorer). It
-// only reads.
+// (BlockKey: the names by sound with the date of birth or parts of it, with the address or
+// parts of the house; the date of birth or parts of it with the house or the street; the e-mail
+// address; a telephone number in any of the three fields), so the work grows with the number of
+// clients, not its square; each distinct pair is scored once (DuplicateScorer). The clients of
+// the pairs listed are read once more for their history, for the record to keep. It only reads.
 class DuplicateFinder
 {
 public:
