@@ -63,8 +63,6 @@ QString blockKeyText(BlockKey key)
         return QStringLiteral("the year and month of birth, the street and suburb (by sound)");
     case BlockKey::YearDayAndStreet:
         return QStringLiteral("the year and day of birth, the street and suburb (by sound)");
-    case BlockKey::DayMonthAndStreet:
-        return QStringLiteral("the day and month of birth, the street and suburb (by sound)");
     case BlockKey::NameAndBirthEitherOrder:
         return QStringLiteral("a name (by sound) and the date of birth, day and month in either order");
     case BlockKey::NameAndYearMonth:
@@ -272,7 +270,6 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
     case BlockKey::YearDayAndStreet:
         return QStringLiteral("%1, day %2").arg(born.year()).arg(born.day());
     case BlockKey::NameAndDayMonth:
-    case BlockKey::DayMonthAndStreet:
         return QLocale::c().toString(born, QStringLiteral("d MMMM"));
     case BlockKey::NamesAndYearDayMonthEitherOrder: {
         const QDate swapped(born.year(), born.day(), born.month());
@@ -489,8 +486,9 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
     });
     constexpr BlockKey kNamePartKeys[]
         = {BlockKey::NameAndYearMonth, BlockKey::NameAndYearDay, BlockKey::NameAndDayMonth};
-    constexpr BlockKey kStreetPartKeys[]
-        = {BlockKey::YearMonthAndStreet, BlockKey::YearDayAndStreet, BlockKey::DayMonthAndStreet};
+    // (The day and month with the street would hold too many clients where a practice has few
+    // streets.)
+    constexpr BlockKey kStreetPartKeys[] = {BlockKey::YearMonthAndStreet, BlockKey::YearDayAndStreet};
     // Two of the three parts of the date of birth.
     const auto dateParts = [](const R& r, int part) {
         if (r.dateOfBirth == kNoDate)
@@ -504,6 +502,8 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
             const std::uint64_t parts = dateParts(r, part);
             return parts && r.postCode ? mix(parts, r.postCode) : 0;
         });
+        if (part == 2)
+            break;
         byKey(kStreetPartKeys[part], [&](const R& r) {
             const std::uint64_t parts = dateParts(r, part);
             return parts && r.streetCode && r.localityCode

@@ -88,11 +88,10 @@ enum class BlockKey {
     BirthAndPostCodeNumber,
     BirthAndHouse,
     BirthAndStreet, // the date of birth and the street's name by sound
-    // Two parts of the date of birth with the street and the suburb by sound (names and a digit
-    // of the date mistyped).
+    // The year with the month or the day of birth, with the street and the suburb by sound
+    // (names and a digit of the date mistyped).
     YearMonthAndStreet,
     YearDayAndStreet,
-    DayMonthAndStreet,
     Email,
     Phone, // the last eight digits of a number in any of the three fields
 };
