@@ -32,7 +32,7 @@
 // children of one name (one address and home phone, born 20 to 45 years apart), N/200 siblings
 // of alike names (Francis and Frances; one address and home phone, born 1 to 12 years apart on
 // other birthdays) and N/200 adult twins of alike names (one address and date of birth, each with
-// a mobile and an e-mail address of their own). Only these relatives hold a telephone number or
+// a mobile and an e-mail address of their own). Only these families hold a telephone number or
 // an e-mail address.
 //
 // Written beside the database: OUTPUT.db.duplicates.tsv, a header line and one line per true
