@@ -102,11 +102,24 @@ inline constexpr std::array<std::pair<const char*, const char*>, 24> kNicknames
 
 // Given names that brothers and sisters are given in pairs: alike in spelling or sound, each a
 // name of its own.
-inline constexpr std::array<std::pair<const char*, const char*>, 16> kAlikeGivenNames
-    = {{{"Oliver", "Olivia"},  {"Francis", "Frances"},  {"Mario", "Maria"},    {"Leo", "Leah"},
-        {"Noel", "Noelle"},    {"Luca", "Lucia"},       {"Ryan", "Rhian"},     {"Max", "Maxine"},
-        {"Joel", "Joelle"},    {"Dominic", "Dominique"}, {"Jordan", "Jordyn"}, {"Brendan", "Brenda"},
-        {"Glen", "Glenda"},    {"Henry", "Henrietta"},  {"Sean", "Shona"},     {"Marcus", "Marcia"}}};
+inline constexpr std::array<std::pair<const char*, const char*>, 16> kAlikeGivenNames = {{
+    {"Oliver", "Olivia"},
+    {"Francis", "Frances"},
+    {"Mario", "Maria"},
+    {"Leo", "Leah"},
+    {"Noel", "Noelle"},
+    {"Luca", "Lucia"},
+    {"Ryan", "Rhian"},
+    {"Max", "Maxine"},
+    {"Joel", "Joelle"},
+    {"Dominic", "Dominique"},
+    {"Jordan", "Jordyn"},
+    {"Brendan", "Brenda"},
+    {"Glen", "Glenda"},
+    {"Henry", "Henrietta"},
+    {"Sean", "Shona"},
+    {"Marcus", "Marcia"},
+}};
 
 // ---- Random content --------------------------------------------------------------------------
 

@@ -341,7 +341,8 @@ void DemoBuilder::plantDuplicates(int firstId, const std::vector<int>& sources, 
             row[cEmail].reset();
         row[cActive] = "T";
         const int id = write(row);
-        m_relativePairs.push_back(std::to_string(source) + "\t" + std::to_string(id) + "\t" + (twin ? "twins" : "household"));
+        m_relativePairs.push_back(std::to_string(source) + "\t" + std::to_string(id) + "\t"
+                                  + (twin ? "twins" : "household"));
     }
 
     // Families of their own, two new clients each (in the large practice): a surname, a home at
@@ -374,7 +375,8 @@ void DemoBuilder::plantDuplicates(int firstId, const std::vector<int>& sources, 
     for (int i = 0; i < families; ++i) {
         // A parent and a child of one name, born 20 to 45 years apart.
         const int parentBorn = kReferenceDay - r.between(24 * kYear, 90 * kYear);
-        const int childBorn = parentBorn + r.between(20 * kYear, std::min(45 * kYear, kReferenceDay - parentBorn - kYear));
+        const int childBorn
+            = parentBorn + r.between(20 * kYear, std::min(45 * kYear, kReferenceDay - parentBorn - kYear));
         const char* name = r.pick(kGivenNames);
         PlantedRow parent = family(name, isoDateTime(parentBorn));
         PlantedRow child = parent;
