@@ -497,20 +497,18 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
         const std::uint64_t y = std::uint64_t(d.year()), m = std::uint64_t(d.month()), day = std::uint64_t(d.day());
         return part == 0 ? y << 16 | m << 8 : part == 1 ? y << 16 | day : m << 8 | day;
     };
-    for (int part = 0; part < 3; ++part) {
+    for (int part = 0; part < 3; ++part)
         byEitherName(kNamePartKeys[part], std::uint64_t(32 + part), [&](const R& r) {
             const std::uint64_t parts = dateParts(r, part);
             return parts && r.postCode ? mix(parts, r.postCode) : 0;
         });
-        if (part == 2)
-            break;
+    for (int part = 0; part < 2; ++part)
         byKey(kStreetPartKeys[part], [&](const R& r) {
             const std::uint64_t parts = dateParts(r, part);
             return parts && r.streetCode && r.localityCode
                 ? mix(std::uint64_t(37 + part), mix(parts, mix(r.streetCode, r.localityCode)))
                 : 0;
         });
-    }
     if (isCancelled())
         return {};
     byKey(BlockKey::BirthAndPostCodeNumber, [&](const R& r) {
