@@ -244,4 +244,15 @@ inline constexpr std::array kThinPlaces = {
     Place {"Woden", "ACT", "2606"},          Place {"Gungahlin", "ACT", "2912"},
 };
 
+// Given names that siblings and twins are given in pairs: alike in spelling or sound, each a
+// name of its own.
+inline constexpr std::array<std::array<const char*, 2>, 24> kThinAlikeNames = {{
+    {"Francis", "Frances"},   {"Oliver", "Olivia"},  {"Daniel", "Danielle"}, {"Paul", "Paula"},
+    {"Louis", "Louise"},      {"Maria", "Marie"},    {"Julian", "Julia"},    {"Christian", "Christina"},
+    {"Eric", "Erica"},        {"Robert", "Roberta"}, {"Jesse", "Jessie"},    {"Gabriel", "Gabrielle"},
+    {"Adrian", "Adriana"},    {"Carl", "Carla"},     {"Dean", "Deanna"},     {"Alan", "Alana"},
+    {"Aidan", "Aiden"},       {"Leon", "Leona"},     {"Martin", "Martina"},  {"Simon", "Simone"},
+    {"Stephen", "Stephanie"}, {"Toni", "Tony"},      {"Kristen", "Kirsten"}, {"Bernard", "Bernadette"},
+}};
+
 } // namespace kolvix::thin

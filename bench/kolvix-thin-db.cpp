@@ -7,7 +7,7 @@
 // N original clients (default 10,000): given name and surname drawn by rank from pools of a few
 // hundred (a common surname is held by about 1 % of the clients), sex, a date of birth (missing
 // for 4 %), an address of street number, street and type, now and then a unit before it or a
-// locality, estate or building after it, and a suburb, state and post code. Nobody has a
+// locality, estate or building after it, and a suburb, state and post code. None of them has a
 // telephone number or an e-mail address.
 //
 // D duplicates (default N/5), each of a different original, each with one to four modifications
@@ -27,16 +27,21 @@
 //                                                       month swapped
 //   the record                                          given name and surname swapped
 //
-// and N/100 household members of other clients (the surname and the whole address, another
-// given name and date of birth; one in five a twin with the same date of birth), who are
-// different people.
+// and relatives, who are different people: N/200 household members of other clients (the
+// surname and the whole address, another given name and date of birth), N/200 parents and
+// children of one name (one address and home phone, born 20 to 45 years apart), N/200 siblings
+// of alike names (Francis and Frances; one address and home phone, born 1 to 12 years apart on
+// other birthdays) and N/200 adult twins of alike names (one address and date of birth, each with
+// a mobile and an e-mail address of their own). Only these families hold a telephone number or
+// an e-mail address.
 //
 // Written beside the database: OUTPUT.db.duplicates.tsv, a header line and one line per true
 // pair "client<TAB>duplicate<TAB>modifications<TAB>alike", the modifications as "field: kind"
 // joined by ", ", alike 1 when both names are still alike (Jaro-Winkler 0.8 or more on each,
 // also with given name and surname swapped) and the dates of birth are equal, one digit apart,
-// day and month swapped or missing on a side, else 0; and OUTPUT.db.households.tsv, one line
-// "client<TAB>relative<TAB>household|twin" per pair of different people at one address.
+// day and month swapped or missing on a side, else 0; and OUTPUT.db.relatives.tsv, one line
+// "client<TAB>relative<TAB>kind" per pair of relatives, the kind "household", "parent and
+// child", "siblings" or "twins".
 //
 // Client numbers are shuffled, so that an original and its duplicate are not told apart by
 // their order. The generator knows nothing of how the duplicate finder works.
@@ -58,6 +63,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace kolvix::thin {
@@ -151,6 +158,36 @@ std::string dateTimeText(const Date& date)
     return text;
 }
 
+// A valid date of birth in the years from `from` to `to`.
+Date randomDate(Random& r, int from, int to)
+{
+    Date date;
+    do
+        date = {r.between(from, to), r.between(1, 12), r.between(1, 31)};
+    while (!isValid(date));
+    return date;
+}
+
+// ---- Telephone numbers ------------------------------------------------------------------------
+
+std::string digits(Random& r, int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += char('0' + r.between(0, 9));
+    return text;
+}
+
+std::string landLine(Random& r)
+{
+    return "(0" + std::to_string(r.between(2, 8)) + ") " + digits(r, 4) + " " + digits(r, 4);
+}
+
+std::string mobileNumber(Random& r)
+{
+    return "04" + digits(r, 2) + " " + digits(r, 3) + " " + digits(r, 3);
+}
+
 // ---- A person as the practice holds them ----------------------------------------------------
 
 struct Person
@@ -163,6 +200,7 @@ struct Person
     std::string street; // street name and type
     std::string part; // a locality, estate or building after the street
     std::string suburb, state, postCode;
+    std::string homePhone, mobile, email; // only relatives planted with them hold any
 
     std::string address() const
     {
@@ -188,13 +226,8 @@ Person randomPerson(Random& r)
     p.given = p.sex == 'F' ? kThinFemaleNames[r.byRank(kThinFemaleNames.size())]
                            : kThinMaleNames[r.byRank(kThinMaleNames.size())];
     p.surname = kThinSurnames[r.byRank(kThinSurnames.size())];
-    if (!r.chance(0.04)) {
-        Date date;
-        do
-            date = {r.between(1925, 2023), r.between(1, 12), r.between(1, 31)};
-        while (!isValid(date));
-        p.dob = date;
-    }
+    if (!r.chance(0.04))
+        p.dob = randomDate(r, 1925, 2023);
     if (r.chance(0.06))
         p.unit = "Unit " + std::to_string(r.between(1, 40));
     if (!r.chance(0.05))
@@ -622,8 +655,8 @@ public:
         if (!m_insert
             && sqlite3_prepare_v2(m_db,
                                   "INSERT INTO Client (ClientID, Title, Name, Surname, Active, Sex, DateOfBirth, "
-                                  "Address, Suburb, State, PostCode, FileNo, IsAGroup, CreatedDate) "
-                                  "VALUES (?,?,?,?,'T',?,?,?,?,?,?,?,0,'2024-06-30 09:00:00')",
+                                  "Address, Suburb, State, PostCode, FileNo, HomePhone, Mobile, Email, IsAGroup, "
+                                  "CreatedDate) VALUES (?,?,?,?,'T',?,?,?,?,?,?,?,?,?,?,0,'2024-06-30 09:00:00')",
                                   -1, &m_insert, nullptr)
                 != SQLITE_OK)
             throw std::runtime_error(sqlite3_errmsg(m_db));
@@ -644,6 +677,9 @@ public:
         text(9, p.state);
         text(10, p.postCode);
         text(11, "T" + std::to_string(id));
+        text(12, p.homePhone);
+        text(13, p.mobile);
+        text(14, p.email);
         if (sqlite3_step(m_insert) != SQLITE_DONE) {
             const std::string message = sqlite3_errmsg(m_db);
             sqlite3_reset(m_insert);
@@ -671,7 +707,7 @@ struct Options
 struct Practice
 {
     std::vector<Person> people; // indexed by client number - 1
-    std::vector<std::string> truth, households; // the lines of the two files
+    std::vector<std::string> truth, relatives; // the lines of the two files
 };
 
 Practice buildPractice(const Options& options)
@@ -679,8 +715,8 @@ Practice buildPractice(const Options& options)
     Random r(options.seed);
     const int originals = options.clients;
     const int duplicates = std::min(options.duplicates.value_or(originals / 5), originals);
-    const int relatives = originals / 100;
-    const int total = originals + duplicates + relatives;
+    const int perKind = originals / 200;
+    const int total = originals + duplicates + perKind * 7; // a household member, and three kinds of pair
 
     // Client numbers in a random order.
     std::vector<int> ids(static_cast<std::size_t>(total));
@@ -729,12 +765,16 @@ Practice buildPractice(const Options& options)
         practice.people[std::size_t(id - 1)] = std::move(copy);
     }
 
-    // Household members and twins: other people at an original's address.
-    for (int i = 0; i < relatives; ++i) {
+    // Relatives: different people who share a household. N/200 of each kind: a household member
+    // of an original (its surname and address, another given name and date of birth); a parent
+    // and a child of one name, born 20 to 45 years apart, at one address with one home phone;
+    // siblings of alike names, born 1 to 12 years apart on other birthdays, at one address with
+    // one home phone; adult twins of alike names, born on one day, at one address, each with a
+    // mobile and an e-mail address of their own.
+    for (int i = 0; i < perKind; ++i) {
         const int source = originalIds[std::size_t(r.between(0, originals - 1))];
         const Person& other = practice.people[std::size_t(source - 1)];
         Person relative = randomPerson(r);
-        const bool twin = other.dob && r.chance(0.2);
         while (folded(relative.given) == folded(other.given))
             relative = randomPerson(r);
         relative.surname = other.surname;
@@ -745,15 +785,55 @@ Practice buildPractice(const Options& options)
         relative.suburb = other.suburb;
         relative.state = other.state;
         relative.postCode = other.postCode;
-        if (twin)
-            relative.dob = other.dob;
-        else
-            while (relative.dob && other.dob && relative.dob == other.dob)
-                relative.dob->y = r.between(1925, 2023) / 4 * 4; // stays valid on 29 February too
+        while (relative.dob && other.dob && relative.dob == other.dob)
+            relative.dob->y = r.between(1925, 2023) / 4 * 4; // stays valid on 29 February too
         const int id = ids[next++];
-        practice.households.push_back(std::to_string(source) + "\t" + std::to_string(id) + "\t"
-                                      + (twin ? "twin" : "household"));
+        practice.relatives.push_back(std::to_string(source) + "\t" + std::to_string(id) + "\thousehold");
         practice.people[std::size_t(id - 1)] = std::move(relative);
+    }
+    const auto plantPair = [&](Person first, Person second, const char* kind) {
+        const int a = ids[next++], b = ids[next++];
+        practice.people[std::size_t(a - 1)] = std::move(first);
+        practice.people[std::size_t(b - 1)] = std::move(second);
+        practice.relatives.push_back(std::to_string(a) + "\t" + std::to_string(b) + "\t" + kind);
+    };
+    const auto alikeNames = [&r](char sexOfFirst) {
+        const auto& names = kThinAlikeNames[std::size_t(r.between(0, int(kThinAlikeNames.size()) - 1))];
+        return sexOfFirst == 'F' ? std::pair(std::string(names[1]), std::string(names[0]))
+                                 : std::pair(std::string(names[0]), std::string(names[1]));
+    };
+    for (int i = 0; i < perKind; ++i) {
+        Person parent = randomPerson(r);
+        parent.dob = randomDate(r, 1930, 1985);
+        parent.homePhone = landLine(r);
+        Person child = parent;
+        child.dob = randomDate(r, parent.dob->y + 20, std::min(2023, parent.dob->y + 45));
+        plantPair(std::move(parent), std::move(child), "parent and child");
+    }
+    for (int i = 0; i < perKind; ++i) {
+        Person elder = randomPerson(r);
+        elder.dob = randomDate(r, 1940, 2010);
+        elder.homePhone = landLine(r);
+        Person younger = elder;
+        std::tie(elder.given, younger.given) = alikeNames(elder.sex);
+        younger.sex = elder.sex == 'F' ? 'M' : 'F';
+        do
+            younger.dob = randomDate(r, elder.dob->y + 1, std::min(2023, elder.dob->y + 12));
+        while (younger.dob->m == elder.dob->m || younger.dob->d == elder.dob->d);
+        plantPair(std::move(elder), std::move(younger), "siblings");
+    }
+    for (int i = 0; i < perKind; ++i) {
+        Person first = randomPerson(r);
+        first.dob = randomDate(r, 1940, 2005);
+        Person second = first;
+        std::tie(first.given, second.given) = alikeNames(first.sex);
+        second.sex = first.sex == 'F' ? 'M' : 'F';
+        for (Person* twin : {&first, &second}) {
+            twin->mobile = mobileNumber(r);
+            twin->email = folded(twin->given) + "." + folded(twin->surname) + std::to_string(r.between(1, 999))
+                + "@example.net";
+        }
+        plantPair(std::move(first), std::move(second), "twins");
     }
     return practice;
 }
@@ -841,7 +921,7 @@ int run(int argc, char** argv)
     }
     const std::filesystem::path partial(options.output + ".part");
     const std::filesystem::path truth(options.output + ".duplicates.tsv");
-    const std::filesystem::path households(options.output + ".households.tsv");
+    const std::filesystem::path relatives(options.output + ".relatives.tsv");
     std::filesystem::remove(partial, error);
     try {
         QFile schema(QStringLiteral(":/schema/sqlite/schema.sql"));
@@ -857,11 +937,11 @@ int run(int argc, char** argv)
             db.exec("COMMIT; ANALYZE; PRAGMA journal_mode = DELETE");
         }
         writeLines(truth, "Client\tDuplicate\tErrors\tAlike", practice.truth);
-        writeLines(households, "Client\tRelative\tKind", practice.households);
+        writeLines(relatives, "Client\tRelative\tKind", practice.relatives);
         std::filesystem::remove(output, error);
         std::filesystem::rename(partial, output);
-        std::printf("created %s: %zu clients, %zu duplicates, %zu household members\n", options.output.c_str(),
-                    practice.people.size(), practice.truth.size(), practice.households.size());
+        std::printf("created %s: %zu clients, %zu duplicates, %zu pairs of relatives\n", options.output.c_str(),
+                    practice.people.size(), practice.truth.size(), practice.relatives.size());
     } catch (const std::exception& e) {
         std::filesystem::remove(partial, error);
         std::fprintf(stderr, "kolvix-thin-db: %s\n", e.what());

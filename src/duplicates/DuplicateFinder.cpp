@@ -55,6 +55,22 @@ QString blockKeyText(BlockKey key)
         return QStringLiteral("the date of birth, post code and house number");
     case BlockKey::BirthAndHouse:
         return QStringLiteral("the date of birth, house number and street (by sound)");
+    case BlockKey::BirthAndStreet:
+        return QStringLiteral("the date of birth and street (by sound)");
+    case BlockKey::NameAndNumberStreet:
+        return QStringLiteral("a name (by sound), the house number and street (by sound)");
+    case BlockKey::YearMonthAndStreet:
+        return QStringLiteral("the year and month of birth, the street and suburb (by sound)");
+    case BlockKey::YearDayAndStreet:
+        return QStringLiteral("the year and day of birth, the street and suburb (by sound)");
+    case BlockKey::NameAndBirthEitherOrder:
+        return QStringLiteral("a name (by sound) and the date of birth, day and month in either order");
+    case BlockKey::NameAndYearMonth:
+        return QStringLiteral("a name (by sound), the year and month of birth and the post code");
+    case BlockKey::NameAndYearDay:
+        return QStringLiteral("a name (by sound), the year and day of birth and the post code");
+    case BlockKey::NameAndDayMonth:
+        return QStringLiteral("a name (by sound), the day and month of birth and the post code");
     case BlockKey::Email:
         return QStringLiteral("the e-mail address");
     case BlockKey::Phone:
@@ -169,6 +185,7 @@ bool readsAddress(BlockKey key)
     case BlockKey::NamesAndStreetLocality:
     case BlockKey::NameAndHouse:
     case BlockKey::NameAndStreetAddress:
+    case BlockKey::NameAndNumberStreet:
     case BlockKey::Email:
         return true;
     default:
@@ -246,6 +263,14 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
         return names + QStringLiteral("%1, day %2").arg(born.year()).arg(born.day());
     case BlockKey::NamesAndDayMonth:
         return names + QLocale::c().toString(born, QStringLiteral("d MMMM"));
+    case BlockKey::NameAndYearMonth:
+    case BlockKey::YearMonthAndStreet:
+        return born.toString(QStringLiteral("yyyy-MM"));
+    case BlockKey::NameAndYearDay:
+    case BlockKey::YearDayAndStreet:
+        return QStringLiteral("%1, day %2").arg(born.year()).arg(born.day());
+    case BlockKey::NameAndDayMonth:
+        return QLocale::c().toString(born, QStringLiteral("d MMMM"));
     case BlockKey::NamesAndYearDayMonthEitherOrder: {
         const QDate swapped(born.year(), born.day(), born.month());
         QString value = names + born.toString(Qt::ISODate);
@@ -264,7 +289,10 @@ QString blockValue(const DuplicateRecords& records, BlockKey kind, int index, st
         return born.toString(Qt::ISODate) + QStringLiteral(", ")
             + QStringLiteral("%1").arg(r.postCode - 1, 4, 10, QLatin1Char('0'));
     case BlockKey::BirthAndHouse:
+    case BlockKey::BirthAndStreet:
+    case BlockKey::NameAndBirthEitherOrder:
         return born.toString(Qt::ISODate);
+    case BlockKey::NameAndNumberStreet:
     case BlockKey::SurnameAndAddress:
     case BlockKey::NamesAndPostCodeNumber:
     case BlockKey::NamesAndNumberStreet:
@@ -447,6 +475,42 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
             ? mix(r.addressNumber, mix(r.streetCode, r.localityCode))
             : 0;
     });
+    byEitherName(BlockKey::NameAndNumberStreet, 29,
+                 [&](const R& r) { return r.addressNumber && r.streetCode ? mix(r.addressNumber, r.streetCode) : 0; });
+    byEitherName(BlockKey::NameAndBirthEitherOrder, 30, [&](const R& r) {
+        if (r.dateOfBirth == kNoDate)
+            return std::uint64_t(0);
+        const QDate d = dateOfDay(r.dateOfBirth);
+        const std::uint64_t m = std::uint64_t(d.month()), day = std::uint64_t(d.day());
+        return mix(std::uint64_t(d.year()), std::min(m, day) << 8 | std::max(m, day));
+    });
+    constexpr BlockKey kNamePartKeys[]
+        = {BlockKey::NameAndYearMonth, BlockKey::NameAndYearDay, BlockKey::NameAndDayMonth};
+    // (The day and month with the street would hold too many clients where a practice has few
+    // streets.)
+    constexpr BlockKey kStreetPartKeys[] = {BlockKey::YearMonthAndStreet, BlockKey::YearDayAndStreet};
+    // Two of the three parts of the date of birth.
+    const auto dateParts = [](const R& r, int part) {
+        if (r.dateOfBirth == kNoDate)
+            return std::uint64_t(0);
+        const QDate d = dateOfDay(r.dateOfBirth);
+        const std::uint64_t y = std::uint64_t(d.year()), m = std::uint64_t(d.month()), day = std::uint64_t(d.day());
+        return part == 0 ? y << 16 | m << 8 : part == 1 ? y << 16 | day : m << 8 | day;
+    };
+    for (int part = 0; part < 3; ++part)
+        byEitherName(kNamePartKeys[part], std::uint64_t(32 + part), [&](const R& r) {
+            const std::uint64_t parts = dateParts(r, part);
+            return parts && r.postCode ? mix(parts, r.postCode) : 0;
+        });
+    for (int part = 0; part < 2; ++part)
+        byKey(kStreetPartKeys[part], [&](const R& r) {
+            const std::uint64_t parts = dateParts(r, part);
+            return parts && r.streetCode && r.localityCode
+                ? mix(std::uint64_t(37 + part), mix(parts, mix(r.streetCode, r.localityCode)))
+                : 0;
+        });
+    if (isCancelled())
+        return {};
     byKey(BlockKey::BirthAndPostCodeNumber, [&](const R& r) {
         return r.dateOfBirth != kNoDate && r.postCode && r.addressNumber
             ? mix(25, mix(date(r), mix(r.postCode, r.addressNumber)))
@@ -456,6 +520,9 @@ std::vector<std::pair<int, int>> DuplicateFinder::candidatePairs(const Duplicate
         return r.dateOfBirth != kNoDate && r.addressNumber && r.streetCode
             ? mix(26, mix(date(r), mix(r.addressNumber, r.streetCode)))
             : 0;
+    });
+    byKey(BlockKey::BirthAndStreet, [&](const R& r) {
+        return r.dateOfBirth != kNoDate && r.streetCode ? mix(31, mix(date(r), r.streetCode)) : 0;
     });
     if (isCancelled())
         return {};
@@ -508,6 +575,113 @@ int findRoot(std::vector<int>& parent, int x)
 }
 
 } // namespace
+
+namespace {
+
+// How many of the details that a record may hold it holds: the date of birth, the address, the
+// mobile, the home and work phones and the e-mail address.
+int detailCount(const DuplicateRecord& r)
+{
+    return int(r.dateOfBirth != kNoDate) + int(r.addressFull != 0) + int(r.mobile != 0) + int(r.homePhone != 0)
+        + int(r.workPhone != 0) + int(r.email != 0);
+}
+
+struct KeepChoice
+{
+    int keep = 0;
+    QString reason;
+};
+
+// The record of a pair to keep (Move To), and why: never the one whose names look swapped or
+// whose date of birth is missing, then the active one over an archived one, then the one with
+// more history, then the one with more details, then the older record (the lower client id).
+KeepChoice chooseKeep(const DuplicateRecords& records, const std::vector<KeepFacts>& facts, int a, int b)
+{
+    const DuplicateRecord& ra = records[a];
+    const DuplicateRecord& rb = records[b];
+    const KeepFacts& fa = facts[std::size_t(a)];
+    const KeepFacts& fb = facts[std::size_t(b)];
+    if (fa.namesSwapped != fb.namesSwapped)
+        return {fa.namesSwapped ? b : a, QStringLiteral("keep: the other's names look swapped")};
+    if ((ra.dateOfBirth == kNoDate) != (rb.dateOfBirth == kNoDate))
+        return {ra.dateOfBirth == kNoDate ? b : a, QStringLiteral("keep: the other has no date of birth")};
+    if (ra.active != rb.active)
+        return {ra.active ? a : b, QStringLiteral("keep: the other is archived")};
+    if (fa.historyRows != fb.historyRows) {
+        const bool keepA = fa.historyRows > fb.historyRows;
+        return {keepA ? a : b,
+                QStringLiteral("keep: more history (%1 rows against %2)")
+                    .arg(keepA ? fa.historyRows : fb.historyRows)
+                    .arg(keepA ? fb.historyRows : fa.historyRows)};
+    }
+    if (fa.details != fb.details) {
+        const bool keepA = fa.details > fb.details;
+        return {keepA ? a : b,
+                QStringLiteral("keep: more details (%1 against %2)")
+                    .arg(keepA ? fa.details : fb.details)
+                    .arg(keepA ? fb.details : fa.details)};
+    }
+    return {ra.clientId < rb.clientId ? a : b, QStringLiteral("keep: the older record")};
+}
+
+} // namespace
+
+QStringList DuplicateFinder::historyTables()
+{
+    return {QStringLiteral("Appoint"), QStringLiteral("Trans"), QStringLiteral("ClinicalNotes"),
+            QStringLiteral("Documents"), QStringLiteral("Attachments")};
+}
+
+QString DuplicateFinder::historyStatement(const QStringList& tables, const std::vector<int>& clientIds)
+{
+    QStringList ids;
+    for (int id : clientIds)
+        ids << QString::number(id);
+    QStringList parts;
+    for (const QString& table : tables)
+        parts << QStringLiteral("SELECT ClientID, COUNT(*) FROM %1 WHERE ClientID IN (%2) GROUP BY ClientID")
+                     .arg(table, ids.join(u','));
+    return parts.join(QStringLiteral(" UNION ALL "));
+}
+
+void DuplicateFinder::readHistory(const DuplicateRecords& records, const std::vector<int>& listed,
+                                  std::vector<KeepFacts>& facts)
+{
+    if (listed.empty())
+        return;
+    // The tables a practice's database may lack are left out: a count of nothing is no history.
+    QStringList tables;
+    {
+        QStringList quoted;
+        for (const QString& table : historyTables())
+            quoted << QStringLiteral("'%1'").arg(table);
+        Statement query(m_connection,
+                        QStringLiteral("SELECT Name FROM SYS.TABLES WHERE Name IN (%1)").arg(quoted.join(u',')),
+                        m_connection.commandTimeout());
+        query.execute();
+        while (query.next())
+            tables << query.value(0).toString();
+        query.throwIfReadFailed();
+    }
+    if (tables.isEmpty())
+        return;
+    std::unordered_map<int, int> indexOf;
+    for (int index : listed)
+        indexOf.emplace(records[index].clientId, index);
+    constexpr std::size_t kIdsAStatement = 500;
+    std::vector<int> ids;
+    for (std::size_t from = 0; from < listed.size(); from += kIdsAStatement) {
+        ids.clear();
+        for (std::size_t i = from; i < std::min(listed.size(), from + kIdsAStatement); ++i)
+            ids.push_back(records[listed[i]].clientId);
+        Statement query(m_connection, historyStatement(tables, ids), m_connection.commandTimeout());
+        query.execute();
+        while (query.next())
+            if (const auto it = indexOf.find(query.value(0).toInt()); it != indexOf.end())
+                facts[std::size_t(it->second)].historyRows += query.value(1).toInt();
+        query.throwIfReadFailed();
+    }
+}
 
 DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, const DuplicateOptions& options)
 {
@@ -577,6 +751,25 @@ DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, 
     result.groups = groups;
 
     const std::size_t count = options.limit > 0 ? std::min(hits.size(), std::size_t(options.limit)) : hits.size();
+    std::vector<PairScore> scores;
+    scores.reserve(count);
+    std::vector<KeepFacts> facts(std::size_t(records.size()));
+    std::vector<int> listed;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Hit& h = hits[i];
+        scores.push_back(scorer.score(h.a, h.b, true));
+        if (scores.back().swappedRecord >= 0)
+            facts[std::size_t(scores.back().swappedRecord)].namesSwapped = true;
+        listed.push_back(h.a);
+        listed.push_back(h.b);
+    }
+    std::sort(listed.begin(), listed.end());
+    listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
+    report(QStringLiteral("Reading the history of %1 clients").arg(listed.size()), 97);
+    readHistory(records, listed, facts);
+    for (int index : listed)
+        facts[std::size_t(index)].details = detailCount(records[index]);
+
     result.pairs.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         const Hit& h = hits[i];
@@ -584,13 +777,11 @@ DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, 
         pair.score = h.score;
         pair.weight = h.weight;
         pair.group = groupOfRoot[std::size_t(findRoot(parent, h.a))];
-        pair.reasons = scorer.score(h.a, h.b, true).reasons;
-        // Keep the active record over an archived one, then the older (lower id) one.
-        const DuplicateRecord& ra = records[h.a];
-        const DuplicateRecord& rb = records[h.b];
-        const bool keepA = ra.active != rb.active ? ra.active : ra.clientId < rb.clientId;
-        pair.keep = clientOf(records, keepA ? h.a : h.b);
-        pair.merge = clientOf(records, keepA ? h.b : h.a);
+        pair.reasons = std::move(scores[i].reasons);
+        const KeepChoice choice = chooseKeep(records, facts, h.a, h.b);
+        pair.keep = clientOf(records, choice.keep);
+        pair.merge = clientOf(records, choice.keep == h.a ? h.b : h.a);
+        pair.reasons.append(choice.reason);
         result.pairs.push_back(std::move(pair));
     }
     report(QStringLiteral("Done"), 100);

@@ -37,8 +37,12 @@ struct DuplicateClient
     QString displayName() const;
 };
 
-// One candidate pair: the suggested Move To client (`keep`: the active one over an archived
-// one, then the lower client id, the older record) and Move From client (`merge`).
+// One candidate pair: the suggested Move To client (`keep`) and Move From client (`merge`). The
+// record kept is never the one whose names look swapped or whose date of birth is missing; then
+// the active one over an archived one, the one with more history (rows of appointments,
+// transactions, clinical notes, documents and attachments), the one with more details (date of
+// birth, address, phones, e-mail), the older record (the lower client id). The last reason says
+// which of these decided ("keep: more history (12 rows against 3)").
 struct DuplicatePair
 {
     int score = 0;
@@ -70,10 +74,24 @@ enum class BlockKey {
     // code, house number and street, or house number, street and locality).
     NameAndHouse,
     NameAndStreetAddress,
+    NameAndNumberStreet, // ... or with the house number and street
+    // One name's code with the date of birth, day and month in either order (the names swapped
+    // and one of them mistyped, or a name mistyped and day and month swapped).
+    NameAndBirthEitherOrder,
+    // One name's code with two parts of the date of birth and the post code (a name and a
+    // digit of the date mistyped).
+    NameAndYearMonth,
+    NameAndYearDay,
+    NameAndDayMonth,
     // Names written quite differently: the date of birth with the post code and house number, or
     // with the house number and street.
     BirthAndPostCodeNumber,
     BirthAndHouse,
+    BirthAndStreet, // the date of birth and the street's name by sound
+    // The year with the month or the day of birth, with the street and the suburb by sound
+    // (names and a digit of the date mistyped).
+    YearMonthAndStreet,
+    YearDayAndStreet,
     Email,
     Phone, // the last eight digits of a number in any of the three fields
 };
@@ -107,6 +125,14 @@ struct DuplicateScanResult
     bool cancelled = false; // the scan stopped early; no pairs then
 };
 
+// What the choice of the record to keep weighs, of one record.
+struct KeepFacts
+{
+    bool namesSwapped = false; // in a listed pair, its given name and surname look swapped
+    int historyRows = 0;
+    int details = 0;
+};
+
 struct DuplicateProgress
 {
     QString stage;
@@ -115,13 +141,11 @@ struct DuplicateProgress
 
 // Finds the clients that are probably registered twice. One read of the view PatientSearch,
 // then everything in memory: candidate pairs come from blocks of records that share a key
-// (a phonetic surname code and the date of birth; the date of birth and a phonetic code of
-// the given name; the date of birth and both name codes in either order; both name codes and
-// two parts of the date of birth; a phonetic surname code and the address; both name codes and
-// two parts of the house, or either name's code and the house; the date of birth and the house;
-// the e-mail address; a telephone number in any of the three fields), so the work grows with the
-// number of clients, not its square; each distinct pair is scored once (DuplicateScorer). It
-// only reads.
+// (BlockKey: the names by sound with the date of birth or parts of it, with the address or
+// parts of the house; the date of birth or parts of it with the house or the street; the e-mail
+// address; a telephone number in any of the three fields), so the work grows with the number of
+// clients, not its square; each distinct pair is scored once (DuplicateScorer). The clients of
+// the pairs listed are read once more for their history, for the record to keep. It only reads.
 class DuplicateFinder
 {
 public:
@@ -148,12 +172,19 @@ public:
                                                            std::vector<LeftOutBlock>* leftOut = nullptr);
     DuplicateScanResult findPairs(const DuplicateRecords& records, const DuplicateOptions& options);
 
+    // The tables whose rows make up a client's history, for the record to keep; the statement
+    // that counts them for some clients (rows of ClientID and count, per table).
+    static QStringList historyTables();
+    static QString historyStatement(const QStringList& tables, const std::vector<int>& clientIds);
+
     // Blocks larger than this are left out: a key that many clients share (a practice's
     // placeholder e-mail, a clinic's phone) says nothing about any two of them.
     static constexpr int kMaxBlock = 100;
 
 private:
     void report(const QString& stage, int percent) const;
+    // Adds the history rows of the listed records (indices into records) to their facts.
+    void readHistory(const DuplicateRecords& records, const std::vector<int>& listed, std::vector<KeepFacts>& facts);
     // Reads the values the records keep only as keys (address, e-mail) for the blocks left out.
     void readLeftOutValues(std::vector<LeftOutBlock>& blocks);
     bool cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }

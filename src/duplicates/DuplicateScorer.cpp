@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <utility>
 
 namespace kolvix {
@@ -33,26 +34,39 @@ double agreementWeight(double m, int count, int clients, double typicalFrequency
 // value, the largest weight an exact agreement can give, and the weight of a disagreement.
 constexpr double kSurnameM = 0.9, kSurnameTypical = 1.0 / 2000, kSurnameCap = 12, kSurnameDiffer = -4.5;
 constexpr double kGivenM = 0.9, kGivenTypical = 1.0 / 300, kGivenCap = 10, kGivenDiffer = -12;
-constexpr double kDateM = 0.92, kDateTypical = 1.0 / 29000, kDateCap = 15, kDateDiffer = -7;
+constexpr double kDateM = 0.92, kDateTypical = 1.0 / 29000, kDateCap = 15;
 constexpr double kDateSwapped = 9, kDateOneDigit = 8;
-constexpr double kMobileM = 0.6, kPhoneTypical = 1e-6, kMobileCap = 14, kMobileDiffer = -2.5;
+// Dates of birth that differ in more than a slip's way: few records of one person do, and the
+// further apart the dates, the fewer: kDateDiffer, less kDateDifferPerYear a year apart, down to
+// kDateDifferMost.
+constexpr double kDateDiffer = -10, kDateDifferPerYear = 0.5, kDateDifferMost = -16;
+// Dates of birth this many years apart or more are a generation apart (a parent and a child of
+// one name at one address): two people, unless something of the person's own (the mobile, the
+// e-mail address) agrees; the pair then weighs at most kGenerationCeiling.
+constexpr double kGenerationYears = 15, kGenerationCeiling = 16.5;
+// The same date of birth, given names that differ (also when alike) and contacts of their own
+// (two mobiles, or two e-mail addresses): twins.
+constexpr double kTwins = -16;
+constexpr double kMobileM = 0.6, kPhoneTypical = 1e-6, kMobileCap = 14, kMobileDiffer = -3;
 constexpr double kOtherPhoneM = 0.4, kOtherPhoneCap = 11;
 constexpr double kHomeM = 0.5, kHomeCap = 10, kHomeDiffer = -1;
-constexpr double kEmailM = 0.5, kEmailTypical = 1e-6, kEmailCap = 12, kEmailDiffer = -1.5;
+constexpr double kEmailM = 0.5, kEmailTypical = 1e-6, kEmailCap = 12, kEmailDiffer = -2.5;
 constexpr double kAddressM = 0.6, kAddressTypical = 1e-5, kAddressCap = 16, kAddressDiffer = -1.5;
 // Graded agreement of addresses (addressSimilarity): nearly the same from kAddressNear (a slip in
 // a word, a wrong digit, a part missing on one side), partly the same from kAddressPartly (the
 // street with another house number, or the house in another spelling of the suburb), weighed
 // by how many clients live in that street.
 constexpr double kAddressNear = 0.8, kAddressNearPenalty = 2;
-constexpr double kAddressPartly = 0.6, kAddressPartlyM = 0.3, kStreetTypical = 1e-4, kAddressPartlyCap = 8;
+constexpr double kAddressPartly = 0.6, kAddressPartlyM = 0.4, kStreetTypical = 1e-4, kAddressPartlyCap = 10;
 // Home phone, address and a family's e-mail are shared by a household: together they count at
 // most kHouseholdCap, and at most kOneNameHouseholdCap when the given names agree as well (a
 // relative with the same given name is rare; the same person at one address is not).
 constexpr double kHouseholdCap = 13, kOneNameHouseholdCap = 18;
 
-// A given name held by this many clients or more is an established name, not a slip.
+// A name held by this many clients or more is an established name, not a slip.
 constexpr int kEstablishedName = 3;
+// How alike (Jaro-Winkler) a rare spelling is to an established name when it is a slip of it.
+constexpr double kAlikeSpelling = 0.8;
 
 // How much a graded agreement is worth less than an exact one.
 double gradePenalty(NameAgreement level)
@@ -103,11 +117,15 @@ struct NameVerdict
     const char* reason = nullptr;
 };
 
-// What one field adds: its weight in bits, and the reason it gives (nullptr for none).
+// What one field adds: its weight in bits, the reason it gives (nullptr for none), and whether
+// the values agree only in part (a slip, another field, nearly the same).
 struct FieldVerdict
 {
     double weight = 0;
     const char* reason = nullptr;
+    bool graded = false;
+    // Something disagrees: the values differ, or agree only in part.
+    bool doubt() const { return weight < 0 || graded; }
 };
 
 // The comparison of the fields of two records, one function a field.
@@ -128,6 +146,13 @@ public:
     // True when the given name and surname agree better swapped; the verdicts are then replaced.
     bool namesSwapped(NameVerdict& surname, NameVerdict& given) const;
     FieldVerdict dateOfBirth() const;
+    DateAgreement dates() const { return compareDates(a.dateOfBirth, b.dateOfBirth); }
+    // How many years apart the two dates of birth are (both known).
+    double yearsApart() const { return std::abs(a.dateOfBirth - b.dateOfBirth) / 365.25; }
+    // Of a pair whose names are swapped, the record whose names look swapped: the one whose
+    // surname is the rarer surname and whose given name the rarer given name; -1 when the two
+    // cannot be told apart.
+    int swappedRecord(int ia, int ib) const;
     // The mobile, or a number that appears in another field of the other record.
     FieldVerdict phones() const;
     // Home phone, address and e-mail address: a household may share them.
@@ -154,18 +179,18 @@ NameAgreement PairComparison::nameLevel(int x, int y, bool given) const
         return x ? NameAgreement::Exact : NameAgreement::Missing;
     const NameAgreement level = compareCodedNames(rs.name(x), rs.nameCode(x), rs.nicknames(x), rs.name(y),
                                                   rs.nameCode(y), rs.nicknames(y), given);
-    if (!given)
-        return level;
     // A slip makes a spelling that few clients hold. Two given names an edit or two apart that
     // several clients each hold are two names (Ella and Emma, Oliver and Olivia: twins); a rare
-    // spelling an edit from an established name is a slip, even in the first letter (Iily, Lily).
-    const bool establishedX = rs.givenCount(x) >= kEstablishedName;
-    const bool establishedY = rs.givenCount(y) >= kEstablishedName;
-    if (level == NameAgreement::Similar && establishedX && establishedY
+    // spelling an edit from an established name is a slip, even in the first letter (Iily, Lily),
+    // and so is a rare spelling much like another name (Saridra and Sandra, Holrnes and Holmes).
+    const bool establishedX = (given ? rs.givenCount(x) : rs.surnameCount(x)) >= kEstablishedName;
+    const bool establishedY = (given ? rs.givenCount(y) : rs.surnameCount(y)) >= kEstablishedName;
+    if (given && level == NameAgreement::Similar && establishedX && establishedY
         && jaroWinkler(rs.name(x), rs.name(y)) < kSimilarSpelling)
         return NameAgreement::Different;
     if (level == NameAgreement::Different && establishedX != establishedY
-        && std::min(rs.name(x).size(), rs.name(y).size()) >= 4 && editDistance(rs.name(x), rs.name(y)) == 1)
+        && std::min(rs.name(x).size(), rs.name(y).size()) >= 3
+        && (editDistance(rs.name(x), rs.name(y)) == 1 || jaroWinkler(rs.name(x), rs.name(y)) >= kAlikeSpelling))
         return NameAgreement::Similar;
     return level;
 }
@@ -258,18 +283,29 @@ bool PairComparison::namesSwapped(NameVerdict& surname, NameVerdict& given) cons
     return true;
 }
 
+int PairComparison::swappedRecord(int ia, int ib) const
+{
+    const auto plausible = [this](const DuplicateRecord& r) {
+        return double(m_records.surnameCount(r.surname)) * double(m_records.givenCount(r.given));
+    };
+    const double pa = plausible(a), pb = plausible(b);
+    if (pa == pb)
+        return -1;
+    return pa < pb ? ia : ib;
+}
+
 FieldVerdict PairComparison::dateOfBirth() const
 {
-    switch (compareDates(a.dateOfBirth, b.dateOfBirth)) {
+    switch (dates()) {
     case DateAgreement::Same:
         return {agreementWeight(kDateM, m_records.dateCount(a.dateOfBirth), m_clients, kDateTypical, kDateCap),
                 "same date of birth"};
     case DateAgreement::DayMonthSwapped:
-        return {kDateSwapped, "day and month of birth swapped"};
+        return {kDateSwapped, "day and month of birth swapped", true};
     case DateAgreement::OneDigit:
-        return {kDateOneDigit, "date of birth one digit off"};
+        return {kDateOneDigit, "date of birth one digit off", true};
     case DateAgreement::Different:
-        return {kDateDiffer, "different date of birth"};
+        return {std::max(kDateDifferMost, kDateDiffer - kDateDifferPerYear * yearsApart()), "different date of birth"};
     case DateAgreement::Missing:
         break;
     }
@@ -287,7 +323,7 @@ FieldVerdict PairComparison::phones() const
                                std::pair(a.homePhone, b.mobile), std::pair(a.workPhone, b.mobile)})
         if (samePhone(x, y))
             return {agreementWeight(kOtherPhoneM, m_records.phoneCount(x), m_clients, kPhoneTypical, kOtherPhoneCap),
-                    "same phone"};
+                    "same phone", true};
     if (a.mobile && b.mobile)
         return {kMobileDiffer, nullptr};
     return {};
@@ -316,13 +352,13 @@ FieldVerdict PairComparison::address() const
         // As the more common of the two addresses, less what a slip costs.
         const int count = std::max(m_records.addressCount(a.addressFull), m_records.addressCount(b.addressFull));
         return {agreementWeight(kAddressM, count, m_clients, kAddressTypical, kAddressCap, 1) - kAddressNearPenalty,
-                "address nearly the same"};
+                "address nearly the same", true};
     }
     if (similarity >= kAddressPartly) {
         // Mostly the same street: as common as the more common of the two streets.
         const int count = std::max(m_records.streetCount(a), m_records.streetCount(b));
         return {agreementWeight(kAddressPartlyM, count, m_clients, kStreetTypical, kAddressPartlyCap, 1),
-                "address partly the same"};
+                "address partly the same", true};
     }
     return {kAddressDiffer, nullptr};
 }
@@ -347,7 +383,14 @@ DuplicateScorer::DuplicateScorer(const DuplicateRecords& records)
 
 int DuplicateScorer::scoreOfWeight(double weight)
 {
-    const double score = 50.0 + kScorePerBit * (weight - kThresholdWeight);
+    // kScorePerBit points a bit up to kLinearUpTo; above it the score nears 100 ever more slowly
+    // (as sure as a pair can be), at the same slope where the two meet.
+    constexpr double kLinearUpTo = 90;
+    constexpr double kBitsToHalve = (100 - kLinearUpTo) * std::numbers::ln2 / kScorePerBit;
+    const double linear = 50.0 + kScorePerBit * (weight - kThresholdWeight);
+    const double score = linear <= kLinearUpTo
+        ? linear
+        : 100.0 - (100 - kLinearUpTo) * std::exp2(-(linear - kLinearUpTo) / kScorePerBit / kBitsToHalve);
     return int(std::lround(std::clamp(score, 0.0, 100.0)));
 }
 
@@ -362,22 +405,43 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
     // Without any agreement of a name there is no pair (two blank records share nothing).
     if (!result.namesAgree && !withReasons)
         return result;
+    const DateAgreement dates = pair.dates();
     const FieldVerdict date = pair.dateOfBirth();
     const FieldVerdict phone = pair.phones();
     const FieldVerdict home = pair.homePhone();
     const FieldVerdict address = pair.address();
     const FieldVerdict email = pair.email();
 
+    // The given names agree as one person's: the same, the first of several names, a preferred
+    // name (a nickname or short form is also a brother's or sister's name: Glen and Glenda).
+    const bool givenAgrees = given.level == NameAgreement::Exact || given.level == NameAgreement::FirstWord;
+    // Contacts of their own: two mobiles, or two e-mail addresses, that differ.
+    const bool ownContacts = phone.weight < 0 || email.weight < 0;
+    // Something of the person's own agrees: the mobile (also written in another field), the
+    // e-mail address (a shared home phone or address is a household's).
+    const bool personalAgrees = phone.reason || email.reason;
+    // The same date of birth and given names that differ, even when alike: twins, or one
+    // person with a slip in the given name.
+    const bool twins = !swapped && dates == DateAgreement::Same && surname.level != NameAgreement::Different
+        && (given.level == NameAgreement::SoundsAlike || given.level == NameAgreement::Similar
+            || given.level == NameAgreement::Different);
+
     // The weights are those of a practice of kReferenceClients; in a smaller one there are fewer
     // other people to take a client for, and the same agreement is that much more telling.
     double total = m_sizeWeight;
-    // Relatives share the surname and the home: when the given names differ, the surname and
-    // what a household shares count together at most as a household.
-    const bool relatives = !swapped && given.level == NameAgreement::Different;
+    // Relatives share the surname and the home: when the given names differ, or do not wholly
+    // agree while the dates of birth differ (siblings of alike names), or twins have contacts
+    // of their own, the surname and what a household shares count together at most as a
+    // household.
+    const bool relatives = !swapped
+        && (given.level == NameAgreement::Different || (!givenAgrees && dates == DateAgreement::Different)
+            || (twins && ownContacts));
     total += relatives ? 0 : surname.weight;
     total += given.weight;
     total += date.weight;
     total += phone.weight;
+    if (twins && ownContacts)
+        total += kTwins;
     // An e-mail address shared at a shared address or home phone is a family's: it counts
     // with the household.
     double household = 0;
@@ -391,9 +455,20 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
         total += std::min(surname.weight + household, std::max(surname.weight, kHouseholdCap));
     else
         total += std::min(household, swapped || given.weight > 0 ? kOneNameHouseholdCap : kHouseholdCap);
+    // Born a generation apart: a parent and a child, unless something of the person's own agrees.
+    if (dates == DateAgreement::Different && pair.yearsApart() >= kGenerationYears && !personalAgrees)
+        total = std::min(total, kGenerationCeiling);
 
     result.weight = total;
     result.score = result.namesAgree ? scoreOfWeight(total) : 0;
+    // 100 only where nothing disagrees.
+    const bool doubt = swapped || (surname.level != NameAgreement::Exact && surname.level != NameAgreement::Missing)
+        || (given.level != NameAgreement::Exact && given.level != NameAgreement::Missing) || date.doubt()
+        || phone.doubt() || home.doubt() || address.doubt() || email.doubt();
+    if (doubt)
+        result.score = std::min(result.score, 99);
+    if (swapped)
+        result.swappedRecord = pair.swappedRecord(ia, ib);
     if (withReasons) {
         QStringList reasons;
         const auto add = [&](const char* reason) {
@@ -414,6 +489,7 @@ PairScore DuplicateScorer::score(int ia, int ib, bool withReasons) const
         if (!swapped)
             add(surname.level == NameAgreement::Different ? surname.reason : nullptr);
         add(date.weight < 0 ? date.reason : nullptr);
+        add(twins ? "possible twins" : nullptr);
         result.reasons = reasons;
     }
     return result;

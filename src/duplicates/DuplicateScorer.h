@@ -24,6 +24,9 @@ struct PairScore
     double weight = 0; // total bits of evidence
     int score = 0; // 0..100
     bool namesAgree = false; // some positive evidence from a name
+    // Given name and surname swapped: the record whose names look swapped (the rarer surname
+    // and given name), -1 when the two cannot be told apart or nothing is swapped.
+    int swappedRecord = -1;
     QStringList reasons;
 };
 
@@ -35,7 +38,8 @@ public:
     // With reasons false the reasons are not collected (faster, for the scan itself).
     PairScore score(int a, int b, bool reasons = true) const;
 
-    // The score of a total weight: 50 at kThresholdWeight, 2 points a bit, 0 to 100.
+    // The score of a total weight: 50 at kThresholdWeight, 2 points a bit up to 90, then nearing
+    // 100 ever more slowly; 0 to 100. A pair where anything disagrees scores at most 99.
     static int scoreOfWeight(double weight);
 
 private:

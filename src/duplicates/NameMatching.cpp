@@ -366,10 +366,16 @@ QHash<QString, NicknameGroups> buildNicknames()
 bool shortForm(QStringView a, QStringView b)
 {
     // The first three letters or more of the other name, which has at least two letters more
-    // (Sam and Samuel; not Luc and Lucy).
+    // (Sam and Samuel; not Luc and Lucy), and not the name with a feminine ending (Daniel and
+    // Danielle, Dean and Deanna, Glen and Glenda, Max and Maxine are brother and sister).
+    static constexpr QStringView kFeminineEndings[]
+        = {u"LE", u"NA", u"NE", u"DA", u"INE", u"ETTE", u"ELLE", u"IA", u"INA"};
     const QStringView shorter = a.size() < b.size() ? a : b;
     const QStringView longer = a.size() < b.size() ? b : a;
-    return shorter.size() >= 3 && longer.size() - shorter.size() >= 2 && longer.startsWith(shorter);
+    if (shorter.size() < 3 || longer.size() - shorter.size() < 2 || !longer.startsWith(shorter))
+        return false;
+    const QStringView ending = longer.mid(shorter.size());
+    return std::find(std::begin(kFeminineEndings), std::end(kFeminineEndings), ending) == std::end(kFeminineEndings);
 }
 
 bool shareGroup(const NicknameGroups& a, const NicknameGroups& b)

@@ -175,7 +175,9 @@ TEST_F(MainWindowTest, APairChosenInTheDuplicatesWindowFillsBothClientsAsASearch
                            "(20, 'Louise', 'Harper', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
                            "(35, 'Louise', 'Harpur', '1975-04-09 00:00:00', '0412345678', 'T');"
                            "INSERT INTO Account (ClientID, AccountID, Description) VALUES (35, 0, 'Main');"
-                           "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 35);"));
+                           "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 35);"
+                           // Harper's record holds the longer history: the one to keep.
+                           "INSERT INTO ClinicalNotes (ClinicalNoteID, ClientID) VALUES (1, 20), (2, 20);"));
     TfrmMain window(ui);
     window.show();
     // Below Merge, the designed form otherwise as it was.
@@ -224,7 +226,9 @@ TEST_F(MainWindowTest, TickedPairsAreMergedOnTheWindowsSessionAndThePaneIsCollec
                        "(20, 'Louise', 'Harper', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
                        "(35, 'Louise', 'Harpur', '1975-04-09 00:00:00', '0412345678', 'T');"
                        "INSERT INTO Account (ClientID, AccountID, Description) VALUES (20, 0, 'Main'), (35, 0, 'Main');"
-                       "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 35);"));
+                       "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 35);"
+                       // Harper's record holds the longer history: the one to keep.
+                       "INSERT INTO ClinicalNotes (ClinicalNoteID, ClientID) VALUES (1, 20), (2, 20);"));
     TfrmMain window(ui);
     window.show();
     window.chooseFromClient(35);

@@ -105,7 +105,8 @@ TEST_F(DuplicateFinderTest, ATruePairOutranksASameSurnameSameYearPair)
     EXPECT_EQ(pair.merge.displayName(), "Harpur, Louise");
     EXPECT_EQ(pair.keep.dateOfBirth, QDate(1975, 4, 9));
     EXPECT_EQ(pair.reasonText(),
-              "same date of birth, surname sounds alike, same given name, same mobile, same address");
+              "same date of birth, surname sounds alike, same given name, same mobile, same address, "
+              "keep: the older record");
 
     // Lowering the threshold lists the weaker pairs below it, still ranked.
     DuplicateOptions all;
@@ -133,7 +134,8 @@ TEST_F(DuplicateFinderTest, ListsAPairWithoutDatesOfBirthPhonesOrEmail)
     const DuplicateScanResult result = scan();
     EXPECT_EQ(pairIds(result), QStringList {"1-2"});
     ASSERT_EQ(result.pairs.size(), 1u);
-    EXPECT_EQ(result.pairs[0].reasonText(), "same surname, same given name, address nearly the same");
+    EXPECT_EQ(result.pairs[0].reasonText(),
+              "same surname, same given name, address nearly the same, keep: the older record");
 }
 
 TEST_F(DuplicateFinderTest, ThreeRecordsOfOnePersonShareAGroupAndTheActiveOlderOneIsKept)
@@ -178,6 +180,64 @@ TEST_F(DuplicateFinderTest, ThreeRecordsOfOnePersonShareAGroupAndTheActiveOlderO
     const DuplicateScanResult one = scan(limited);
     ASSERT_EQ(one.pairs.size(), 1u);
     EXPECT_EQ(one.groups, 2);
+}
+
+// The record to keep: never the one whose names look swapped or whose date of birth is missing,
+// then the one with more history, then the one with more details, then the older one; the last
+// reason says which decided.
+TEST_F(DuplicateFinderTest, TheRecordToKeepHasTheMostHistoryAndNeverSwappedNamesOrAMissingDate)
+{
+    addClients(db,
+               {
+                   // One person three times; the record with swapped names has the most history.
+                   {101, "Anna", "Stewart", "1946-08-22", "0421 028 191"},
+                   {102, "Stewart", "Anna", "1946-08-22", "0421 028 191"},
+                   {103, "Stewart", "Ann", "1946-08-22", "0421 028 191"},
+                   // The record without a date of birth has the history.
+                   {201, "Quinn", "Harriet", "", "0400 111 222"},
+                   {202, "Quinn", "Harriet", "1950-12-01", "0400 111 222"},
+                   // History against details.
+                   {301, "Lincoln", "Grace", "1990-01-05", "0400 000 001"},
+                   {302, "Lincoln", "Grace", "1990-01-05", "0400 000 001", "grace@example.com", "3 High St Fitzroy"},
+                   // Details alone.
+                   {401, "Baird", "Thomas", "1962-07-31", "0411 173 722"},
+                   {402, "Baird", "Thomas", "1962-07-31", "0411 173 722", "tb@example.com", "9 King St Carlton"},
+                   // Nothing to choose.
+                   {501, "Harper", "Louise", "1975-04-09", "0412 345 678"},
+                   {502, "Harper", "Louise", "1975-04-09", "0412 345 678"},
+               });
+    QString history;
+    int row = 0;
+    for (const auto& [client, count] : {std::pair(101, 6), std::pair(102, 2), std::pair(201, 5)})
+        for (int i = 0; i < count; ++i)
+            history += QStringLiteral("INSERT INTO Appoint (AppointID, ClientID) VALUES (%1, %2);\n")
+                           .arg(++row)
+                           .arg(client);
+    history += "INSERT INTO Trans (TransID, ClientID, AccountID) VALUES (1, 301, 0);\n"
+               "INSERT INTO ClinicalNotes (ClinicalNoteID, ClientID) VALUES (1, 301);\n";
+    db.exec(history);
+
+    const DuplicateScanResult result = scan();
+    std::map<std::pair<int, int>, QString> keepReason; // (keep, merge) -> the last reason
+    for (const DuplicatePair& p : result.pairs)
+        keepReason[{p.keep.clientId, p.merge.clientId}] = p.reasons.last();
+    const std::map<std::pair<int, int>, QString> expected = {
+        {{102, 101}, "keep: the other's names look swapped"},
+        {{102, 103}, "keep: more history (2 rows against 0)"},
+        {{103, 101}, "keep: the other's names look swapped"},
+        {{202, 201}, "keep: the other has no date of birth"},
+        {{301, 302}, "keep: more history (2 rows against 0)"},
+        {{402, 401}, "keep: more details (4 against 2)"},
+        {{501, 502}, "keep: the older record"},
+    };
+    EXPECT_EQ(keepReason, expected);
+    // The three records of one person are one group, and every pair of it keeps the same record
+    // over the others.
+    std::set<int> groups;
+    for (const DuplicatePair& p : result.pairs)
+        if (p.keep.surname == "Stewart" || p.merge.surname == "Stewart")
+            groups.insert(p.group);
+    EXPECT_EQ(groups.size(), 1u);
 }
 
 TEST_F(DuplicateFinderTest, GroupClientsAreNeverCandidates)

@@ -287,7 +287,8 @@ TEST(DemoDatabaseGenerator, KeepsAnExistingFileUnlessForced)
     const GeneratorRun forced = runGenerator({"--force", path});
     ASSERT_EQ(forced.exitCode, 0) << forced.err.toStdString();
     EXPECT_EQ(SqliteFile(path).count("SELECT COUNT(*) FROM Client WHERE ClientID = 812"), 1);
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"existing.db", "existing.db.duplicates.tsv"}));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files),
+              QStringList({"existing.db", "existing.db.duplicates.tsv", "existing.db.relatives.tsv"}));
 }
 
 TEST(DemoDatabaseGenerator, RejectsBadArgumentsWithoutWritingAnything)

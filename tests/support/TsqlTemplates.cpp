@@ -6,6 +6,7 @@
 
 #include "support/TsqlTemplates.h"
 
+#include "duplicates/DuplicateFinder.h"
 #include "merge/ContactConflict.h"
 #include "merge/MergeSession.h"
 #include "merge/Statistics.h"
@@ -498,6 +499,21 @@ std::vector<StatementTemplate> statementTemplates()
                  {},
                  {},
                  0});
+    // The duplicate finder's record to keep: which history tables there are, then their rows of
+    // the clients of the listed pairs.
+    c.push_back({"duplicateHistoryTables",
+                 QStringLiteral("SELECT Name FROM SYS.TABLES WHERE Name IN "
+                                "('Appoint','Trans','ClinicalNotes','Documents','Attachments')"),
+                 QStringLiteral("SELECT Name FROM %1 WHERE Name IN "
+                                "('Appoint','Trans','ClinicalNotes','Documents','Attachments')")
+                     .arg(kSysTables),
+                 {},
+                 5});
+    c.push_back({"duplicateHistory",
+                 kolvix::DuplicateFinder::historyStatement(kolvix::DuplicateFinder::historyTables(), {812, 57}),
+                 {},
+                 {},
+                 -1});
     // The merge's bound on lock waits on SQL Server, set at its start and cleared at its end.
     c.push_back({"lockTimeoutSet", QStringLiteral("SET LOCK_TIMEOUT 60000"), {}, {}, -1, {}, true});
     c.push_back({"lockTimeoutCleared", QStringLiteral("SET LOCK_TIMEOUT -1"), {}, {}, -1, {}, true});

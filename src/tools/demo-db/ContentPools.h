@@ -100,6 +100,27 @@ inline constexpr std::array<std::pair<const char*, const char*>, 24> kNicknames
         {"Joshua", "Josh"},  {"Michael", "Mike"},     {"David", "Dave"},    {"Peter", "Pete"},    {"Jack", "John"},
         {"Liam", "William"}, {"Lucas", "Luke"},       {"Hannah", "Anna"},   {"Zoe", "Zoey"}}};
 
+// Given names that brothers and sisters are given in pairs: alike in spelling or sound, each a
+// name of its own.
+inline constexpr std::array<std::pair<const char*, const char*>, 16> kAlikeGivenNames = {{
+    {"Oliver", "Olivia"},
+    {"Francis", "Frances"},
+    {"Mario", "Maria"},
+    {"Leo", "Leah"},
+    {"Noel", "Noelle"},
+    {"Luca", "Lucia"},
+    {"Ryan", "Rhian"},
+    {"Max", "Maxine"},
+    {"Joel", "Joelle"},
+    {"Dominic", "Dominique"},
+    {"Jordan", "Jordyn"},
+    {"Brendan", "Brenda"},
+    {"Glen", "Glenda"},
+    {"Henry", "Henrietta"},
+    {"Sean", "Shona"},
+    {"Marcus", "Marcia"},
+}};
+
 // ---- Random content --------------------------------------------------------------------------
 
 class Random

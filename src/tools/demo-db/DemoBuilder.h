@@ -65,14 +65,20 @@ public:
     // Clients 1 to `clients` with random content, then the heavy pair.
     void buildLarge(int clients, bool activity);
     // Adds `count` clients that are the same person as an existing client among `sources`,
-    // written again with the errors of a busy front desk, plus household members and twins of
-    // other clients (different people who share a surname, an address and a telephone). The
-    // true pairs go to duplicatePairs(). With `everyKind` the errors take their turns, so that
-    // each kind appears.
+    // written again with the errors of a busy front desk, plus relatives, who are different
+    // people: household members of other clients (the surname, address and home phone, another
+    // given name and date of birth; now and then a twin), and families of their own: parents and
+    // children of one name at one address and home phone, born 20 to 45 years apart; siblings of
+    // alike names (Francis and Frances) born 1 to 12 years apart on other birthdays; adult twins
+    // of alike names, each with a mobile and an e-mail address of their own. The true pairs go to
+    // duplicatePairs(), the relatives to relativePairs(). With `everyKind` the errors take their
+    // turns, so that each kind appears.
     void plantDuplicates(int firstId, const std::vector<int>& sources, int count, bool everyKind);
 
     // "source<TAB>duplicate<TAB>errors" lines of the planted duplicates.
     const std::vector<std::string>& duplicatePairs() const { return m_duplicatePairs; }
+    // "client<TAB>relative<TAB>kind" lines of the planted relatives, who are different people.
+    const std::vector<std::string>& relativePairs() const { return m_relativePairs; }
 
     const std::vector<std::string>& pairs() const { return m_pairs; }
     long long rows() const { return m_rowCount; }
@@ -112,6 +118,7 @@ private:
     long long m_rowCount = 0;
     std::vector<std::string> m_pairs;
     std::vector<std::string> m_duplicatePairs;
+    std::vector<std::string> m_relativePairs;
     int m_contactCount = 0;
     // The claim number drawn for the client added last: its primary account (account 0) holds
     // it, as both search views read the claim number from the account.

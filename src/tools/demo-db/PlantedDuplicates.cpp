@@ -340,7 +340,78 @@ void DemoBuilder::plantDuplicates(int firstId, const std::vector<int>& sources, 
         if (!r.chance(0.3))
             row[cEmail].reset();
         row[cActive] = "T";
-        write(row);
+        const int id = write(row);
+        m_relativePairs.push_back(std::to_string(source) + "\t" + std::to_string(id) + "\t"
+                                  + (twin ? "twins" : "household"));
+    }
+
+    // Families of their own, two new clients each (in the large practice): a surname, a home at
+    // one address with one home phone, and a day of birth for each.
+    const auto family = [&](const char* name, const std::string& born) {
+        const Place& place = kPlaces[std::size_t(r.between(0, int(kPlaces.size()) - 1))];
+        PlantedRow row;
+        row[cTitle] = "Mx";
+        row[cName] = name;
+        row[cSurname] = r.pick(kSurnames);
+        row[cActive] = "T";
+        row[cBirth] = born;
+        row[cAddress] = std::to_string(r.between(1, 250)) + " " + r.pick(kStreets);
+        row[cSuburb] = place.suburb;
+        row[cState] = place.state;
+        row[cPostCode] = place.postCode;
+        row[cHome] = "(0" + std::to_string(r.between(2, 8)) + ") " + r.digits(4) + " " + r.digits(4);
+        row[cOccupation] = r.pick(kOccupations);
+        row[cPractitioner] = "1";
+        return row;
+    };
+    const auto plantPair = [&](const PlantedRow& first, const PlantedRow& second, const char* kind) {
+        const int a = write(first);
+        const int b = write(second);
+        m_relativePairs.push_back(std::to_string(a) + "\t" + std::to_string(b) + "\t" + kind);
+    };
+    const auto monthDay = [](const std::string& born) { return std::pair(born.substr(5, 2), born.substr(8, 2)); };
+    constexpr int kYear = 365;
+    const int families = everyKind ? 0 : count / 16;
+    for (int i = 0; i < families; ++i) {
+        // A parent and a child of one name, born 20 to 45 years apart.
+        const int parentBorn = kReferenceDay - r.between(24 * kYear, 90 * kYear);
+        const int childBorn
+            = parentBorn + r.between(20 * kYear, std::min(45 * kYear, kReferenceDay - parentBorn - kYear));
+        const char* name = r.pick(kGivenNames);
+        PlantedRow parent = family(name, isoDateTime(parentBorn));
+        PlantedRow child = parent;
+        child[cBirth] = isoDateTime(childBorn);
+        parent[cMobile] = mobileNumber(r);
+        plantPair(parent, child, "parent and child");
+
+        // Siblings of alike names, born 1 to 12 years apart on other birthdays.
+        const auto& [brother, sister] = kAlikeGivenNames[std::size_t(r.between(0, int(kAlikeGivenNames.size()) - 1))];
+        const int elderBorn = kReferenceDay - r.between(14 * kYear, 80 * kYear);
+        PlantedRow elder = family(brother, isoDateTime(elderBorn));
+        PlantedRow younger = elder;
+        younger[cName] = sister;
+        do
+            younger[cBirth] = isoDateTime(elderBorn + r.between(kYear, 12 * kYear));
+        while (monthDay(*younger[cBirth]).first == monthDay(*elder[cBirth]).first
+               || monthDay(*younger[cBirth]).second == monthDay(*elder[cBirth]).second);
+        if (r.chance(0.5))
+            std::swap(elder[cName], younger[cName]);
+        plantPair(elder, younger, "siblings");
+
+        // Adult twins of alike names, each with a mobile and an e-mail address of their own.
+        const auto& [one, other] = kAlikeGivenNames[std::size_t(r.between(0, int(kAlikeGivenNames.size()) - 1))];
+        PlantedRow first = family(one, isoDateTime(kReferenceDay - r.between(18 * kYear, 80 * kYear)));
+        PlantedRow second = first;
+        second[cName] = other;
+        for (PlantedRow* twin : {&first, &second}) {
+            (*twin)[cMobile] = mobileNumber(r);
+            std::string email;
+            for (char c : *(*twin)[cName] + "." + *(*twin)[cSurname])
+                if (c != ' ' && c != '\'')
+                    email += char(std::tolower(static_cast<unsigned char>(c)));
+            (*twin)[cEmail] = email + r.digits(3) + "@" + r.pick(kMailDomains);
+        }
+        plantPair(first, second, "twins");
     }
 }
 

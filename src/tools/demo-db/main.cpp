@@ -53,9 +53,12 @@
 // same date of birth and mobile, a moved address, a new mobile, the preferred name as given
 // name, capitals and blanks). --duplicates D plants D of them (in the large practice after the
 // heavy pair, copies of random clients with one error and sometimes a second), and with them
-// household members of other clients who are different people (another given name and date
-// of birth; every fifth a twin). The true pairs are written to OUTPUT.db.duplicates.tsv, one
-// line "client<TAB>duplicate<TAB>errors" each under a header line.
+// relatives, who are different people: household members of other clients (another given name
+// and date of birth; every fifth a twin) and, in the large practice, families of their own
+// (parents and children of one name, siblings and adult twins of alike names). The true pairs
+// are written to OUTPUT.db.duplicates.tsv, one line "client<TAB>duplicate<TAB>errors" each under
+// a header line, the relatives to OUTPUT.db.relatives.tsv, one line "client<TAB>relative<TAB>kind"
+// each.
 //
 // --seed S makes the random content reproducible (the same seed gives the same database).
 //
@@ -183,6 +186,19 @@ void removeDatabaseFiles(const std::filesystem::path& path)
     std::filesystem::remove(std::filesystem::path(path.string() + "-journal"), ignored);
 }
 
+// Writes a header line and the lines, each ended by a line break.
+void writeLines(const std::filesystem::path& path, const char* header, const std::vector<std::string>& lines)
+{
+    std::FILE* file = std::fopen(path.string().c_str(), "w");
+    if (!file)
+        throw std::runtime_error("cannot write " + path.string());
+    std::fprintf(file, "%s\n", header);
+    for (const std::string& line : lines)
+        std::fprintf(file, "%s\n", line.c_str());
+    if (std::fclose(file) != 0)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
 int run(int argc, char** argv)
 {
     Options options;
@@ -211,10 +227,13 @@ int run(int argc, char** argv)
     const auto started = std::chrono::steady_clock::now();
     std::vector<std::string> pairs;
     std::vector<std::string> duplicatePairs;
+    std::vector<std::string> relativePairs;
     long long rows = 0;
     // The true pairs of the planted duplicates, beside the database.
     const std::filesystem::path truth(options.output + ".duplicates.tsv");
     const std::filesystem::path partialTruth(options.output + ".duplicates.tsv.part");
+    const std::filesystem::path relatives(options.output + ".relatives.tsv");
+    const std::filesystem::path partialRelatives(options.output + ".relatives.tsv.part");
     try {
         const std::string schema = loadSchema();
         {
@@ -239,6 +258,7 @@ int run(int argc, char** argv)
                 }
                 pairs = builder.pairs();
                 duplicatePairs = builder.duplicatePairs();
+                relativePairs = builder.relativePairs();
                 rows = builder.rows();
             }
             db.exec("COMMIT");
@@ -246,24 +266,22 @@ int run(int argc, char** argv)
                     "PRAGMA journal_mode = DELETE; PRAGMA locking_mode = NORMAL;");
         }
         if (!duplicatePairs.empty()) {
-            std::FILE* file = std::fopen(partialTruth.string().c_str(), "w");
-            if (!file)
-                throw std::runtime_error("cannot write " + partialTruth.string());
-            std::fputs("Client\tDuplicate\tErrors\n", file);
-            for (const std::string& line : duplicatePairs)
-                std::fprintf(file, "%s\n", line.c_str());
-            if (std::fclose(file) != 0)
-                throw std::runtime_error("cannot write " + partialTruth.string());
+            writeLines(partialTruth, "Client\tDuplicate\tErrors", duplicatePairs);
+            writeLines(partialRelatives, "Client\tRelative\tKind", relativePairs);
         }
         if (options.force)
             removeDatabaseFiles(output);
         std::filesystem::remove(truth, error);
+        std::filesystem::remove(relatives, error);
         std::filesystem::rename(partial, output);
-        if (!duplicatePairs.empty())
+        if (!duplicatePairs.empty()) {
             std::filesystem::rename(partialTruth, truth);
+            std::filesystem::rename(partialRelatives, relatives);
+        }
     } catch (const std::exception& e) {
         removeDatabaseFiles(partial);
         std::filesystem::remove(partialTruth, error);
+        std::filesystem::remove(partialRelatives, error);
         std::fprintf(stderr, "kolvix-demo-db: %s\n", e.what());
         return 1;
     }

@@ -36,6 +36,9 @@ protected:
     {
         MergeFixture::SetUp();
         db.exec(kMorePairs);
+        // The first record of each pair holds the longer history: the one to keep.
+        db.exec("INSERT INTO ClinicalNotes (ClientID) VALUES (301), (301), (301), (302), (302), (302), (303), (303), "
+                "(303), (304), (304), (304)");
         // A date of birth and a mobile number each pair shares, so that the scan lists the pairs.
         db.exec("UPDATE Client SET DateOfBirth = '1971-03-0' || (ClientID % 100) || ' 00:00:00', "
                 "Mobile = '0400 000 00' || (ClientID % 100) WHERE ClientID BETWEEN 301 AND 404");
