@@ -261,7 +261,11 @@ TEST_F(MergePairsTest, TheListingOfDuplicatesMergesThePairsItShowsWhateverTheirN
         "UPDATE Client SET Surname = 'Linkd' || char(27) || '[2J', Name = 'Ann' || char(10) || 'Marie' "
         "WHERE ClientID = 403;"
         "UPDATE Client SET Surname = 'Аккаунтс', Name = '汤姆' WHERE ClientID = 304;"
-        "UPDATE Client SET Surname = 'Акаунтс', Name = '汤姆' WHERE ClientID = 404;");
+        "UPDATE Client SET Surname = 'Акаунтс', Name = '汤姆' WHERE ClientID = 404;"
+        // The 3xx records hold the most history, so that the scan suggests keeping them.
+        "INSERT INTO ClinicalNotes (ClientID) SELECT ClientID FROM Client WHERE ClientID BETWEEN 301 AND 304;"
+        "INSERT INTO ClinicalNotes (ClientID) SELECT ClientID FROM Client WHERE ClientID BETWEEN 301 AND 304;"
+        "INSERT INTO ClinicalNotes (ClientID) SELECT ClientID FROM Client WHERE ClientID BETWEEN 301 AND 304;");
     const ProcessRun scan = run({"--duplicates"});
     ASSERT_EQ(scan.exitCode, 0) << scan.err.toStdString();
     QStringList lines = scan.out.split('\n');
