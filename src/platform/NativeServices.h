@@ -21,6 +21,8 @@ public:
     virtual std::string programFilesFallbackFolder() const = 0;
     virtual bool isRemoteSession() const = 0;
     virtual std::string computerName() const = 0;
+    // The operating-system user the program runs as; empty when it cannot be determined.
+    virtual std::string userName() const = 0;
     virtual int windowsMajorVersion() const = 0;
     // Without a trailing separator; empty when it cannot be determined.
     virtual std::string executableFolder() const = 0;

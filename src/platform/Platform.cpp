@@ -135,6 +135,7 @@ public:
     }
     bool isRemoteSession() const override { return native::services().isRemoteSession(); }
     QString computerName() const override { return fromNative(native::services().computerName()); }
+    QString userName() const override { return fromNative(native::services().userName()); }
     int windowsMajorVersion() const override { return native::services().windowsMajorVersion(); }
     QString executableFolder() const override { return fromNative(native::services().executableFolder()); }
     QChar pathSeparator() const override { return QLatin1Char(native::services().pathSeparator()); }

@@ -29,6 +29,8 @@ public:
     // True inside a remote (terminal-services) session.
     virtual bool isRemoteSession() const = 0;
     virtual QString computerName() const = 0;
+    // The operating-system user the program runs as (the login name); empty when unknown.
+    virtual QString userName() const = 0;
     // Major version of the operating system as Windows numbers it (6 = Vista and later).
     // POSIX reports 10, so the newer display fonts apply.
     virtual int windowsMajorVersion() const = 0;

@@ -49,6 +49,13 @@ public:
     std::string programFilesFallbackFolder() const override { return "/opt/Zelvan 2000"; }
     bool isRemoteSession() const override { return false; }
     std::string computerName() const override { return QSysInfo::machineHostName().toStdString(); }
+    std::string userName() const override
+    {
+        if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name)
+            return entry->pw_name;
+        const char* user = std::getenv("USER");
+        return user ? user : std::string();
+    }
     int windowsMajorVersion() const override { return 10; }
     std::string executableFolder() const override
     {

@@ -65,6 +65,12 @@ public:
             return {};
         return std::string(buffer, size);
     }
+    std::string userName() const override
+    {
+        // The session's logon name, as Windows sets it for every process.
+        const char* user = std::getenv("USERNAME");
+        return user ? user : std::string();
+    }
     int windowsMajorVersion() const override
     {
         static const int version = kernelMajorVersion();

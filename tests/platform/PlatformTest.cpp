@@ -17,6 +17,10 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 namespace kolvix::test {
 namespace {
@@ -54,6 +58,7 @@ TEST(NativePlatformTest, NamesTheComputerAndTheSession)
     const Platform& os = platform();
     EXPECT_EQ(os.computerName().toUpper(), qEnvironmentVariable("COMPUTERNAME").toUpper());
     EXPECT_FALSE(os.computerName().isEmpty());
+    EXPECT_EQ(os.userName(), qEnvironmentVariable("USERNAME"));
     // A remote desktop session is named "RDP-Tcp#<n>" in the environment, the console "Console".
     EXPECT_EQ(os.isRemoteSession(), qEnvironmentVariable("SESSIONNAME").startsWith(QLatin1String("RDP-")));
 }
@@ -138,6 +143,8 @@ TEST(NativePlatformTest, MapsTheWindowsFolders)
     EXPECT_EQ(os.pathSeparator(), QLatin1Char('/'));
     EXPECT_FALSE(os.isRemoteSession());
     EXPECT_FALSE(os.computerName().isEmpty());
+    // The login name of the effective user, as the system's user database has it.
+    EXPECT_EQ(os.userName().toStdString(), std::string(getpwuid(geteuid())->pw_name));
     EXPECT_GE(os.windowsMajorVersion(), 6) << "the newer display fonts apply";
 }
 

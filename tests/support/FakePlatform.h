@@ -21,6 +21,7 @@ public:
     QString programFilesFallback = QStringLiteral("/nonexistent/Zelvan 2000");
     bool remoteSession = false;
     QString computer = QStringLiteral("PC01");
+    QString user = QStringLiteral("reception");
     int windowsVersion = 10;
     QString exeFolder;
 
@@ -30,6 +31,7 @@ public:
     QString programFilesFallbackFolder() const override { return programFilesFallback; }
     bool isRemoteSession() const override { return remoteSession; }
     QString computerName() const override { return computer; }
+    QString userName() const override { return user; }
     int windowsMajorVersion() const override { return windowsVersion; }
     QString executableFolder() const override { return exeFolder; }
     QChar pathSeparator() const override { return QLatin1Char('/'); }
