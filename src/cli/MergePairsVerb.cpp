@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QStringDecoder>
 #include <algorithm>
+#include <limits>
 #include <tuple>
 
 namespace kolvix::cli {
@@ -256,6 +257,16 @@ std::optional<std::vector<BatchPair>> readPairsFile(const QString& path, QString
              {std::tuple {columns->keep, "Keep", &pair.keep}, std::tuple {columns->merge, "Merge", &pair.merge}}) {
             const QString cell = cells.value(column);
             const std::optional<qint32> value = readInteger(cell);
+            bool wide = false;
+            cell.trimmed().toLongLong(&wide);
+            if (!value && wide)
+                return refuse(number,
+                              QStringLiteral("%1 is out of range: a client id is a whole number from %2 to %3, not "
+                                             "'%4'")
+                                  .arg(QLatin1String(caption))
+                                  .arg(std::numeric_limits<qint32>::min())
+                                  .arg(std::numeric_limits<qint32>::max())
+                                  .arg(escapeText(cell)));
             if (!value)
                 return refuse(number,
                               QStringLiteral("%1 must be a whole number (a client id), not '%2'")

@@ -510,6 +510,40 @@ TEST_F(MainWindowTest, BothClientsAreFoundByTypingAndMergedWithTheKeyboardAlone)
 
 // After every merge attempt the pane is collected again for the From client, as choosing it
 // does: after a merge it lists what stays with the From client, never the counts of before.
+// A pair used from the Duplicates window and merged here leaves that list at once; pressing
+// Merge again merges nothing a second time, and says why.
+TEST_F(MainWindowTest, APairMergedHereLeavesTheDuplicatesListAndIsNotMergedTwice)
+{
+    db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname, DateOfBirth, Mobile, Active) VALUES "
+                           "(20, 'Louise', 'Harper', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
+                           "(35, 'Louise', 'Harpur', '1975-04-09 00:00:00', '0412345678', 'T');"
+                           "INSERT INTO Account (ClientID, AccountID, Description) VALUES (20, 0, 'Main'), (35, 0, "
+                           "'Main');"
+                           "INSERT INTO Appoint (AppointID, ClientID) VALUES (10, 35);"
+                           "INSERT INTO ClinicalNotes (ClinicalNoteID, ClientID) VALUES (1, 20), (2, 20);"));
+    TfrmMain window(ui);
+    window.show();
+    widget<QPushButton>(window, "btnDuplicates").click();
+    TfrmDuplicates& duplicates = widget<TfrmDuplicates>(window, "frmDuplicates");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !duplicates.isScanning(); }, 20000));
+    ASSERT_EQ(duplicates.pairs().size(), 1u);
+    widget<QTableView>(duplicates, "grdPairs").selectRow(0);
+    widget<QPushButton>(duplicates, "btnUse").click();
+
+    whenDialogOpens<TfrmEditAccounts>("the account dialog", [](TfrmEditAccounts& dialog) { dialog.accept(); });
+    window.btnMergeClick();
+    ASSERT_EQ(ui.shown.last(), QStringLiteral("Information: Clients have been successfully merged."));
+    EXPECT_TRUE(duplicates.pairs().empty());
+    EXPECT_EQ(widget<QTableView>(duplicates, "grdPairs").model()->rowCount(), 0);
+
+    const auto merged = db.snapshot();
+    window.btnMergeClick();
+    EXPECT_TRUE(ui.shown.last().startsWith("Information: Client 35 was merged into 20 by merge 1 on "))
+        << ui.shown.last().toStdString();
+    EXPECT_TRUE(ui.shown.last().endsWith(". There is nothing left to merge.")) << ui.shown.last().toStdString();
+    EXPECT_EQ(db.snapshot(), merged);
+}
+
 TEST_F(MainWindowTest, AfterEveryMergeAttemptThePaneShowsWhatTheFromClientHoldsNow)
 {
     struct Case

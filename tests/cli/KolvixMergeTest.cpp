@@ -548,6 +548,14 @@ TEST_F(KolvixMergeTest, MergesTheExamplePair)
     EXPECT_TRUE(r.out.endsWith("Information: Clients have been successfully merged.\n"));
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 0);
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Audit"), 1);
+
+    // Merged once, never again: the second run is refused before the question.
+    const ProcessRun again = run({"--from", "812", "--to", "57", "--yes"});
+    EXPECT_EQ(again.exitCode, 1) << again.out.toStdString();
+    EXPECT_TRUE(again.out.contains("\nInformation: Client 812 was merged into 57 by merge 1 on "))
+        << again.out.toStdString();
+    EXPECT_TRUE(again.out.endsWith(". There is nothing left to merge.\n")) << again.out.toStdString();
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Audit"), 1);
 }
 
 TEST_F(KolvixMergeTest, WithoutYesAndWithoutATerminalTheAnswerIsNo)

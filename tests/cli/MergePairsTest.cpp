@@ -170,6 +170,16 @@ TEST_F(MergePairsTest, MergesEachPairOnItsOwnAndListsWhatBecameOfIt)
     EXPECT_EQ(pairLines(all).value(1), "1 pair: 1 merged, 0 skipped, 0 failed");
     EXPECT_EQ(db.count("SELECT COUNT(*) FROM Trans WHERE ClientID = 812"), 0);
 
+    // The same listing again merges nothing twice.
+    const QString last = db.scalar("SELECT MAX(AuditID) FROM Audit");
+    const auto mergedOnce = db.snapshot();
+    const ProcessRun again = run({"--merge-pairs", clean, "--yes"});
+    EXPECT_EQ(again.exitCode, 1) << again.out.toStdString();
+    EXPECT_EQ(
+        pairLines(again),
+        (QStringList {"812\t57\tskipped\t\talready merged by merge " + last, "1 pair: 0 merged, 1 skipped, 0 failed"}));
+    EXPECT_EQ(db.snapshot(), mergedOnce);
+
     // Without a database there is nothing to ask about.
     const ProcessRun unconnected = run({"--merge-pairs", clean, "--yes"}, settingsDir.filePath("missing.db"));
     EXPECT_EQ(unconnected.exitCode, 3) << unconnected.out.toStdString();
@@ -336,7 +346,8 @@ TEST_F(MergePairsTest, AFileThatIsNoPairsListingExits64)
         {"fraction.tsv", true, "Merge\tKeep\n812\t57.0\n",
          " line 2: Keep must be a whole number (a client id), not '57.0'"},
         {"too-large.tsv", true, "Keep\tMerge\n57\t2147483648\n",
-         " line 2: Merge must be a whole number (a client id), not '2147483648'"},
+         " line 2: Merge is out of range: a client id is a whole number from -2147483648 to 2147483647, not "
+         "'2147483648'"},
         {"short-line.tsv", true, "Score\tKeep\tMerge\n90\t57\n",
          " line 2: Merge must be a whole number (a client id), not ''"},
         {"empty-id.tsv", true, "Keep\tMerge\n\t812\n", " line 2: Keep must be a whole number (a client id), not ''"},

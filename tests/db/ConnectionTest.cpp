@@ -20,6 +20,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -216,6 +217,98 @@ TEST_F(FunctionTest, OnlyNumericCharsKeepsTheDigits)
     EXPECT_EQ(call("onlyNumericChars", QStringLiteral("0123456789 ").repeated(20)),
               QStringLiteral("0123456789").repeated(20));
 }
+
+// The embedded engine's BINARY_CHECKSUM tells rows apart by every value, its type and its place:
+// what a merge's record keeps to know a row it moved is still as it left it.
+TEST_F(FunctionTest, BinaryChecksumTellsValuesTheirTypesAndTheirOrderApart)
+{
+    const auto sum = [&](const char* values) {
+        Dataset ds(connection);
+        ds.setSql(QStringLiteral("SELECT BINARY_CHECKSUM(%1)").arg(QLatin1String(values)));
+        ds.open();
+        return ds.field(0).asString();
+    };
+    EXPECT_EQ(sum("1, 'Ann', NULL, 2.5"), sum("1, 'Ann', NULL, 2.5"));
+    const char* const others[]
+        = {"1, 'ann', NULL, 2.5",     "'1', 'Ann', NULL, 2.5", "'Ann', 1, NULL, 2.5",  "1, 'Ann', '', 2.5",
+           "1, 'Ann', NULL, 2.50001", "1, 'Ann', NULL",        "1, 'Ann ', NULL, 2.5", "1, X'416E6E', NULL, 2.5"};
+    for (const char* other : others)
+        EXPECT_NE(sum(other), sum("1, 'Ann', NULL, 2.5")) << other;
+}
+
+// KOLVIX_LOCK_WAIT bounds every wait for another program's lock; a value that is no whole
+// number of seconds from 1 to 3600 is refused at once, naming the variable, never replaced by the
+// default without a word.
+TEST(ConnectionTest, TheLockWaitVariableIsTakenOnlyWithinItsRange)
+{
+    TestDatabase db;
+    const QByteArray saved = qgetenv("KOLVIX_LOCK_WAIT");
+    const bool wasSet = qEnvironmentVariableIsSet("KOLVIX_LOCK_WAIT");
+    const std::pair<const char*, int> taken[] = {{"5", 5}, {" 3600 ", 3600}, {"1", 1}, {"", 60}};
+    for (const auto& [value, seconds] : taken) {
+        qputenv("KOLVIX_LOCK_WAIT", value);
+        Connection connection;
+        connection.setConnectionString(db.connectionString());
+        EXPECT_NO_THROW(connection.open()) << value;
+        EXPECT_EQ(connection.lockWaitLimit(), std::chrono::seconds(seconds)) << value;
+    }
+    for (const char* value : {"0", "-1", "abc", "3601", "99999999999", "5s", "2.5"}) {
+        qputenv("KOLVIX_LOCK_WAIT", value);
+        Connection connection;
+        connection.setConnectionString(db.connectionString());
+        try {
+            connection.open();
+            ADD_FAILURE() << "opened with KOLVIX_LOCK_WAIT=" << value;
+        } catch (const DbError& e) {
+            EXPECT_EQ(e.message(),
+                      QStringLiteral("The environment variable KOLVIX_LOCK_WAIT is '%1': it must be a "
+                                     "whole number of seconds from 1 to 3600, the longest the program "
+                                     "waits for another program's lock on the database. Set it within "
+                                     "that range, or remove it to wait up to 60 seconds.")
+                          .arg(QString::fromLatin1(value)));
+        }
+        EXPECT_FALSE(connection.isOpen());
+    }
+    if (wasSet)
+        qputenv("KOLVIX_LOCK_WAIT", saved);
+    else
+        qunsetenv("KOLVIX_LOCK_WAIT");
+}
+
+#ifdef Q_OS_UNIX
+// A program that was changing the file and was killed leaves a hot journal: a read-only open
+// (the history, the finder) has the engine roll it back once, then reads the file as it was.
+TEST(ConnectionTest, AReadOnlyOpenRecoversTheJournalAKilledWriterLeft)
+{
+    TestDatabase db;
+    db.exec("CREATE TABLE Filler (Text VARCHAR(100));"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+            "INSERT INTO Filler SELECT printf('%090d', i) FROM n;");
+    const QString before = db.scalar("SELECT COUNT(*) || '|' || MAX(Text) FROM Filler");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A small cache makes the engine write changed pages into the file before the commit.
+        sqlite3* writer = nullptr;
+        sqlite3_open(db.path().toUtf8().constData(), &writer);
+        sqlite3_exec(writer, "PRAGMA cache_size = 2; BEGIN; UPDATE Filler SET Text = 'changed';", nullptr, nullptr,
+                     nullptr);
+        _exit(0); // as a kill would: no commit, no rollback
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(QFileInfo(db.path() + QStringLiteral("-journal")).size() > 0) << "no hot journal was left";
+
+    Connection reader;
+    reader.setConnectionString(db.connectionString());
+    reader.setReadOnly(true);
+    ASSERT_NO_THROW(reader.open());
+    Dataset ds(reader);
+    ds.setSql(QStringLiteral("SELECT COUNT(*) || '|' || MAX(Text) FROM Filler"));
+    ds.open();
+    EXPECT_EQ(ds.field(0).asString(), before);
+}
+#endif
 
 TEST(ConnectionStringTest, ReadsKeysInAnyCaseWithQuotedValues)
 {

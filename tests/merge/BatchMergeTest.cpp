@@ -76,6 +76,25 @@ TEST_F(BatchMergeTest, MergesThePairsTheSingleMergeWouldAndSkipsTheRestWithTheir
     EXPECT_EQ(db.snapshot(kNotProductTables), before);
 }
 
+// A run repeated, or a pair merged from elsewhere in between, merges nothing twice.
+TEST_F(BatchMergeTest, APairMergedAlreadyIsSkippedAndSaysByWhichMerge)
+{
+    const std::vector<BatchPair> pairs = {{401, 301, {}, {}}, {812, 57, {}, {}}};
+    ASSERT_EQ(lines(mergePairs(*session, pairs)), (QStringList {"401>301 merged", "812>57 merged"}));
+    const int second = int(db.count("SELECT MAX(AuditID) FROM Audit"));
+    const auto merged = db.snapshot();
+    const std::vector<BatchResult> again = mergePairs(*session, pairs);
+    ASSERT_EQ(lines(again), (QStringList {"401>301 skipped", "812>57 skipped"}));
+    EXPECT_EQ(again[0].reason, QStringLiteral("already merged by merge %1").arg(second - 1));
+    EXPECT_EQ(again[1].reason, QStringLiteral("already merged by merge %1").arg(second));
+    EXPECT_EQ(db.snapshot(), merged);
+
+    // A pair whose kept client was merged away elsewhere names where it went.
+    const std::vector<BatchResult> into = mergePairs(*session, {{402, 401, {}, {}}});
+    ASSERT_EQ(lines(into), QStringList {"402>401 skipped"});
+    EXPECT_EQ(into[0].reason, QStringLiteral("client 401 was merged into 301 by merge %1").arg(second - 1));
+}
+
 TEST_F(BatchMergeTest, StopsBetweenPairsAndOnTheFirstSkipWhenAsked)
 {
     const std::vector<BatchPair> pairs = {{401, 301, {}, {}}, {403, 303, {}, {}}, {402, 302, {}, {}}};

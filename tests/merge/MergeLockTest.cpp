@@ -7,6 +7,7 @@
 #include "accounts/AccountMergeModel.h"
 #include "ledger/MergeHistory.h"
 #include "merge/MergeLock.h"
+#include "merge/MergeUndo.h"
 
 #include <QElapsedTimer>
 #include <sqlite3.h>
@@ -362,6 +363,44 @@ TEST_F(MergeLockTest, AHeldReaderEndsTheMergeWithinTheLimitAndTheOutcomeSaysWhat
               "Close the other program that has the practice open, then merge again.");
     EXPECT_TRUE(logLines().contains("the Audit row 1 could not be marked as reverted: database is locked"))
         << logLines().join('\n').toStdString();
+}
+
+// The undo keeps the merge's bound: behind a reader that never ends it gives up within the limit,
+// rolls back and says which lock held it up, as a merge does.
+TEST_F(MergeLockTest, AHeldReaderEndsTheUndoWithinTheLimitAsItEndsAMerge)
+{
+    ASSERT_EQ(merge(), MergeOutcome::Merged);
+    const int audit = int(db.count("SELECT MAX(AuditID) FROM Audit"));
+    connection.setLockWaitLimit(std::chrono::seconds(3)); // statements keep their 30 s and 60 s
+    const std::unique_ptr<UndoPlan> plan = planUndo(*session, audit);
+    ASSERT_TRUE(plan) << ui.shown.join('\n').toStdString();
+    sqlite3* reader = nullptr;
+    sqlite3_open(db.path().toUtf8().constData(), &reader);
+    sqlite3_stmt* read = nullptr;
+    sqlite3_exec(reader, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_prepare_v2(reader, "SELECT ClientID FROM Client", -1, &read, nullptr);
+    EXPECT_EQ(sqlite3_step(read), SQLITE_ROW);
+    const auto merged = db.snapshot();
+    ui.lockWaits = 0;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(executeUndo(*session, *plan), MergeOutcome::Failed);
+    const qint64 took = clock.elapsed();
+    sqlite3_finalize(read);
+    sqlite3_exec(reader, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+
+    EXPECT_LT(took, 25000) << "the undo waited past its limit, up to a statement's own time-out";
+    EXPECT_GE(ui.lockWaits.load(), 1);
+    EXPECT_EQ(ui.lockWaitFailures.last(), "the changes could not be committed: database is locked");
+    EXPECT_EQ(db.snapshot(), merged);
+    EXPECT_EQ(ui.shown.last().toStdString(),
+              QStringLiteral("Warning: Merge %1 could not be undone: database is locked\nNothing has been changed.\n\n"
+                             "The undo waited for a lock that another connection holds on the database (to commit "
+                             "the changes, which waits until other connections stop reading) and gave up.\n"
+                             "Close the other program that has the practice open, then undo the merge again.")
+                  .arg(audit)
+                  .toStdString());
 }
 
 // Without the transaction each step commits on its own and waits for a reader to end: that

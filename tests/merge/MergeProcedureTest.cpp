@@ -1,5 +1,7 @@
 #include "support/MergeFixture.h"
+
 #include "support/MovedTables.h"
+#include <QDateTime>
 
 #include "accounts/AccountMergeModel.h"
 
@@ -144,6 +146,66 @@ TEST_F(MergeProcedureTest, RowsOnAccountsTheFromClientDoesNotHaveAreNamedAndStay
             "INSERT INTO Trans (ClientID, AccountID, Amount) VALUES (300, 0, 1);");
     ASSERT_EQ(merge(300, 57), MergeOutcome::Merged);
     EXPECT_TRUE(ui.notMoved.isEmpty());
+}
+
+// What the record says of a pair decides before the checks: a pair merged already has nothing
+// left to merge; a client merged away is no Move To; a client merged away that has gained rows
+// since may be merged, with a notice, and only those rows move.
+TEST_F(MergeProcedureTest, AMergedPairIsNotMergedAgainAndAClientMergedAwayIsNoMoveTo)
+{
+    db.exec("INSERT INTO Client (ClientID, Name, Surname, Active) VALUES (300, 'Three', 'Sample', 'T');"
+            "INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (300, 0, 'Primary');");
+    ASSERT_EQ(merge(), MergeOutcome::Merged);
+    const int audit = int(db.count("SELECT MAX(AuditID) FROM Audit"));
+    const QString when = db.scalar("SELECT AuditDateTime FROM Audit");
+    const QString shownWhen = QDateTime::fromString(when, QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                  .toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+
+    struct Case
+    {
+        qint32 from;
+        qint32 to;
+        QString shown;
+        QString log;
+    };
+    const Case cases[] = {
+        {812, 57,
+         QStringLiteral("Information: Client 812 was merged into 57 by merge %1 on %2. There is nothing left to merge.")
+             .arg(audit)
+             .arg(shownWhen),
+         QStringLiteral("cancelled - FROM was merged already by merge %1 [AlreadyMerged]").arg(audit)},
+        {300, 812,
+         QStringLiteral("Information: Client 812 was merged into 57 by merge %1. Choose 57 as Move To, or undo merge "
+                        "%1 first.")
+             .arg(audit),
+         QStringLiteral("cancelled - TO was merged away by merge %1 [ToMergedAway]").arg(audit)},
+        {812, 300,
+         QStringLiteral("Information: Client 812 was merged into 57 by merge %1 on %2. There is nothing left to merge.")
+             .arg(audit)
+             .arg(shownWhen),
+         QStringLiteral("cancelled - FROM was merged already by merge %1 [AlreadyMerged]").arg(audit)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 into %2").arg(c.from).arg(c.to).toStdString());
+        const auto before = db.snapshot();
+        ui.shown.clear();
+        EXPECT_EQ(merge(c.from, c.to), MergeOutcome::Refused);
+        EXPECT_EQ(ui.shown, QStringList {c.shown});
+        EXPECT_EQ(logLines().last(), c.log);
+        EXPECT_EQ(ui.accountDialogs, 1); // the first merge's only
+        EXPECT_EQ(db.snapshot(), before);
+    }
+
+    // An appointment booked on the emptied record afterwards: the second merge moves it alone.
+    db.exec("INSERT INTO Appoint (AppointID, ClientID) VALUES (900, 812)");
+    ui.shown.clear();
+    ASSERT_EQ(merge(), MergeOutcome::Merged) << ui.shown.join('\n').toStdString();
+    EXPECT_EQ(ui.notices,
+              QStringList {QStringLiteral("Client 812 was merged into 57 by merge %1 on %2; it has gained "
+                                          "1 rows since, which this merge moves to 57.")
+                               .arg(audit)
+                               .arg(shownWhen)});
+    EXPECT_EQ(db.count("SELECT COUNT(*) FROM Appoint WHERE ClientID = 57 AND AppointID = 900"), 1);
 }
 
 // An account id too large to map is a refusal like the checks', not a failure.

@@ -4,6 +4,8 @@
 #include "support/MergeFixture.h"
 #include "support/QtPrinting.h"
 
+#include "accounts/AccountMergeModel.h"
+
 #include "ledger/MergeHistory.h"
 #include "merge/MergeUndo.h"
 
@@ -44,6 +46,7 @@ struct UndoCase
     const char* name;
     bool useRollback;
     const char* extraSql; // before the merge
+    int mergeAccount2Into = -1; // the To account the From client's account 2 is merged into; -1: as proposed
 };
 
 class ExactUndoTest : public MergeUndoTest, public ::testing::WithParamInterface<UndoCase>
@@ -57,6 +60,15 @@ TEST_P(ExactUndoTest, MergeThenUndoGivesBackEveryTableExactly)
     session->UseRollback = GetParam().useRollback;
     if (*GetParam().extraSql)
         db.exec(GetParam().extraSql);
+    if (GetParam().mergeAccount2Into >= 0)
+        ui.onEditAccounts = [](AccountMergeModel& model) {
+            AccountMergeModel::Row* row = model.rowForAccount(2);
+            row->action = AccountMergeModel::Merge;
+            for (size_t i = 0; i < row->destinations.size(); ++i)
+                if (row->destinations[i].second == GetParam().mergeAccount2Into)
+                    row->destinationIndex = int(i);
+            return model.accept().isEmpty();
+        };
     const auto before = productTables();
 
     ASSERT_EQ(merge(), MergeOutcome::Merged) << ui.shown.join('\n').toStdString();
@@ -103,7 +115,23 @@ INSTANTIATE_TEST_SUITE_P(
                   "CREATE TABLE TransCopy (TransID INTEGER, Part INTEGER, ClientID INTEGER, AccountID INTEGER, "
                   "Amount REAL, PRIMARY KEY (TransID, Part));"
                   "INSERT INTO TransCopy SELECT TransID, 1, ClientID, AccountID, Amount FROM Trans;"
-                  "DROP TABLE Trans; ALTER TABLE TransCopy RENAME TO Trans;"}),
+                  "DROP TABLE Trans; ALTER TABLE TransCopy RENAME TO Trans;"},
+        // Rows that nothing tells apart, in a table without a key: four of the From client's and
+        // one alike of the To client's. As many go back as the merge moved.
+        UndoCase {"IdenticalRowsWithoutKey", true,
+                  "CREATE TABLE DocumentsCopy AS SELECT ClientID, Title, FileName, CreatedDate FROM Documents;"
+                  "DROP TABLE Documents; ALTER TABLE DocumentsCopy RENAME TO Documents;"
+                  "INSERT INTO Documents (ClientID, Title) VALUES (812, 'Referral'), (812, 'Referral'), "
+                  "(812, 'Referral'), (812, 'Referral'), (57, 'Referral');"},
+        // The From accounts land on To accounts of other ids, so that the record must keep the
+        // From account of every moved row, not the one it went to: account 2 matched by name
+        // with the To client's account 3; merged into the primary account by hand; added as a new
+        // account under another id, 2 being taken.
+        UndoCase {"MatchedOntoAnotherId", true,
+                  "INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (57, 3, 'WorkCover');"},
+        UndoCase {"MergedIntoThePrimary", false, "", 0},
+        UndoCase {"AddedUnderANewId", true,
+                  "INSERT INTO Account (ClientID, AccountID, ShortDescription) VALUES (57, 2, 'Private');"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MergeUndoTest, ChainedMergesUndoNewestFirst)
@@ -136,6 +164,7 @@ struct ChangeCase
     const char* name;
     const char* change; // made after the merge
     const char* shown;
+    bool rowsAlike = false; // the merge moves two rows alike of a table without a key (Documents)
 };
 
 class ChangedRowTest : public MergeUndoTest, public ::testing::WithParamInterface<ChangeCase>
@@ -144,6 +173,11 @@ class ChangedRowTest : public MergeUndoTest, public ::testing::WithParamInterfac
 
 TEST_P(ChangedRowTest, RefusesAndChangesNothing)
 {
+    if (GetParam().rowsAlike)
+        db.exec("CREATE TABLE DocumentsCopy AS SELECT ClientID, Title, FileName, CreatedDate FROM Documents;"
+                "DROP TABLE Documents; ALTER TABLE DocumentsCopy RENAME TO Documents;"
+                "UPDATE Documents SET Title = 'Referral' WHERE ClientID = 812;"
+                "INSERT INTO Documents (ClientID, Title) VALUES (812, 'Referral');");
     ASSERT_EQ(merge(), MergeOutcome::Merged);
     const int audit = lastMergeAudit();
     db.exec(GetParam().change);
@@ -170,8 +204,146 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase {"KeyTaken",
                     "INSERT INTO PXClientPracPermissions (PXClientPracPermissionsID, ClientID) VALUES (11, 5)",
                     "1 rows of the table PXClientPracPermissions that the merge deleted cannot be put back, because "
-                    "other rows now hold their keys"}),
+                    "other rows now hold their keys"},
+        // A moved row edited since: moving it back would not give back what the merge found.
+        ChangeCase {"MovedRowEdited", "UPDATE Appoint SET Note = 'seen again' WHERE ClientID = 57",
+                    "2 rows of the table Appoint that the merge moved have been changed since the merge"},
+        // The account the merge added, renamed since: the undo would delete what someone typed.
+        ChangeCase {"AddedAccountEdited",
+                    "UPDATE Account SET ShortDescription = 'Renamed', Balance = 999 WHERE ClientID = 57 AND "
+                    "AccountID = 2",
+                    "the account 2 that the merge added to client 57 has been changed since the merge"},
+        // The rows would go back to a client or an account that is gone.
+        ChangeCase {"FromClientDeleted", "DELETE FROM Client WHERE ClientID = 812",
+                    "the client 812 ('Sample, One') that its rows would go back to no longer exists"},
+        ChangeCase {"FromAccountDeleted", "DELETE FROM Account WHERE ClientID = 812 AND AccountID = 2",
+                    "the account 2 of client 812 that its rows of the table Trans would go back to no longer exists"},
+        // One of several rows alike in a table without a key is gone: fewer are left than moved.
+        ChangeCase {"IdenticalRowGone",
+                    "DELETE FROM Documents WHERE rowid = (SELECT MAX(rowid) FROM Documents WHERE ClientID = 57)",
+                    "1 rows of the table Documents are no longer as the merge left them", true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// What changes between the question and the answer is caught by the undo itself: the rows it
+// moves back must be as many as the merge moved, and as the merge left them.
+TEST_F(MergeUndoTest, RowsChangedWhileTheQuestionIsOpenRollTheUndoBack)
+{
+    const struct
+    {
+        const char* name;
+        const char* change;
+    } cases[] = {
+        {"moved away", "UPDATE Quotes SET ClientID = 999 WHERE ClientID = 57"},
+        {"edited", "UPDATE Quotes SET Description = 'changed meanwhile' WHERE ClientID = 57"},
+    };
+    ASSERT_EQ(merge(), MergeOutcome::Merged);
+    const int audit = lastMergeAudit();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::unique_ptr<UndoPlan> plan = planUndo(*session, audit);
+        ASSERT_TRUE(plan) << ui.shown.join('\n').toStdString();
+        db.exec(c.change);
+        const auto changed = db.snapshot({});
+        ui.shown.clear();
+        EXPECT_EQ(executeUndo(*session, *plan), MergeOutcome::Refused);
+        ASSERT_EQ(ui.shown.size(), 1);
+        EXPECT_EQ(ui.shown[0],
+                  QStringLiteral("Information: Merge %1 cannot be undone: 1 of 1 rows of the table Quotes "
+                                 "are no longer as the merge left them.\nNothing has been changed.")
+                      .arg(audit));
+        EXPECT_EQ(db.snapshot({}), changed);
+        EXPECT_EQ(stateOf(audit), "merged");
+        db.exec("UPDATE Quotes SET ClientID = 57, Description = NULL WHERE ClientID = 999 OR ClientID = 57");
+    }
+}
+
+struct DamageCase
+{
+    const char* name;
+    const char* damage; // done to the record after the merge
+    const char* what; // the damage as the refusal names it
+};
+
+class DamagedRecordTest : public MergeUndoTest, public ::testing::WithParamInterface<DamageCase>
+{
+};
+
+// A record that anybody changed is never half applied: the undo reads all of it first, refuses,
+// and changes nothing. Injected text never runs.
+TEST_P(DamagedRecordTest, RefusesAndChangesNothing)
+{
+    ASSERT_EQ(merge(), MergeOutcome::Merged);
+    const int audit = lastMergeAudit();
+    db.exec(GetParam().damage);
+    const auto damaged = db.snapshot({});
+    ui.shown.clear();
+    EXPECT_EQ(undo(audit), MergeOutcome::Refused);
+    ASSERT_EQ(ui.shown.size(), 1);
+    const QString prefix = QStringLiteral("Information: The record of merge %1 is damaged (").arg(audit);
+    EXPECT_TRUE(ui.shown[0].startsWith(prefix)) << ui.shown[0].toStdString();
+    EXPECT_TRUE(ui.shown[0].contains(GetParam().what)) << ui.shown[0].toStdString();
+    EXPECT_TRUE(ui.shown[0].endsWith("). Nothing has been changed.")) << ui.shown[0].toStdString();
+    EXPECT_EQ(db.snapshot({}), damaged);
+    EXPECT_EQ(logLines().last(), "cancelled - the merge's record is damaged [RecordDamaged]");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DamagedRecordTest,
+    ::testing::Values(
+        DamageCase {"StepMissing", "DELETE FROM KolvixMergeStep WHERE StepNo = 3", "step 3 is missing"},
+        DamageCase {"LastStepMissing",
+                    "DELETE FROM KolvixMergeStep WHERE StepNo = (SELECT MAX(StepNo) FROM KolvixMergeStep)",
+                    "the record holds rows of step"},
+        DamageCase {"RowMissing",
+                    "DELETE FROM KolvixMergeRow WHERE rowid = (SELECT MIN(r.rowid) FROM KolvixMergeRow r JOIN "
+                    "KolvixMergeStep s ON s.StepNo = r.StepNo WHERE s.TableName = 'Trans')",
+                    "says it changed 2 rows, but the record holds 1"},
+        DamageCase {"TotalDiffers", "UPDATE KolvixMerge SET RowsChanged = RowsChanged + 1",
+                    "the merge says it changed"},
+        DamageCase {"TextForAnId", "UPDATE KolvixMergeStep SET OldValues = '[\"s:abc\"]' WHERE TableName = 'Appoint'",
+                    "holds a value that does not fit the column ClientID of the table Appoint: [\"s:abc\"]"},
+        DamageCase {"UnknownType", "UPDATE KolvixMergeStep SET OldValues = '[\"z:1\"]' WHERE TableName = 'Appoint'",
+                    "a value of an unknown type or that does not read as its type: '[\"z:1\"]'"},
+        DamageCase {"NumberThatIsNone",
+                    "UPDATE KolvixMergeStep SET NewValues = '[\"i:5x\"]' WHERE TableName = 'Appoint'",
+                    "does not read as its type"},
+        DamageCase {"NotAList", "UPDATE KolvixMergeStep SET KeyColumns = 'AppointID' WHERE TableName = 'Appoint'",
+                    "a list of values that does not read: 'AppointID'"},
+        DamageCase {"ValuesForColumnsDiffer",
+                    "UPDATE KolvixMergeStep SET NewValues = '[\"i:57\",\"i:1\"]' WHERE TableName = 'Appoint'",
+                    "holds 1 columns with 1 old and 2 new values"},
+        DamageCase {"NoSuchTable",
+                    "UPDATE KolvixMergeStep SET TableName = 'Quotes]; DROP TABLE Client; --' WHERE TableName = "
+                    "'Quotes'",
+                    "names the table 'Quotes]; DROP TABLE Client; --', which the database does not have"},
+        DamageCase {"NoSuchColumn",
+                    "UPDATE KolvixMergeStep SET ChangedColumns = '[\"s:Nothing\"]' WHERE TableName = 'Quotes'",
+                    "names the column 'Nothing', which the table Quotes does not have"},
+        DamageCase {"DeletedRowCut", "UPDATE KolvixMergeRow SET RowData = '[\"i:11\"]' WHERE RowData IS NOT NULL",
+                    "a deleted row of step"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A merge refused or failed before it committed can be undone never; a merge killed inside its
+// transaction, which changed nothing, says so.
+TEST_F(MergeUndoTest, AMergeThatDidNotCompleteReadsSoAndIsNotUndone)
+{
+    ASSERT_EQ(merge(), MergeOutcome::Merged);
+    const int audit = lastMergeAudit();
+    // As a merge killed inside its transaction leaves it: the Audit row and the record's header,
+    // written before the transaction, and nothing of what the transaction wrote.
+    db.exec("DELETE FROM KolvixMergeRow; DELETE FROM KolvixMergeStep; UPDATE KolvixMerge SET MergeState = "
+            "'started', RowsChanged = 0");
+    const MergeHistoryEntry entry = readMergeHistory(connection).front();
+    EXPECT_EQ(entry.stateText(), "did not complete, nothing changed");
+    EXPECT_EQ(entry.workstation, platform.computerName());
+    EXPECT_EQ(entry.rows, 0);
+    ui.shown.clear();
+    EXPECT_EQ(undo(audit), MergeOutcome::Refused);
+    EXPECT_EQ(ui.shown,
+              QStringList {QStringLiteral("Information: Merge %1 did not complete: it was stopped before it "
+                                          "was committed, and nothing was changed. There is nothing to undo.")
+                               .arg(audit)});
+}
 
 TEST_F(MergeUndoTest, RowsTheToClientGainedAfterTheMergeStayWithIt)
 {

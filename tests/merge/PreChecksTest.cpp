@@ -51,15 +51,17 @@ const Refusal kRefusals[] = {
      "Information: The client to be moved is a pending WPX client and cannot be merged.\n\nIf you want to merge them "
      "you will need to process/finalise them first."},
     {"PasswordResetLaterToday",
-     "UPDATE PXClientForgotPassword SET ExpiryDate = date('now', 'localtime') || ' 23:59:59' WHERE ClientID = 812",
+     "UPDATE PXClientForgotPassword SET ExpiryDate = date('now', 'localtime') || ' 23:59:59', Activated = 0 "
+     "WHERE ClientID = 812",
      "UPDATE PXClientForgotPassword SET ExpiryDate = date('now', 'localtime') || ' 23:59:59', Activated = 1 "
      "WHERE ClientID = 812",
      "cancelled - FROM has a pending WPX password reset [WPXPendingPassword]",
      "Information: The client to be moved has a WPX password reset pending and cannot be merged at this time."},
     {"PasswordResetExpiredYesterday", // the near miss is a reset that expired at midnight
-     "UPDATE PXClientForgotPassword SET ExpiryDate = date('now', 'localtime') || ' 00:00:01' WHERE ClientID = 812",
-     "UPDATE PXClientForgotPassword SET ExpiryDate = date('now', 'localtime', '-1 day') || ' 23:59:59' "
+     "UPDATE PXClientForgotPassword SET ExpiryDate = date('now', 'localtime') || ' 00:00:01', Activated = 0 "
      "WHERE ClientID = 812",
+     "UPDATE PXClientForgotPassword SET ExpiryDate = date('now', 'localtime', '-1 day') || ' 23:59:59', "
+     "Activated = 0 WHERE ClientID = 812",
      "cancelled - FROM has a pending WPX password reset [WPXPendingPassword]",
      "Information: The client to be moved has a WPX password reset pending and cannot be merged at this time."},
     {"LinkedWpxClients", "INSERT INTO PXClientLink (ClientID, GroupID) VALUES (700, 812)",

@@ -5,6 +5,7 @@
 #include "reliability/DatabaseDigest.h"
 #include "reliability/GeneratedPractice.h"
 #include "reliability/KilledProcess.h"
+#include "support/KolvixMergeProcess.h"
 #include "support/TestDatabase.h"
 
 #include <QElapsedTimer>
@@ -48,6 +49,10 @@ protected:
         s_original = s_dir->filePath(QStringLiteral("practice.db"));
         s_ini = s_dir->filePath(QStringLiteral("kolvix.ini"));
         writeMergeSettings(s_ini);
+        s_noRollbackIni = s_dir->filePath(QStringLiteral("no-rollback.ini"));
+        QFile noRollback(s_noRollbackIni);
+        if (!noRollback.open(QIODevice::WriteOnly) || noRollback.write("[Kolvix]\nUse Rollback=0\nLog=0\n") < 0)
+            throw std::runtime_error("cannot write the settings file");
 
         const HeavyPair pair = generatePractice(s_original, 2000);
         s_from = pair.from;
@@ -97,9 +102,9 @@ protected:
         return path;
     }
 
-    static pid_t spawnMerge(const QString& database, int out, int err)
+    static pid_t spawnMerge(const QString& database, int out, int err, const QString& ini = s_ini)
     {
-        return spawnKolvixMerge({"OldSettings=1", "gsUtilityIniName=" + s_ini.toLocal8Bit(), "Provider=SQLite",
+        return spawnKolvixMerge({"OldSettings=1", "gsUtilityIniName=" + ini.toLocal8Bit(), "Provider=SQLite",
                                  "Data Source=" + database.toLocal8Bit(), "--from", s_from.toLatin1(), "--to",
                                  s_to.toLatin1(), "--yes", "--progress"},
                                 out, err);
@@ -117,7 +122,7 @@ protected:
     // error (the end of a step line): that stream is a one-page pipe, filled up beforehand
     // so that exactly those bytes fit. The next line blocks the process inside the
     // transaction, and SIGKILL finds it there whatever the machine's speed.
-    static Ending killWhenBlockedAfter(const QString& database, qsizetype bytes)
+    static Ending killWhenBlockedAfter(const QString& database, qsizetype bytes, const QString& ini = s_ini)
     {
         Pipe err;
         const long page = sysconf(_SC_PAGESIZE);
@@ -126,7 +131,7 @@ protected:
         const QByteArray filler(page - bytes, 'x');
         if (write(err.fds[1], filler.constData(), size_t(filler.size())) != filler.size())
             throw std::runtime_error("cannot fill the pipe");
-        const pid_t pid = spawnMerge(database, -1, err.fds[1]);
+        const pid_t pid = spawnMerge(database, -1, err.fds[1], ini);
         err.closeWrite();
         bool full = false;
         for (int rounds = 0; rounds < 60000 && !full; ++rounds) {
@@ -164,6 +169,20 @@ protected:
         return s_progress->indexOf('\n', at) + 1;
     }
 
+    // The rows the steps up to the end of step `step` changed, as their progress lines say.
+    static int rowsThrough(int step)
+    {
+        static const QRegularExpression line(QStringLiteral("^step +(\\d+) .*: (\\d+) rows changed$"),
+                                             QRegularExpression::MultilineOption);
+        int rows = 0;
+        for (auto it = line.globalMatch(QString::fromLatin1(*s_progress)); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            if (m.captured(1).toInt() <= step)
+                rows += m.captured(2).toInt();
+        }
+        return rows;
+    }
+
     // The state a killed merge left: "before", "merged" or a description of what differs.
     static std::string stateOf(const QString& database)
     {
@@ -182,6 +201,7 @@ protected:
     static inline QTemporaryDir* s_dir = nullptr;
     static inline QString s_original;
     static inline QString s_ini;
+    static inline QString s_noRollbackIni;
     static inline QString s_from;
     static inline QString s_to;
     static inline DatabaseDigest* s_before = nullptr;
@@ -205,6 +225,47 @@ TEST_F(CrashSafetyTest, AKillInsideTheCatalogueLeavesTheDatabaseAsItWas)
         EXPECT_TRUE(QFile::exists(database + QStringLiteral("-journal"))
                     || QFile::exists(database + QStringLiteral("-wal")));
         EXPECT_EQ(stateOf(database), "before");
+    }
+}
+
+// A merge killed part way is in the history as what it was, read at once over the journal it
+// left: inside its transaction it changed nothing and says so, and there is nothing to undo;
+// without the transaction the rows that moved are listed, and the undo puts them back. Either
+// way its From client is no client merged away.
+TEST_F(CrashSafetyTest, AKilledMergeReadsAsWhatItWas)
+{
+    const qsizetype bytes = progressThrough(9);
+    ASSERT_GT(bytes, 0) << s_progress->toStdString();
+    for (const bool useRollback : {true, false}) {
+        SCOPED_TRACE(useRollback ? "Use Rollback on" : "Use Rollback off");
+        const QString ini = useRollback ? s_ini : s_noRollbackIni;
+        const QString database = freshCopy();
+        ASSERT_TRUE(killWhenBlockedAfter(database, bytes, ini).killed);
+
+        const ProcessRun history = runKolvixMerge(kolvixMergeArguments(ini, database, {"--history"}));
+        ASSERT_EQ(history.exitCode, 0) << history.err.toStdString();
+        const QStringList lines = history.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 2) << history.out.toStdString();
+        const QStringList cells = lines[1].split(QLatin1Char('\t'));
+        ASSERT_EQ(cells.size(), 9) << lines[1].toStdString();
+        EXPECT_FALSE(cells[2].isEmpty()) << "the workstation";
+        EXPECT_EQ(cells[3], s_from);
+        EXPECT_EQ(cells[4], s_to);
+        EXPECT_EQ(cells[8], useRollback ? "did not complete, nothing changed" : "incomplete");
+        EXPECT_EQ(cells[7].toInt(), useRollback ? 0 : rowsThrough(9));
+
+        const ProcessRun scan = runKolvixMerge(kolvixMergeArguments(ini, database, {"--duplicates"}));
+        EXPECT_EQ(scan.exitCode, 0) << scan.err.toStdString();
+        EXPECT_FALSE(scan.err.contains("merged away")) << scan.err.toStdString();
+
+        const ProcessRun undo = runKolvixMerge(kolvixMergeArguments(ini, database, {"--undo", cells[0], "--yes"}));
+        EXPECT_EQ(undo.exitCode, useRollback ? 1 : 0) << undo.out.toStdString();
+        if (useRollback) {
+            EXPECT_TRUE(undo.out.contains("did not complete: it was stopped before it was committed, and nothing was "
+                                          "changed. There is nothing to undo."))
+                << undo.out.toStdString();
+        }
+        EXPECT_EQ(digestOf(database, kNotProductTables), digestOf(s_original, kNotProductTables));
     }
 }
 

@@ -17,7 +17,9 @@ namespace kolvix::test {
 
 // The example pair of the merge: client 812 (Sample, One) with accounts 0=Primary and
 // 2=WorkCover, moved into client 57 (Sample, Two) with accounts 0=Primary and 1=Medicare.
-// Client 812 owns rows in every table of the catalogue, none of which conflicts with 57's.
+// Client 812 owns rows in every table of the catalogue, none of which conflicts with 57's; none of
+// them is what a pre-check refuses (its password reset was activated long ago), so that a fault in
+// a check fails the tests about that check, not every merge.
 inline const char* const kExamplePair = R"SQL(
 INSERT INTO Client (ClientID, Name, Surname, Active) VALUES (812, 'One', 'Sample', 'T'), (57, 'Two', 'Sample', 'T');
 INSERT INTO Client (ClientID, Name, Surname, ReferredByID) VALUES (900, 'A', 'Referred', 812);
@@ -56,7 +58,7 @@ INSERT INTO WaitingList (ClientID) VALUES (812);
 INSERT INTO ClassTypeClient (ClientID) VALUES (812);
 INSERT INTO SMSMsg (ClientID) VALUES (812);
 INSERT INTO RecallRecurrence (ClientID) VALUES (812);
-INSERT INTO PXClientForgotPassword (ClientID, ExpiryDate, Activated) VALUES (812, '2001-01-01 00:00:00', 0);
+INSERT INTO PXClientForgotPassword (ClientID, ExpiryDate, Activated) VALUES (812, '2001-01-01 00:00:00', 1);
 INSERT INTO PXAppRequest (ClientID) VALUES (812);
 INSERT INTO PXCurrentReservedApp (ClientID) VALUES (812);
 INSERT INTO PXClientSearchResult (ClientID) VALUES (812);

@@ -505,7 +505,8 @@ void DemoBuilder::buildLarge(int clients, bool activity)
     addClientContact(heavyFrom, 7, 8);
     for (int p = 1; p <= 4; ++p)
         addPermission(heavyFrom, p, 0);
-    addPasswordReset(heavyFrom, isoDateTime(kReferenceDay - 30), false);
+    // A reset activated long ago: moved like any row, and nothing a pre-check refuses.
+    addPasswordReset(heavyFrom, isoDateTime(kReferenceDay - 30), true);
     addPending(heavyFrom, std::nullopt, "Done");
     for (int i = 0; i < 5 && i < clients; ++i)
         addPending(r.between(1, clients), heavyFrom, "Waiting");

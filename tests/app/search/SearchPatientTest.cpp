@@ -324,6 +324,33 @@ TEST_F(SearchPatientTest, CellsShowTheCalculatedFields)
     }
 }
 
+// A client that a merge emptied looks like any other patient but for where it went: a column
+// after the grid's own, and a tooltip on its cells. A practice without merges has no such column.
+TEST_F(SearchPatientTest, AClientMergedAwaySaysWhereItWent)
+{
+    {
+        auto dialog = shownDialog();
+        type(*dialog, QStringLiteral("abb"));
+        EXPECT_FALSE(titles(*dialog).contains(QStringLiteral("Merged away")));
+    }
+    db.exec("INSERT INTO Audit (AuditID, AuditDateTime, UserName, Action, Comment) VALUES "
+            "(7, '2026-12-11 10:47:00', 'MERGE', 'Merge 2 > 1 (Abbott, Bill > Abbot, Ann)', ''),"
+            "(8, '2026-12-11 10:50:00', 'MERGE', 'Merge 1 > 3 (Abbot, Ann > Abel, Cat) - reverted', '')");
+    auto dialog = shownDialog();
+    type(*dialog, QStringLiteral("abb"));
+    ASSERT_EQ(ids(*dialog), QList<int>({1, 2}));
+    const QStringList shown = titles(*dialog);
+    EXPECT_EQ(shown.last(), QStringLiteral("Merged away"));
+    EXPECT_EQ(shown.mid(0, shown.size() - 1), titles(*shownDialog()).mid(0, shown.size() - 1));
+    const SearchResultModel& model = *dialog->model();
+    const int column = int(shown.size()) - 1;
+    EXPECT_EQ(model.data(model.index(0, column)).toString(), QString());
+    EXPECT_EQ(model.data(model.index(1, column)).toString(), QStringLiteral("merged into 1"));
+    EXPECT_EQ(model.data(model.index(1, 0), Qt::ToolTipRole).toString(),
+              QStringLiteral("Client 2 was merged into 1 by merge 7 on 11/12/2026 10:47: its records are with 1."));
+    EXPECT_FALSE(model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
+}
+
 TEST_F(SearchPatientTest, SoundsLikeIsForNamesWithText)
 {
     auto dialog = shownDialog();
