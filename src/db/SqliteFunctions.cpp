@@ -114,31 +114,52 @@ void onlyNumericCharsFunction(sqlite3_context* context, int, sqlite3_value** arg
     sqlite3_result_text(context, digits, length, SQLITE_TRANSIENT);
 }
 
-// BINARY_CHECKSUM(a, b, ...): a 32-bit check sum of the values, their types and their order (FNV-1a
-// over each value's type and bytes), as SQL Server's function serves: two rows whose values differ
-// almost always differ in it. Text is compared by its bytes, so a change of case counts.
+// BINARY_CHECKSUM(a, b, ...): a 32-bit check sum of the values, their types and their order, as
+// SQL Server's function serves: two rows whose values differ almost always differ in it. Text is
+// compared by its bytes, so a change of case counts. Eight bytes at a time: it runs once for
+// every row a merge moves.
+class CheckSum
+{
+public:
+    void add(quint64 word)
+    {
+        m_hash ^= word;
+        m_hash *= 0xff51afd7ed558ccdull;
+        m_hash ^= m_hash >> 32;
+    }
+    void add(const unsigned char* bytes, size_t size)
+    {
+        add(quint64(size));
+        for (; size >= 8; bytes += 8, size -= 8) {
+            quint64 word;
+            std::memcpy(&word, bytes, 8);
+            add(word);
+        }
+        quint64 tail = 0;
+        std::memcpy(&tail, bytes, size);
+        add(tail);
+    }
+    int value() const { return static_cast<int>(static_cast<quint32>(m_hash ^ (m_hash >> 32))); }
+
+private:
+    quint64 m_hash = 0x9e3779b97f4a7c15ull;
+};
+
 void binaryChecksumFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
-    quint32 hash = 2166136261u;
-    const auto add = [&hash](const unsigned char* bytes, size_t size) {
-        for (size_t i = 0; i < size; ++i) {
-            hash ^= bytes[i];
-            hash *= 16777619u;
-        }
-    };
+    CheckSum sum;
     for (int i = 0; i < argc; ++i) {
         const int type = sqlite3_value_type(argv[i]);
-        const unsigned char tag = static_cast<unsigned char>(type);
-        add(&tag, 1);
+        sum.add(quint64(type));
         switch (type) {
-        case SQLITE_INTEGER: {
-            const sqlite3_int64 value = sqlite3_value_int64(argv[i]);
-            add(reinterpret_cast<const unsigned char*>(&value), sizeof value);
+        case SQLITE_INTEGER:
+            sum.add(quint64(sqlite3_value_int64(argv[i])));
             break;
-        }
         case SQLITE_FLOAT: {
             const double value = sqlite3_value_double(argv[i]);
-            add(reinterpret_cast<const unsigned char*>(&value), sizeof value);
+            quint64 bits;
+            std::memcpy(&bits, &value, sizeof bits);
+            sum.add(bits);
             break;
         }
         case SQLITE_TEXT:
@@ -146,17 +167,14 @@ void binaryChecksumFunction(sqlite3_context* context, int argc, sqlite3_value** 
             const auto* bytes = static_cast<const unsigned char*>(
                 type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(argv[i]))
                                     : sqlite3_value_blob(argv[i]));
-            const int size = sqlite3_value_bytes(argv[i]);
-            add(reinterpret_cast<const unsigned char*>(&size), sizeof size);
-            if (bytes)
-                add(bytes, size_t(size));
+            sum.add(bytes, bytes ? size_t(sqlite3_value_bytes(argv[i])) : 0);
             break;
         }
         default:
             break;
         }
     }
-    sqlite3_result_int(context, static_cast<int>(hash));
+    sqlite3_result_int(context, sum.value());
 }
 
 } // namespace

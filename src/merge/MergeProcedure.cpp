@@ -350,11 +350,6 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
     MergeOutcome outcome = MergeOutcome::Merged;
     int auditId = -1;
     std::optional<MergeLedger> ledger;
-    struct EndOfLedger
-    {
-        MergeSession& s;
-        ~EndOfLedger() { s.ledger = nullptr; }
-    } endOfLedger {s};
     // Until the first step runs, a failure has changed nothing of the practice's data.
     bool started = false;
     // After a rollback the merge's record says so too (a dry run's is rolled back with it).
@@ -386,9 +381,8 @@ MergeOutcome executeMerge(MergeSession& s, MergePlan& plan)
         // the mapping was made on.
         if (accountState(s, clients) != plan.m_accountState)
             throw AccountsChanged();
-        s.ledger = ledger ? &*ledger : nullptr;
         started = true;
-        runCatalogue(s, plan.accounts, clients);
+        runCatalogue(s, plan.accounts, clients, ledger ? &*ledger : nullptr);
         if (ledger)
             ledger->finish();
         if (options.dryRun) {

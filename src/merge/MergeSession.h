@@ -12,7 +12,6 @@
 namespace kolvix {
 
 class Connection;
-class MergeLedger;
 class UserInterface;
 
 // Shown at every start, before anything else happens.
@@ -60,8 +59,6 @@ public:
     QStringList columnCache;
     // From the setting "Use Rollback" (section "Kolvix"); on by default.
     bool UseRollback = true;
-    // While a merge runs with a ledger: where the catalogue records what it changes.
-    MergeLedger* ledger = nullptr;
 
 private:
     // The connection's lock-wait notice before this session: given back when it ends, so that a

@@ -82,21 +82,29 @@ public:
     {
     }
 
+    // The check sum of the step's row that r (a row of the record) names, as it is now; NULL when
+    // the row does not hold these values in the rewritten columns (or is gone). Looked up by the
+    // table's key for each row of the record, so that the record drives the reading.
+    QString rowNow(const LedgerStep& step, const QVariantList& values)
+    {
+        return QStringLiteral("(SELECT %1 FROM %2 c WHERE c.%3 = r.KeyID AND %4)")
+            .arg(step.checkColumns.isEmpty() ? QStringLiteral("0") : checkOf(step, QStringLiteral("c")),
+                 quotedName(step.table), quotedName(step.keyColumns[0]),
+                 equalTo(step.changedColumns, values, QStringLiteral("Now"), QStringLiteral("c")));
+    }
+
     // How many of an integer-keyed step's rows hold these values in the rewritten columns now:
     // all of them, and those also as the merge left them in every other column.
     std::pair<int, int> rowsHolding(const LedgerStep& step, const QVariantList& values)
     {
-        const QString check
-            = QStringLiteral("r.RowCheck IS NULL OR r.RowCheck = ") + checkOf(step, QStringLiteral("c"));
         Statement count(connection,
-                        QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN %1 THEN 1 ELSE 0 END)\r\n"
-                                       "FROM KolvixMergeRow r JOIN %2 c ON c.%3 = r.KeyID\r\n"
-                                       "WHERE r.MergeID = %4 AND r.StepNo = %5 AND %6")
-                            .arg(step.checkColumns.isEmpty() ? QStringLiteral("1 = 1") : check, quotedName(step.table),
-                                 quotedName(step.keyColumns[0]))
+                        QStringLiteral("SELECT COUNT(n.Now), SUM(CASE WHEN n.RowCheck IS NULL OR n.RowCheck = n.Now "
+                                       "THEN 1 ELSE 0 END)\r\n"
+                                       "FROM (SELECT r.RowCheck, %1 AS Now FROM KolvixMergeRow r WHERE r.MergeID = %2 "
+                                       "AND r.StepNo = %3) n")
+                            .arg(rowNow(step, values))
                             .arg(mergeId)
-                            .arg(step.stepNo)
-                            .arg(equalTo(step.changedColumns, values, QStringLiteral("Now"), QStringLiteral("c"))),
+                            .arg(step.stepNo),
                         timeout);
         bindValues(count, values);
         count.execute();
@@ -334,22 +342,22 @@ public:
         const QString set = assignments(step.changedColumns, QStringLiteral("Old"));
         const QString holding = equalTo(step.changedColumns, step.newValues, QStringLiteral("Merged"));
         if (step.integerKey) {
-            const QString key = quotedName(step.keyColumns[0]);
+            // The rows of the record that are as the merge left them, then those rows' update.
             const QString asLeft = step.checkColumns.isEmpty()
                 ? QString()
-                : QStringLiteral(" AND (r.RowCheck IS NULL OR r.RowCheck = %1)")
-                      .arg(checkOf(step, QStringLiteral("c")));
+                : QStringLiteral(" AND (r.RowCheck IS NULL OR r.RowCheck = %1)").arg(rowNow(step, step.newValues));
             Statement update(connection,
                              QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4 IN (SELECT r.KeyID FROM "
-                                            "KolvixMergeRow r JOIN %1 c ON c.%4 = r.KeyID WHERE r.MergeID = %5 AND "
-                                            "r.StepNo = %6%7)")
-                                 .arg(quotedName(step.table), set, holding, key)
+                                            "KolvixMergeRow r WHERE r.MergeID = %5 AND r.StepNo = %6%7)")
+                                 .arg(quotedName(step.table), set, holding, quotedName(step.keyColumns[0]))
                                  .arg(mergeId)
                                  .arg(step.stepNo)
                                  .arg(asLeft),
                              timeout);
             bindValues(update, step.oldValues);
             bindValues(update, step.newValues);
+            if (!step.checkColumns.isEmpty())
+                bindValues(update, step.newValues);
             update.execute();
             return update.rowsAffected();
         }

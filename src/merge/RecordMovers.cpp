@@ -34,9 +34,29 @@ template <typename Run> int passingFailuresOn(MergeSession& s, const QString& tr
     }
 }
 
+// The one way a mover changes rows: the record (when the merge keeps one) notes the rows that
+// `where` selects, and the statement that changes them is `head` (which ends in its WHERE), a
+// blank and that same `where`, so that what is recorded and what is changed can never drift
+// apart. Run it next.
+QString recordedUpdate(MergeLedger* record, const QString& head, const QString& where, const QString& table,
+                       const QStringList& columns, const QVariantList& oldValues, const QVariantList& newValues)
+{
+    if (record)
+        record->recordUpdate(table, columns, oldValues, newValues, where);
+    return head + QLatin1Char(' ') + where;
+}
+
+QString recordedDelete(MergeLedger* record, const QString& head, const QString& where, const QString& table)
+{
+    if (record)
+        record->recordDelete(table, where);
+    return head + QLatin1Char(' ') + where;
+}
+
 } // namespace
 
-int moveClient(MergeSession& s, const QString& table, const ClientPair& clients, const QString& column)
+int moveClient(MergeSession& s, const QString& table, const ClientPair& clients, const QString& column,
+               MergeLedger* record)
 {
     const qint32 toClient = clients.to;
     const qint32 fromClient = clients.from;
@@ -45,20 +65,22 @@ int moveClient(MergeSession& s, const QString& table, const ClientPair& clients,
         return 0;
     }
     writeLogFmt(QStringLiteral("moveClient [%s].[%s] updating %d to %d"), {table, column, fromClient, toClient});
-    return passingFailuresOn(s,
-                             Format(QStringLiteral("moveClient: Exception occured while moving [%s].[%s] %d to %d"),
-                                    {table, column, fromClient, toClient}),
-                             [&] {
-                                 if (s.ledger)
-                                     s.ledger->recordUpdate(table, {column}, {fromClient}, {toClient},
-                                                            Format(QStringLiteral("[%s]=%d"), {column, fromClient}));
-                                 return doADOCommandRows(s.ui, s.cmd,
-                                                         Format(QStringLiteral("UPDATE [%s] SET [%s]=%d WHERE [%s]=%d"),
-                                                                {table, column, toClient, column, fromClient}));
-                             });
+    return passingFailuresOn(
+        s,
+        Format(QStringLiteral("moveClient: Exception occured while moving [%s].[%s] %d to %d"),
+               {table, column, fromClient, toClient}),
+        [&] {
+            return doADOCommandRows(
+                s.ui, s.cmd,
+                recordedUpdate(record,
+                               Format(QStringLiteral("UPDATE [%s] SET [%s]=%d WHERE"), {table, column, toClient}),
+                               Format(QStringLiteral("[%s]=%d"), {column, fromClient}), table, {column}, {fromClient},
+                               {toClient}));
+        });
 }
 
-int moveTrans(MergeSession& s, const QString& table, const ClientPair& clients, qint32 fromAccount, qint32 toAccount)
+int moveTrans(MergeSession& s, const QString& table, const ClientPair& clients, qint32 fromAccount, qint32 toAccount,
+              MergeLedger* record)
 {
     const qint32 toClient = clients.to;
     const qint32 fromClient = clients.from;
@@ -71,20 +93,20 @@ int moveTrans(MergeSession& s, const QString& table, const ClientPair& clients, 
         Format(QStringLiteral("moveTrans: Exception occured while moving [%s] %d.%d to %d.%d"),
                {table, fromClient, fromAccount, toClient, toAccount}),
         [&] {
-            if (s.ledger)
-                s.ledger->recordUpdate(
-                    table, {QStringLiteral("ClientID"), QStringLiteral("AccountID")}, {fromClient, fromAccount},
-                    {toClient, toAccount},
-                    Format(QStringLiteral("[ClientID] = %d AND [AccountID] = %d"), {fromClient, fromAccount}));
             return doADOCommandRows(
                 s.ui, s.cmd,
-                Format(QStringLiteral("UPDATE [%s] SET [ClientID] = %d, [AccountID] = %d WHERE [ClientID] = %d "
-                                      "AND [AccountID] = %d"),
-                       {table, toClient, toAccount, fromClient, fromAccount}));
+                recordedUpdate(
+                    record,
+                    Format(QStringLiteral("UPDATE [%s] SET [ClientID] = %d, [AccountID] = %d WHERE"),
+                           {table, toClient, toAccount}),
+                    Format(QStringLiteral("[ClientID] = %d AND [AccountID] = %d"), {fromClient, fromAccount}), table,
+                    {QStringLiteral("ClientID"), QStringLiteral("AccountID")}, {fromClient, fromAccount},
+                    {toClient, toAccount}));
         });
 }
 
-int copyAccount(MergeSession& s, const ClientPair& clients, qint32 fromAccount, qint32 toAccount, const QString& toName)
+int copyAccount(MergeSession& s, const ClientPair& clients, qint32 fromAccount, qint32 toAccount, const QString& toName,
+                MergeLedger* record)
 {
     const qint32 toClient = clients.to;
     const qint32 fromClient = clients.from;
@@ -117,46 +139,41 @@ int copyAccount(MergeSession& s, const ClientPair& clients, qint32 fromAccount, 
     for (qsizetype i = copiedFrom; i < c.size(); ++i)
         values = Format(QStringLiteral("%s,[%s]"), {values, c[i]});
 
-    if (s.ledger)
-        s.ledger->recordInsert(QStringLiteral("Account"), {c[0], c[1]}, {toClient, toAccount});
+    if (record)
+        record->recordInsert(QStringLiteral("Account"), {c[0], c[1]}, {toClient, toAccount});
     const int rows = doADOCommandRows(
         s.ui, s.cmd,
         Format(QStringLiteral("INSERT INTO Account (%s)  SELECT TOP 1 %s  FROM Account  WHERE ClientID = %d "
                               "AND AccountID = %d"),
                {columns, values, fromClient, fromAccount}));
-    if (s.ledger)
-        s.ledger->insertDone();
+    if (record)
+        record->insertDone();
     return rows;
 }
 
 int deleteDuplicates(MergeSession& s, const QString& table, const QString& idColumn, const QString& groupColumns,
-                     const QString& filterColumn, int maxRuns, qint32 filterValue)
+                     const QString& filterColumn, int maxRuns, qint32 filterValue, MergeLedger* record)
 {
     return passingFailuresOn(s, QString(), [&] {
         writeLogFmt(QStringLiteral("deleteDuplicates [%s].[%s] grouped by %s removing %d"),
                     {table, idColumn, groupColumns, filterValue});
-        const QString sql = Format(joinLines({
-                                       QStringLiteral("DELETE FROM [%0:s] WHERE [%1:s] IN ("),
-                                       QStringLiteral("SELECT [MinID] FROM ("),
-                                       QStringLiteral("SELECT MIN([%1:s]) AS [MinID], MAX([%1:s]) AS [MaxID], "
-                                                      "COUNT(*) AS [Count]"),
-                                       QStringLiteral("FROM [%0:s]"),
-                                       QStringLiteral("WHERE [%2:s] = %3:d"),
-                                       QStringLiteral("GROUP BY %4:s"),
-                                       QStringLiteral("HAVING COUNT(*) > 1"),
-                                       QStringLiteral(")G"),
-                                       QStringLiteral(")"),
-                                   }),
-                                   {table, idColumn, filterColumn, filterValue, groupColumns});
-        s.cmd.setCommandText(sql);
+        const QString head = Format(QStringLiteral("DELETE FROM [%s] WHERE"), {table});
+        const QString where = Format(joinLines({
+                                         QStringLiteral("[%1:s] IN ("),
+                                         QStringLiteral("SELECT [MinID] FROM ("),
+                                         QStringLiteral("SELECT MIN([%1:s]) AS [MinID], MAX([%1:s]) AS [MaxID], "
+                                                        "COUNT(*) AS [Count]"),
+                                         QStringLiteral("FROM [%0:s]"),
+                                         QStringLiteral("WHERE [%2:s] = %3:d"),
+                                         QStringLiteral("GROUP BY %4:s"),
+                                         QStringLiteral("HAVING COUNT(*) > 1"),
+                                         QStringLiteral(")G"),
+                                         QStringLiteral(")"),
+                                     }),
+                                     {table, idColumn, filterColumn, filterValue, groupColumns});
         int deleted = 0;
         for (int run = 0; run < maxRuns; ++run) {
-            if (s.ledger)
-                s.ledger->recordDelete(table,
-                                       Format(QStringLiteral("[%s] IN (SELECT [MinID] FROM (SELECT MIN([%s]) AS "
-                                                             "[MinID] FROM [%s] WHERE [%s] = %d GROUP BY %s "
-                                                             "HAVING COUNT(*) > 1) G)"),
-                                              {idColumn, idColumn, table, filterColumn, filterValue, groupColumns}));
+            s.cmd.setCommandText(recordedDelete(record, head, where, table));
             const int rows = s.cmd.execute();
             deleted += rows;
             if (rows == 0)
@@ -166,41 +183,34 @@ int deleteDuplicates(MergeSession& s, const QString& table, const QString& idCol
     });
 }
 
-int movePatCat(MergeSession& s, const ClientPair& clients)
+int movePatCat(MergeSession& s, const ClientPair& clients, MergeLedger* record)
 {
-    const qint32 toClient = clients.to;
-    const qint32 fromClient = clients.from;
-    if (s.ledger)
-        s.ledger->recordUpdate(QStringLiteral("PatCat"), {QStringLiteral("ClientID")}, {fromClient}, {toClient},
-                               Format(QStringLiteral("ClientID=%d AND CategoryID NOT IN (SELECT CategoryID FROM PatCat "
-                                                     "WHERE ClientID=%d)"),
-                                      {fromClient, toClient}));
     return doADOCommandRows(
         s.ui, s.cmd,
-        Format(QStringLiteral("UPDATE PatCat SET ClientID=%d WHERE ClientID=%d AND CategoryID NOT IN (SELECT "
-                              "CategoryID FROM PatCat WHERE ClientID=%d)"),
-               {toClient, fromClient, toClient}));
+        recordedUpdate(record, Format(QStringLiteral("UPDATE PatCat SET ClientID=%d WHERE"), {clients.to}),
+                       Format(QStringLiteral("ClientID=%d AND CategoryID NOT IN (SELECT CategoryID FROM PatCat WHERE "
+                                             "ClientID=%d)"),
+                              {clients.from, clients.to}),
+                       QStringLiteral("PatCat"), {QStringLiteral("ClientID")}, {clients.from}, {clients.to}));
 }
 
-int moveClientContact(MergeSession& s, const ClientPair& clients)
+int moveClientContact(MergeSession& s, const ClientPair& clients, MergeLedger* record)
 {
-    if (s.ledger)
-        s.ledger->recordUpdate(
-            QStringLiteral("ClientContact"), {QStringLiteral("ClientID")}, {clients.from}, {clients.to},
-            Format(QStringLiteral("ClientID = %0:d AND ContactID NOT IN (SELECT ContactID FROM ClientContacts WHERE "
-                                  "ClientID = %1:d) AND RelationID NOT IN (SELECT RelationID FROM ClientContacts "
-                                  "WHERE ClientID = %1:d)"),
-                   {clients.from, clients.to}));
     return doADOCommandRows(
         s.ui, s.cmd,
-        Format(
-            joinLines({
-                QStringLiteral("UPDATE ClientContact SET ClientID = %0:d"),
-                QStringLiteral("WHERE ClientID = %1:d"),
-                QStringLiteral("AND ContactID  NOT IN (SELECT ContactID  FROM ClientContacts WHERE ClientID = %0:d)"),
-                QStringLiteral("AND RelationID NOT IN (SELECT RelationID FROM ClientContacts WHERE ClientID = %0:d)"),
-            }),
-            {clients.to, clients.from}));
+        recordedUpdate(
+            record,
+            Format(joinLines({QStringLiteral("UPDATE ClientContact SET ClientID = %d"), QStringLiteral("WHERE")}),
+                   {clients.to}),
+            Format(joinLines({
+                       QStringLiteral("ClientID = %1:d"),
+                       QStringLiteral(
+                           "AND ContactID  NOT IN (SELECT ContactID  FROM ClientContacts WHERE ClientID = %0:d)"),
+                       QStringLiteral(
+                           "AND RelationID NOT IN (SELECT RelationID FROM ClientContacts WHERE ClientID = %0:d)"),
+                   }),
+                   {clients.to, clients.from}),
+            QStringLiteral("ClientContact"), {QStringLiteral("ClientID")}, {clients.from}, {clients.to}));
 }
 
 namespace {
@@ -271,11 +281,11 @@ void reportStep(UserInterface& ui, int step, const char* table, int rows)
     ui.catalogueStepDone(step, QString::fromLatin1(table), rows);
 }
 
-// The ledger files what follows under the step.
-void beginStep(MergeSession& s, int step)
+// The record files what follows under the step.
+void beginStep(MergeLedger* record, int step)
 {
-    if (s.ledger)
-        s.ledger->atStep(step);
+    if (record)
+        record->atStep(step);
 }
 
 } // namespace
@@ -367,21 +377,22 @@ std::vector<QString> accountKeyedTables()
     return tables;
 }
 
-void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& clients)
+void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& clients, MergeLedger* record)
 {
     const std::vector<TaAccount>& entries = accounts.Accounts;
     for (const CatalogueStep& step : kCatalogue) {
         const QString table = QString::fromLatin1(step.table);
-        beginStep(s, step.number);
+        beginStep(record, step.number);
         switch (step.kind) {
         case StepKind::MoveClient:
-            reportStep(s.ui, step.number, step.table, moveClient(s, table, clients, QString::fromLatin1(step.column)));
+            reportStep(s.ui, step.number, step.table,
+                       moveClient(s, table, clients, QString::fromLatin1(step.column), record));
             break;
         case StepKind::CopyAccounts: {
             int rows = 0;
             for (const TaAccount& entry : entries) {
                 if (entry.Action == TaAction::APPEND)
-                    rows += copyAccount(s, clients, entry.FromID, entry.ToID, entry.ToName);
+                    rows += copyAccount(s, clients, entry.FromID, entry.ToID, entry.ToName, record);
             }
             reportStep(s.ui, step.number, step.table, rows);
             break;
@@ -396,47 +407,43 @@ void runCatalogue(MergeSession& s, const TaInfo& accounts, const ClientPair& cli
                 for (const CatalogueStep& transStep : kCatalogue) {
                     if (transStep.kind != StepKind::MoveTrans)
                         continue;
-                    beginStep(s, transStep.number);
-                    reportStep(s.ui, transStep.number, transStep.table,
-                               moveTrans(s, QString::fromLatin1(transStep.table), clients, entry.FromID, entry.ToID));
+                    beginStep(record, transStep.number);
+                    reportStep(
+                        s.ui, transStep.number, transStep.table,
+                        moveTrans(s, QString::fromLatin1(transStep.table), clients, entry.FromID, entry.ToID, record));
                 }
             }
             break;
         case StepKind::PatCat:
-            reportStep(s.ui, step.number, step.table, movePatCat(s, clients));
+            reportStep(s.ui, step.number, step.table, movePatCat(s, clients, record));
             break;
         case StepKind::ClientContact:
-            reportStep(s.ui, step.number, step.table, moveClientContact(s, clients));
+            reportStep(s.ui, step.number, step.table, moveClientContact(s, clients, record));
             break;
         case StepKind::DeleteDuplicates:
             reportStep(s.ui, step.number, step.table,
                        deleteDuplicates(s, table, QStringLiteral("PXClientPracPermissionsID"),
                                         QStringLiteral("[ClientID], [AllowPracID], [AllowPGroupID]"),
-                                        QString::fromLatin1(step.column), 99, clients.to));
+                                        QString::fromLatin1(step.column), 99, clients.to, record));
             break;
         }
     }
 
     // Steps 41 and 42 moved every GuestClientID and ParentID of the From client, so rows that
     // now refer to themselves carry the To client's id.
-    beginStep(s, 43);
-    const QString selfReferring = QStringLiteral("[GuestClientID] = [ParentID]");
-    if (s.ledger)
-        s.ledger->recordDelete(QStringLiteral("PXPendingClient"),
-                               Format(QStringLiteral("[GuestClientID] = %d AND %s"), {clients.to, selfReferring}));
+    beginStep(record, 43);
+    const QString head = QStringLiteral("DELETE FROM [PXPendingClient] WHERE");
+    const QString pending = QStringLiteral("PXPendingClient");
     int rows = doADOCommandRows(
         s.ui, s.cmd,
-        Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [GuestClientID] = %d AND [GuestClientID] = "
-                              "[ParentID]"),
-               {clients.to}));
-    if (s.ledger)
-        s.ledger->recordDelete(QStringLiteral("PXPendingClient"),
-                               Format(QStringLiteral("[ParentID] = %d AND %s"), {clients.to, selfReferring}));
+        recordedDelete(record, head,
+                       Format(QStringLiteral("[GuestClientID] = %d AND [GuestClientID] = [ParentID]"), {clients.to}),
+                       pending));
     rows += doADOCommandRows(
         s.ui, s.cmd,
-        Format(QStringLiteral("DELETE FROM [PXPendingClient] WHERE [ParentID] = %d AND [GuestClientID] = "
-                              "[ParentID]"),
-               {clients.to}));
+        recordedDelete(record, head,
+                       Format(QStringLiteral("[ParentID] = %d AND [GuestClientID] = [ParentID]"), {clients.to}),
+                       pending));
     reportStep(s.ui, 43, "PXPendingClient", rows);
 }
 
