@@ -9,6 +9,9 @@
 
 namespace kolvix::cli {
 
+namespace {
+
+// The lines of the comparison on standard output, headers included, each as tabSeparated writes it.
 QStringList comparisonLines(const ClientComparison& comparison)
 {
     QStringList lines {QStringLiteral("Field\tA\tB\tSame")};
@@ -20,6 +23,8 @@ QStringList comparisonLines(const ClientComparison& comparison)
         lines << tabSeparated({count.caption, QString::number(count.a), QString::number(count.b)});
     return lines;
 }
+
+} // namespace
 
 int compare(Connection& connection, const CompareVerbOptions& options)
 {

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QStringList>
-
 namespace kolvix {
 class Connection;
-struct ClientComparison;
-} // namespace kolvix
+}
 
 namespace kolvix::cli {
 
@@ -17,8 +14,5 @@ struct CompareVerbOptions;
 // different people is named on standard error. It only reads. ExitMerged, ExitFailed on a
 // database error, ExitNoConnection, ExitUsage for a client that does not exist.
 int compare(Connection& connection, const CompareVerbOptions& options);
-
-// The lines of the comparison on standard output, headers included, each as tabSeparated writes it.
-QStringList comparisonLines(const ClientComparison& comparison);
 
 } // namespace kolvix::cli

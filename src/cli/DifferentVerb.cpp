@@ -19,8 +19,7 @@ QString clientText(Connection& connection, qint32 id)
                   : QString::number(id);
 }
 
-} // namespace
-
+// The cells of one mark's line.
 QStringList differentCells(const DistinctPair& pair)
 {
     return {QString::number(pair.first),
@@ -32,6 +31,8 @@ QStringList differentCells(const DistinctPair& pair)
             pair.userName,
             pair.note};
 }
+
+} // namespace
 
 int markDifferent(Connection& connection, const MarkDifferentVerbOptions& options)
 {

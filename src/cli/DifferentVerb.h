@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QStringList>
-
 namespace kolvix {
 class Connection;
-struct DistinctPair;
-} // namespace kolvix
+}
 
 namespace kolvix::cli {
 
@@ -30,8 +27,5 @@ int unmarkDifferent(Connection& connection, const UnmarkDifferentVerbOptions& op
 // (When as yyyy-MM-dd HH:mm:ss; a name empty when its client is gone). It only reads.
 // ExitMerged, ExitFailed, ExitNoConnection.
 int listDifferent(Connection& connection);
-
-// The cells of one mark's line.
-QStringList differentCells(const DistinctPair& pair);
 
 } // namespace kolvix::cli

@@ -36,7 +36,6 @@ public:
 
     qint32 keepId() const { return m_keep; }
     qint32 mergeId() const { return m_merge; }
-    const ClientComparison& comparison() const { return m_comparison; }
     // The size that shows every field (and the mark) without scrolling; the window opens at it
     // where the screen has room.
     QSize wholeSize() const;

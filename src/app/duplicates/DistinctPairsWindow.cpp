@@ -18,12 +18,14 @@ namespace {
 
 enum Column { cFirst, cSecond, cWhen, cWorkstation, cUser, cNote, cColumns };
 
-} // namespace
-
+// A client of a mark as the list and the question name it: "20: Harper, Louise", or the id alone
+// when the client is gone.
 QString distinctClientText(qint32 id, const QString& name)
 {
     return name.isEmpty() ? QString::number(id) : QStringLiteral("%1: %2").arg(id).arg(name);
 }
+
+} // namespace
 
 TfrmDistinctPairs::TfrmDistinctPairs(MergeSession& session, QWidget* parent)
     : QDialog(parent)

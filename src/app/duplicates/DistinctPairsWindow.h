@@ -27,7 +27,6 @@ public:
     // Reads the marks anew; a failing read passes on.
     void reload();
 
-    const std::vector<DistinctPair>& pairs() const { return m_pairs; }
     QTableWidget* grdMarks() const { return m_grid; }
     QLabel* lblCount() const { return m_count; }
     QPushButton* btnRemove() const { return m_remove; }
@@ -46,9 +45,5 @@ private:
     QPushButton* m_remove = nullptr;
     QPushButton* m_close = nullptr;
 };
-
-// A client of a mark as the list and the questions name it: "20: Harper, Louise", or the id alone
-// when the client is gone.
-QString distinctClientText(qint32 id, const QString& name);
 
 } // namespace kolvix
