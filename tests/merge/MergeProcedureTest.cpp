@@ -180,7 +180,7 @@ TEST_F(MergeProcedureTest, AMarkedPairIsRefusedUnlessTheUserHasTheMarkRemoved)
     // Yes: the mark goes, and the merge goes on to its own confirmation.
     ui.removeMark = true;
     EXPECT_EQ(merge(), MergeOutcome::Merged);
-    EXPECT_EQ(ui.questions.size(), 3); // the mark's, then the merge's own
+    EXPECT_EQ(ui.questions.size(), 3); // the refusal again, answered Yes, then the merge's own
     EXPECT_FALSE(findDistinctPair(connection, 812, 57));
     EXPECT_TRUE(logLines().contains("mark as different people removed: 57 and 812"));
 }
