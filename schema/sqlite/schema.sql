@@ -594,6 +594,20 @@ CREATE TABLE KolvixMergeRow (
 );
 CREATE INDEX IX_KolvixMergeRow ON KolvixMergeRow (MergeID, StepNo);
 
+-- Pairs of clients marked as two different people (twins, a parent and a child of one name): the
+-- duplicate finder leaves them out and a merge of the two is refused. The smaller client id
+-- first. The program creates this table the first time a pair is marked.
+CREATE TABLE KolvixDistinctPair (
+    FirstClientID     INTEGER NOT NULL,
+    SecondClientID    INTEGER NOT NULL,
+    MarkedAt          DATETIME NULL,
+    Workstation       NVARCHAR(64) NULL,
+    UserName          NVARCHAR(128) NULL,         -- the operating-system user who marked the pair
+    Note              NVARCHAR(255) NULL,
+    CONSTRAINT PK_KolvixDistinctPair PRIMARY KEY (FirstClientID, SecondClientID),
+    CONSTRAINT CK_KolvixDistinctPair CHECK (FirstClientID < SecondClientID)
+);
+
 ------------------------------------------------------------------------------------------------
 -- Patient search views
 ------------------------------------------------------------------------------------------------

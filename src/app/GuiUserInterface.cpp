@@ -80,6 +80,14 @@ bool GuiUserInterface::confirm(const QString& text)
         == QMessageBox::Yes;
 }
 
+bool GuiUserInterface::removeDistinctMark(const QString& refusal, qint32, qint32)
+{
+    return showBox(QMessageBox::Question, QStringLiteral("Confirm"),
+                   refusal + QStringLiteral("\n\nRemove the mark and go on with the merge?"),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 void GuiUserInterface::setWaitCursor(bool wait)
 {
     if (wait)

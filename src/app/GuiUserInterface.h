@@ -15,6 +15,8 @@ public:
     void showPlain(const QString& text) override;
     // A Yes/No question box.
     bool confirm(const QString& text) override;
+    // A Yes/No question whose default is No: the mark stays unless the user says otherwise.
+    bool removeDistinctMark(const QString& refusal, qint32 from, qint32 to) override;
     void setWaitCursor(bool wait) override;
 };
 

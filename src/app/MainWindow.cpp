@@ -6,6 +6,7 @@
 #include "app/KolvixApplication.h"
 #include "app/StatisticsPane.h"
 #include "app/accounts/EditAccounts.h"
+#include "app/compare/CompareWindow.h"
 #include "app/duplicates/DuplicatesWindow.h"
 #include "app/history/MergeHistoryWindow.h"
 #include "app/search/SearchPatient.h"
@@ -142,6 +143,8 @@ TfrmMain::TfrmMain(UserInterface& userInterface, QWidget* parent)
             [this] { runHandler(session.ui, [this] { btnDuplicatesClick(); }); });
     connect(ui->btnHistory, &QPushButton::clicked, this,
             [this] { runHandler(session.ui, [this] { btnHistoryClick(); }); });
+    connect(ui->btnCompare, &QPushButton::clicked, this,
+            [this] { runHandler(session.ui, [this] { btnCompareClick(); }); });
 
     // Key preview: the window sees every key before the control that has the focus.
     qApp->installEventFilter(this);
@@ -278,12 +281,14 @@ void TfrmMain::dsFromAfterOpen()
 {
     showFilledText(ui->edtFrom, fullCaption(dsFrom, 40));
     ui->btnMerge->setEnabled(dsFrom.isOpen() && dsTo.isOpen());
+    ui->btnCompare->setEnabled(bothClientsChosen());
 }
 
 void TfrmMain::dsToAfterOpen()
 {
     showFilledText(ui->edtTo, fullCaption(dsTo, 50));
     ui->btnMerge->setEnabled(dsFrom.isOpen() && dsTo.isOpen());
+    ui->btnCompare->setEnabled(bothClientsChosen());
 }
 
 void TfrmMain::timUpdateTimer()
@@ -317,6 +322,8 @@ void TfrmMain::btnDuplicatesClick()
         });
         connect(m_duplicates, &TfrmDuplicates::pairsMerged, this,
                 [this] { runHandler(session.ui, [this] { refreshClients(); }); });
+        // Its Compare window and the marks of different people read and write on this session.
+        m_duplicates->setSession(&session);
     }
     if (m_duplicates->isVisible()) {
         m_duplicates->raise();
@@ -334,6 +341,24 @@ void TfrmMain::btnHistoryClick()
             [this] { runHandler(session.ui, [this] { refreshClients(); }); });
     history.reload();
     history.exec();
+}
+
+bool TfrmMain::bothClientsChosen() const
+{
+    return dsFrom.isOpen() && !dsFrom.isEmpty() && dsTo.isOpen() && !dsTo.isEmpty();
+}
+
+void TfrmMain::btnCompareClick()
+{
+    if (!bothClientsChosen())
+        return;
+    TfrmCompare compare(session, clientOf(dsTo).id, clientOf(dsFrom).id, false, this);
+    connect(&compare, &TfrmCompare::markedDifferent, this, [this, &compare] {
+        if (m_duplicates)
+            m_duplicates->dropMarkedPair(compare.keepId(), compare.mergeId());
+    });
+    if (compare.reload())
+        compare.exec();
 }
 
 void TfrmMain::refreshClients()

@@ -20,9 +20,9 @@ namespace kolvix {
 class TfrmDuplicates;
 
 // The main window: the Move From and Move To clients, the statistics pane "Data to be
-// moved", Close, Merge, Duplicates and History. Creating it runs the start-up: display fonts, the irreversibility
-// warning, the connection and the start-up switches. The window owns the connection and
-// every data object that a merge works on.
+// moved", Close, Merge, Duplicates, History and Compare. Creating it runs the start-up: display fonts, the
+// irreversibility warning, the connection and the start-up switches. The window owns the connection and every data
+// object that a merge works on.
 class TfrmMain : public QWidget
 {
     Q_OBJECT
@@ -67,6 +67,8 @@ public:
     // Opens the Merge History window modally; after every undo attempt there, the From client
     // is chosen again as after a merge, so that the pane shows what it holds now.
     void btnHistoryClick();
+    // Opens the Compare window on the two clients chosen (enabled once both are), modally.
+    void btnCompareClick();
     void btnOkClick();
     void timUpdateTimer();
     void timDrawButtonsTimer();
@@ -89,6 +91,8 @@ private:
     // The Merge button's plan, account dialog and execution.
     void mergeChosenClients(const MergeClient& from);
     void repaintButtons();
+    // Both Move From and Move To hold a client that exists.
+    bool bothClientsChosen() const;
     // Enter on a focused push button of this window presses it; true when the key was used.
     bool pressFocusedButton(const QKeyEvent& event, QWidget* focus);
 

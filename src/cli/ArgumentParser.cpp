@@ -22,7 +22,7 @@ void ArgumentParser::add(const QString& name, Kind kind, Reader read)
         };
         return;
     }
-    m_options.push_back({name, kind, {}, std::move(read)});
+    m_options.push_back({name, kind, {}, std::move(read), {}});
 }
 
 void ArgumentParser::addSwitch(const QString& name, bool& on)
@@ -45,6 +45,12 @@ void ArgumentParser::addValue(const QString& name, Reader read)
 void ArgumentParser::addRepeatedValue(const QString& name, Reader read)
 {
     add(name, Kind::RepeatedValue, std::move(read));
+}
+
+void ArgumentParser::addPair(const QString& name, PairReader read)
+{
+    Q_ASSERT(!option(name));
+    m_options.push_back({name, Kind::Pair, {}, {}, std::move(read)});
 }
 
 void ArgumentParser::addNumber(const QString& name, std::optional<qint32>& number, qint32 min, qint32 max,
@@ -78,6 +84,22 @@ bool ArgumentParser::parse(const QStringList& args, QString& error)
             }
             for (bool* on : declared->flags)
                 *on = true;
+        } else if (declared && declared->kind == Kind::Pair) {
+            if (given(arg)) {
+                error = QStringLiteral("%1 given twice").arg(arg);
+                return false;
+            }
+            const qsizetype needed = hasInlineValue ? 1 : 2;
+            if (i + needed >= args.size()) {
+                error = QStringLiteral("%1 needs two values").arg(arg);
+                return false;
+            }
+            const QString first = hasInlineValue ? value : args[++i];
+            const QString fault = declared->readPair(first, args[++i]);
+            if (!fault.isEmpty()) {
+                error = fault;
+                return false;
+            }
         } else if (declared) {
             if (declared->kind == Kind::Value && given(arg)) {
                 error = QStringLiteral("%1 given twice").arg(arg);

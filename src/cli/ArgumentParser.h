@@ -19,6 +19,8 @@ class ArgumentParser
 public:
     // Reads the value of an option: the message of a fault, or an empty text when it serves.
     using Reader = std::function<QString(const QString& value)>;
+    // Reads the two values of an option that takes two ("--compare A B").
+    using PairReader = std::function<QString(const QString& first, const QString& second)>;
 
     // A switch: on by being there, once or more; a value given to it is a fault, so that
     // "--yes=no" never reads as "--yes". Declared again (by another verb), it also sets that
@@ -31,6 +33,8 @@ public:
     void addValue(const QString& name, Reader read);
     // An option with a value that may be given again; each value is read as it comes.
     void addRepeatedValue(const QString& name, Reader read);
+    // An option with two values ("--name A B", or "--name=A B"), given at most once.
+    void addPair(const QString& name, PairReader read);
     // A whole number (readInteger) from min to max, given at most once; anything else is the
     // fault "NAME needs WANTED, not 'TEXT'".
     void addNumber(const QString& name, std::optional<qint32>& number, qint32 min, qint32 max, const QString& wanted);
@@ -43,15 +47,18 @@ public:
     const QStringList& settings() const { return m_settings; }
     bool given(const QString& name) const { return m_given.contains(name); }
     bool givenAny(const QStringList& names) const;
+    // The options given, each once, in the order they first came.
+    const QStringList& givenOptions() const { return m_given; }
 
 private:
-    enum class Kind { Switch, Value, RepeatedValue };
+    enum class Kind { Switch, Value, RepeatedValue, Pair };
     struct Option
     {
         QString name;
         Kind kind;
         std::vector<bool*> flags; // a switch's
         Reader read; // an option's with a value
+        PairReader readPair; // an option's with two values
     };
     Option* option(const QString& name);
     void add(const QString& name, Kind kind, Reader read);

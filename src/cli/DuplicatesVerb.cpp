@@ -61,6 +61,10 @@ int duplicates(Connection& connection, const DuplicatesVerbOptions& options)
         err(QStringLiteral("kolvix-merge: left out 1 client merged away by an earlier merge"));
     else if (result.mergedAway > 1)
         err(QStringLiteral("kolvix-merge: left out %1 clients merged away by earlier merges").arg(result.mergedAway));
+    if (result.markedDistinct == 1)
+        err(QStringLiteral("kolvix-merge: left out 1 pair marked as different people"));
+    else if (result.markedDistinct > 1)
+        err(QStringLiteral("kolvix-merge: left out %1 pairs marked as different people").arg(result.markedDistinct));
     if (stderrIsTerminal())
         err(duplicatesSummary(qsizetype(result.pairs.size()), result.groups, result.clients));
     return ExitMerged;

@@ -1,7 +1,9 @@
 #include "cli/KolvixMerge.h"
 
 #include "cli/ArgumentParser.h"
+#include "cli/CompareVerb.h"
 #include "cli/DiagnoseVerb.h"
+#include "cli/DifferentVerb.h"
 #include "cli/DuplicatesVerb.h"
 #include "cli/FindVerb.h"
 #include "cli/HistoryVerb.h"
@@ -42,10 +44,12 @@ int runKolvixMerge(const QStringList& args, const std::vector<QByteArray>& rawAr
     const auto* findOptions = std::get_if<FindVerbOptions>(&options->verb);
     const auto* duplicatesOptions = std::get_if<DuplicatesVerbOptions>(&options->verb);
     const auto* historyOptions = std::get_if<HistoryVerbOptions>(&options->verb);
+    const auto* compareOptions = std::get_if<CompareVerbOptions>(&options->verb);
+    const bool listDifferentVerb = std::holds_alternative<ListDifferentVerbOptions>(options->verb);
     Connection connection;
     // The verbs that only read open a database file for reading only, so that a read-only file
     // or folder serves them.
-    connection.setReadOnly(findOptions || duplicatesOptions || historyOptions);
+    connection.setReadOnly(findOptions || duplicatesOptions || historyOptions || compareOptions || listDifferentVerb);
     connection.setLockWaitNotice([] { err(QString::fromLatin1(kLockWaitLine)); });
     if (findOptions)
         return find(connection, *findOptions);
@@ -53,6 +57,14 @@ int runKolvixMerge(const QStringList& args, const std::vector<QByteArray>& rawAr
         return duplicates(connection, *duplicatesOptions);
     if (historyOptions)
         return history(connection, *historyOptions);
+    if (compareOptions)
+        return compare(connection, *compareOptions);
+    if (listDifferentVerb)
+        return listDifferent(connection);
+    if (const auto* markOptions = std::get_if<MarkDifferentVerbOptions>(&options->verb))
+        return markDifferent(connection, *markOptions);
+    if (const auto* unmarkOptions = std::get_if<UnmarkDifferentVerbOptions>(&options->verb))
+        return unmarkDifferent(connection, *unmarkOptions);
     if (const auto* undoOptions = std::get_if<UndoVerbOptions>(&options->verb))
         return undo(connection, *undoOptions);
     if (const auto* pairsOptions = std::get_if<MergePairsVerbOptions>(&options->verb))

@@ -2,6 +2,7 @@
 
 #include "cli/ArgumentParser.h"
 #include "cli/MergePairsVerb.h"
+#include "ledger/DistinctPairs.h"
 #include "search/SearchQuery.h"
 
 #include <limits>
@@ -18,6 +19,10 @@ const char* const kUsage
       "       kolvix-merge [KEY=VALUE ...] --history [--limit N]\n"
       "       kolvix-merge [KEY=VALUE ...] --undo AUDIT [--dry-run] [--yes]\n"
       "       kolvix-merge [KEY=VALUE ...] --merge-pairs FILE [--dry-run] [--yes] [--stop-on-skip]\n"
+      "       kolvix-merge [KEY=VALUE ...] --compare A B\n"
+      "       kolvix-merge [KEY=VALUE ...] --mark-different A B [--note TEXT]\n"
+      "       kolvix-merge [KEY=VALUE ...] --unmark-different A B\n"
+      "       kolvix-merge [KEY=VALUE ...] --list-different\n"
       "\n"
       "Merges the client --from into the client --to, as the Merge button of Kolvix Utility does.\n"
       "KEY=VALUE arguments are the utility's command-line settings (OldSettings, gsUtilityIniName,\n"
@@ -64,15 +69,30 @@ const char* const kUsage
       "                  regular file of at most 16 MiB with lines of at most 65,536 characters and\n"
       "                  at most 100,000 pairs (anything else: exit 64)\n"
       "  --stop-on-skip  with --merge-pairs: end the run at the first pair skipped or failed\n"
+      "  --compare A B   show clients A and B side by side: one tab-separated line per field (Field,\n"
+      "                  A, B, Same: yes or no), then a line Rows, A, B and one line per kind of row\n"
+      "                  either holds (its caption and both counts); the database is only read\n"
+      "  --mark-different A B\n"
+      "                  mark clients A and B as different people: --duplicates leaves the pair out,\n"
+      "                  and a merge of the two is refused until the mark is removed\n"
+      "  --note TEXT     with --mark-different: why (at most 255 characters)\n"
+      "  --unmark-different A B\n"
+      "                  remove the mark of clients A and B\n"
+      "  --list-different\n"
+      "                  list the pairs marked as different people, one tab-separated line each\n"
+      "                  (First, Second, First name, Second name, When, Workstation, User, Note);\n"
+      "                  the database is only read\n"
       "  --help, --version\n"
       "\n"
-      "The listings of --find, --duplicates, --history and --merge-pairs are tab-separated. Within a\n"
-      "value a backslash is written \\\\, a tab \\t, a carriage return \\r, a line feed \\n, another\n"
-      "control character \\xHH, the line and paragraph separators \\u2028 and \\u2029, and a double\n"
-      "quote that begins the value \\\"; --merge-pairs reads the names back the same way.\n"
+      "The listings of --find, --duplicates, --history, --merge-pairs, --compare and --list-different\n"
+      "are tab-separated. Within a value a backslash is written \\\\, a tab \\t, a carriage return \\r,\n"
+      "a line feed \\n, another control character \\xHH, the line and paragraph separators \\u2028 and\n"
+      "\\u2029, and a double quote that begins the value \\\"; --merge-pairs reads the names back the\n"
+      "same way.\n"
       "\n"
-      "Exit codes: 0 merged (or undone, searched, or listed), 1 refused or cancelled, 2 failed,\n"
-      "3 no connection, 64 bad usage.\n";
+      "Exit codes: 0 merged (or undone, searched, listed, marked or unmarked), 1 refused or cancelled\n"
+      "(also a pair to be marked that is marked already, or to be unmarked that is not), 2 failed,\n"
+      "3 no connection, 64 bad usage (also an unknown client id).\n";
 
 // The usage names the longest --find text and the bounds of a listing.
 static_assert(kMaxSearchTextLength == 100, "kUsage says --find takes at most 100 characters");
@@ -115,8 +135,10 @@ const QStringList kFindOnlyOptions {QStringLiteral("--field"), QStringLiteral("-
 // The options of --duplicates that --find does not share (--history shares --limit).
 const QStringList kDuplicatesOnlyOptions {QStringLiteral("--min-score"), QStringLiteral("--limit")};
 // The options that each choose a verb of their own; no two of them go together.
-const QStringList kVerbOptions {QStringLiteral("--find"), QStringLiteral("--duplicates"), QStringLiteral("--history"),
-                                QStringLiteral("--undo"), QStringLiteral("--merge-pairs")};
+const QStringList kVerbOptions {
+    QStringLiteral("--find"),           QStringLiteral("--duplicates"),       QStringLiteral("--history"),
+    QStringLiteral("--undo"),           QStringLiteral("--merge-pairs"),      QStringLiteral("--compare"),
+    QStringLiteral("--mark-different"), QStringLiteral("--unmark-different"), QStringLiteral("--list-different")};
 // The option of --merge-pairs that no other verb takes.
 const QStringList kMergePairsOnlyOptions {QStringLiteral("--stop-on-skip")};
 const char* const kStopOnSkipAlone = "--stop-on-skip goes with --merge-pairs";
@@ -326,6 +348,90 @@ QString checkOptions(const ArgumentParser& parser, const MergePairsVerbOptions&)
     return refuseSearchOptions(parser);
 }
 
+// ---- the pairs of clients: --compare A B, --mark-different A B [--note TEXT], ------------------
+// ---- --unmark-different A B, --list-different --------------------------------------------------
+
+// Reads the two client ids of a verb that takes a pair; the clients must differ.
+ArgumentParser::PairReader clientPair(const QString& name, qint32& a, qint32& b)
+{
+    return [&a, &b, name](const QString& first, const QString& second) {
+        const auto x = readInteger(first);
+        const auto y = readInteger(second);
+        if (!x || !y)
+            return QStringLiteral("%1 needs two integer client ids from %2 to %3, not '%4' '%5'")
+                .arg(name)
+                .arg(std::numeric_limits<qint32>::min())
+                .arg(std::numeric_limits<qint32>::max())
+                .arg(first, second);
+        if (*x == *y)
+            return QStringLiteral("%1 needs two different clients, not %2 twice").arg(name).arg(*x);
+        a = *x;
+        b = *y;
+        return QString();
+    };
+}
+
+// A verb that takes no options but its own: the first other option given is the fault.
+QString onlyOptions(const ArgumentParser& parser, const QString& verb, const QStringList& own)
+{
+    for (const QString& given : parser.givenOptions()) {
+        if (given == verb || own.contains(given))
+            continue;
+        return own.isEmpty()
+            ? QStringLiteral("%1 takes no other options (%2 given)").arg(verb, given)
+            : QStringLiteral("%1 takes no option but %2 (%3 given)").arg(verb, own.join(QStringLiteral(", ")), given);
+    }
+    return QString();
+}
+
+void declareOptions(ArgumentParser& parser, CompareVerbOptions& o)
+{
+    parser.addPair(QStringLiteral("--compare"), clientPair(QStringLiteral("--compare"), o.a, o.b));
+}
+
+QString checkOptions(const ArgumentParser& parser, const CompareVerbOptions&)
+{
+    return onlyOptions(parser, QStringLiteral("--compare"), {});
+}
+
+void declareOptions(ArgumentParser& parser, MarkDifferentVerbOptions& o)
+{
+    parser.addPair(QStringLiteral("--mark-different"), clientPair(QStringLiteral("--mark-different"), o.a, o.b));
+    parser.addValue(QStringLiteral("--note"), [&o](const QString& text) {
+        if (text.size() > kDistinctPairNoteLength)
+            return QStringLiteral("--note takes a text of at most %1 characters, not %2")
+                .arg(kDistinctPairNoteLength)
+                .arg(text.size());
+        o.note = text;
+        return QString();
+    });
+}
+
+QString checkOptions(const ArgumentParser& parser, const MarkDifferentVerbOptions&)
+{
+    return onlyOptions(parser, QStringLiteral("--mark-different"), {QStringLiteral("--note")});
+}
+
+void declareOptions(ArgumentParser& parser, UnmarkDifferentVerbOptions& o)
+{
+    parser.addPair(QStringLiteral("--unmark-different"), clientPair(QStringLiteral("--unmark-different"), o.a, o.b));
+}
+
+QString checkOptions(const ArgumentParser& parser, const UnmarkDifferentVerbOptions&)
+{
+    return onlyOptions(parser, QStringLiteral("--unmark-different"), {});
+}
+
+void declareOptions(ArgumentParser& parser, ListDifferentVerbOptions&)
+{
+    parser.addSwitch(QStringLiteral("--list-different"));
+}
+
+QString checkOptions(const ArgumentParser& parser, const ListDifferentVerbOptions&)
+{
+    return onlyOptions(parser, QStringLiteral("--list-different"), {});
+}
+
 } // namespace
 
 std::optional<Options> parseArguments(const QStringList& args, QString& error)
@@ -337,6 +443,10 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
     HistoryVerbOptions history;
     UndoVerbOptions undo;
     MergePairsVerbOptions mergePairs;
+    CompareVerbOptions compare;
+    MarkDifferentVerbOptions markDifferent;
+    UnmarkDifferentVerbOptions unmarkDifferent;
+    ListDifferentVerbOptions listDifferent;
     ArgumentParser parser;
     declareOptions(parser, merge);
     declareOptions(parser, diagnose);
@@ -345,6 +455,10 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
     declareOptions(parser, history);
     declareOptions(parser, undo);
     declareOptions(parser, mergePairs);
+    declareOptions(parser, compare);
+    declareOptions(parser, markDifferent);
+    declareOptions(parser, unmarkDifferent);
+    declareOptions(parser, listDifferent);
     if (!parser.parse(args, error))
         return std::nullopt;
 
@@ -362,6 +476,9 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
             verbs << verb;
     if (verbs.size() > 1)
         fault = QStringLiteral("%1 and %2 cannot be given together").arg(verbs[0], verbs[1]);
+    // The one option of --mark-different, which the other verbs do not declare.
+    else if (parser.given(QStringLiteral("--note")) && !parser.given(QStringLiteral("--mark-different")))
+        fault = QStringLiteral("--note goes with --mark-different");
     else if (parser.given(QStringLiteral("--find")))
         choose(find);
     else if (parser.given(QStringLiteral("--duplicates")))
@@ -372,6 +489,14 @@ std::optional<Options> parseArguments(const QStringList& args, QString& error)
         choose(undo);
     else if (parser.given(QStringLiteral("--merge-pairs")))
         choose(mergePairs);
+    else if (parser.given(QStringLiteral("--compare")))
+        choose(compare);
+    else if (parser.given(QStringLiteral("--mark-different")))
+        choose(markDifferent);
+    else if (parser.given(QStringLiteral("--unmark-different")))
+        choose(unmarkDifferent);
+    else if (parser.given(QStringLiteral("--list-different")))
+        choose(listDifferent);
     else if (parser.given(QStringLiteral("--diagnose")))
         choose(diagnose);
     else

@@ -81,12 +81,40 @@ struct MergePairsVerbOptions
     bool stopOnSkip = false; // the run ends at the first pair skipped or failed
 };
 
+// --compare A B: two clients side by side.
+struct CompareVerbOptions
+{
+    qint32 a = -1;
+    qint32 b = -1;
+};
+
+// --mark-different A B [--note TEXT]: the two clients are different people.
+struct MarkDifferentVerbOptions
+{
+    qint32 a = -1;
+    qint32 b = -1;
+    QString note;
+};
+
+// --unmark-different A B: removes that mark.
+struct UnmarkDifferentVerbOptions
+{
+    qint32 a = -1;
+    qint32 b = -1;
+};
+
+// --list-different: the pairs marked as different people.
+struct ListDifferentVerbOptions
+{
+};
+
 // The command line of kolvix-merge: the settings, and the verb with its options.
 struct Options
 {
     QStringList settings; // KEY=VALUE
     std::variant<MergeVerbOptions, DiagnoseVerbOptions, FindVerbOptions, DuplicatesVerbOptions, HistoryVerbOptions,
-                 UndoVerbOptions, MergePairsVerbOptions>
+                 UndoVerbOptions, MergePairsVerbOptions, CompareVerbOptions, MarkDifferentVerbOptions,
+                 UnmarkDifferentVerbOptions, ListDifferentVerbOptions>
         verb;
 };
 

@@ -1,6 +1,7 @@
 #include "cli/Output.h"
 
 #include "core/TextHelpers.h"
+#include "settings/UtilityConnect.h"
 
 #include <cstdio>
 #include <iostream>
@@ -73,6 +74,15 @@ bool stdinIsTerminal()
 bool stderrIsTerminal()
 {
     return isatty(fileno(stderr));
+}
+
+bool connectOrSayWhy(Connection& connection)
+{
+    const ConnectResult connected = connectToDatabase(connection);
+    if (!connected.opened)
+        err(QStringLiteral("Error: ")
+            + (connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : connected.failure));
+    return connected.opened;
 }
 
 } // namespace kolvix::cli

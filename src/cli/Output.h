@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace kolvix {
+class Connection;
+}
+
 namespace kolvix::cli {
 
 // What standard error says while a statement waits for another connection's lock.
@@ -17,6 +21,10 @@ void out(const QString& text);
 // One line on standard error in one write, flushed at once, so that a process reading the
 // pipe sees each line as soon as it is written.
 void err(const QString& text);
+
+// Connects as the verbs that do not merge do: with the fallbacks, without the merge's warning.
+// False, with "Error: <message>" on standard error, when no connection opens.
+bool connectOrSayWhy(Connection& connection);
 
 // Whether standard input / standard error is a terminal.
 bool stdinIsTerminal();

@@ -63,6 +63,15 @@ bool TerminalUserInterface::confirm(const QString& text)
     return a == QLatin1String("y") || a == QLatin1String("yes");
 }
 
+bool TerminalUserInterface::removeDistinctMark(const QString& refusal, qint32 from, qint32 to)
+{
+    showInfo(refusal
+             + QStringLiteral("\nTo merge them, remove the mark with --unmark-different %1 %2, then merge again.")
+                   .arg(from)
+                   .arg(to));
+    return false;
+}
+
 bool TerminalUserInterface::confirmIrreversible(const QString& text)
 {
     if (m_options.irreversible) {

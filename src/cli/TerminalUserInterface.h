@@ -38,6 +38,8 @@ public:
     // Printed like confirm(); --irreversible answers Yes, --yes alone answers No (an unattended
     // merge is made without its record only on request), the terminal otherwise.
     bool confirmIrreversible(const QString& text) override;
+    // Printed as an information box with how to remove the mark (--unmark-different); No.
+    bool removeDistinctMark(const QString& refusal, qint32 from, qint32 to) override;
     void setWaitCursor(bool) override { }
     void catalogueStepDone(int step, const QString& table, int rows) override;
     void waitingForLock() override;

@@ -27,6 +27,17 @@ public:
     // Yes/No: go on with a merge that cannot be recorded for undo. Unattended front ends say
     // No unless told otherwise.
     virtual bool confirmIrreversible(const QString& text) { return confirm(text); }
+    // A merge of two clients marked as different people is refused with refusal (which names the
+    // mark). True when the user has the mark removed and the merge go on to its own questions:
+    // the desktop asks Yes/No (No unless the user says otherwise), the terminal shows the refusal
+    // with how to remove the mark and answers No. Unless a front end says otherwise, the refusal is
+    // shown and the answer is No.
+    virtual bool removeDistinctMark(const QString& refusal, qint32 from, qint32 to)
+    {
+        (void)from, (void)to;
+        showInfo(refusal);
+        return false;
+    }
     // The wait cursor (true) or the normal arrow (false).
     virtual void setWaitCursor(bool wait) = 0;
     // A catalogue step has run: its number (1..42, 43 for the pending-client clean-up),

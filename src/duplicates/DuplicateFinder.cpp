@@ -5,6 +5,7 @@
 #include "db/Dataset.h"
 #include "db/DbError.h"
 #include "db/Statement.h"
+#include "ledger/DistinctPairs.h"
 #include "ledger/MergedAway.h"
 
 #include <QLocale>
@@ -111,6 +112,9 @@ DuplicateScanResult DuplicateFinder::scan(const DuplicateOptions& options)
     report(QStringLiteral("Reading clients"), -1);
     DuplicateRecords records;
     const QSet<int> mergedAway = readMergedAwayClients(m_connection);
+    DistinctClientPairs distinct;
+    for (const DistinctPair& pair : readDistinctPairs(m_connection))
+        distinct.insert({pair.first, pair.second});
     int mergedAwayLeftOut = 0;
     {
         Statement query(m_connection, statement(options.includeArchived), m_connection.commandTimeout());
@@ -154,7 +158,7 @@ DuplicateScanResult DuplicateFinder::scan(const DuplicateOptions& options)
         query.throwIfReadFailed();
     }
     records.finish();
-    DuplicateScanResult result = findPairs(records, options);
+    DuplicateScanResult result = findPairs(records, options, distinct);
     result.mergedAway = mergedAwayLeftOut;
     readLeftOutValues(result.leftOut);
     return result;
@@ -683,7 +687,8 @@ void DuplicateFinder::readHistory(const DuplicateRecords& records, const std::ve
     }
 }
 
-DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, const DuplicateOptions& options)
+DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, const DuplicateOptions& options,
+                                               const DistinctClientPairs& distinct)
 {
     DuplicateScanResult result;
     result.clients = records.size();
@@ -719,8 +724,13 @@ DuplicateScanResult DuplicateFinder::findPairs(const DuplicateRecords& records, 
         }
         const auto [a, b] = candidates[i];
         const PairScore s = scorer.score(a, b, false);
-        if (s.namesAgree && s.score >= options.minScore)
-            hits.push_back({s.weight, s.score, a, b});
+        if (!s.namesAgree || s.score < options.minScore)
+            continue;
+        if (!distinct.isEmpty() && distinct.contains(std::minmax(records[a].clientId, records[b].clientId))) {
+            ++result.markedDistinct;
+            continue;
+        }
+        hits.push_back({s.weight, s.score, a, b});
     }
     report(QStringLiteral("Grouping"), 96);
 

@@ -4,6 +4,7 @@
 #include "duplicates/DuplicateScorer.h"
 
 #include <QDate>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -120,6 +121,7 @@ struct DuplicateScanResult
     std::vector<LeftOutBlock> leftOut;
     int clients = 0; // clients compared (groups and, unless asked, archived left out)
     int mergedAway = 0; // clients left out as the From client of an earlier merge (MergedAway)
+    int markedDistinct = 0; // pairs that would be listed, left out as marked as different people
     std::int64_t candidates = 0; // distinct pairs compared
     int groups = 0;
     bool cancelled = false; // the scan stopped early; no pairs then
@@ -132,6 +134,10 @@ struct KeepFacts
     int historyRows = 0;
     int details = 0;
 };
+
+// Pairs of clients marked as different people (DistinctPairs), by client id, the smaller first:
+// the finder never lists them.
+using DistinctClientPairs = QSet<std::pair<int, int>>;
 
 struct DuplicateProgress
 {
@@ -157,8 +163,9 @@ public:
     // The scan checks the flag now and then and stops when it is set.
     void setCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
 
-    // Leaves out the clients that earlier merges emptied (readMergedAwayClients). Throws DbError
-    // with the client's message when the view or the Audit rows cannot be read.
+    // Leaves out the clients that earlier merges emptied (readMergedAwayClients) and the pairs
+    // marked as different people (readDistinctPairs). Throws DbError with the client's message
+    // when the view, the Audit rows or the marks cannot be read.
     DuplicateScanResult scan(const DuplicateOptions& options);
 
     // The statement of the one read.
@@ -170,7 +177,9 @@ public:
     static std::vector<std::pair<int, int>> candidatePairs(const DuplicateRecords& records,
                                                            const std::atomic<bool>* cancel = nullptr,
                                                            std::vector<LeftOutBlock>* leftOut = nullptr);
-    DuplicateScanResult findPairs(const DuplicateRecords& records, const DuplicateOptions& options);
+    // A pair of distinct is left out before the pairs are grouped, so that it links no group.
+    DuplicateScanResult findPairs(const DuplicateRecords& records, const DuplicateOptions& options,
+                                  const DistinctClientPairs& distinct = {});
 
     // The tables whose rows make up a client's history, for the record to keep; the statement
     // that counts them for some clients (rows of ClientID and count, per table).

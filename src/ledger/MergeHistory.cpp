@@ -26,17 +26,6 @@ struct LedgerMerge
     QDateTime undoneAt;
 };
 
-QDateTime dateTimeOf(const QVariant& value)
-{
-    if (value.metaType().id() == QMetaType::QDateTime)
-        return value.toDateTime();
-    // The embedded engine keeps date-times as text.
-    QDateTime when = QDateTime::fromString(value.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    if (!when.isValid())
-        when = QDateTime::fromString(value.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return when.isValid() ? when : QDateTime::fromString(value.toString(), Qt::ISODate);
-}
-
 QHash<int, LedgerMerge> readLedgerMerges(Connection& connection)
 {
     QHash<int, LedgerMerge> merges;
@@ -71,6 +60,17 @@ QHash<int, LedgerMerge> readLedgerMerges(Connection& connection)
 }
 
 } // namespace
+
+QDateTime dateTimeOf(const QVariant& value)
+{
+    if (value.metaType().id() == QMetaType::QDateTime)
+        return value.toDateTime();
+    // The embedded engine keeps date-times as text.
+    QDateTime when = QDateTime::fromString(value.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    if (!when.isValid())
+        when = QDateTime::fromString(value.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return when.isValid() ? when : QDateTime::fromString(value.toString(), Qt::ISODate);
+}
 
 std::optional<MergeAction> readMergeAction(const QString& text)
 {

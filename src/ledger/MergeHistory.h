@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <optional>
 #include <vector>
 
@@ -57,6 +58,10 @@ struct MergeAction
 };
 // The merge an Action records; nothing for any other Action.
 std::optional<MergeAction> readMergeAction(const QString& action);
+
+// A date-time column as either engine gives it (the embedded engine keeps text); invalid when it
+// does not read as one.
+QDateTime dateTimeOf(const QVariant& value);
 
 // The merges of the Audit trail, newest first; at most limit of them (0: all). Throws DbError.
 std::vector<MergeHistoryEntry> readMergeHistory(Connection& connection, int limit = 0);

@@ -5,6 +5,7 @@
 #include "core/TextHelpers.h"
 #include "core/UserInterface.h"
 #include "db/DbError.h"
+#include "ledger/DistinctPairs.h"
 #include "merge/MergeProcedure.h"
 #include "merge/MergeSession.h"
 
@@ -115,6 +116,9 @@ std::vector<BatchResult> mergePairs(MergeSession& session, const std::vector<Bat
             } else if (const MergedAwayFinding mergedAway = findMergedAway(pairSession, {pair.merge, pair.keep});
                        !mergedAway.refusal.isEmpty()) {
                 skip(mergedAway.batchReason);
+            } else if (const std::optional<DistinctPair> mark
+                       = findDistinctPair(session.conZelvan, pair.merge, pair.keep)) {
+                skip(mark->description());
             } else if (pair.mergeName && displayName(from->surname, from->name) != *pair.mergeName) {
                 skip(QStringLiteral("client %1 changed since the scan (now '%2')")
                          .arg(pair.merge)

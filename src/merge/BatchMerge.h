@@ -45,7 +45,8 @@ struct BatchOptions
 // Merges the pairs one after the other, each exactly as a single merge with the automatic
 // account mapping and Yes to its confirmation: under the merge lock, with every check, its own
 // Audit row and ledger (so each can be undone on its own). A pair is skipped, never merged, when
-// a check refuses it, when its accounts need a decision the automatic mapping cannot make, when
+// a check refuses it, when its two clients are marked as different people (DistinctPairs; the
+// reason names the mark), when its accounts need a decision the automatic mapping cannot make, when
 // the merge could not be made reversible, when a client does not exist or changed its name
 // since the scan, or when one of its clients was merged away earlier in the run. Nothing of a
 // pair's merge is shown: its boxes become the pair's reason. Returns one result per pair run.

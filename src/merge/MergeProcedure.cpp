@@ -9,6 +9,7 @@
 #include "db/Connection.h"
 #include "db/Dataset.h"
 #include "db/DbError.h"
+#include "ledger/DistinctPairs.h"
 #include "ledger/MergeHistory.h"
 #include "ledger/MergeLedger.h"
 #include "ledger/MergedAway.h"
@@ -303,6 +304,19 @@ std::unique_ptr<MergePlan> planMerge(MergeSession& s, const MergeClient& from, c
         }
         if (!mergedAway.notice.isEmpty())
             plan->notices << mergedAway.notice;
+        // Two people a person told apart are merged only once that person's mark is removed, and
+        // only when the user says so.
+        if (const std::optional<DistinctPair> mark = findDistinctPair(s.conZelvan, from.id, to.id)) {
+            const QString refusal = QStringLiteral("Clients %1 and %2 are %3, so they are not merged.")
+                                        .arg(from.id)
+                                        .arg(to.id)
+                                        .arg(mark->description());
+            if (!s.ui.removeDistinctMark(refusal, from.id, to.id)) {
+                writeLog(QStringLiteral("cancelled - FROM and TO are marked as different people [MarkedDistinct]"));
+                return nullptr;
+            }
+            unmarkDistinctPair(s.conZelvan, from.id, to.id);
+        }
     }
     if (!runClientChecks(s, plan->clients()))
         return nullptr;

@@ -97,7 +97,8 @@ struct MergedAwayFinding
 MergedAwayFinding findMergedAway(MergeSession& session, const ClientPair& clients);
 
 // The first half of the Merge button: names the clients in the log, takes the merge lock, runs
-// the checks, loads the account model and reads what the plan shows. Null when the merge is
+// the checks (a pair marked as different people is refused unless the user has the mark removed,
+// UserInterface::removeDistinctMark), loads the account model and reads what the plan shows. Null when the merge is
 // refused (its log line and message given); a failing query passes on as an exception (the
 // GUI's default error box).
 std::unique_ptr<MergePlan> planMerge(MergeSession& session, const MergeClient& from, const MergeClient& to,

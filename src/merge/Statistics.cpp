@@ -7,6 +7,7 @@
 
 #include <QLocale>
 #include <iterator>
+#include <optional>
 
 namespace kolvix {
 
@@ -54,19 +55,19 @@ constexpr StatisticsRow gStatisticsRows[] = {
     {"WPX Pending (guest)", "PXPendingClient", "GuestClientID"},
 };
 
-void countClientRows(Dataset& dsTemp, TracePane& trace, StatisticsList& list, const QString& caption,
-                     const QString& table, const QString& column, qint32 clientID)
+// The client's rows of one kind; nothing when its table is missing (noted in trace).
+std::optional<int> countClientRows(Dataset& dsTemp, TracePane& trace, const StatisticsRow& row, qint32 clientID)
 {
+    const QString table = QString::fromLatin1(row.table);
     if (!tableExists(dsTemp, trace, table, true))
-        return;
+        return std::nullopt;
     dsTemp.close();
-    dsTemp.setSql(Format(QStringLiteral("SELECT COUNT(*) FROM [%s] WHERE [%s] = %d"), {table, column, clientID}));
+    dsTemp.setSql(Format(QStringLiteral("SELECT COUNT(*) FROM [%s] WHERE [%s] = %d"),
+                         {table, QString::fromLatin1(row.column), clientID}));
     dsTemp.open();
     if (dsTemp.isEmpty() || dsTemp.field(0).isNull())
-        return;
-    const int count = dsTemp.field(0).asInteger();
-    if (count > 0)
-        list.emplace_back(singularCaption(caption, count), count);
+        return 0;
+    return dsTemp.field(0).asInteger();
 }
 
 // (name, table, column) of the count query, in the order of its columns.
@@ -113,9 +114,21 @@ QString clientCountStatement()
 void collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID, StatisticsList& list)
 {
     list.clear();
-    for (const StatisticsRow& row : gStatisticsRows)
-        countClientRows(dsTemp, trace, list, QString::fromLatin1(row.caption), QString::fromLatin1(row.table),
-                        QString::fromLatin1(row.column), clientID);
+    for (const StatisticsRow& row : gStatisticsRows) {
+        const std::optional<int> count = countClientRows(dsTemp, trace, row, clientID);
+        if (count && *count > 0)
+            list.emplace_back(singularCaption(QString::fromLatin1(row.caption), *count), *count);
+    }
+}
+
+StatisticsList countEveryKind(Dataset& dsTemp, TracePane& trace, qint32 clientID)
+{
+    StatisticsList list;
+    for (const StatisticsRow& row : gStatisticsRows) {
+        if (const std::optional<int> count = countClientRows(dsTemp, trace, row, clientID))
+            list.emplace_back(QString::fromLatin1(row.caption), *count);
+    }
+    return list;
 }
 
 StatisticsList collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID)

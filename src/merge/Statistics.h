@@ -20,6 +20,9 @@ using StatisticsList = std::vector<std::pair<QString, int>>;
 void collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID, StatisticsList& list);
 // The same, returning the rows.
 StatisticsList collectStatistics(Dataset& dsTemp, TracePane& trace, qint32 clientID);
+// The client's rows of every kind whose table exists, zeros too, as (the kind's caption, count) in
+// the same order: what a comparison of two clients sets side by side.
+StatisticsList countEveryKind(Dataset& dsTemp, TracePane& trace, qint32 clientID);
 // The pane's lines: each count right-aligned to the widest, two blanks, the caption.
 QStringList statisticsLines(const StatisticsList& list);
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -42,6 +43,36 @@ TEST(GuiUserInterface, ABoxBreaksItsLinesOnlyWhereTheTextBreaksThem)
         ui.showInfo(text);
         EXPECT_TRUE(seen);
         EXPECT_EQ(tooNarrow, QStringList()) << "lines the box breaks again";
+    }
+}
+
+// A merge of a pair marked as different people asks whether to remove the mark; Enter, the
+// default, keeps it.
+TEST(GuiUserInterface, TheQuestionToRemoveAMarkKeepsItUnlessYesIsChosen)
+{
+    GuiUserInterface ui;
+    for (const auto& [button, answer] : {std::pair {QMessageBox::No, false}, std::pair {QMessageBox::Yes, true}}) {
+        QString text;
+        int defaultButton = -1;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&, button = button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            poll.stop();
+            text = box->text();
+            defaultButton = box->standardButton(box->defaultButton());
+            box->done(button);
+        });
+        poll.start(10);
+        EXPECT_EQ(ui.removeDistinctMark(QStringLiteral("Clients 812 and 57 are marked as different people, so they "
+                                                       "are not merged."),
+                                        812, 57),
+                  answer);
+        EXPECT_EQ(text,
+                  "Clients 812 and 57 are marked as different people, so they are not merged.\n\nRemove the "
+                  "mark and go on with the merge?");
+        EXPECT_EQ(defaultButton, QMessageBox::No);
     }
 }
 

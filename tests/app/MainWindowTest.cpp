@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/CaptionFit.h"
 #include "app/accounts/EditAccounts.h"
+#include "app/compare/CompareWindow.h"
 #include "app/duplicates/DuplicatesWindow.h"
 #include "app/history/MergeHistoryWindow.h"
 #include "app/search/SearchPatient.h"
@@ -648,6 +649,49 @@ TEST_F(MainWindowTest, TheHistoryButtonOpensTheHistoryAndAnUndoThereCollectsTheP
     window.timUpdateTimer();
     EXPECT_EQ(widget<QPlainTextEdit>(window, "memResults").toPlainText(), before);
     EXPECT_EQ(widget<QLineEdit>(window, "edtFrom").text(), QStringLiteral("812: Sample, One"));
+}
+
+// Compare sits below History and is enabled once both clients are chosen; it opens the Compare
+// window on the window's session, the Move To client kept and the Move From client merged. A pair
+// marked there as different people leaves the Duplicates window's list.
+TEST_F(MainWindowTest, CompareOpensBothChosenClientsSideBySide)
+{
+    db.exec(QStringLiteral("INSERT INTO Client (ClientID, Name, Surname, DateOfBirth, Mobile, Active) VALUES "
+                           "(20, 'Louise', 'Harper', '1975-04-09 00:00:00', '0412 345 678', 'T'),"
+                           "(35, 'Louise', 'Harpur', '1975-04-09 00:00:00', '0412345678', 'T');"));
+    TfrmMain window(ui);
+    window.show();
+    QPushButton& compare = widget<QPushButton>(window, "btnCompare");
+    EXPECT_EQ(compare.geometry(), QRect(425, 133, 75, 25));
+    EXPECT_EQ(compare.text(), QStringLiteral("Com&pare..."));
+    EXPECT_FALSE(compare.isEnabled());
+    widget<QPushButton>(window, "btnDuplicates").click();
+    TfrmDuplicates& duplicates = widget<TfrmDuplicates>(window, "frmDuplicates");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !duplicates.isScanning(); }, 20000));
+    ASSERT_EQ(duplicates.pairs().size(), 1u);
+
+    window.chooseFromClient(35);
+    EXPECT_FALSE(compare.isEnabled());
+    window.chooseToClient(20);
+    ASSERT_TRUE(compare.isEnabled());
+    bool opened = false;
+    whenDialogOpens<TfrmCompare>("the Compare window", [&](TfrmCompare& dialog) {
+        opened = true;
+        EXPECT_EQ(dialog.keepId(), 20);
+        EXPECT_EQ(dialog.mergeId(), 35);
+        EXPECT_FALSE(widget<QPushButton>(dialog, "btnSwap").isVisible());
+        EXPECT_FALSE(widget<QPushButton>(dialog, "btnUse").isVisible());
+        whenDialogOpens<QDialog>("the question", [](QDialog& question) {
+            EXPECT_EQ(question.objectName(), QStringLiteral("frmMarkDifferent"));
+            widget<QPushButton>(question, "btnMark").click();
+        });
+        widget<QPushButton>(dialog, "btnDifferent").click();
+        widget<QPushButton>(dialog, "btnClose").click();
+    });
+    compare.click();
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(duplicates.pairs().empty());
+    EXPECT_EQ(ui.shown, QStringList {kWarning});
 }
 
 // With more counts than fit, the pane's thumb stands at the top while the top of the list shows

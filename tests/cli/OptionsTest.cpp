@@ -208,7 +208,44 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase {"StopOnSkipWithDuplicates", {"--duplicates", "--stop-on-skip"}, "--stop-on-skip goes with"},
         OptionCase {"StopOnSkipWithHistory", {"--history", "--stop-on-skip"}, "--stop-on-skip goes with"},
         OptionCase {"StopOnSkipWithDiagnose", {"--diagnose", "--stop-on-skip"}, "--stop-on-skip goes with"},
-        OptionCase {"StopOnSkipWithValue", {"--merge-pairs", "p", "--stop-on-skip=1"}, "--stop-on-skip is a switch"}),
+        OptionCase {"StopOnSkipWithValue", {"--merge-pairs", "p", "--stop-on-skip=1"}, "--stop-on-skip is a switch"},
+        // The verbs of a pair of clients take two ids, once, and no other verb's options.
+        OptionCase {"Compare", {"Provider=SQLite", "--compare", "812", "57"}, ""},
+        OptionCase {"CompareInline", {"--compare=812", "-57"}, ""},
+        OptionCase {"CompareOneId", {"--compare", "812"}, "--compare needs two values"},
+        OptionCase {"CompareTwice", {"--compare", "1", "2", "--compare", "3", "4"}, "--compare given twice"},
+        OptionCase {
+            "CompareSameClient", {"--compare", "7", " 7"}, "--compare needs two different clients, not 7 twice"},
+        OptionCase {"CompareNotAnId",
+                    {"--compare", "7", "Smith"},
+                    "--compare needs two integer client ids from -2147483648 to 2147483647, not '7' 'Smith'"},
+        OptionCase {
+            "CompareWithYes", {"--compare", "1", "2", "--yes"}, "--compare takes no other options (--yes given)"},
+        OptionCase {"CompareWithFind", {"--find", "a", "--compare", "1", "2"}, "--find and --compare cannot be"},
+        OptionCase {"MarkDifferent", {"--mark-different", "1", "2", "--note", "twins"}, ""},
+        OptionCase {"MarkDifferentLongNote",
+                    {"--mark-different", "1", "2", "--note", QString(256, 'x')},
+                    "--note takes a text of at most 255 characters, not 256"},
+        OptionCase {"MarkDifferentWithLimit",
+                    {"--mark-different", "1", "2", "--limit", "3"},
+                    "--mark-different takes no option but --note (--limit given)"},
+        OptionCase {"NoteWithMerge", {"--from", "1", "--to", "2", "--note", "x"}, "--note goes with --mark-different"},
+        OptionCase {"NoteAlone", {"--note", "x"}, "--note goes with --mark-different"},
+        OptionCase {"UnmarkDifferent", {"--unmark-different", "1", "2"}, ""},
+        OptionCase {"UnmarkDifferentWithNote",
+                    {"--unmark-different", "1", "2", "--note", "x"},
+                    "--note goes with --mark-different"},
+        OptionCase {"UnmarkDifferentWithYes",
+                    {"--unmark-different", "1", "2", "--yes"},
+                    "--unmark-different takes no other options (--yes given)"},
+        OptionCase {"MarkAndUnmark",
+                    {"--mark-different", "1", "2", "--unmark-different", "1", "2"},
+                    "--mark-different and --unmark-different cannot be given together"},
+        OptionCase {"ListDifferent", {"--list-different"}, ""},
+        OptionCase {"ListDifferentWithValue", {"--list-different=1"}, "--list-different is a switch"},
+        OptionCase {"ListDifferentWithArchived",
+                    {"--list-different", "--archived"},
+                    "--list-different takes no other options (--archived given)"}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
 
 TEST(OptionsTest, KeepsSettingsAndMappingsAsGiven)
@@ -285,6 +322,34 @@ TEST(OptionsTest, DuplicatesOptionsAsGiven)
     const auto& plainDuplicates = std::get<DuplicatesVerbOptions>(plain->verb);
     EXPECT_FALSE(plainDuplicates.minScore.has_value());
     EXPECT_FALSE(plainDuplicates.limit.has_value());
+}
+
+TEST(OptionsTest, PairsOfClientsAsGiven)
+{
+    QString error;
+    const auto compare = parseArguments({"--compare", "812", "-57"}, error);
+    ASSERT_TRUE(compare.has_value()) << error.toStdString();
+    ASSERT_TRUE(std::holds_alternative<CompareVerbOptions>(compare->verb));
+    EXPECT_EQ(std::get<CompareVerbOptions>(compare->verb).a, 812);
+    EXPECT_EQ(std::get<CompareVerbOptions>(compare->verb).b, -57);
+
+    const auto mark = parseArguments({"--note= twins ", "--mark-different=35", "20"}, error);
+    ASSERT_TRUE(mark.has_value()) << error.toStdString();
+    ASSERT_TRUE(std::holds_alternative<MarkDifferentVerbOptions>(mark->verb));
+    const auto& marked = std::get<MarkDifferentVerbOptions>(mark->verb);
+    EXPECT_EQ(marked.a, 35);
+    EXPECT_EQ(marked.b, 20);
+    EXPECT_EQ(marked.note, " twins ");
+
+    const auto unmark = parseArguments({"--unmark-different", "20", "35"}, error);
+    ASSERT_TRUE(unmark.has_value()) << error.toStdString();
+    ASSERT_TRUE(std::holds_alternative<UnmarkDifferentVerbOptions>(unmark->verb));
+    EXPECT_EQ(std::get<UnmarkDifferentVerbOptions>(unmark->verb).a, 20);
+    EXPECT_EQ(std::get<UnmarkDifferentVerbOptions>(unmark->verb).b, 35);
+
+    const auto list = parseArguments({"Provider=SQLite", "--list-different"}, error);
+    ASSERT_TRUE(list.has_value()) << error.toStdString();
+    EXPECT_TRUE(std::holds_alternative<ListDifferentVerbOptions>(list->verb));
 }
 
 } // namespace

@@ -182,6 +182,33 @@ TEST_F(DuplicateFinderTest, ThreeRecordsOfOnePersonShareAGroupAndTheActiveOlderO
     EXPECT_EQ(one.groups, 2);
 }
 
+// Pairs marked as different people are never listed, whichever way round they were marked, nor
+// link records into a group; the scan counts those it would have listed.
+TEST_F(DuplicateFinderTest, LeavesOutAndCountsThePairsMarkedAsDifferentPeople)
+{
+    addClients(db,
+               {
+                   {5, "Baird", "Thomas", "1962-07-31", "0411 173 722"},
+                   {7, "Baird", "Tom", "1962-07-31", "0411 173 722"},
+                   {9, "Bard", "Thomas", "1962-07-31", "0411 173 722"},
+                   {3, "Quinn", "Harriet", "1950-12-01", "0400 111 222"},
+                   {8, "Quinn", "Harriet", "1950-12-01", "0400 111 222"},
+               });
+    const DuplicateScanResult unmarked = scan();
+    ASSERT_EQ(unmarked.pairs.size(), 4u) << pairIds(unmarked).join(' ').toStdString();
+    EXPECT_EQ(unmarked.markedDistinct, 0);
+
+    // 5 is told apart from both others; 3 and 5 never scored as a pair, so their mark counts for
+    // nothing.
+    db.exec("INSERT INTO KolvixDistinctPair (FirstClientID, SecondClientID) VALUES (5, 7), (5, 9), (3, 5)");
+    const DuplicateScanResult marked = scan();
+    const QStringList ids = pairIds(marked);
+    EXPECT_EQ(QSet<QString>(ids.begin(), ids.end()), QSet<QString>({"7-9", "3-8"}));
+    EXPECT_EQ(marked.markedDistinct, 2);
+    EXPECT_EQ(marked.groups, 2);
+    EXPECT_EQ(marked.clients, unmarked.clients);
+}
+
 // The record to keep: never the one whose names look swapped or whose date of birth is missing,
 // then the one with more history, then the one with more details, then the older one; the last
 // reason says which decided.

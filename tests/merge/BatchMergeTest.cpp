@@ -4,6 +4,7 @@
 #include "support/MergeFixture.h"
 #include "support/QtPrinting.h"
 
+#include "ledger/DistinctPairs.h"
 #include "ledger/MergeHistory.h"
 #include "merge/BatchMerge.h"
 #include "merge/MergeUndo.h"
@@ -93,6 +94,26 @@ TEST_F(BatchMergeTest, APairMergedAlreadyIsSkippedAndSaysByWhichMerge)
     const std::vector<BatchResult> into = mergePairs(*session, {{402, 401, {}, {}}});
     ASSERT_EQ(lines(into), QStringList {"402>401 skipped"});
     EXPECT_EQ(into[0].reason, QStringLiteral("client 401 was merged into 301 by merge %1").arg(second - 1));
+}
+
+// A pair marked as different people is skipped with the mark as its reason, and nothing asks to
+// remove the mark; once the mark is removed the pair merges.
+TEST_F(BatchMergeTest, SkipsAPairMarkedAsDifferentPeopleNamingTheMark)
+{
+    platform.user = QString();
+    platform.computer = QStringLiteral("reception-2");
+    markDistinctPair(connection, 301, 401, {});
+    const auto before = db.snapshot(kNotProductTables);
+    const std::vector<BatchResult> results = mergePairs(*session, {{401, 301, {}, {}}});
+    EXPECT_EQ(lines(results), QStringList {"401>301 skipped"});
+    EXPECT_EQ(results[0].reason,
+              QStringLiteral("marked as different people on %1 by reception-2")
+                  .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))));
+    EXPECT_TRUE(ui.questions.isEmpty());
+    EXPECT_EQ(db.snapshot(kNotProductTables), before);
+
+    ASSERT_TRUE(unmarkDistinctPair(connection, 401, 301));
+    EXPECT_EQ(lines(mergePairs(*session, {{401, 301, {}, {}}})), QStringList {"401>301 merged"});
 }
 
 TEST_F(BatchMergeTest, StopsBetweenPairsAndOnTheFirstSkipWhenAsked)

@@ -4,6 +4,7 @@
 #include <QDateTime>
 
 #include "accounts/AccountMergeModel.h"
+#include "ledger/DistinctPairs.h"
 
 #include <algorithm>
 
@@ -219,6 +220,31 @@ TEST_F(MergeProcedureTest, AnAccountIdTooLargeToMapRefusesTheMerge)
               QStringList {"Information: The client to be moved has an account id of 100001; account ids "
                            "above 100000 cannot be merged."});
     EXPECT_EQ(logLines().last(), "cancelled - an account id of FROM is too large [AccountIDTooLarge]");
+}
+
+// Two clients marked as different people are merged only once the user has the mark removed;
+// answered No, nothing changes and the mark stays.
+TEST_F(MergeProcedureTest, AMarkedPairIsRefusedUnlessTheUserHasTheMarkRemoved)
+{
+    platform.user = QStringLiteral("jane");
+    platform.computer = QStringLiteral("reception-2");
+    markDistinctPair(connection, 57, 812, QStringLiteral("twins"));
+    const auto before = db.snapshot();
+    const QString refusal = QStringLiteral("Clients 812 and 57 are marked as different people on %1 by jane at "
+                                           "reception-2 (note: twins), so they are not merged.")
+                                .arg(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
+    EXPECT_EQ(merge(), MergeOutcome::Refused);
+    EXPECT_EQ(ui.questions, QStringList {refusal});
+    EXPECT_TRUE(ui.shown.isEmpty()) << ui.shown.join('\n').toStdString();
+    EXPECT_EQ(logLines().last(), "cancelled - FROM and TO are marked as different people [MarkedDistinct]");
+    EXPECT_EQ(db.snapshot(), before);
+
+    // Yes: the mark goes, and the merge goes on to its own confirmation.
+    ui.removeMark = true;
+    EXPECT_EQ(merge(), MergeOutcome::Merged);
+    EXPECT_EQ(ui.questions.size(), 3); // the refusal again, answered Yes, then the merge's own
+    EXPECT_FALSE(findDistinctPair(connection, 812, 57));
+    EXPECT_TRUE(logLines().contains("mark as different people removed: 57 and 812"));
 }
 
 TEST_F(MergeProcedureTest, MissingTablesAreSkippedAndNoted)

@@ -20,6 +20,9 @@ public:
     QStringList shown; // every box, in order
     QStringList questions; // every confirmation text
     bool answerYes = true; // the answer to confirmations
+    // The answer to a merge of a pair marked as different people (whose refusal is recorded
+    // among the questions): true removes the mark and lets the merge go on.
+    bool removeMark = false;
     // Called for the account dialog; the default presses OK on the rows as loaded
     // (model.accept(); an issues message is shown as an information box and the dialog
     // counts as cancelled).
@@ -44,6 +47,11 @@ public:
     {
         questions << text;
         return answerYes;
+    }
+    bool removeDistinctMark(const QString& refusal, qint32, qint32) override
+    {
+        questions << refusal;
+        return removeMark;
     }
     // The account dialog, scripted: onEditAccounts, or OK on the rows as loaded.
     bool editAccounts(AccountMergeModel& model);

@@ -7,6 +7,7 @@
 #include "support/TsqlTemplates.h"
 
 #include "duplicates/DuplicateFinder.h"
+#include "merge/ClientComparison.h"
 #include "merge/ContactConflict.h"
 #include "merge/MergeSession.h"
 #include "merge/Statistics.h"
@@ -856,6 +857,54 @@ std::vector<StatementTemplate> statementTemplates()
                  {},
                  {},
                  -1});
+    // The pairs marked as different people: the table (created by the program when missing),
+    // a pair's mark, every mark with the clients' names, a mark written and removed.
+    c.push_back(
+        {"distinctPairCreate",
+         lines({QStringLiteral("CREATE TABLE KolvixDistinctPair ("), QStringLiteral("    FirstClientID INT NOT NULL,"),
+                QStringLiteral("    SecondClientID INT NOT NULL,"), QStringLiteral("    MarkedAt DATETIME NULL,"),
+                QStringLiteral("    Workstation NVARCHAR(64) NULL,"),
+                QStringLiteral("    UserName NVARCHAR(128) NULL,"), QStringLiteral("    Note NVARCHAR(255) NULL,"),
+                QStringLiteral("    CONSTRAINT PK_KolvixDistinctPair PRIMARY KEY (FirstClientID, "
+                               "SecondClientID),"),
+                QStringLiteral("    CONSTRAINT CK_KolvixDistinctPair CHECK (FirstClientID < SecondClientID)"),
+                QStringLiteral(")")}),
+         {},
+         {},
+         -1,
+         {},
+         true});
+    c.push_back({"distinctPairFind",
+                 QStringLiteral("SELECT MarkedAt, Workstation, UserName, Note FROM KolvixDistinctPair WHERE "
+                                "FirstClientID = :First AND SecondClientID = :Second"),
+                 {},
+                 {57, 812},
+                 0});
+    c.push_back({"distinctPairsRead",
+                 lines({QStringLiteral("SELECT d.FirstClientID, d.SecondClientID, d.MarkedAt, d.Workstation, "
+                                       "d.UserName, d.Note, a.Surname, a.Name, b.Surname, b.Name"),
+                        QStringLiteral("FROM KolvixDistinctPair d"),
+                        QStringLiteral("LEFT JOIN Client a ON a.ClientID = d.FirstClientID"),
+                        QStringLiteral("LEFT JOIN Client b ON b.ClientID = d.SecondClientID"),
+                        QStringLiteral("ORDER BY d.FirstClientID, d.SecondClientID")}),
+                 {},
+                 {},
+                 0});
+    c.push_back({"distinctPairMark",
+                 lines({QStringLiteral("INSERT INTO KolvixDistinctPair (FirstClientID, SecondClientID, MarkedAt, "
+                                       "Workstation, UserName, Note)"),
+                        QStringLiteral("VALUES (57, 812, '2026-12-11 10:20:30', 'PC01', 'reception', 'twins')")}),
+                 {},
+                 {},
+                 1});
+    c.push_back({"distinctPairUnmark",
+                 QStringLiteral("DELETE FROM KolvixDistinctPair WHERE FirstClientID = 57 AND SecondClientID = 812"),
+                 {},
+                 {},
+                 0});
+    // A client's details for the comparison of two clients.
+    c.push_back(
+        {"clientDetails", QString::fromLatin1(kolvix::kClientDetailsStatement), {}, {812}, 1, QStringLiteral("812")});
     return c;
 }
 

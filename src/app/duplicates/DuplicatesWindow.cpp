@@ -2,10 +2,15 @@
 
 #include "app/DisplayFonts.h"
 #include "app/KolvixApplication.h"
+#include "app/compare/CompareWindow.h"
+#include "app/compare/MarkDifferentDialog.h"
+#include "app/duplicates/DistinctPairsWindow.h"
 #include "core/UserInterface.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
+#include "merge/MergeSession.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -15,6 +20,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -75,6 +81,9 @@ QStandardItem* numberItem(int value)
     return item;
 }
 
+// The last reason of a pair whose Keep and Merge clients the user swapped.
+const char* const kSwappedReason = "Keep and Merge swapped";
+
 QString clientText(const DuplicateClient& client)
 {
     QString text = QStringLiteral("%1: %2").arg(client.clientId).arg(client.displayName());
@@ -93,6 +102,16 @@ QStandardItem* dateItem(const QDate& date)
         item->setData(date, kSortRole);
     }
     return item;
+}
+
+// The cells of a pair from the Keep column on: its clients with their dates of birth, and its
+// reasons.
+QList<QStandardItem*> pairCells(const DuplicatePair& pair)
+{
+    QStandardItem* reasons = textItem(pair.reasonText());
+    reasons->setToolTip(pair.reasonText());
+    return {textItem(clientText(pair.keep)), dateItem(pair.keep.dateOfBirth), textItem(clientText(pair.merge)),
+            dateItem(pair.merge.dateOfBirth), reasons};
 }
 
 // The progress of a run of ticked pairs: "Pair i of n" and the pair's clients, a bar, and Stop,
@@ -294,6 +313,10 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     options->addSpacing(12);
     options->addWidget(m_archived);
     options->addStretch(1);
+    m_different = new QPushButton(QStringLiteral("&Different people..."), this);
+    m_different->setObjectName(QStringLiteral("btnDifferent"));
+    m_different->setToolTip(QStringLiteral("The pairs marked as different people; a mark can be removed there"));
+    options->addWidget(m_different);
     options->addWidget(m_scan);
     options->addWidget(m_stop);
 
@@ -339,6 +362,9 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     m_untickAll = new QPushButton(QStringLiteral("U&ntick all"), this);
     m_untickAll->setObjectName(QStringLiteral("btnUntickAll"));
     m_untickAll->setToolTip(QStringLiteral("Untick every pair of the list"));
+    m_compare = new QPushButton(QStringLiteral("C&ompare..."), this);
+    m_compare->setObjectName(QStringLiteral("btnCompare"));
+    m_compare->setToolTip(QStringLiteral("See both clients of the pair side by side (Enter)"));
     m_use = new QPushButton(QStringLiteral("&Use this pair"), this);
     m_use->setObjectName(QStringLiteral("btnUse"));
     m_use->setToolTip(QStringLiteral("Fill Move From with the pair's Merge client and Move To with its Keep client"));
@@ -355,6 +381,7 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     buttons->addWidget(m_tickAll);
     buttons->addWidget(m_untickAll);
     buttons->addWidget(hint, 1);
+    buttons->addWidget(m_compare);
     buttons->addWidget(m_use);
     buttons->addWidget(m_mergeTicked);
     buttons->addWidget(m_close);
@@ -381,6 +408,33 @@ TfrmDuplicates::TfrmDuplicates(const QString& connectionString, int commandTimeo
     m_grid->installEventFilter(this);
     connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { grdPairsDoubleClick(index); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { updateButtons(); });
+
+    // What can be done with a pair, also from its context menu; the keys work on the list.
+    const auto pairAction = [this](const QString& name, const QString& text, const QKeySequence& key,
+                                   const std::function<void()>& handler) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(name);
+        if (!key.isEmpty()) {
+            action->setShortcut(key);
+            action->setShortcutContext(Qt::WidgetShortcut);
+            m_grid->addAction(action);
+        }
+        connect(action, &QAction::triggered, this, [this, handler] { runHandler(m_userInterface, handler); });
+        return action;
+    };
+    m_actCompare = pairAction(QStringLiteral("actCompare"), QStringLiteral("C&ompare...\tEnter"), {},
+                              [this] { btnCompareClick(); });
+    m_actSwap = pairAction(QStringLiteral("actSwap"), QStringLiteral("S&wap Keep and Merge"),
+                           QKeySequence(Qt::CTRL | Qt::Key_S), [this] { swapCurrentPair(); });
+    m_actUse = pairAction(QStringLiteral("actUse"), QStringLiteral("&Use this pair"), {}, [this] { btnUseClick(); });
+    m_actMark = pairAction(QStringLiteral("actMark"), QStringLiteral("&Not the same person..."), {},
+                           [this] { markCurrentPair(); });
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_grid, &QTableView::customContextMenuRequested, this, [this](const QPoint& at) { showPairMenu(at); });
+    connect(m_compare, &QPushButton::clicked, this,
+            [this] { runHandler(m_userInterface, [this] { btnCompareClick(); }); });
+    connect(m_different, &QPushButton::clicked, this,
+            [this] { runHandler(m_userInterface, [this] { btnDifferentClick(); }); });
 
     ApplyDisplayFonts(this);
     // The headings show whole before the first rows arrive.
@@ -503,6 +557,9 @@ void TfrmDuplicates::scanDone(const DuplicateScanResult& result)
     else if (result.mergedAway > 1)
         status += QStringLiteral(" Left out %1 clients merged away by earlier merges.")
                       .arg(locale.toString(result.mergedAway));
+    if (result.markedDistinct > 0)
+        status += QStringLiteral(" Left out %1 marked as different people.")
+                      .arg(counted(result.markedDistinct, "pair", "pairs"));
     m_status->setText(status);
     showLeftOut(result.leftOut);
     fillGrid();
@@ -603,10 +660,7 @@ void TfrmDuplicates::fillGrid()
     for (int index : order) {
         const DuplicatePair& pair = m_pairs[std::size_t(index)];
         QList<QStandardItem*> row;
-        row << numberItem(pair.score) << numberItem(pair.group) << textItem(clientText(pair.keep))
-            << dateItem(pair.keep.dateOfBirth) << textItem(clientText(pair.merge)) << dateItem(pair.merge.dateOfBirth)
-            << textItem(pair.reasonText());
-        row[cReasons]->setToolTip(pair.reasonText());
+        row << numberItem(pair.score) << numberItem(pair.group) << pairCells(pair);
         row[cScore]->setData(index, kPairRole);
         row[cScore]->setCheckable(true);
         row[cScore]->setCheckState(Qt::Unchecked);
@@ -682,6 +736,12 @@ bool TfrmDuplicates::eventFilter(QObject* watched, QEvent* event)
             toggleCurrentTick();
             return true;
         }
+        // Enter on a pair opens it in the Compare window.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            runHandler(m_userInterface, [this] { btnCompareClick(); });
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -694,7 +754,14 @@ void TfrmDuplicates::updateButtons()
     m_stop->setEnabled(scanning);
     m_minScore->setEnabled(idle);
     m_archived->setEnabled(idle);
-    m_use->setEnabled(idle && currentPair() != nullptr);
+    const bool pair = idle && currentPair() != nullptr;
+    m_use->setEnabled(pair);
+    m_compare->setEnabled(pair && m_session);
+    m_different->setEnabled(!m_merging && m_session);
+    m_actCompare->setEnabled(pair && m_session);
+    m_actSwap->setEnabled(pair);
+    m_actUse->setEnabled(pair);
+    m_actMark->setEnabled(pair && m_session);
     const std::size_t ticked = tickedPairs().size();
     m_mergeTicked->setEnabled(idle && m_merger && ticked > 0);
     m_tickAll->setEnabled(idle && ticked < m_pairs.size());
@@ -705,6 +772,12 @@ void TfrmDuplicates::updateButtons()
 void TfrmDuplicates::setPairMerger(PairMerger merger)
 {
     m_merger = std::move(merger);
+    updateButtons();
+}
+
+void TfrmDuplicates::setSession(MergeSession* session)
+{
+    m_session = session;
     updateButtons();
 }
 
@@ -793,18 +866,24 @@ void TfrmDuplicates::dropClientsMergedAway(const QSet<qint32>& mergedAway)
     if (mergedAway.isEmpty())
         return;
     // As a new scan would list them: no pair of a client merged away.
+    dropPairsWhere([&](const DuplicatePair& pair) {
+        return mergedAway.contains(pair.merge.clientId) || mergedAway.contains(pair.keep.clientId);
+    });
+}
+
+void TfrmDuplicates::dropPairsWhere(const std::function<bool(const DuplicatePair&)>& gone)
+{
     std::vector<int> newIndex(m_pairs.size(), -1);
     std::vector<DuplicatePair> kept;
     for (std::size_t i = 0; i < m_pairs.size(); ++i) {
-        const DuplicatePair& pair = m_pairs[i];
-        if (mergedAway.contains(pair.merge.clientId) || mergedAway.contains(pair.keep.clientId))
+        if (gone(m_pairs[i]))
             continue;
         newIndex[i] = int(kept.size());
-        kept.push_back(pair);
+        kept.push_back(m_pairs[i]);
     }
     // Each row learns its new index quietly (nothing shows it; -1 for a row that goes), then the
-    // rows of the pairs merged away go.
-    std::vector<int> gone;
+    // rows of the pairs that go are removed.
+    std::vector<int> goneRows;
     {
         const QSignalBlocker quiet(m_model);
         for (int row = 0; row < m_model->rowCount(); ++row) {
@@ -812,13 +891,122 @@ void TfrmDuplicates::dropClientsMergedAway(const QSet<qint32>& mergedAway)
             const int index = score->data(kPairRole).toInt();
             const int now = index >= 0 && index < int(newIndex.size()) ? newIndex[std::size_t(index)] : -1;
             if (now < 0)
-                gone.push_back(row);
+                goneRows.push_back(row);
             score->setData(now, kPairRole);
         }
     }
     m_pairs = std::move(kept);
-    for (auto row = gone.rbegin(); row != gone.rend(); ++row)
+    for (auto row = goneRows.rbegin(); row != goneRows.rend(); ++row)
         m_model->removeRow(*row);
+    updateButtons();
+}
+
+int TfrmDuplicates::currentPairIndex() const
+{
+    const DuplicatePair* pair = currentPair();
+    return pair ? int(pair - m_pairs.data()) : -1;
+}
+
+int TfrmDuplicates::rowOfPair(int index) const
+{
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        if (m_model->item(row, cScore)->data(kPairRole).toInt() == index)
+            return row;
+    return -1;
+}
+
+void TfrmDuplicates::showPairCells(int index)
+{
+    const int row = rowOfPair(index);
+    if (row < 0)
+        return;
+    const QList<QStandardItem*> cells = pairCells(m_pairs[std::size_t(index)]);
+    for (int column = cKeep; column < cColumns; ++column)
+        m_model->setItem(row, column, cells[column - cKeep]);
+}
+
+void TfrmDuplicates::btnCompareClick()
+{
+    const int index = currentPairIndex();
+    if (index < 0 || !m_session || isScanning() || m_merging)
+        return;
+    const DuplicatePair pair = m_pairs[std::size_t(index)];
+    TfrmCompare compare(*m_session, pair.keep.clientId, pair.merge.clientId, true, this);
+    // Swapped there, swapped here: the list shows the pair as the window does.
+    connect(&compare, &TfrmCompare::swapped, this, [this] { swapCurrentPair(); });
+    connect(&compare, &TfrmCompare::markedDifferent, this,
+            [this, &compare] { dropMarkedPair(compare.keepId(), compare.mergeId()); });
+    bool use = false;
+    connect(&compare, &TfrmCompare::usePair, this, [&use] { use = true; });
+    if (!compare.reload())
+        return;
+    compare.exec();
+    if (use)
+        btnUseClick();
+}
+
+void TfrmDuplicates::swapCurrentPair()
+{
+    const int index = currentPairIndex();
+    if (index < 0 || isScanning() || m_merging)
+        return;
+    DuplicatePair& pair = m_pairs[std::size_t(index)];
+    std::swap(pair.keep, pair.merge);
+    const QString swapped = QString::fromLatin1(kSwappedReason);
+    if (!pair.reasons.isEmpty() && pair.reasons.last() == swapped)
+        pair.reasons.removeLast();
+    else
+        pair.reasons << swapped;
+    showPairCells(index);
+}
+
+void TfrmDuplicates::markCurrentPair()
+{
+    const int index = currentPairIndex();
+    if (index < 0 || !m_session || isScanning() || m_merging)
+        return;
+    const DuplicatePair pair = m_pairs[std::size_t(index)];
+    if (askAndMarkDifferent(*m_session, pair.keep.clientId,
+                            QStringLiteral("%1: %2").arg(pair.keep.clientId).arg(pair.keep.displayName()),
+                            pair.merge.clientId,
+                            QStringLiteral("%1: %2").arg(pair.merge.clientId).arg(pair.merge.displayName()), this))
+        dropMarkedPair(pair.keep.clientId, pair.merge.clientId);
+}
+
+void TfrmDuplicates::dropMarkedPair(qint32 a, qint32 b)
+{
+    dropPairsWhere([&](const DuplicatePair& pair) {
+        return (pair.keep.clientId == a && pair.merge.clientId == b)
+            || (pair.keep.clientId == b && pair.merge.clientId == a);
+    });
+    m_status->setText(
+        QStringLiteral("Clients %1 and %2 are marked as different people; the pair has left the list.").arg(a).arg(b));
+}
+
+void TfrmDuplicates::btnDifferentClick()
+{
+    if (!m_session || m_merging)
+        return;
+    TfrmDistinctPairs marks(*m_session, this);
+    marks.reload();
+    marks.exec();
+}
+
+void TfrmDuplicates::showPairMenu(const QPoint& at)
+{
+    const QModelIndex index = m_grid->indexAt(at);
+    if (index.isValid())
+        m_grid->setCurrentIndex(index);
+    if (!currentPair())
+        return;
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("mnuPair"));
+    menu.addAction(m_actCompare);
+    menu.addAction(m_actSwap);
+    menu.addAction(m_actUse);
+    menu.addSeparator();
+    menu.addAction(m_actMark);
+    menu.exec(m_grid->viewport()->mapToGlobal(at));
 }
 
 } // namespace kolvix

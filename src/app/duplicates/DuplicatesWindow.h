@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QCloseEvent;
 class QKeyEvent;
@@ -31,6 +32,7 @@ class QTableView;
 namespace kolvix {
 
 class DuplicateScanChannel;
+class MergeSession;
 class UserInterface;
 
 // Merges reviewed pairs on the main window's session (mergePairs there).
@@ -45,6 +47,13 @@ using PairMerger = std::function<std::vector<BatchResult>(const std::vector<Batc
 // all"). Ticked pairs can be merged in one run ("Merge ticked pairs..."), each pair as a single
 // merge on the main window's session (the merger it hands the window), with a progress dialog
 // naming each pair that stops between pairs and a report at the end; merged pairs leave the list.
+//
+// A pair is reviewed in the Compare window (TfrmCompare: "Compare...", Enter on the pair, or its
+// context menu), where Swap changes which record is kept; Ctrl+S and the context menu swap it in
+// the list too. "Use this pair" and "Merge ticked pairs..." take each pair as shown. A pair marked
+// as different people ("Not the same person..." in the Compare window or the context menu) leaves
+// the list and is left out of every scan; "Different people..." lists the marks, where one can be
+// removed. These read and write on the main window's session (setSession).
 class TfrmDuplicates : public QWidget
 {
     Q_OBJECT
@@ -76,6 +85,8 @@ public:
     QPushButton* btnTickAll() const { return m_tickAll; }
     QPushButton* btnUntickAll() const { return m_untickAll; }
     QPushButton* btnClose() const { return m_close; }
+    QPushButton* btnCompare() const { return m_compare; }
+    QPushButton* btnDifferent() const { return m_different; }
     QProgressBar* prgScan() const { return m_progress; }
     QLabel* lblStatus() const { return m_status; }
     // Under the status after a scan: the blocks of clients the scan left out as too large to
@@ -85,6 +96,10 @@ public:
 
     // What merges the ticked pairs; without one "Merge ticked pairs..." stays disabled.
     void setPairMerger(PairMerger merger);
+    // The main window's session, on which the Compare window reads and the marks of different
+    // people are written and read; without one "Compare...", "Not the same person..." and
+    // "Different people..." stay disabled.
+    void setSession(MergeSession* session);
     // Where the report of a run is saved; the file dialog unless set.
     void setReportFileChooser(ReportFileChooser chooser) { m_chooseReportFile = std::move(chooser); }
     // The pairs whose box is ticked, as indexes into pairs(), in the grid's order.
@@ -92,6 +107,9 @@ public:
     // Takes every pair of these clients, merged away from whichever window, off the list, as a
     // new scan would leave them out; the other pairs keep their ticks.
     void dropClientsMergedAway(const QSet<qint32>& clients);
+    // Takes the pair of these two clients, marked as different people from whichever window, off
+    // the list, as a new scan would leave it out; the status line says so.
+    void dropMarkedPair(qint32 a, qint32 b);
     bool isMerging() const { return m_merging; }
     // The report of the last run while it is open, or nullptr.
     TfrmBatchReport* batchReport() const { return m_report; }
@@ -106,6 +124,15 @@ public:
     void tickAll(bool ticked);
     // Space in the list: ticks the current row's pair, or unticks it, whichever cell is current.
     void toggleCurrentTick();
+    // Opens the Compare window on the current pair (also Enter on the pair).
+    void btnCompareClick();
+    // The current pair's Keep and Merge clients change places in the list (also Ctrl+S); its
+    // reasons then end in "Keep and Merge swapped".
+    void swapCurrentPair();
+    // Asks (TfrmMarkDifferent), marks the current pair as different people and takes it off the list.
+    void markCurrentPair();
+    // Opens the list of the pairs marked as different people.
+    void btnDifferentClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -136,6 +163,15 @@ private:
     // Takes the pairs of the clients merged away by the run off the list (the merged pairs
     // among them), keeping the ticks of the others.
     void dropMergedPairs(const std::vector<BatchResult>& results);
+    // Takes the pairs for which gone holds off the list, keeping the ticks of the others.
+    void dropPairsWhere(const std::function<bool(const DuplicatePair&)>& gone);
+    // The index into pairs() of the grid's current row, or -1.
+    int currentPairIndex() const;
+    // The model's row of a pair, or -1.
+    int rowOfPair(int index) const;
+    // The pair's clients and reasons into its row anew, as the list shows them.
+    void showPairCells(int index);
+    void showPairMenu(const QPoint& at);
 
     QString m_connectionString;
     int m_commandTimeout;
@@ -151,6 +187,12 @@ private:
     QPushButton* m_tickAll = nullptr;
     QPushButton* m_untickAll = nullptr;
     QPushButton* m_close = nullptr;
+    QPushButton* m_compare = nullptr;
+    QPushButton* m_different = nullptr;
+    QAction* m_actCompare = nullptr;
+    QAction* m_actSwap = nullptr;
+    QAction* m_actUse = nullptr;
+    QAction* m_actMark = nullptr;
     QProgressBar* m_progress = nullptr;
     QLabel* m_status = nullptr;
     QLabel* m_leftOut = nullptr;
@@ -164,6 +206,7 @@ private:
     std::shared_ptr<DuplicateScanChannel> m_channel;
     bool m_restart = false; // start again once the stopped scan has ended
     PairMerger m_merger;
+    MergeSession* m_session = nullptr;
     ReportFileChooser m_chooseReportFile;
     bool m_merging = false;
     QPointer<TfrmBatchReport> m_report;

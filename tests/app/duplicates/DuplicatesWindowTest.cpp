@@ -4,22 +4,35 @@
 #include "app/duplicates/DuplicatesWindow.h"
 
 #include "app/DisplayFonts.h"
+#include "app/compare/CompareWindow.h"
+#include "app/compare/MarkDifferentDialog.h"
+#include "app/duplicates/DistinctPairsWindow.h"
+#include "db/Connection.h"
+#include "ledger/DistinctPairs.h"
+#include "merge/MergeSession.h"
 
 #include "support/CaptionCheck.h"
+#include "support/QtPrinting.h"
 #include "support/ScriptedUi.h"
 #include "support/TestDatabase.h"
+#include "support/Widgets.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QSqlDatabase>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace kolvix::test {
@@ -352,6 +365,195 @@ TEST_F(DuplicatesWindowTest, ClosingDuringAScanLeavesNothingRunning)
     // long as the scan's function, is closed and gone) before the window is.
     EXPECT_EQ(QSqlDatabase::connectionNames(), connectionsBefore);
     QTest::qWait(200); // late events of the scan find no window
+}
+
+// Runs the action on the modal dialog of the kind that the next call opens; a dialog left open
+// is a failure and is closed.
+template <typename Dialog> void onNextDialog(std::function<void(Dialog&)> action)
+{
+    QTimer::singleShot(0, [action] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            ADD_FAILURE() << "no " << Dialog::staticMetaObject.className();
+            return;
+        }
+        action(*dialog);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << Dialog::staticMetaObject.className() << " stayed open";
+            dialog->reject();
+        }
+    });
+}
+
+// Reviewing a pair: the Compare window on the main window's session, Keep and Merge swapped in
+// place, and a pair marked as different people.
+class PairReviewTest : public DuplicatesWindowTest
+{
+protected:
+    PairReviewTest()
+    {
+        connection.setConnectionString(db.connectionString());
+        connection.open();
+        session = std::make_unique<MergeSession>(connection, ui);
+        window.setSession(session.get());
+        window.show();
+        QApplication::setActiveWindow(&window);
+    }
+
+    void scan()
+    {
+        window.startScan();
+        ASSERT_TRUE(waitForScan(window));
+        ASSERT_EQ(window.pairs().size(), 1u) << window.lblStatus()->text().toStdString();
+        window.grdPairs()->setFocus();
+        window.grdPairs()->selectRow(0);
+    }
+
+    QAction& action(const char* name) { return widget<QAction>(window, name); }
+
+    Connection connection;
+    std::unique_ptr<MergeSession> session;
+    TfrmDuplicates window {db.connectionString(), 30, 15, ui};
+};
+
+TEST_F(PairReviewTest, EnterOpensThePairInTheCompareWindowWhereSwapAndUseTakeItAsShown)
+{
+    {
+        TfrmDuplicates without(db.connectionString(), 30, 15, ui);
+        EXPECT_FALSE(without.btnCompare()->isEnabled());
+        EXPECT_FALSE(without.btnDifferent()->isEnabled());
+    }
+    scan();
+    QSignalSpy chosen(&window, &TfrmDuplicates::pairChosen);
+    EXPECT_EQ(column(window, 2), QStringList {"20: Harper, Louise"});
+    bool opened = false;
+    onNextDialog<TfrmCompare>([&](TfrmCompare& compare) {
+        opened = true;
+        EXPECT_EQ(compare.keepId(), 20);
+        EXPECT_EQ(compare.mergeId(), 35);
+        EXPECT_TRUE(compare.btnSwap()->isVisible());
+        compare.btnSwap()->click();
+        // The list follows at once.
+        EXPECT_EQ(column(window, 2), QStringList {"35: Harpur, Louise"});
+        compare.btnUse()->click();
+    });
+    QTest::keyClick(window.grdPairs(), Qt::Key_Return);
+    EXPECT_TRUE(opened);
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen[0][0].toInt(), 20); // Move From: the Merge client as shown
+    EXPECT_EQ(chosen[0][1].toInt(), 35);
+    EXPECT_EQ(column(window, 4), QStringList {"20: Harper, Louise"});
+    EXPECT_TRUE(column(window, 6).first().endsWith(", Keep and Merge swapped"))
+        << column(window, 6).first().toStdString();
+
+    // The button opens it too; Close changes nothing.
+    onNextDialog<TfrmCompare>([](TfrmCompare& compare) {
+        EXPECT_EQ(compare.keepId(), 35);
+        compare.btnClose()->click();
+    });
+    window.btnCompare()->click();
+    EXPECT_EQ(chosen.count(), 1);
+    EXPECT_TRUE(ui.shown.isEmpty()) << ui.shown.join('\n').toStdString();
+}
+
+TEST_F(PairReviewTest, CtrlSSwapsThePairInTheListAndATickedRunMergesItAsShown)
+{
+    scan();
+    const QString reasons = column(window, 6).first();
+    QTest::keyClick(window.grdPairs(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(column(window, 2), QStringList {"35: Harpur, Louise"});
+    EXPECT_EQ(column(window, 4), QStringList {"20: Harper, Louise"});
+    EXPECT_EQ(window.pairs()[0].keep.clientId, 35);
+
+    std::vector<BatchPair> merged;
+    window.setPairMerger([&](const std::vector<BatchPair>& pairs, const BatchOptions&) {
+        merged = pairs;
+        return std::vector<BatchResult> {};
+    });
+    window.tickAll(true);
+    window.btnMergeTicked()->click();
+    ASSERT_EQ(merged.size(), 1u);
+    EXPECT_EQ(merged[0].merge, 20);
+    EXPECT_EQ(merged[0].keep, 35);
+    EXPECT_EQ(merged[0].mergeName, "Harper, Louise");
+    EXPECT_TRUE(ui.questions.value(0).contains("20: Harper, Louise > 35: Harpur, Louise"))
+        << ui.questions.value(0).toStdString();
+    ASSERT_TRUE(window.batchReport());
+    window.batchReport()->close();
+    QApplication::setActiveWindow(&window);
+
+    // Swapped back, the pair is as the scan suggested it.
+    QTest::keyClick(window.grdPairs(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(column(window, 2), QStringList {"20: Harper, Louise"});
+    EXPECT_EQ(column(window, 6).first(), reasons);
+}
+
+TEST_F(PairReviewTest, APairMarkedAsDifferentPeopleLeavesTheListUntilItsMarkIsRemoved)
+{
+    scan();
+    // The pair's context menu.
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (const QAction* item : menu->actions())
+                if (!item->isSeparator())
+                    offered << item->text() + (item->isEnabled() ? "" : " (disabled)");
+            menu->close();
+        }
+    });
+    emit window.grdPairs()->customContextMenuRequested(
+        window.grdPairs()->visualRect(window.grdPairs()->currentIndex()).center());
+    EXPECT_EQ(
+        offered,
+        (QStringList {"C&ompare...\tEnter", "S&wap Keep and Merge", "&Use this pair", "&Not the same person..."}));
+    EXPECT_EQ(action("actSwap").shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+
+    onNextDialog<TfrmMarkDifferent>([](TfrmMarkDifferent& dialog) {
+        dialog.edtNote()->setText("mother and daughter");
+        dialog.btnMark()->click();
+    });
+    action("actMark").trigger();
+    EXPECT_TRUE(window.pairs().empty());
+    EXPECT_EQ(window.grdPairs()->model()->rowCount(), 0);
+    EXPECT_EQ(window.lblStatus()->text(),
+              "Clients 20 and 35 are marked as different people; the pair has left the list.");
+    ASSERT_TRUE(findDistinctPair(connection, 35, 20));
+    EXPECT_EQ(findDistinctPair(connection, 35, 20)->note, "mother and daughter");
+
+    window.startScan();
+    ASSERT_TRUE(waitForScan(window));
+    EXPECT_EQ(window.lblStatus()->text(),
+              "No probable duplicates among 4 clients. Left out 1 pair marked as different people.");
+
+    // "Different people..." lists the mark; removing it asks first.
+    bool listed = false;
+    onNextDialog<TfrmDistinctPairs>([&](TfrmDistinctPairs& marks) {
+        listed = true;
+        EXPECT_EQ(captionProblems(&marks), QStringList {});
+        EXPECT_EQ(marks.lblCount()->text(), "1 pair is marked as different people.");
+        ASSERT_EQ(marks.grdMarks()->rowCount(), 1);
+        EXPECT_EQ(marks.grdMarks()->item(0, 0)->text(), "20: Harper, Louise");
+        EXPECT_EQ(marks.grdMarks()->item(0, 1)->text(), "35: Harpur, Louise");
+        EXPECT_EQ(marks.grdMarks()->item(0, 5)->text(), "mother and daughter");
+        ui.answerYes = false;
+        marks.btnRemove()->click();
+        EXPECT_EQ(marks.grdMarks()->rowCount(), 1);
+        ui.answerYes = true;
+        marks.btnRemove()->click();
+        EXPECT_EQ(marks.grdMarks()->rowCount(), 0);
+        EXPECT_EQ(marks.lblCount()->text(), "No pairs are marked as different people.");
+        EXPECT_FALSE(marks.btnRemove()->isEnabled());
+        marks.btnClose()->click();
+    });
+    window.btnDifferent()->click();
+    EXPECT_TRUE(listed);
+    ASSERT_EQ(ui.questions.size(), 2);
+    EXPECT_TRUE(ui.questions[0].startsWith("Remove the mark of these two clients?\n\n20: Harper, Louise\n35: Harpur, "
+                                           "Louise\n\nThey were marked as different people on "))
+        << ui.questions[0].toStdString();
+
+    scan();
+    EXPECT_EQ(window.lblStatus()->text(), "1 pair in 1 group among 4 clients.");
 }
 
 } // namespace
