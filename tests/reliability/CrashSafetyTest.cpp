@@ -252,7 +252,13 @@ TEST_F(CrashSafetyTest, AKilledMergeReadsAsWhatItWas)
         EXPECT_EQ(cells[3], s_from);
         EXPECT_EQ(cells[4], s_to);
         EXPECT_EQ(cells[8], useRollback ? "did not complete, nothing changed" : "incomplete");
-        EXPECT_EQ(cells[7].toInt(), useRollback ? 0 : rowsThrough(9));
+        // Without the transaction each step commits at once: the kill lands after step 9, or
+        // after step 10 whose line it was blocked on.
+        if (useRollback)
+            EXPECT_EQ(cells[7].toInt(), 0);
+        else
+            EXPECT_TRUE(cells[7].toInt() == rowsThrough(9) || cells[7].toInt() == rowsThrough(10))
+                << cells[7].toStdString();
 
         const ProcessRun scan = runKolvixMerge(kolvixMergeArguments(ini, database, {"--duplicates"}));
         EXPECT_EQ(scan.exitCode, 0) << scan.err.toStdString();
