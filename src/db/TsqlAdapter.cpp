@@ -449,6 +449,18 @@ void topToLimit(std::vector<Token>& tokens)
     }
 }
 
+// The significant tokens after the i-th, as many as `at` holds; false when the text ends first.
+template <size_t N> bool nextSignificants(const std::vector<Token>& tokens, int i, int (&at)[N])
+{
+    for (int& position : at) {
+        i = nextSignificant(tokens, i);
+        if (i < 0)
+            return false;
+        position = i;
+    }
+    return true;
+}
+
 // UPDATE TOP (n) name SET ... [WHERE condition] -> UPDATE name SET ... WHERE rowid IN (SELECT
 // rowid FROM name [WHERE condition] LIMIT n): n rows of those the condition selects, whichever.
 void updateTopToRowid(std::vector<Token>& tokens)
@@ -458,16 +470,7 @@ void updateTopToRowid(std::vector<Token>& tokens)
         if (!isWord(tokens[i], QLatin1StringView("UPDATE")))
             continue;
         int at[5];
-        int k = i;
-        bool complete = true;
-        for (int& position : at) {
-            k = nextSignificant(tokens, k);
-            if (k < 0) {
-                complete = false;
-                break;
-            }
-            position = k;
-        }
+        const bool complete = nextSignificants(tokens, i, at);
         if (!complete || !isWord(tokens[at[0]], QLatin1StringView("TOP"))
             || !isSymbol(tokens[at[1]], QLatin1StringView("(")) || tokens[at[2]].kind != Kind::Number
             || !isSymbol(tokens[at[3]], QLatin1StringView(")"))
@@ -514,16 +517,7 @@ void offsetFetchToLimit(std::vector<Token>& tokens)
         if (!isWord(tokens[i], QLatin1StringView("OFFSET")))
             continue;
         int at[6];
-        int k = i;
-        bool complete = true;
-        for (int& position : at) {
-            k = nextSignificant(tokens, k);
-            if (k < 0) {
-                complete = false;
-                break;
-            }
-            position = k;
-        }
+        const bool complete = nextSignificants(tokens, i, at);
         const int only = complete ? nextSignificant(tokens, at[5]) : -1;
         if (only < 0 || tokens[at[0]].kind != Kind::Number || !isRows(tokens[at[1]])
             || !isWord(tokens[at[2]], QLatin1StringView("FETCH"))

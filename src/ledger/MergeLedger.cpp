@@ -91,21 +91,6 @@ void run(Connection& connection, const QString& sql, int timeout)
     statement.execute();
 }
 
-bool isIntegerType(const QMetaType& type)
-{
-    switch (type.id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return true;
-    default:
-        return false;
-    }
-}
-
 QJsonValue encodeValue(const QVariant& value)
 {
     if (!value.isValid() || value.isNull())
@@ -219,6 +204,21 @@ QStringList uncheckableColumns(Connection& connection, const QString& table, int
 
 } // namespace
 
+bool isIntegerType(int typeId)
+{
+    switch (typeId) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool ledgerHasColumn(Connection& connection, const QString& table, const QString& column)
 {
     return connection.database().record(table).contains(column);
@@ -309,7 +309,7 @@ RowIdentity rowIdentity(Connection& connection, const QString& table, const QStr
     identity.primaryKey = !identity.columns.isEmpty();
     if (identity.primaryKey) {
         identity.integerKey
-            = identity.columns.size() == 1 && isIntegerType(record.field(identity.columns[0]).metaType());
+            = identity.columns.size() == 1 && isIntegerType(record.field(identity.columns[0]).metaType().id());
         return identity;
     }
     // No primary key to go by: every column but those the step rewrites, and the binary ones,

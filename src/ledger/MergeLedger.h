@@ -44,6 +44,9 @@ QString encodeValues(const std::vector<QVariant>& values);
 // tag is unknown or a value does not read as its tag says.
 bool decodeValues(const QString& text, QVariantList& values, QString& error);
 
+// Whether a value or column of this type (QMetaType id) is a whole number.
+bool isIntegerType(int typeId);
+
 // How the rows of a table are told apart: the columns, and whether that is one integer column
 // (kept in KeyID, matched by the database itself).
 struct RowIdentity

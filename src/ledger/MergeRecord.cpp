@@ -24,20 +24,10 @@ public:
     QString what;
 };
 
+// A whole number, or a truth value (which the engines keep as 0 and 1).
 bool isInteger(int type)
 {
-    switch (type) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Bool:
-        return true;
-    default:
-        return false;
-    }
+    return isIntegerType(type) || type == QMetaType::Bool;
 }
 
 // Whether the value can be written into the column as it stands: a number into a number column,
