@@ -46,8 +46,7 @@ int compare(Connection& connection, const CompareVerbOptions& options)
                     .arg(options.b)
                     .arg(escapeText(mark->description())));
     } catch (const std::exception& e) {
-        err(QStringLiteral("Error: ") + exceptionMessage(e));
-        return ExitFailed;
+        return readFailed(e);
     }
     return ExitMerged;
 }

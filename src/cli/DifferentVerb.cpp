@@ -56,8 +56,7 @@ int markDifferent(Connection& connection, const MarkDifferentVerbOptions& option
         out(QStringLiteral("Marked clients %1 and %2 as different people.")
                 .arg(clientText(connection, options.a), clientText(connection, options.b)));
     } catch (const std::exception& e) {
-        err(QStringLiteral("Error: ") + exceptionMessage(e));
-        return ExitFailed;
+        return readFailed(e);
     }
     return ExitMerged;
 }
@@ -76,8 +75,7 @@ int unmarkDifferent(Connection& connection, const UnmarkDifferentVerbOptions& op
         out(QStringLiteral("Removed the mark: clients %1 and %2 are no longer marked as different people.")
                 .arg(clientText(connection, options.a), clientText(connection, options.b)));
     } catch (const std::exception& e) {
-        err(QStringLiteral("Error: ") + exceptionMessage(e));
-        return ExitFailed;
+        return readFailed(e);
     }
     return ExitMerged;
 }
@@ -90,8 +88,7 @@ int listDifferent(Connection& connection)
     try {
         pairs = readDistinctPairs(connection);
     } catch (const std::exception& e) {
-        err(QStringLiteral("Error: ") + exceptionMessage(e));
-        return ExitFailed;
+        return readFailed(e);
     }
     out(QString::fromLatin1(kDifferentHeader));
     for (const DistinctPair& pair : pairs)

@@ -12,12 +12,8 @@ namespace kolvix::cli {
 int duplicates(Connection& connection, const DuplicatesVerbOptions& options)
 {
     // The scan only reads: the connection with its fallbacks, without the merge's warning.
-    const ConnectResult connected = connectToDatabase(connection);
-    if (!connected.opened) {
-        err(QStringLiteral("Error: ")
-            + (connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : connected.failure));
+    if (!connectOrSayWhy(connection))
         return ExitNoConnection;
-    }
 
     DuplicateOptions scanOptions;
     scanOptions.minScore = options.minScore.value_or(kDefaultMinScore);
@@ -44,8 +40,7 @@ int duplicates(Connection& connection, const DuplicatesVerbOptions& options)
     try {
         result = finder.scan(scanOptions);
     } catch (const std::exception& e) {
-        err(QStringLiteral("Error: ") + exceptionMessage(e));
-        return ExitFailed;
+        return readFailed(e);
     }
 
     out(QStringLiteral("Score\tGroup\tKeep\tMerge\tReasons\tKeep name\tMerge name"));

@@ -59,12 +59,8 @@ QString cellText(const SearchQueryCursor& cursor, int row, const QString& field,
 
 int find(Connection& connection, const FindVerbOptions& options)
 {
-    const ConnectResult connected = connectToDatabase(connection);
-    if (!connected.opened) {
-        out(QStringLiteral("Error: ")
-            + (connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : connected.failure));
+    if (!connectOrSayWhy(connection))
         return ExitNoConnection;
-    }
     const bool useFileNo = readUseFileNo(connection);
 
     SearchRequest request;
@@ -106,8 +102,7 @@ int find(Connection& connection, const FindVerbOptions& options)
             cursor.discardRows();
         }
     } catch (const std::exception& e) {
-        out(QStringLiteral("Error: ") + exceptionMessage(e));
-        return ExitFailed;
+        return readFailed(e);
     }
     return ExitMerged;
 }

@@ -24,18 +24,13 @@ QStringList historyCells(const MergeHistoryEntry& entry)
 int history(Connection& connection, const HistoryVerbOptions& options)
 {
     // The history only reads: the connection with its fallbacks, without the merge's warning.
-    const ConnectResult connected = connectToDatabase(connection);
-    if (!connected.opened) {
-        err(QStringLiteral("Error: ")
-            + (connected.failure.isEmpty() ? QString::fromLatin1(kConnectFailed) : connected.failure));
+    if (!connectOrSayWhy(connection))
         return ExitNoConnection;
-    }
     std::vector<MergeHistoryEntry> merges;
     try {
         merges = readMergeHistory(connection, options.limit.value_or(0));
     } catch (const std::exception& e) {
-        err(QStringLiteral("Error: ") + exceptionMessage(e));
-        return ExitFailed;
+        return readFailed(e);
     }
     out(QString::fromLatin1(kHistoryHeader));
     for (const MergeHistoryEntry& entry : merges)

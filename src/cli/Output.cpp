@@ -1,6 +1,8 @@
 #include "cli/Output.h"
 
+#include "cli/Options.h"
 #include "core/TextHelpers.h"
+#include "db/DbError.h"
 #include "settings/UtilityConnect.h"
 
 #include <cstdio>
@@ -74,6 +76,12 @@ bool stdinIsTerminal()
 bool stderrIsTerminal()
 {
     return isatty(fileno(stderr));
+}
+
+int readFailed(const std::exception& failure)
+{
+    err(QStringLiteral("Error: ") + exceptionMessage(failure));
+    return ExitFailed;
 }
 
 bool connectOrSayWhy(Connection& connection)

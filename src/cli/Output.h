@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <exception>
 
 namespace kolvix {
 class Connection;
@@ -25,6 +26,10 @@ void err(const QString& text);
 // Connects as the verbs that do not merge do: with the fallbacks, without the merge's warning.
 // False, with "Error: <message>" on standard error, when no connection opens.
 bool connectOrSayWhy(Connection& connection);
+// The failure of a verb that lists or only reads: "Error: <message>" on standard error, so that
+// standard output keeps its form; gives ExitFailed. (The verbs that merge print their failures
+// as the desktop program's boxes, on standard output.)
+int readFailed(const std::exception& failure);
 
 // Whether standard input / standard error is a terminal.
 bool stdinIsTerminal();

@@ -191,8 +191,8 @@ TEST_F(FindVerbTest, FailuresExit2OrWithoutAConnection3AndNothingChanges)
     const auto before = db.snapshot();
     const CliRun noConnection = run({"--find", "a"}, settingsDir.filePath("missing.db"));
     EXPECT_EQ(noConnection.exitCode, 3);
-    EXPECT_TRUE(noConnection.out.value(0).startsWith("Error: Unable to connect"))
-        << noConnection.out.join('\n').toStdString();
+    EXPECT_TRUE(noConnection.err.startsWith("Error: Unable to connect")) << noConnection.err.toStdString();
+    EXPECT_TRUE(noConnection.out.isEmpty()) << noConnection.out.join('\n').toStdString();
 
     for (const char* text : {"'; DROP TABLE Client; --", "%_[]/* */", "日本", ""})
         EXPECT_EQ(run({"--find", QString::fromUtf8(text), "--all"}).exitCode, 0) << text;
@@ -206,7 +206,8 @@ TEST_F(FindVerbTest, FailuresExit2OrWithoutAConnection3AndNothingChanges)
     db.exec(QStringLiteral("DROP VIEW PatientSearch;"));
     const CliRun failed = run({"--find", "sam"});
     EXPECT_EQ(failed.exitCode, 2);
-    EXPECT_EQ(failed.out.last(), QStringLiteral("Error: no such table: PatientSearch"));
+    EXPECT_EQ(failed.err, QStringLiteral("Error: no such table: PatientSearch\n"));
+    EXPECT_FALSE(failed.out.join('\n').contains("Error")) << failed.out.join('\n').toStdString();
 }
 
 TEST_F(FindVerbTest, ADatabaseOfJustTheSearchObjectsWillDo)
