@@ -3,6 +3,7 @@
 #include "core/TextHelpers.h"
 #include "db/DbError.h"
 
+#include <QFont>
 #include <QLocale>
 #include <QPalette>
 
@@ -186,6 +187,13 @@ QVariant SearchResultModel::data(const QModelIndex& index, int role) const
         if (field == mergedAwayColumn().field)
             return away ? QStringLiteral("merged into %1").arg(mergedAway->into) : QString();
         return cellText(index.row(), field);
+    case Qt::FontRole: {
+        if (!away)
+            return QVariant();
+        QFont font;
+        font.setItalic(true);
+        return font;
+    }
     case Qt::ToolTipRole:
         if (!away)
             return QVariant();

@@ -37,8 +37,8 @@ public:
     qint64 rowsRead() const;
     void setUseFileNo(bool useFileNo) { m_useFileNo = useFileNo; }
 
-    // The clients that merges emptied: their rows say where each went, in the column
-    // mergedAwayColumn() (after the grid's own) and in every cell's tooltip.
+    // The clients that merges emptied: their rows are in italics and say where each went, in the
+    // column mergedAwayColumn() (after the grid's own) and in every cell's tooltip.
     void setMergedAway(QHash<qint32, MergedAwayClient> mergedAway) { m_mergedAway = std::move(mergedAway); }
     bool hasMergedAway() const { return !m_mergedAway.isEmpty(); }
     static SearchGridColumn mergedAwayColumn();

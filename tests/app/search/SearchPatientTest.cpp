@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFont>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -324,8 +325,8 @@ TEST_F(SearchPatientTest, CellsShowTheCalculatedFields)
     }
 }
 
-// A client that a merge emptied looks like any other patient but for where it went: a column
-// after the grid's own, and a tooltip on its cells. A practice without merges has no such column.
+// A client that a merge emptied is set apart and says where it went: in italics, a column after
+// the grid's own, and a tooltip on its cells. A practice without merges has no such column.
 TEST_F(SearchPatientTest, AClientMergedAwaySaysWhereItWent)
 {
     {
@@ -349,6 +350,8 @@ TEST_F(SearchPatientTest, AClientMergedAwaySaysWhereItWent)
     EXPECT_EQ(model.data(model.index(1, 0), Qt::ToolTipRole).toString(),
               QStringLiteral("Client 2 was merged into 1 by merge 7 on 11/12/2026 10:47: its records are with 1."));
     EXPECT_FALSE(model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
+    EXPECT_TRUE(model.data(model.index(1, 1), Qt::FontRole).value<QFont>().italic());
+    EXPECT_FALSE(model.data(model.index(0, 1), Qt::FontRole).isValid());
 }
 
 TEST_F(SearchPatientTest, SoundsLikeIsForNamesWithText)
